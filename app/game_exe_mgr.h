@@ -1,0 +1,9 @@
+// Obtained just before the launcher starts another process.
+#pragma once
+
+class CGameExeMgr {
+public:
+    virtual ~CGameExeMgr() = default;
+};
+
+CGameExeMgr* GetGameExeMgr();

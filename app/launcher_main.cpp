@@ -1,0 +1,13 @@
+#include "app/launcher_app.h"
+#include "update/md5_functions.h"
+
+namespace {
+// The digest functions are resolved before the application object runs.
+const bool g_md5FunctionsLoaded = LoadMd5Functions();
+CLauncherApp theApp;
+}  // namespace
+
+int main()
+{
+    return AfxWinMain();
+}

@@ -1,0 +1,151 @@
+#include "app/view_broser.h"
+
+#include "app/launcher_settings.h"
+#include "app/single_instance.h"
+
+float unpackScale = 1.0f;
+
+using platform::CriticalSectionLock;
+
+void CViewBroser::SetWindows(CLauncherTranslucentDlg* pMainWindow, IWebPageWindow* pWebPageWindow)
+{
+    CriticalSectionLock hold(m_lock.Native());
+    m_mainWindow = pMainWindow;
+    m_webPageWindow = pWebPageWindow;
+}
+
+void CViewBroser::SetStageText(const std::wstring& text)
+{
+    CriticalSectionLock hold(m_lock.Native());
+    m_texts[kStageText] = text;
+}
+
+void CViewBroser::SetDetailText(const std::wstring& text)
+{
+    CriticalSectionLock hold(m_lock.Native());
+    m_texts[kDetailText] = text;
+}
+
+void CViewBroser::SetTotal(int index, std::int64_t value)
+{
+    CriticalSectionLock hold(m_lock.Native());
+    m_totals[index] = value;
+}
+
+void CViewBroser::SetDone(int index, std::int64_t value)
+{
+    CriticalSectionLock hold(m_lock.Native());
+    m_done[index] = value;
+}
+
+void CViewBroser::AddDone(std::int64_t count)
+{
+    CriticalSectionLock hold(m_lock.Native());
+    m_done[1] += count;
+}
+
+void CViewBroser::AddScaledDone(std::uint32_t count)
+{
+    CriticalSectionLock hold(m_lock.Native());
+    // Double keeps the product exact enough that a whole round never rounds
+    // up past the bytes it stands for.
+    m_done[1] += static_cast<std::int64_t>(static_cast<double>(count) * static_cast<double>(unpackScale));
+}
+
+void CViewBroser::ReloadWebPage()
+{
+    CriticalSectionLock hold(m_lock.Native());
+    if (m_webPageWindow)
+        m_webPageWindow->NavigateTo(g_settings.webUrl);
+}
+
+void CViewBroser::SetErrorText(const std::wstring& text)
+{
+    CriticalSectionLock hold(m_lock.Native());
+    m_errorText = text;
+}
+
+std::wstring CViewBroser::GetErrorText()
+{
+    CriticalSectionLock hold(m_lock.Native());
+    return m_errorText;
+}
+
+void CViewBroser::SetFileRange(std::int64_t fileStart, std::int64_t fileEnd)
+{
+    CriticalSectionLock hold(m_lock.Native());
+    m_fileStart = fileStart;
+    m_fileEnd = fileEnd;
+}
+
+std::int64_t CViewBroser::GetFileStart()
+{
+    CriticalSectionLock hold(m_lock.Native());
+    return m_fileStart;
+}
+
+std::int64_t CViewBroser::GetFileEnd()
+{
+    CriticalSectionLock hold(m_lock.Native());
+    return m_fileEnd;
+}
+
+std::int64_t CViewBroser::GetDone(int index)
+{
+    CriticalSectionLock hold(m_lock.Native());
+    return m_done[index];
+}
+
+std::int64_t CViewBroser::GetTotal(int index)
+{
+    CriticalSectionLock hold(m_lock.Native());
+    return m_totals[index];
+}
+
+ViewProgress CViewBroser::GetProgress()
+{
+    CriticalSectionLock hold(m_lock.Native());
+    return ViewProgress{m_texts[kStageText], m_texts[kDetailText], m_errorText,
+                        {m_totals[0], m_totals[1]}, {m_done[0], m_done[1]}};
+}
+
+void CViewBroser::SetProgressDialog(CProgressDlg* pDialog)
+{
+    CriticalSectionLock hold(m_lock.Native());
+    m_progressDialog = pDialog;
+}
+
+CProgressDlg* CViewBroser::GetProgressDialog()
+{
+    CriticalSectionLock hold(m_lock.Native());
+    return m_progressDialog;
+}
+
+void CViewBroser::SetProgressActive(int active)
+{
+    CriticalSectionLock hold(m_lock.Native());
+    m_progressActive = active;
+}
+
+int CViewBroser::GetProgressActive()
+{
+    CriticalSectionLock hold(m_lock.Native());
+    return m_progressActive;
+}
+
+CLauncherTranslucentDlg* CViewBroser::GetMainWindow()
+{
+    CriticalSectionLock hold(m_lock.Native());
+    return m_mainWindow;
+}
+
+IWebPageWindow* CViewBroser::GetWebPageWindow()
+{
+    CriticalSectionLock hold(m_lock.Native());
+    return m_webPageWindow;
+}
+
+CViewBroser* GetViewBroser()
+{
+    return TSingleInstance<CViewBroser>::Get();
+}

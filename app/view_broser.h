@@ -1,0 +1,91 @@
+// Everything the progress dialog shows, shared between the update threads
+// and the window thread under one lock.
+#pragma once
+
+#include "platform/critical_section.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class CLauncherTranslucentDlg;
+class CProgressDlg;
+
+// The window that shows the publisher's page; the user interface provides it.
+class IWebPageWindow {
+public:
+    virtual void NavigateTo(const std::wstring& url) = 0;
+
+protected:
+    ~IWebPageWindow() = default;
+};
+
+// Scale applied to unpacked byte counts while a file is decoded; set by the
+// download worker before each unpack and used by AddScaledDone on that thread.
+extern float unpackScale;
+
+// A consistent copy of the counters and texts, taken under the lock.
+struct ViewProgress {
+    std::wstring stageText;
+    std::wstring detailText;
+    std::wstring errorText;
+    std::int64_t totals[2];
+    std::int64_t done[2];
+};
+
+class CViewBroser {
+public:
+    enum Text { kStageText = 0, kDetailText = 1 };
+
+    virtual ~CViewBroser() = default;
+
+    void SetWindows(CLauncherTranslucentDlg* pMainWindow, IWebPageWindow* pWebPageWindow);
+    void SetStageText(const std::wstring& text);
+    void SetDetailText(const std::wstring& text);
+    // Counters are 64-bit: a game file or a whole update may pass 2 GiB.
+    void SetTotal(int index, std::int64_t value);
+    void SetDone(int index, std::int64_t value);
+    void AddDone(std::int64_t count);
+    // done 1 += count * unpackScale, truncated toward zero.
+    void AddScaledDone(std::uint32_t count);
+    // Navigates the web page window, if there is one yet, to the configured page.
+    void ReloadWebPage();
+
+    // The error text is read by the window thread while a worker may set it,
+    // so it is kept under the lock like every other value.
+    void SetErrorText(const std::wstring& text);
+    std::wstring GetErrorText();
+
+    void SetFileRange(std::int64_t fileStart, std::int64_t fileEnd);
+    std::int64_t GetFileStart();
+    std::int64_t GetFileEnd();
+    std::int64_t GetDone(int index);
+    std::int64_t GetTotal(int index);
+    ViewProgress GetProgress();
+
+    void SetProgressDialog(CProgressDlg* pDialog);
+    CProgressDlg* GetProgressDialog();
+    void SetProgressActive(int active);
+    int GetProgressActive();
+    CLauncherTranslucentDlg* GetMainWindow();
+    IWebPageWindow* GetWebPageWindow();
+
+    // Held for a few statements at a time; the caller takes it around a
+    // sequence of reads and writes that must be seen together.
+    CRITICAL_SECTION& Lock() { return m_lock.Native(); }
+
+private:
+    platform::CriticalSection m_lock;
+    CLauncherTranslucentDlg* m_mainWindow = nullptr;
+    IWebPageWindow* m_webPageWindow = nullptr;
+    CProgressDlg* m_progressDialog = nullptr;
+    int m_progressActive = 0;
+    std::array<std::wstring, 3> m_texts;
+    std::int64_t m_totals[2] = {1, 1};
+    std::int64_t m_done[2] = {0, 0};
+    std::int64_t m_fileStart = 0;
+    std::int64_t m_fileEnd = 0;
+    std::wstring m_errorText;
+};
+
+CViewBroser* GetViewBroser();

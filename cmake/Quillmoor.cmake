@@ -1,0 +1,27 @@
+# Every folder is one static library plus, when it has *_test.cpp files,
+# one GoogleTest binary registered with CTest. *_main.cpp files hold program
+# entries and stay out of the library.
+function(qm_folder_library name)
+  cmake_parse_arguments(QM "" "" "LIBS;TEST_LIBS" ${ARGN})
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB _tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  file(GLOB _mains CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_main.cpp)
+  if(_tests OR _mains)
+    list(REMOVE_ITEM _sources ${_tests} ${_mains})
+  endif()
+  if(NOT _sources)
+    # A folder whose code is still to come.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${QM_LIBS})
+    return()
+  endif()
+  add_library(${name} STATIC ${_sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${QM_LIBS})
+  if(_tests AND BUILD_TESTING)
+    add_executable(${name}_tests ${_tests})
+    target_link_libraries(${name}_tests PRIVATE ${name} ${QM_TEST_LIBS} GTest::gtest_main GTest::gmock)
+    gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  endif()
+endfunction()

@@ -1,0 +1,68 @@
+#include "net/http/http_response.h"
+
+#include "net/http/http_tool.h"
+#include "platform/kernel32.h"
+
+namespace Drelk {
+
+template <typename HttpTool>
+CHttpResponseT<HttpTool>::CHttpResponseT(InternetHandle hSession, InternetHandle hConnection, InternetHandle hRequest)
+    : m_hSession(std::move(hSession)), m_hConnection(std::move(hConnection)), m_hRequest(std::move(hRequest))
+{
+}
+
+template <typename HttpTool>
+DWORD CHttpResponseT<HttpTool>::GetStatus()
+{
+    if (!m_hRequest)
+        HttpTool::ThrowException("CHttpResponseT::GetStatus: m_hRequest can not be NULL.");
+    if (m_dwStatus != 0)
+        return m_dwStatus;
+
+    DWORD dwStatus = 0;
+    DWORD cbStatus = sizeof(dwStatus);
+    if (!::HttpQueryInfoW(m_hRequest.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &dwStatus, &cbStatus,
+                          nullptr))
+        HttpTool::ThrowException(400, ::GetLastError());
+    m_dwStatus = dwStatus;
+    return m_dwStatus;
+}
+
+template <typename HttpTool>
+bool CHttpResponseT<HttpTool>::GetContentLength(DWORD& cbContLen)
+{
+    if (!m_hRequest)
+        HttpTool::ThrowException("CHttpResponseT::GetContentLength: m_hRequest can not be NULL.");
+
+    DWORD cbLength = 0;
+    DWORD cbBuffer = sizeof(cbLength);
+    if (!::HttpQueryInfoW(m_hRequest.Get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &cbLength, &cbBuffer,
+                          nullptr)) {
+        const DWORD dwError = ::GetLastError();
+        if (dwError == ERROR_HTTP_HEADER_NOT_FOUND)
+            return false;
+        HttpTool::ThrowException(400, dwError);
+    }
+    cbContLen = cbLength;
+    return true;
+}
+
+template <typename HttpTool>
+DWORD CHttpResponseT<HttpTool>::ReadContent(BYTE* pbyBuff, DWORD cbBuff)
+{
+    if (!m_hRequest)
+        HttpTool::ThrowException("CHttpResponseT::ReadContent: m_hRequest can not be NULL.");
+    if (!pbyBuff)
+        HttpTool::ThrowException("CHttpResponseT::ReadContent: pbyBuff can not be NULL.");
+    if (cbBuff == 0)
+        HttpTool::ThrowException("CHttpResponseT::ReadContent: cbBuff can not be zero.");
+
+    DWORD cbRead = 0;
+    if (!::InternetReadFile(m_hRequest.Get(), pbyBuff, cbBuff, &cbRead))
+        HttpTool::ThrowException(401, ::GetLastError());
+    return cbRead;
+}
+
+template class CHttpResponseT<CHttpToolW>;
+
+}  // namespace Drelk

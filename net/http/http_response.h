@@ -1,0 +1,33 @@
+// The answer to one request: owns its session, connection and request
+// handles and reads status, Content-Length and body from them.
+#pragma once
+
+#include "net/http/internet_handle.h"
+
+namespace Drelk {
+
+template <typename HttpTool>
+class CHttpResponseT {
+public:
+    CHttpResponseT(InternetHandle hSession, InternetHandle hConnection, InternetHandle hRequest);
+    CHttpResponseT(const CHttpResponseT&) = delete;
+    CHttpResponseT& operator=(const CHttpResponseT&) = delete;
+
+    // The status code; asked once, then cached.
+    DWORD GetStatus();
+    // True with the length stored when the answer carries a Content-Length;
+    // false, cbContLen untouched, when it has none.
+    bool GetContentLength(DWORD& cbContLen);
+    // One read of up to cbBuff bytes; 0 at the end of the body.
+    DWORD ReadContent(BYTE* pbyBuff, DWORD cbBuff);
+
+private:
+    // Declared in this order so that destruction closes the request, then
+    // the connection, then the session.
+    InternetHandle m_hSession;
+    InternetHandle m_hConnection;
+    InternetHandle m_hRequest;
+    DWORD m_dwStatus = 0;
+};
+
+}  // namespace Drelk

@@ -1,0 +1,231 @@
+#include "net/http_product.h"
+
+#include "app/controller.h"
+#include "app/launcher_settings.h"
+#include "app/message_table.h"
+#include "app/view_broser.h"
+#include "platform/crt.h"
+#include "platform/shell32.h"
+#include "platform/thread_stop.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <limits>
+#include <new>
+
+namespace {
+
+// RELOAD | NO_CACHE_WRITE | KEEP_CONNECTION | RESYNCHRONIZE | HYPERLINK |
+// NO_UI | PRAGMA_NOCACHE
+constexpr DWORD kRequestFlags = 0x84400F00u;
+static_assert(kRequestFlags == (INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
+                                INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | INTERNET_FLAG_NO_UI |
+                                INTERNET_FLAG_PRAGMA_NOCACHE));
+
+constexpr int kStageTextEntry = 13;   // "正在下载客户端更新文件，请稍候... "
+constexpr int kFinishedTextEntry = 14;  // "下载完毕"
+
+struct FileCloser {
+    void operator()(std::FILE* pFile) const { std::fclose(pFile); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// The file name without its folder and without its last extension.
+std::wstring BareFileName(const std::wstring& strPath)
+{
+    std::wstring strName = strPath;
+    ::PathStripPathW(strName.data());
+    ::PathRemoveExtensionW(strName.data());
+    strName.resize(std::wcslen(strName.c_str()));
+    return strName;
+}
+
+}  // namespace
+
+CHttpProduct::CHttpProduct(DWORD cbBuffer, BYTE* pBuffer)
+{
+    if (pBuffer && cbBuffer >= kReadSize) {
+        m_pBuffer = pBuffer;
+        m_cbBuffer = cbBuffer;
+    }
+    // Without a client every Open fails; the product itself stays usable.
+    try {
+        m_pClient = std::make_unique<Drelk::CHttpClient>();
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+CHttpProduct::~CHttpProduct()
+{
+    m_pClient.reset();
+    m_pResponse.reset();
+}
+
+int CHttpProduct::Open(const wchar_t* szUrl, const wchar_t* szSuffix, int nRelativeStart, DWORD nReserved)
+{
+    m_pResponse.reset();
+    int nResult = 0;
+    try {
+        const std::wstring_view strUrl = szUrl ? szUrl : L"";
+        const std::wstring_view strSuffix = szSuffix ? szSuffix : L"";
+        if (!m_pClient || strUrl.size() + strSuffix.size() > kMaxUrlLength || nRelativeStart < 0 ||
+            static_cast<std::size_t>(nRelativeStart) > strUrl.size())
+            return 0;
+
+        m_szUrl = strUrl;
+
+        // The default destination mirrors the URL below the update folder.
+        // Callers replace it through SaveTo; one that does not fit is left
+        // out rather than cut.
+        std::wstring strSavePath = g_settings.dataFolder + L"\\Update\\";
+        strSavePath += strUrl.substr(static_cast<std::size_t>(nRelativeStart));
+        std::replace(strSavePath.begin(), strSavePath.end(), L'/', L'\\');
+        if (strSavePath.size() <= kMaxPathLength)
+            m_szSavePath = std::move(strSavePath);
+        else
+            m_szSavePath.clear();
+
+        m_szUrl += strSuffix;
+        m_nReserved = nReserved;
+
+        wchar_t szRange[32];
+        std::swprintf(szRange, std::size(szRange), L"bytes=%u-", 0u);
+        // One Range header per request, however often the product is opened.
+        m_pClient->RemoveHeader(L"Range");
+        m_pClient->AddHeader(L"Range", szRange);
+
+        m_pResponse = m_pClient->Get(m_szUrl.c_str(), kRequestFlags);
+
+        const DWORD dwStatus = m_pResponse->GetStatus();
+        if (dwStatus == 200 || dwStatus == 206) {
+            m_pResponse->GetContentLength(m_nTotal);
+            nResult = 1;
+        }
+    } catch (const Drelk::httpclientexceptionW&) {
+        nResult = 0;
+    } catch (const std::exception&) {
+        nResult = 0;
+    }
+    return nResult;
+}
+
+bool CHttpProduct::ReadAll(BYTE* pbyBuff, DWORD cbCapacity, DWORD* pcbRead)
+{
+    DWORD dwConnectedFlags = 0;
+    if (cbCapacity < m_nTotal || !m_pResponse || !::InternetGetConnectedState(&dwConnectedFlags, 0))
+        return false;
+    try {
+        const DWORD cbRead = m_pResponse->ReadContent(pbyBuff, cbCapacity);
+        if (pcbRead)
+            *pcbRead = cbRead;
+        return true;
+    } catch (const Drelk::httpclientexceptionW&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+const wchar_t* CHttpProduct::SetSavePath(const wchar_t* szPath)
+{
+    const std::wstring_view strPath = szPath ? szPath : L"";
+    if (strPath.size() <= kMaxPathLength)
+        m_szSavePath = strPath;
+    else
+        m_szSavePath.clear();
+    return m_szSavePath.c_str();
+}
+
+int CHttpProduct::SaveTo(const wchar_t* szPath)
+{
+    std::wstring strPath = szPath ? szPath : L"";
+    std::replace(strPath.begin(), strPath.end(), L'/', L'\\');
+    SetSavePath(strPath.c_str());
+    return Save();
+}
+
+int CHttpProduct::Save()
+{
+    CViewBroser* pView = GetViewBroser();
+    FilePtr pFile;
+    if (m_cbBuffer != 0 && m_pResponse && !m_szSavePath.empty()) {
+        m_nReceived = 0;
+
+        std::wstring strFolder = m_szSavePath;
+        if (::PathRemoveFileSpecW(strFolder.data()))
+            ::SHCreateDirectoryExW(nullptr, strFolder.c_str(), nullptr);
+
+        pFile.reset(::_wfopen(m_szSavePath.c_str(), L"wb+"));
+        // The blocks are large already: stdio's buffer would only copy them
+        // once more and hold a tail back until the file is closed.
+        if (pFile)
+            std::setvbuf(pFile.get(), nullptr, _IONBF, 0);
+    }
+
+    if (pFile) {
+        pView->SetDetailText(BareFileName(m_szSavePath));
+
+        // The view gets the 64-bit count, so a body over 4 GiB does not send
+        // the progress backwards; m_nReceived stops at its largest value.
+        std::uint64_t nReceived = 0;
+        DWORD cbFill = 0;
+        bool bAbandoned = false;
+        try {
+            for (;;) {
+                if (GetController()->closing) {
+                    bAbandoned = true;
+                    break;
+                }
+                const DWORD cbRead = m_pResponse->ReadContent(m_pBuffer + cbFill, kReadSize);
+                cbFill += cbRead;
+                nReceived += cbRead;
+                m_nReceived = static_cast<DWORD>(
+                    std::min<std::uint64_t>(nReceived, std::numeric_limits<DWORD>::max()));
+
+                pView->SetStageText(g_messages.entries[kStageTextEntry]);
+                pView->SetDone(0, static_cast<std::int64_t>(nReceived));
+                pView->SetTotal(0, m_nTotal);
+                pView->AddDone(cbRead);
+
+                if (cbFill + kReadSize <= m_cbBuffer && cbRead != 0)
+                    continue;
+                if (WriteBlock(pFile.get(), m_pBuffer, cbFill) == 0)
+                    break;
+                cbFill = 0;
+                if (cbRead == 0)
+                    break;
+            }
+        } catch (const Drelk::httpclientexceptionW&) {
+            bAbandoned = true;
+        } catch (const std::exception&) {
+            bAbandoned = true;
+        }
+        // A stop or a failed read keeps what arrived so far.
+        if (bAbandoned)
+            WriteBlock(pFile.get(), m_pBuffer, cbFill);
+        pFile.reset();
+    }
+
+    pView->SetDetailText(g_messages.entries[kFinishedTextEntry]);
+    return 1;
+}
+
+std::size_t CHttpProduct::WriteBlock(std::FILE* pFile, const BYTE* pbyData, DWORD cbData)
+{
+    // A thread stopped from outside writes nothing more.
+    platform::StopPoint();
+    return std::fwrite(pbyData, cbData, 1, pFile);
+}
+
+float CHttpProduct::GetPercent()
+{
+    if (m_nTotal == 0)
+        return 0.0f;
+    return static_cast<float>(static_cast<double>(m_nReceived) / static_cast<double>(m_nTotal) * 100.0);
+}
+
+bool CHttpProduct::ToggleStop()
+{
+    m_bStop = !m_bStop;
+    return m_bStop;
+}

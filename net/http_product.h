@@ -1,0 +1,63 @@
+// The download product over the HTTP client: GETs a URL and either reads the
+// whole small answer into memory or streams it into a file through a lent
+// transfer buffer.
+#pragma once
+
+#include "net/http/http_client.h"
+#include "net/inet_product.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+class CHttpProduct : public CInetProduct {
+public:
+    // Reads of the body while saving.
+    static constexpr DWORD kReadSize = 10240;
+    // INTERNET_MAX_URL_LENGTH and MAX_PATH, without the terminators.
+    static constexpr std::size_t kMaxUrlLength = 2083;
+    static constexpr std::size_t kMaxPathLength = 259;
+
+    // The buffer is lent, never freed here. A buffer that cannot take one
+    // whole read (1 to 10,239 bytes) or a missing one is refused: the
+    // product then has no buffer, as one made with size 0, and Save writes
+    // no file.
+    CHttpProduct(DWORD cbBuffer, BYTE* pBuffer);
+    ~CHttpProduct() override;
+    CHttpProduct(const CHttpProduct&) = delete;
+    CHttpProduct& operator=(const CHttpProduct&) = delete;
+
+    // A URL and suffix longer than kMaxUrlLength, or a relative start outside
+    // the URL, is refused with 0 before anything is sent.
+    int Open(const wchar_t* szUrl, const wchar_t* szSuffix, int nRelativeStart, DWORD nReserved) override;
+    bool ReadAll(BYTE* pbyBuff, DWORD cbCapacity, DWORD* pcbRead) override;
+    // A path longer than kMaxPathLength leaves no destination, so that a
+    // later Save writes nothing rather than into an earlier file.
+    const wchar_t* SetSavePath(const wchar_t* szPath) override;
+    int SaveTo(const wchar_t* szPath) override;
+    int Save() override;
+    DWORD GetTotalSize() override { return m_nTotal; }
+    DWORD GetReceivedSize() override { return m_nReceived; }
+    // 0 while the total is unknown (0).
+    float GetPercent() override;
+    bool ToggleStop() override;
+    bool IsStopped() override { return m_bStop; }
+
+protected:
+    // Writes one block of the buffer as a single unit; 1 when it was written
+    // whole, 0 otherwise (always 0 for an empty block). Tests watch the
+    // blocks through it.
+    virtual std::size_t WriteBlock(std::FILE* pFile, const BYTE* pbyData, DWORD cbData);
+
+private:
+    bool m_bStop = false;
+    std::unique_ptr<Drelk::CHttpClient> m_pClient;
+    std::unique_ptr<Drelk::CHttpResponse> m_pResponse;
+    BYTE* m_pBuffer = nullptr;
+    DWORD m_cbBuffer = 0;
+    std::wstring m_szUrl;
+    std::wstring m_szSavePath;
+    DWORD m_nReceived = 0;
+    DWORD m_nTotal = 0;
+    DWORD m_nReserved = 0;
+};

@@ -1,0 +1,467 @@
+#include "net/http_product.h"
+
+#include "app/controller.h"
+#include "app/launcher_settings.h"
+#include "app/message_table.h"
+#include "app/view_broser.h"
+#include "platform/kernel32.h"
+#include "platform/text.h"
+#include "platform/thread_stop.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::Fault;
+
+constexpr DWORD kTransferBufferSize = 1030 * 1024;
+const std::wstring kFinishedText = L"下载完毕";
+const std::wstring kStageText = L"正在下载客户端更新文件，请稍候... ";
+
+// Bytes that differ from one position to the next, so that a lost, doubled
+// or misplaced block shows.
+std::string Body(std::size_t size)
+{
+    std::string body(size, '\0');
+    std::uint32_t state = 0x12345678u + static_cast<std::uint32_t>(size);
+    for (char& c : body) {
+        state = state * 1664525u + 1013904223u;
+        c = static_cast<char>(state >> 24);
+    }
+    return body;
+}
+
+std::string FileBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// What the view showed when a block was about to be written.
+struct ObservedBlock {
+    DWORD cbData;
+    std::wstring detailText;
+    std::wstring stageText;
+    std::int64_t done0;
+    std::int64_t total0;
+};
+
+// The product as it is, with every block write watched on its way to the file.
+class WatchedProduct : public CHttpProduct {
+public:
+    using CHttpProduct::CHttpProduct;
+    std::vector<ObservedBlock> blocks;
+
+protected:
+    std::size_t WriteBlock(std::FILE* pFile, const BYTE* pbyData, DWORD cbData) override
+    {
+        const ViewProgress progress = GetViewBroser()->GetProgress();
+        blocks.push_back({cbData, progress.detailText, progress.stageText, progress.done[0], progress.totals[0]});
+        return CHttpProduct::WriteBlock(pFile, pbyData, cbData);
+    }
+};
+
+std::vector<DWORD> BlockSizes(const WatchedProduct& product)
+{
+    std::vector<DWORD> sizes;
+    for (const auto& block : product.blocks)
+        sizes.push_back(block.cbData);
+    return sizes;
+}
+
+class HttpProductTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_messages.Fill(L"chs");
+        g_settings.dataFolder = platform::FromUtf8(m_folder.Str());
+        GetController()->closing = 0;
+        GetViewBroser()->SetDone(0, 0);
+        GetViewBroser()->SetDone(1, 0);
+        GetViewBroser()->SetDetailText(L"");
+    }
+    void TearDown() override { GetController()->closing = 0; }
+
+    std::wstring Url(const std::string& target) const { return platform::FromUtf8(m_server.BaseUrl() + target); }
+    std::wstring PathOf(const std::string& relative) const { return platform::FromUtf8((m_folder.Path() / relative).string()); }
+
+    testsupport::TempDir m_folder;
+    testsupport::LoopbackServer m_server;
+    std::vector<BYTE> m_buffer = std::vector<BYTE>(kTransferBufferSize);
+};
+
+// ---- Open
+
+TEST_F(HttpProductTest, OpenAccepts200And206Only)
+{
+    m_server.SetBody("/f", "12345");
+    CHttpProduct product(0, nullptr);
+
+    EXPECT_EQ(product.Open(Url("/f").c_str(), L"", 0, 0), 1);  // 206: the Range asks for everything
+    EXPECT_EQ(product.GetTotalSize(), 5u);
+    m_server.SetRangeAnswer206(false);
+    EXPECT_EQ(product.Open(Url("/f").c_str(), L"", 0, 0), 1);  // 200
+
+    m_server.SetFault("/f", Fault{.status = 416});
+    EXPECT_EQ(product.Open(Url("/f").c_str(), L"", 0, 0), 0);
+    m_server.SetFault("/f", Fault{.status = 500});
+    EXPECT_EQ(product.Open(Url("/f").c_str(), L"", 0, 0), 0);
+    EXPECT_EQ(product.Open(Url("/nothing").c_str(), L"", 0, 0), 0);
+
+    const auto requests = m_server.Requests();
+    ASSERT_EQ(requests.size(), 5u);
+    EXPECT_EQ(requests[0].Header("Range"), "bytes=0-");
+}
+
+TEST_F(HttpProductTest, OpenTurnsEveryFailureIntoZero)
+{
+    CHttpProduct product(0, nullptr);
+    const std::string refused = "http://127.0.0.1:" + std::to_string(testsupport::LoopbackServer::RefusedPort()) + "/f";
+    EXPECT_EQ(product.Open(platform::FromUtf8(refused).c_str(), L"", 0, 0), 0);
+    EXPECT_EQ(product.Open(L"http://127.0.0.1:123456/f", L"", 0, 0), 0);
+    EXPECT_EQ(product.Open(L"http:///f", L"", 0, 0), 0);
+    EXPECT_EQ(product.Open(nullptr, nullptr, 0, 0), 0);
+    EXPECT_EQ(product.Open(Url("/f").c_str(), L"", -1, 0), 0);
+    EXPECT_EQ(product.Open(Url("/f").c_str(), L"", 1000, 0), 0);
+    // Without a response there is nothing to read or save.
+    BYTE byte = 0;
+    EXPECT_FALSE(product.ReadAll(&byte, 1, nullptr));
+    EXPECT_TRUE(m_server.Requests().empty());
+}
+
+TEST_F(HttpProductTest, LengthBeyondThirtyTwoBitsIsRefused)
+{
+    // The total is a 32-bit value: an answer announcing more than 4 GiB is
+    // refused instead of being counted with a cut length.
+    m_server.SetBody("/huge", "start");
+    m_server.SetFault("/huge", Fault{.extraContentLength = std::int64_t{5} << 30});
+    CHttpProduct product(0, nullptr);
+    EXPECT_EQ(product.Open(Url("/huge").c_str(), L"", 0, 0), 0);
+    EXPECT_EQ(product.GetTotalSize(), 0u);
+}
+
+TEST_F(HttpProductTest, EveryOpenSendsExactlyOneRangeHeader)
+{
+    m_server.SetBody("/f", "x");
+    CHttpProduct product(0, nullptr);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(product.Open(Url("/f").c_str(), L"", 0, 0), 1);
+
+    const auto requests = m_server.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    for (const auto& request : requests) {
+        EXPECT_EQ(request.method, "GET");
+        EXPECT_EQ(request.version, "HTTP/1.1");
+        EXPECT_EQ(request.Header("User-Agent"), "Drelk HTTP Client Class");
+        EXPECT_EQ(request.HeaderCount("Cache-Control"), 1u);
+        EXPECT_EQ(request.Header("Cache-Control"), "no-cache");
+        EXPECT_EQ(request.HeaderCount("Range"), 1u);
+        EXPECT_EQ(request.Header("Range"), "bytes=0-");
+    }
+}
+
+TEST_F(HttpProductTest, MissingContentLengthKeepsTheEarlierTotal)
+{
+    m_server.SetBody("/sized", "0123456789");
+    m_server.SetBody("/chunked", "abc");
+    m_server.SetFault("/chunked", Fault{.chunked = true});
+
+    CHttpProduct fresh(0, nullptr);
+    EXPECT_EQ(fresh.Open(Url("/chunked").c_str(), L"", 0, 0), 1);
+    EXPECT_EQ(fresh.GetTotalSize(), 0u);
+
+    CHttpProduct reused(0, nullptr);
+    EXPECT_EQ(reused.Open(Url("/sized").c_str(), L"", 0, 0), 1);
+    EXPECT_EQ(reused.Open(Url("/chunked").c_str(), L"", 0, 0), 1);
+    EXPECT_EQ(reused.GetTotalSize(), 10u);
+    // ReadAll then accepts any capacity not below that earlier total.
+    BYTE buffer[16] = {};
+    DWORD cbRead = 0;
+    EXPECT_FALSE(reused.ReadAll(buffer, 9, &cbRead));
+    EXPECT_TRUE(reused.ReadAll(buffer, 10, &cbRead));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), cbRead), "abc");
+}
+
+TEST_F(HttpProductTest, UrlLengthLimitCountsTheSuffix)
+{
+    // 2,083 characters of URL and suffix together are the most a URL may have.
+    const std::string base = m_server.BaseUrl() + "/";
+    const std::string name(CHttpProduct::kMaxUrlLength - base.size() - 3, 'n');
+    m_server.SetBody("/" + name + ".lz", "long");
+
+    CHttpProduct product(0, nullptr);
+    EXPECT_EQ(product.Open(platform::FromUtf8(base + name).c_str(), L".lz", 0, 0), 1);
+    EXPECT_EQ(product.Open(platform::FromUtf8(base + name + "x").c_str(), L".lz", 0, 0), 0);
+
+    const auto requests = m_server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].target, "/" + name + ".lz");
+}
+
+// ---- ReadAll
+
+TEST_F(HttpProductTest, ReadAllNeedsRoomForTheAnnouncedLength)
+{
+    const std::string body = Body(3000);
+    m_server.SetBody("/answer", body);
+    std::vector<BYTE> buffer(4000, 0xEE);
+    DWORD cbRead = 4711;
+
+    CHttpProduct tooSmall(0, nullptr);
+    ASSERT_EQ(tooSmall.Open(Url("/answer").c_str(), L"", 0, 0), 1);
+    EXPECT_FALSE(tooSmall.ReadAll(buffer.data(), 2999, &cbRead));
+    EXPECT_EQ(cbRead, 4711u);
+    EXPECT_EQ(buffer[0], 0xEE);
+
+    CHttpProduct exact(0, nullptr);
+    ASSERT_EQ(exact.Open(Url("/answer").c_str(), L"", 0, 0), 1);
+    EXPECT_TRUE(exact.ReadAll(buffer.data(), 3000, &cbRead));
+    EXPECT_EQ(cbRead, 3000u);
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + 3000), body);
+    EXPECT_TRUE(exact.ReadAll(buffer.data(), 3000, nullptr));  // at the end: a read of 0
+}
+
+TEST_F(HttpProductTest, ReadAllFailsWhenTheConnectionBreaks)
+{
+    m_server.SetBody("/cut", Body(50000));
+    m_server.SetBody("/short", Body(5000));
+    m_server.SetFault("/cut", Fault{.closeAfterBytes = 20000});
+    m_server.SetFault("/short", Fault{.extraContentLength = 100});
+    std::vector<BYTE> buffer(60000);
+
+    for (const char* target : {"/cut", "/short"}) {
+        CHttpProduct product(0, nullptr);
+        ASSERT_EQ(product.Open(Url(target).c_str(), L"", 0, 0), 1) << target;
+        DWORD cbRead = 4711;
+        EXPECT_FALSE(product.ReadAll(buffer.data(), static_cast<DWORD>(buffer.size()), &cbRead)) << target;
+        EXPECT_EQ(cbRead, 4711u) << target;
+    }
+}
+
+// ---- Save
+
+TEST_F(HttpProductTest, BodyFillingTheBufferIsWrittenAsOneBlock)
+{
+    const std::string body = Body(kTransferBufferSize);
+    m_server.SetBody("/full.lz", body);
+    WatchedProduct product(kTransferBufferSize, m_buffer.data());
+    ASSERT_EQ(product.Open(Url("/full.lz").c_str(), L"", 0, 0), 1);
+    EXPECT_EQ(product.SaveTo(PathOf("full.lz").c_str()), 1);
+
+    // One block of the whole buffer, then the empty write after the final
+    // read of 0 bytes, which ends the loop.
+    EXPECT_EQ(BlockSizes(product), (std::vector<DWORD>{kTransferBufferSize, 0}));
+    EXPECT_EQ(FileBytes(m_folder.Path() / "full.lz"), body);
+    EXPECT_EQ(product.GetReceivedSize(), kTransferBufferSize);
+    EXPECT_FLOAT_EQ(product.GetPercent(), 100.0f);
+}
+
+TEST_F(HttpProductTest, LargerBodyIsWrittenInBufferSizedBlocksAndReportedAfterEveryRead)
+{
+    const std::size_t size = 2 * kTransferBufferSize + 12345;
+    const std::string body = Body(size);
+    m_server.SetBody("/big.lz", body);
+    GetViewBroser()->SetDone(1, 1000);
+    WatchedProduct product(kTransferBufferSize, m_buffer.data());
+    ASSERT_EQ(product.Open(Url("/big.lz").c_str(), L"", 0, 0), 1);
+    product.SaveTo(PathOf("big.lz").c_str());
+
+    EXPECT_EQ(BlockSizes(product), (std::vector<DWORD>{kTransferBufferSize, kTransferBufferSize, 12345}));
+    EXPECT_EQ(FileBytes(m_folder.Path() / "big.lz"), body);
+    std::int64_t written = 0;
+    for (const auto& block : product.blocks) {
+        written += block.cbData;
+        EXPECT_EQ(block.stageText, kStageText);
+        EXPECT_EQ(block.detailText, L"big");
+        EXPECT_EQ(block.done0, written);
+        EXPECT_EQ(block.total0, static_cast<std::int64_t>(size));
+    }
+    EXPECT_EQ(GetViewBroser()->GetDone(1), 1000 + static_cast<std::int64_t>(size));
+    EXPECT_EQ(GetViewBroser()->GetProgress().detailText, kFinishedText);
+}
+
+TEST_F(HttpProductTest, EmptyBodyLeavesAnEmptyFile)
+{
+    // An empty body cannot satisfy "bytes=0-": the server must answer 200.
+    m_server.SetRangeAnswer206(false);
+    m_server.SetBody("/empty", "");
+    const fs::path file = m_folder.Write("empty.bin", "old content");
+    WatchedProduct product(kTransferBufferSize, m_buffer.data());
+    ASSERT_EQ(product.Open(Url("/empty").c_str(), L"", 0, 0), 1);
+    EXPECT_EQ(product.SaveTo(PathOf("empty.bin").c_str()), 1);
+
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_EQ(fs::file_size(file), 0u);
+    EXPECT_EQ(BlockSizes(product), (std::vector<DWORD>{0}));
+}
+
+TEST_F(HttpProductTest, ProductWithoutUsableBufferWritesNoFile)
+{
+    m_server.SetBody("/f", "data");
+    // Size 0, a buffer too small for one read, and a size without a buffer.
+    for (auto [cbBuffer, pBuffer] : {std::pair<DWORD, BYTE*>{0, nullptr}, {CHttpProduct::kReadSize - 1, m_buffer.data()},
+                                     {kTransferBufferSize, nullptr}}) {
+        GetViewBroser()->SetDetailText(L"");
+        CHttpProduct product(cbBuffer, pBuffer);
+        ASSERT_EQ(product.Open(Url("/f").c_str(), L"", 0, 0), 1);
+        EXPECT_EQ(product.SaveTo(PathOf("none.bin").c_str()), 1);
+        EXPECT_FALSE(fs::exists(m_folder.Path() / "none.bin")) << cbBuffer;
+        EXPECT_EQ(GetViewBroser()->GetProgress().detailText, kFinishedText);
+    }
+}
+
+TEST_F(HttpProductTest, SmallestBufferTakesOneReadPerBlock)
+{
+    const std::string body = Body(25000);
+    m_server.SetBody("/f", body);
+    WatchedProduct product(CHttpProduct::kReadSize, m_buffer.data());
+    ASSERT_EQ(product.Open(Url("/f").c_str(), L"", 0, 0), 1);
+    product.SaveTo(PathOf("f.bin").c_str());
+    // The short last read fills the buffer past another read, so it is
+    // written at once; the read of 0 bytes then attempts an empty write.
+    EXPECT_EQ(BlockSizes(product), (std::vector<DWORD>{10240, 10240, 4520, 0}));
+    EXPECT_EQ(FileBytes(m_folder.Path() / "f.bin"), body);
+}
+
+TEST_F(HttpProductTest, SaveToTakesForwardSlashesAndShowsTheBareName)
+{
+    m_server.SetBody("/pkg", "content");
+    WatchedProduct product(kTransferBufferSize, m_buffer.data());
+    ASSERT_EQ(product.Open(Url("/pkg").c_str(), L"", 0, 0), 1);
+    product.SaveTo(PathOf("a/b/data.pak.lz").c_str());
+
+    EXPECT_EQ(FileBytes(m_folder.Path() / "a" / "b" / "data.pak.lz"), "content");
+    ASSERT_FALSE(product.blocks.empty());
+    EXPECT_EQ(product.blocks[0].detailText, L"data.pak");
+    EXPECT_EQ(GetViewBroser()->GetProgress().detailText, kFinishedText);
+}
+
+TEST_F(HttpProductTest, DefaultDestinationMirrorsTheUrlBelowTheUpdateFolder)
+{
+    m_server.SetBody("/cdn/file/x.z", "zz");
+    const std::wstring url = Url("/cdn/file/x.z");
+    CHttpProduct product(kTransferBufferSize, m_buffer.data());
+    const int relativeStart = static_cast<int>(Url("/cdn/").size());
+    ASSERT_EQ(product.Open(url.c_str(), L"", relativeStart, 0), 1);
+    product.Save();
+    EXPECT_EQ(FileBytes(m_folder.Path() / "Update" / "file" / "x.z"), "zz");
+}
+
+TEST_F(HttpProductTest, OverlongPathWritesNothing)
+{
+    m_server.SetBody("/f", "data");
+    CHttpProduct product(kTransferBufferSize, m_buffer.data());
+    ASSERT_EQ(product.Open(Url("/f").c_str(), L"", 0, 0), 1);
+    product.SetSavePath(PathOf("earlier.bin").c_str());
+
+    std::wstring longPath = PathOf("");
+    longPath.append(CHttpProduct::kMaxPathLength + 1 - longPath.size(), L'p');
+    EXPECT_EQ(product.SaveTo(longPath.c_str()), 1);
+    EXPECT_FALSE(fs::exists(platform::NativePath(longPath)));
+    EXPECT_FALSE(fs::exists(m_folder.Path() / "earlier.bin"));
+    EXPECT_EQ(GetViewBroser()->GetProgress().detailText, kFinishedText);
+
+    // 259 characters are still a path.
+    longPath.pop_back();
+    EXPECT_EQ(product.SetSavePath(longPath.c_str()), longPath);
+}
+
+TEST_F(HttpProductTest, BrokenConnectionKeepsTheBytesReceived)
+{
+    const std::string body = Body(300000);
+    m_server.SetBody("/cut", body);
+    m_server.SetFault("/cut", Fault{.closeAfterBytes = 100000});
+    CHttpProduct product(kTransferBufferSize, m_buffer.data());
+    ASSERT_EQ(product.Open(Url("/cut").c_str(), L"", 0, 0), 1);
+    EXPECT_EQ(product.SaveTo(PathOf("cut.bin").c_str()), 1);
+
+    const std::string saved = FileBytes(m_folder.Path() / "cut.bin");
+    EXPECT_EQ(saved.size(), product.GetReceivedSize());
+    EXPECT_LE(saved.size(), 100000u);
+    EXPECT_EQ(saved, body.substr(0, saved.size()));
+    EXPECT_EQ(GetViewBroser()->GetProgress().detailText, kFinishedText);
+}
+
+// Waits until the transfer has received something.
+void WaitForFirstRead()
+{
+    while (GetViewBroser()->GetDone(0) == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+TEST_F(HttpProductTest, ClosingMidTransferKeepsEveryCompletedRead)
+{
+    const std::string body = Body(40 * 64 * 1024);
+    m_server.SetBody("/slow", body);
+    m_server.SetFault("/slow", Fault{.slowBodyDelayMs = 100});
+    CHttpProduct product(kTransferBufferSize, m_buffer.data());
+    ASSERT_EQ(product.Open(Url("/slow").c_str(), L"", 0, 0), 1);
+
+    auto saving = std::async(std::launch::async, [&] { return product.SaveTo(PathOf("slow.bin").c_str()); });
+    WaitForFirstRead();
+    GetController()->closing = 1;
+    EXPECT_EQ(saving.get(), 1);
+
+    const std::string saved = FileBytes(m_folder.Path() / "slow.bin");
+    EXPECT_EQ(saved.size(), product.GetReceivedSize());
+    EXPECT_GT(saved.size(), 0u);
+    EXPECT_LT(saved.size(), body.size());
+    EXPECT_EQ(saved, body.substr(0, saved.size()));
+    EXPECT_EQ(GetViewBroser()->GetProgress().detailText, kFinishedText);
+}
+
+struct SaveJob {
+    CHttpProduct* product;
+    std::wstring path;
+};
+
+DWORD WINAPI SaveThread(LPVOID pParam)
+{
+    auto* job = static_cast<SaveJob*>(pParam);
+    job->product->SaveTo(job->path.c_str());
+    return 0;
+}
+
+TEST_F(HttpProductTest, StoppedThreadWritesNothingMore)
+{
+    // Less than the buffer holds: nothing is written before the end.
+    m_server.SetBody("/slow", Body(10 * 64 * 1024));
+    m_server.SetFault("/slow", Fault{.slowBodyDelayMs = 200});
+    CHttpProduct product(kTransferBufferSize, m_buffer.data());
+    ASSERT_EQ(product.Open(Url("/slow").c_str(), L"", 0, 0), 1);
+
+    SaveJob job{&product, PathOf("stopped.lz")};
+    HANDLE hThread = CreateThread(nullptr, 0, SaveThread, &job, 0, nullptr);
+    ASSERT_NE(hThread, nullptr);
+    WaitForFirstRead();
+    ASSERT_TRUE(TerminateThread(hThread, 7));
+    // The counters are free at once, and stay so after the thread unwound.
+    const std::int64_t doneAtStop = GetViewBroser()->GetDone(0);
+    EXPECT_GT(doneAtStop, 0);
+    ASSERT_EQ(WaitForSingleObject(hThread, INFINITE), WAIT_OBJECT_0);
+    DWORD exitCode = 0;
+    EXPECT_TRUE(GetExitCodeThread(hThread, &exitCode));
+    EXPECT_EQ(exitCode, 7u);
+    CloseHandle(hThread);
+    platform::EndRemainingThreads();
+
+    const ViewProgress progress = GetViewBroser()->GetProgress();
+    EXPECT_EQ(progress.detailText, L"stopped");  // the final text was not set
+    EXPECT_LT(progress.done[0], static_cast<std::int64_t>(10 * 64 * 1024));
+    ASSERT_TRUE(fs::exists(m_folder.Path() / "stopped.lz"));
+    EXPECT_EQ(fs::file_size(m_folder.Path() / "stopped.lz"), 0u);
+}
+
+}  // namespace

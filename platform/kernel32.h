@@ -1,0 +1,114 @@
+// kernel32: handles, threads, events, critical sections, errors, current
+// directory, modules, profile files, processes and code-page conversion.
+#pragma once
+
+#include "platform/win_types.h"
+
+#ifndef _WIN32
+#include <mutex>
+
+// ---- errors
+DWORD GetLastError();
+void SetLastError(DWORD dwErrCode);
+
+// ---- handles, waits
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_TIMEOUT 0x00000102u
+#define WAIT_FAILED 0xFFFFFFFFu
+#define STILL_ACTIVE 259u
+
+BOOL CloseHandle(HANDLE hObject);
+// Waits on an event, a thread or a process. On a thread whose stop was
+// requested the wait ends by unwinding that thread (see thread_stop.h).
+DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+void Sleep(DWORD dwMilliseconds);
+
+// ---- threads
+using LPTHREAD_START_ROUTINE = DWORD(WINAPI*)(LPVOID lpThreadParameter);
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
+                    LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
+                    DWORD dwCreationFlags, LPDWORD lpThreadId);
+BOOL GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
+// Cooperative: returns at once; the thread does nothing further and unwinds
+// at its next wait, sleep, read or visible step. dwExitCode becomes its code.
+BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode);
+DWORD GetCurrentThreadId();
+
+// ---- events (auto-reset events release exactly one waiter per signal)
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
+                    BOOL bInitialState, LPCWSTR lpName);
+BOOL SetEvent(HANDLE hEvent);
+BOOL ResetEvent(HANDLE hEvent);
+
+// ---- critical sections (recursive, as on Windows)
+struct CRITICAL_SECTION {
+    std::recursive_mutex* mutex;
+};
+using LPCRITICAL_SECTION = CRITICAL_SECTION*;
+void InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+void LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+
+// ---- current directory
+DWORD GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer);
+BOOL SetCurrentDirectoryW(LPCWSTR lpPathName);
+
+// ---- modules: only the system DLL functions the launcher resolves by name
+HMODULE LoadLibraryW(LPCWSTR lpLibFileName);
+FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+BOOL FreeLibrary(HMODULE hLibModule);
+
+// ---- profile (INI) files
+DWORD GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault,
+                               LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName);
+
+// ---- processes
+struct STARTUPINFOW {
+    DWORD cb;
+    LPWSTR lpReserved;
+    LPWSTR lpDesktop;
+    LPWSTR lpTitle;
+    DWORD dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars, dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    LPBYTE lpReserved2;
+    HANDLE hStdInput, hStdOutput, hStdError;
+};
+using LPSTARTUPINFOW = STARTUPINFOW*;
+struct PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+};
+using LPPROCESS_INFORMATION = PROCESS_INFORMATION*;
+
+// The command line this process was started with, exactly as the starter
+// wrote it when the starter was CreateProcessW; rebuilt from argv otherwise.
+LPWSTR GetCommandLineW();
+// lpApplicationName is resolved against the current directory; lpCommandLine
+// is split into argv by the Microsoft C runtime rules. A program file without
+// an execute bit gets the owner's before it is started.
+BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
+                    LPSECURITY_ATTRIBUTES lpProcessAttributes, LPSECURITY_ATTRIBUTES lpThreadAttributes,
+                    BOOL bInheritHandles, DWORD dwCreationFlags, LPVOID lpEnvironment,
+                    LPCWSTR lpCurrentDirectory, LPSTARTUPINFOW lpStartupInfo,
+                    LPPROCESS_INFORMATION lpProcessInformation);
+BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
+
+// ---- code pages: the ANSI code page is UTF-8 here
+#define CP_ACP 0u
+#define CP_UTF7 65000u
+#define CP_UTF8 65001u
+#define MB_ERR_INVALID_CHARS 0x00000008u
+int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                        LPWSTR lpWideCharStr, int cchWideChar);
+int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
+                        LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
+                        BOOL* lpUsedDefaultChar);
+#endif

@@ -1,0 +1,53 @@
+#include "platform/afxwin.h"
+
+#include "platform/thread_stop.h"
+
+namespace {
+CWinApp* g_app = nullptr;
+}
+
+CWinApp::CWinApp()
+{
+    g_app = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+BOOL CWinApp::InitInstance()
+{
+    return TRUE;
+}
+
+int CWinApp::Run()
+{
+    // Without a main window the framework's loop has nothing to wait for.
+    return ExitInstance();
+}
+
+int CWinApp::ExitInstance()
+{
+    return 0;
+}
+
+CWinApp* AfxGetApp()
+{
+    return g_app;
+}
+
+int AfxWinMain()
+{
+    CWinApp* app = AfxGetApp();
+    int exitCode = -1;
+    if (app) {
+        if (app->InitInstance())
+            exitCode = app->Run();
+        else
+            exitCode = app->ExitInstance();
+    }
+    platform::EndRemainingThreads();
+    return exitCode;
+}

@@ -1,0 +1,102 @@
+// Internal to the stand-in: one HTTP exchange over libcurl, driven through a
+// curl multi handle on the caller's thread. The caller pulls: the request
+// runs up to the final response's headers, then the body is received only as
+// far as reads ask for it. Every blocking step polls for a stop of the
+// calling thread and for the handle being closed, at least every 50 ms.
+#pragma once
+
+#include "platform/win_types.h"
+
+#include <atomic>
+#include <curl/curl.h>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+struct TransferSettings {
+    std::string url;     // scheme, host, port and the escaped object name
+    std::string method;  // "GET", "HEAD" or another verb
+    bool http10 = false;
+    // "Name: value", "Name;" (empty value) or "Name:" (drop curl's own header)
+    std::vector<std::string> headerLines;
+    std::string userAgent;                 // empty: none is sent
+    bool followRedirects = true;
+    bool verifyHostName = true;
+    std::optional<std::string> proxy;  // none: the environment's; "": no proxy
+    std::string noProxy;
+    std::optional<std::string> proxyUserName;
+    std::optional<std::string> proxyPassword;
+};
+
+struct CurlEasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+struct CurlMultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+struct CurlListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+class CurlTransfer {
+public:
+    // Nothing goes out yet. `cancelled` must outlive the transfer.
+    CurlTransfer(const TransferSettings& settings, const std::atomic<bool>& cancelled);
+    ~CurlTransfer();
+    CurlTransfer(const CurlTransfer&) = delete;
+    CurlTransfer& operator=(const CurlTransfer&) = delete;
+
+    // Sends the request and waits for the final response's headers
+    // (redirects followed and interim answers skipped). 0 or a Win32/WinINet
+    // error. A stopped thread unwinds from here with ThreadStopRequested.
+    DWORD ReceiveHeaders();
+    bool HeadersReceived() const { return m_headersDone; }
+    int Status() const { return m_status; }
+    // The value of the index-th header of that name (case-insensitive) of
+    // the final response.
+    const std::string* Header(std::string_view name, std::size_t index) const;
+
+    // Blocks until `size` bytes or the end of the body. 0 or an error; after
+    // an error every further read fails the same way, so a body cut short
+    // never looks like a complete one.
+    DWORD Read(char* buffer, std::size_t size, std::size_t& received);
+
+private:
+    static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* self);
+    static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self);
+    void HeaderLine(std::string_view line);
+    void BodyBytes(const char* data, std::size_t size);
+    std::size_t TakePending(char* buffer, std::size_t size);
+    template <class Done>
+    DWORD Pump(Done done);
+    void CollectResult();
+
+    const std::atomic<bool>& m_cancelled;
+    std::unique_ptr<curl_slist, CurlListDeleter> m_headerList;
+    std::unique_ptr<CURLM, CurlMultiDeleter> m_multi;
+    std::unique_ptr<CURL, CurlEasyDeleter> m_easy;
+    bool m_started = false;
+    bool m_followRedirects = true;
+
+    // The response being received; redirects and interim answers replace it.
+    int m_status = 0;
+    std::vector<std::pair<std::string, std::string>> m_headers;
+    bool m_headersDone = false;
+
+    bool m_finished = false;
+    DWORD m_error = 0;
+
+    // Body bytes go straight to the reader's buffer while a read waits, and
+    // to m_pending otherwise.
+    char* m_destination = nullptr;
+    std::size_t m_destinationRoom = 0;
+    std::vector<char> m_pending;
+    std::size_t m_pendingStart = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,58 @@
+// Cooperative thread stop. TerminateThread only asks; the stopped thread
+// unwinds by throwing ThreadStopRequested from its next stop point, so every
+// lock and file it holds is released by RAII and it does nothing further.
+//
+// ThreadStopRequested deliberately does not derive from std::exception: code
+// that runs on worker threads catches std::exception (or its own types), never
+// a bare catch (...) that would swallow the unwinding.
+#pragma once
+
+#include "platform/kernel32.h"
+
+#include <functional>
+
+struct ThreadStopRequested {};
+
+namespace platform {
+
+// True when the calling thread was asked to stop.
+bool StopRequested();
+// Throws ThreadStopRequested when the calling thread was asked to stop.
+// Called before every visible step: event signal, text, counter, file write.
+// Inside a destructor run by unwinding it returns instead (a throw there would
+// end the process); the stand-in's own steps then skip their effect: SetEvent
+// and ResetEvent return FALSE (ERROR_CANCELLED), a wait returns WAIT_FAILED,
+// Sleep returns at once. EnterCriticalSection still takes the lock there.
+//
+// Stop points of the stand-in: WaitForSingleObject (before and while
+// waiting), Sleep (before and while sleeping), SetEvent, ResetEvent,
+// EnterCriticalSection (before acquiring), CreateThread. Threads not started
+// by CreateThread are never stopped.
+void StopPoint();
+
+// Scoped holder of a critical section.
+class CriticalSectionLock {
+public:
+    explicit CriticalSectionLock(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
+    ~CriticalSectionLock() { LeaveCriticalSection(&m_cs); }
+    CriticalSectionLock(const CriticalSectionLock&) = delete;
+    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+
+private:
+    CRITICAL_SECTION& m_cs;
+};
+
+// Tests watch and shorten long waits: the hook receives each Sleep's duration
+// and returns the milliseconds actually slept. An empty hook restores real sleeps.
+using SleepHook = std::function<DWORD(DWORD)>;
+void SetSleepHook(SleepHook hook);
+
+// Asks every thread still running to stop and waits for them to unwind:
+// what the end of a process does to its threads on Windows. Their exit code
+// becomes 0. Call it before main returns (and at the end of tests that start
+// threads): threads still running while statics are destroyed would use them.
+// Threads it starts while unwinding are ended too. On a CreateThread thread it
+// ends every thread but the caller.
+void EndRemainingThreads();
+
+}  // namespace platform

@@ -1,0 +1,81 @@
+// Basic Windows types and constants, with their Windows meanings.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cstddef>
+#include <cstdint>
+
+#define WINAPI
+#define CALLBACK
+#define CONST const
+
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using ULONG = std::uint32_t;
+using UINT = unsigned int;
+using INT = int;
+using BOOL = int;
+using CHAR = char;
+using WCHAR = wchar_t;
+using LPSTR = char*;
+using LPCSTR = const char*;
+using LPWSTR = wchar_t*;
+using LPCWSTR = const wchar_t*;
+using LPVOID = void*;
+using LPCVOID = const void*;
+using LPDWORD = DWORD*;
+using LPBYTE = BYTE*;
+using HRESULT = LONG;
+using UINT_PTR = std::uintptr_t;
+using ULONG_PTR = std::uintptr_t;
+using LONG_PTR = std::intptr_t;
+using DWORD_PTR = std::uintptr_t;
+using WPARAM = UINT_PTR;
+using LPARAM = LONG_PTR;
+using LRESULT = LONG_PTR;
+using SIZE_T = std::size_t;
+
+using HANDLE = void*;
+using HMODULE = struct HMODULE__*;
+using HINSTANCE = HMODULE;
+using HWND = struct HWND__*;
+using FARPROC = void (*)();
+
+#define TRUE 1
+#define FALSE 0
+#define MAX_PATH 260
+#define INFINITE 0xFFFFFFFFu
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
+
+#define S_OK ((HRESULT)0)
+#define E_FAIL ((HRESULT)0x80004005L)
+#define E_INVALIDARG ((HRESULT)0x80070057L)
+#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
+#define FAILED(hr) (((HRESULT)(hr)) < 0)
+
+// Win32 error codes (GetLastError).
+#define ERROR_SUCCESS 0L
+#define ERROR_INVALID_FUNCTION 1L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_BAD_FORMAT 11L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_NAME 123L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
+#define ERROR_CANCELLED 1223L
+
+#endif

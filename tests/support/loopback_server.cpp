@@ -1,0 +1,467 @@
+#include "tests/support/loopback_server.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <netinet/in.h>
+#include <optional>
+#include <stdexcept>
+#include <strings.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace testsupport {
+
+namespace {
+
+constexpr std::size_t kChunkBytes = 64 * 1024;
+constexpr std::size_t kWorkerThreads = 16;
+constexpr const char* kContentType = "application/octet-stream";
+
+// Headers the parser adds to a request itself; they were never received.
+bool IsParserAddedHeader(const std::string& name) {
+    return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT";
+}
+
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    ~UniqueFd() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Wakes slow answers when the server shuts down, so that stopping never
+// waits for a slow body to finish.
+class StopSignal {
+public:
+    // False when the server is stopping.
+    bool WaitFor(int milliseconds) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return !m_cv.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_stopping; });
+    }
+    void Stop() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+        m_cv.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_stopping = false;  // guarded by m_mutex
+};
+
+// The bytes of one answer: a shared in-memory body or an open file. Neither is
+// copied as a whole; files are read chunk by chunk.
+struct BodySource {
+    std::shared_ptr<const std::string> memory;
+    std::shared_ptr<const UniqueFd> file;
+    std::uint64_t size = 0;
+
+    static std::optional<BodySource> OpenFile(const std::string& path) {
+        auto fd = std::make_shared<const UniqueFd>(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        struct stat info {};
+        if (fd->Get() < 0 || ::fstat(fd->Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            return std::nullopt;
+        }
+        return BodySource{nullptr, fd, static_cast<std::uint64_t>(info.st_size)};
+    }
+
+    bool WriteTo(httplib::DataSink& sink, std::uint64_t position, std::size_t count, std::vector<char>& buffer) const {
+        if (memory) {
+            return sink.write(memory->data() + position, count);
+        }
+        buffer.resize(count);
+        std::size_t done = 0;
+        while (done < count) {
+            ssize_t n = ::pread(file->Get(), buffer.data() + done, count - done, static_cast<off_t>(position + done));
+            if (n <= 0) {
+                return false;  // the file shrank or failed: cut the answer
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        return sink.write(buffer.data(), count);
+    }
+};
+
+// Sends one answer's body window chunk by chunk, pausing between chunks when
+// asked to, and ends the connection once `sendLimit` bytes are out if the
+// answer promised more.
+struct BodyWriter {
+    BodySource source;
+    std::uint64_t start = 0;      // first byte of the window in the source
+    std::uint64_t sendLimit = 0;  // bytes of the window actually sent
+    int delayMs = 0;
+    std::shared_ptr<StopSignal> stop;
+    std::vector<char> buffer;
+
+    // False ends the answer by closing the connection.
+    bool SendChunk(std::uint64_t offset, httplib::DataSink& sink) {
+        if (offset >= sendLimit) {
+            return false;
+        }
+        if (offset > 0 && delayMs > 0 && !stop->WaitFor(delayMs)) {
+            return false;
+        }
+        auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, sendLimit - offset));
+        return source.WriteTo(sink, start + offset, count, buffer);
+    }
+};
+
+struct ByteRange {
+    std::uint64_t first = 0;
+    std::uint64_t count = 0;
+};
+
+enum class RangeResult { None, Satisfiable, Unsatisfiable };
+
+// One "bytes=a-b", "bytes=a-" or "bytes=-n". Anything else (several ranges,
+// other units) is answered with the whole body, as a server may do.
+RangeResult ParseRange(const std::string& value, std::uint64_t size, ByteRange& range) {
+    const std::string prefix = "bytes=";
+    if (value.compare(0, prefix.size(), prefix) != 0 || value.find(',') != std::string::npos) {
+        return RangeResult::None;
+    }
+    std::string bounds = value.substr(prefix.size());
+    auto dash = bounds.find('-');
+    if (dash == std::string::npos) {
+        return RangeResult::None;
+    }
+    std::string from = bounds.substr(0, dash);
+    std::string to = bounds.substr(dash + 1);
+    auto digits = [](const std::string& s) {
+        return !s.empty() && s.size() <= 18 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (from.empty()) {
+        if (!digits(to)) {
+            return RangeResult::None;
+        }
+        std::uint64_t suffix = std::stoull(to);
+        if (suffix == 0 || size == 0) {
+            return RangeResult::Unsatisfiable;
+        }
+        range.count = std::min(suffix, size);
+        range.first = size - range.count;
+        return RangeResult::Satisfiable;
+    }
+    if (!digits(from) || (!to.empty() && !digits(to))) {
+        return RangeResult::None;
+    }
+    std::uint64_t first = std::stoull(from);
+    std::uint64_t last = to.empty() ? size - 1 : std::min<std::uint64_t>(std::stoull(to), size - 1);
+    if (first >= size || (!to.empty() && std::stoull(to) < first)) {
+        return RangeResult::Unsatisfiable;
+    }
+    range.first = first;
+    range.count = last - first + 1;
+    return RangeResult::Satisfiable;
+}
+
+// A path below a served folder that does not climb out of it.
+bool IsContainedPath(const std::string& rest) {
+    if (rest.empty() || rest.find('\0') != std::string::npos) {
+        return false;
+    }
+    std::size_t begin = 0;
+    while (begin <= rest.size()) {
+        std::size_t end = rest.find('/', begin);
+        if (end == std::string::npos) {
+            end = rest.size();
+        }
+        if (rest.compare(begin, end - begin, "..") == 0) {
+            return false;
+        }
+        begin = end + 1;
+    }
+    return true;
+}
+
+template <class Map>
+const typename Map::mapped_type* FindForRequest(const Map& map, const httplib::Request& req) {
+    auto it = map.find(req.target);
+    if (it == map.end()) {
+        it = map.find(req.path);
+    }
+    return it == map.end() ? nullptr : &it->second;
+}
+
+}  // namespace
+
+std::size_t RecordedRequest::HeaderCount(const std::string& name) const {
+    return static_cast<std::size_t>(std::count_if(headers.begin(), headers.end(), [&](const auto& header) {
+        return ::strcasecmp(header.first.c_str(), name.c_str()) == 0;
+    }));
+}
+
+std::string RecordedRequest::Header(const std::string& name) const {
+    for (const auto& header : headers) {
+        if (::strcasecmp(header.first.c_str(), name.c_str()) == 0) {
+            return header.second;
+        }
+    }
+    return {};
+}
+
+class LoopbackServer::Impl {
+public:
+    Impl() : m_stop(std::make_shared<StopSignal>()) {
+        // The server owns the queue it is given.
+        m_server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+        // One answer per connection: an idle kept-alive connection would hold
+        // a worker, and stopping would wait for it to time out.
+        m_server.set_keep_alive_max_count(1);
+        // Every method is recorded; GET also answers HEAD.
+        httplib::Server::Handler handler = [this](const httplib::Request& req, httplib::Response& res) {
+            Answer(req, res);
+        };
+        m_server.Get(".*", handler).Post(".*", handler).Put(".*", handler).Patch(".*", handler);
+        m_server.Delete(".*", handler).Options(".*", handler);
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        if (m_port <= 0) {
+            throw std::runtime_error("loopback server: cannot bind 127.0.0.1");
+        }
+        m_thread = std::thread([this] {
+            m_server.listen_after_bind();
+            m_listenEnded = true;
+        });
+        // stop() only works on a running server; wait until it runs.
+        while (!m_server.is_running() && !m_listenEnded) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    ~Impl() {
+        m_stop->Stop();
+        m_server.stop();
+        m_thread.join();
+    }
+
+    int Port() const { return m_port; }
+
+    void ServeFolder(const std::string& urlPrefix, const std::string& folder) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_folders[urlPrefix] = folder;
+    }
+    void SetBody(const std::string& target, std::string body) {
+        auto shared = std::make_shared<const std::string>(std::move(body));
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bodies[target] = std::move(shared);
+    }
+    void SetFault(const std::string& target, Fault fault) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_faults[target] = std::move(fault);
+    }
+    void ClearFaults() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_faults.clear();
+    }
+    void SetRangeAnswer206(bool answer206) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_answer206 = answer206;
+    }
+    std::vector<RecordedRequest> Requests() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_requests;
+    }
+    void ClearRequests() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_requests.clear();
+    }
+
+private:
+    void Record(const httplib::Request& req) {
+        RecordedRequest recorded{req.method, req.target, req.version, {}};
+        for (const auto& header : req.headers) {
+            if (!IsParserAddedHeader(header.first)) {
+                recorded.headers.emplace_back(header.first, header.second);
+            }
+        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_requests.push_back(std::move(recorded));
+    }
+
+    // m_mutex held.
+    std::optional<BodySource> FindSourceLocked(const httplib::Request& req) const {
+        if (auto body = FindForRequest(m_bodies, req)) {
+            return BodySource{*body, nullptr, (*body)->size()};
+        }
+        const std::pair<const std::string, std::string>* best = nullptr;
+        for (const auto& folder : m_folders) {
+            if (req.path.compare(0, folder.first.size(), folder.first) == 0 &&
+                (!best || folder.first.size() > best->first.size())) {
+                best = &folder;
+            }
+        }
+        std::string rest = best ? req.path.substr(best->first.size()) : std::string();
+        if (!best || !IsContainedPath(rest)) {
+            return std::nullopt;
+        }
+        return BodySource::OpenFile(best->second + "/" + rest);
+    }
+
+    void Answer(const httplib::Request& req, httplib::Response& res) {
+        Record(req);
+        // The parser would cut the body to the requested range once more after
+        // this handler; ranges are answered (or ignored) here instead. The
+        // request object itself is not const, only this view of it.
+        const_cast<httplib::Request&>(req).ranges.clear();
+
+        Fault fault;
+        std::optional<BodySource> source;
+        bool answer206 = false;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (auto found = FindForRequest(m_faults, req)) {
+                fault = *found;
+            }
+            source = FindSourceLocked(req);
+            answer206 = m_answer206;
+        }
+
+        if (fault.status != 0) {
+            res.status = fault.status;
+            if (!fault.location.empty()) {
+                res.set_header("Location", fault.location);
+            }
+            if (fault.status == 416 && source) {
+                res.set_header("Content-Range", "bytes */" + std::to_string(source->size));
+            }
+            res.set_content("status " + std::to_string(fault.status) + "\n", kContentType);
+            return;
+        }
+        if (!source) {
+            res.status = 404;
+            res.set_content("not found\n", kContentType);
+            return;
+        }
+
+        ByteRange window{0, source->size};
+        res.status = 200;
+        if (answer206 && !fault.chunked && req.get_header_value_count("Range") == 1) {
+            switch (ParseRange(req.get_header_value("Range"), source->size, window)) {
+            case RangeResult::None:
+                break;
+            case RangeResult::Satisfiable:
+                res.status = 206;
+                res.set_header("Content-Range", "bytes " + std::to_string(window.first) + "-" +
+                                                    std::to_string(window.first + window.count - 1) + "/" +
+                                                    std::to_string(source->size));
+                break;
+            case RangeResult::Unsatisfiable:
+                res.status = 416;
+                res.set_header("Content-Range", "bytes */" + std::to_string(source->size));
+                res.set_content("range not satisfiable\n", kContentType);
+                return;
+            }
+        }
+
+        auto writer = std::make_shared<BodyWriter>();
+        writer->source = std::move(*source);
+        writer->start = window.first;
+        writer->sendLimit = window.count;
+        if (fault.closeAfterBytes >= 0) {
+            writer->sendLimit = std::min<std::uint64_t>(writer->sendLimit, static_cast<std::uint64_t>(fault.closeAfterBytes));
+        }
+        writer->delayMs = fault.slowBodyDelayMs;
+        writer->stop = m_stop;
+
+        if (fault.chunked) {
+            // The last chunk marks the end; a cut body never sends it.
+            bool cut = writer->sendLimit < window.count;
+            res.set_chunked_content_provider(kContentType, [writer, cut](std::size_t offset, httplib::DataSink& sink) {
+                if (offset >= writer->sendLimit && !cut) {
+                    sink.done();
+                    return true;
+                }
+                return writer->SendChunk(offset, sink);
+            });
+            return;
+        }
+        std::uint64_t announced = window.count + static_cast<std::uint64_t>(std::max<std::int64_t>(0, fault.extraContentLength));
+        if (announced == 0) {
+            res.set_content("", kContentType);
+            return;
+        }
+        res.set_content_provider(static_cast<std::size_t>(announced), kContentType,
+                                 [writer](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                     return writer->SendChunk(offset, sink);
+                                 });
+    }
+
+    httplib::Server m_server;
+    std::shared_ptr<StopSignal> m_stop;
+    int m_port = 0;
+    std::thread m_thread;
+    std::atomic<bool> m_listenEnded{false};
+
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::shared_ptr<const std::string>> m_bodies;  // guarded by m_mutex
+    std::map<std::string, std::string> m_folders;                        // guarded by m_mutex
+    std::map<std::string, Fault> m_faults;                               // guarded by m_mutex
+    bool m_answer206 = true;                                             // guarded by m_mutex
+    std::vector<RecordedRequest> m_requests;                             // guarded by m_mutex
+};
+
+LoopbackServer::LoopbackServer() : m_impl(std::make_unique<Impl>()) {}
+LoopbackServer::~LoopbackServer() = default;
+
+int LoopbackServer::Port() const {
+    return m_impl->Port();
+}
+std::string LoopbackServer::BaseUrl() const {
+    return "http://127.0.0.1:" + std::to_string(Port());
+}
+void LoopbackServer::ServeFolder(const std::string& urlPrefix, const std::string& folder) {
+    m_impl->ServeFolder(urlPrefix, folder);
+}
+void LoopbackServer::SetBody(const std::string& target, std::string body) {
+    m_impl->SetBody(target, std::move(body));
+}
+void LoopbackServer::SetFault(const std::string& target, Fault fault) {
+    m_impl->SetFault(target, std::move(fault));
+}
+void LoopbackServer::ClearFaults() {
+    m_impl->ClearFaults();
+}
+void LoopbackServer::SetRangeAnswer206(bool answer206) {
+    m_impl->SetRangeAnswer206(answer206);
+}
+std::vector<RecordedRequest> LoopbackServer::Requests() const {
+    return m_impl->Requests();
+}
+void LoopbackServer::ClearRequests() {
+    m_impl->ClearRequests();
+}
+
+int LoopbackServer::RefusedPort() {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd.Get() < 0 || ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("loopback server: cannot find a free port");
+    }
+    return ntohs(address.sin_port);
+}
+
+}  // namespace testsupport

@@ -1,0 +1,80 @@
+// An HTTP/1.1 server on 127.0.0.1 for tests and benchmarks: serves in-memory
+// bodies and folders, records every request, and injects faults (error
+// statuses, chunked answers, bodies shorter than announced, connections cut
+// mid-body, slow bodies).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testsupport {
+
+struct RecordedRequest {
+    std::string method;
+    std::string target;   // path and query exactly as sent
+    std::string version;  // "HTTP/1.1"
+    // As received, with two limits of the parser underneath: lines are
+    // grouped by name (case-insensitive order of names), keeping arrival
+    // order and spelling within a name; lines with an empty value are lost.
+    std::vector<std::pair<std::string, std::string>> headers;
+
+    // Names compare without regard to case.
+    std::size_t HeaderCount(const std::string& name) const;
+    // The first value of that name, or "" when absent.
+    std::string Header(const std::string& name) const;
+};
+
+struct Fault {
+    int status = 0;                       // 0: normal answer; else answer with this status
+    bool chunked = false;                 // chunked transfer coding, no Content-Length
+    std::int64_t extraContentLength = 0;  // announce more than the body, then close
+    std::int64_t closeAfterBytes = -1;    // drop the connection after N body bytes
+    int slowBodyDelayMs = 0;              // delay between body chunks
+    std::string location = {};            // with a 3xx status: the Location header
+};
+
+class LoopbackServer {
+public:
+    // Listens on 127.0.0.1 at a port chosen by the system, serving in a
+    // background thread. Every connection is closed after one answer.
+    LoopbackServer();
+    // Stops serving (slow bodies are abandoned) and joins.
+    ~LoopbackServer();
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+    int Port() const;
+    std::string BaseUrl() const;  // "http://127.0.0.1:PORT"
+
+    // Static files: a request for urlPrefix + rest gets folder + "/" + rest.
+    // Paths that climb out of the folder are not found.
+    void ServeFolder(const std::string& urlPrefix, const std::string& folder);
+    // An in-memory body for an exact target. A target without a query
+    // answers every query of that path; a target with one only that query.
+    // The body is shared by the answers, never copied per request.
+    void SetBody(const std::string& target, std::string body);
+    // Applies to that target (matched like SetBody) until cleared.
+    void SetFault(const std::string& target, Fault fault);
+    void ClearFaults();
+    // A single "Range: bytes=..." gets 206 with Content-Range when true (the
+    // default), the whole body with 200 otherwise.
+    void SetRangeAnswer206(bool answer206);
+
+    // Every request routed so far, in arrival order; a request is recorded
+    // before its answer is sent.
+    std::vector<RecordedRequest> Requests() const;
+    void ClearRequests();
+
+    // A loopback port with nothing listening on it.
+    static int RefusedPort();
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace testsupport

@@ -1,0 +1,86 @@
+// quillmoor-cdn: publishes folders as a CDN tree for the launcher and serves
+// such a tree.
+#include "tools/cdn/cdn_server.h"
+#include "tools/cdn/file_handle.h"
+#include "tools/cdn/publish_error.h"
+#include "tools/cdn/publisher.h"
+#include "tools/cdn/tool_command_line.h"
+
+#include <csignal>
+#include <iostream>
+#include <mutex>
+#include <pthread.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+int RunPublish(const PublishOptions& options) {
+    const PublishSummary summary = Publish(options, std::cerr, isatty(STDERR_FILENO));
+    std::cerr << "published " << summary.files << " files (" << summary.bytes << " bytes) to "
+              << options.outDir.string() << ": index " << summary.indexName;
+    if (!summary.diffName.empty()) {
+        std::cerr << ", diff " << summary.indexName << ".." << summary.diffName << " with "
+                  << summary.changedObjects << " changed objects";
+    }
+    std::cerr << '\n';
+    return 0;
+}
+
+int RunServe(const ServeCommand& command) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(command.server.root, error)) {
+        std::cerr << "quillmoor-cdn: error: " << command.server.root.string() << " is not a folder\n";
+        return kExitFailure;
+    }
+    // Blocked before the server's threads exist, so they inherit the mask and
+    // only the sigwait below ever sees the signal.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    std::mutex logMutex;
+    CdnServer server(command.server, [&logMutex](const std::string& line) {
+        std::lock_guard<std::mutex> lock(logMutex);
+        std::cout << line << std::endl;
+    });
+    const int port = server.Start();
+    {
+        std::lock_guard<std::mutex> lock(logMutex);
+        std::cout << "listening on http://" << command.server.host << ":" << port << std::endl;
+    }
+    if (command.portFile) {
+        WriteFileAtomically(*command.portFile, std::to_string(port) + "\n");
+    }
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    server.Stop();
+    std::cerr << "stopped\n";
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const ToolCommand command = ParseToolCommand(std::vector<std::string>(argv + 1, argv + argc));
+        if (const auto* help = std::get_if<HelpRequest>(&command)) {
+            std::cout << help->text;
+            return 0;
+        }
+        if (const auto* publish = std::get_if<PublishOptions>(&command)) {
+            return RunPublish(*publish);
+        }
+        return RunServe(std::get<ServeCommand>(command));
+    } catch (const UsageError& failure) {
+        std::cerr << "quillmoor-cdn: " << failure.what() << '\n';
+        return kExitUsage;
+    } catch (const std::exception& failure) {
+        std::cerr << "quillmoor-cdn: error: " << failure.what() << '\n';
+        return kExitFailure;
+    }
+}

@@ -1,0 +1,66 @@
+#include "tools/cdn/folder_walk.h"
+
+#include "tools/cdn/name_rules.h"
+#include "tools/cdn/publish_error.h"
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void Refuse(const fs::path& entry, const std::string& reason) {
+    throw PublishError(entry.string() + ": " + reason);
+}
+
+void Walk(const fs::path& folder, const std::string& prefix, std::vector<SourceFile>& files) {
+    std::error_code error;
+    std::vector<fs::path> entries;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        entries.push_back(it->path());
+    }
+    if (error) {
+        Refuse(folder, "cannot list the folder: " + error.message());
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const fs::path& a, const fs::path& b) { return a.filename().native() < b.filename().native(); });
+
+    for (const fs::path& entry : entries) {
+        const std::string name = entry.filename().native();
+        if (const auto problem = NameProblem(name)) {
+            Refuse(entry, *problem);
+        }
+        const std::string relative = prefix + name;
+        const fs::file_status own = fs::symlink_status(entry, error);
+        const fs::file_status target = fs::status(entry, error);
+        if (error) {
+            Refuse(entry, error.message());
+        }
+        if (fs::is_directory(target)) {
+            if (fs::is_symlink(own)) {
+                Refuse(entry, "a link to a folder is not followed");
+            }
+            Walk(entry, relative + "/", files);
+        } else if (fs::is_regular_file(target)) {
+            const std::uintmax_t size = fs::file_size(entry, error);
+            if (error) {
+                Refuse(entry, error.message());
+            }
+            files.push_back({relative, entry, size});
+        } else {
+            Refuse(entry, "neither a file nor a folder");
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<SourceFile> ListFiles(const fs::path& root, std::string_view what) {
+    std::error_code error;
+    if (!fs::is_directory(root, error)) {
+        throw PublishError(std::string(what) + " " + root.string() + " is not a folder");
+    }
+    std::vector<SourceFile> files;
+    Walk(root, "", files);
+    return files;
+}

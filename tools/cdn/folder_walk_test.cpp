@@ -1,0 +1,85 @@
+#include "tools/cdn/folder_walk.h"
+
+#include "tools/cdn/publish_error.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <sys/stat.h>
+
+namespace {
+
+std::vector<std::string> Relatives(const std::vector<SourceFile>& files) {
+    std::vector<std::string> relatives;
+    for (const SourceFile& file : files) {
+        relatives.push_back(file.relative);
+    }
+    return relatives;
+}
+
+TEST(FolderWalkTest, ListsFilesDepthFirstInByteOrder) {
+    testsupport::TempDir dir;
+    dir.Write("b.txt", "bb");
+    dir.Write("a/z.txt", "z");
+    dir.Write("a/b/c.txt", "ccc");
+    dir.Write("B.txt", "B");
+    dir.Write("a.txt", "");
+    std::filesystem::create_directories(dir.Path() / "empty");
+    const std::vector<SourceFile> files = ListFiles(dir.Path(), "client folder");
+    EXPECT_EQ(Relatives(files), (std::vector<std::string>{"B.txt", "a/b/c.txt", "a/z.txt", "a.txt", "b.txt"}));
+    EXPECT_EQ(files[1].size, 3u);
+    EXPECT_EQ(files[1].file, dir.Path() / "a" / "b" / "c.txt");
+}
+
+TEST(FolderWalkTest, FollowsLinksToFiles) {
+    testsupport::TempDir dir;
+    const auto target = dir.Write("real/file.bin", "12345");
+    std::filesystem::create_directories(dir.Path() / "root");
+    std::filesystem::create_symlink(target, dir.Path() / "root" / "link.bin");
+    const std::vector<SourceFile> files = ListFiles(dir.Path() / "root", "client folder");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].relative, "link.bin");
+    EXPECT_EQ(files[0].size, 5u);
+}
+
+TEST(FolderWalkTest, RefusesWhatCannotBePublished) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::filesystem::path&)> make;
+    };
+    const Case cases[] = {
+        {"newline in a name", [](const auto& root) { std::ofstream(root / "a\nb"); }},
+        {"backslash in a folder name", [](const auto& root) {
+             std::filesystem::create_directories(root / "x\\y");
+             std::ofstream(root / "x\\y" / "f");
+         }},
+        {"non-UTF-8 name", [](const auto& root) { std::ofstream(root / "caf\xE9"); }},
+        {"fifo", [](const auto& root) { mkfifo((root / "pipe").c_str(), 0600); }},
+        {"link to a folder", [](const auto& root) {
+             std::filesystem::create_directories(root / "sub");
+             std::filesystem::create_directory_symlink(root / "sub", root / "loop");
+         }},
+        {"dangling link", [](const auto& root) { std::filesystem::create_symlink(root / "gone", root / "dangling"); }},
+    };
+    for (const Case& c : cases) {
+        testsupport::TempDir dir;
+        dir.Write("fine.txt", "ok");
+        c.make(dir.Path());
+        EXPECT_THROW(ListFiles(dir.Path(), "client folder"), PublishError) << c.what;
+    }
+}
+
+TEST(FolderWalkTest, MissingRootIsNamedInTheError) {
+    testsupport::TempDir dir;
+    try {
+        ListFiles(dir.Path() / "nope", "launcher folder");
+        ADD_FAILURE() << "no error";
+    } catch (const PublishError& error) {
+        EXPECT_NE(std::string(error.what()).find("launcher folder"), std::string::npos);
+        EXPECT_NE(std::string(error.what()).find("nope"), std::string::npos);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,212 @@
+#include "tools/cdn/publisher.h"
+
+#include "tools/cdn/cdn_paths.h"
+#include "tools/cdn/cdn_tree.h"
+#include "tools/cdn/file_handle.h"
+#include "tools/cdn/folder_walk.h"
+#include "tools/cdn/manifest.h"
+#include "tools/cdn/md5_list.h"
+#include "tools/cdn/name_rules.h"
+#include "tools/cdn/previous_publish.h"
+#include "tools/cdn/publish_error.h"
+#include "tools/cdn/publish_progress.h"
+#include "tools/cdn/settings_file.h"
+#include "platform/text.h"
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Inputs {
+    std::wstring launcherVersion;
+    std::wstring clientVersion;
+    std::wstring platformCode;
+    std::string baseUrl;
+    fs::path settingsFile;
+    std::vector<SourceFile> launcherFiles;
+    std::vector<SourceFile> clientFiles;
+};
+
+bool IsInside(const fs::path& inner, const fs::path& outer) {
+    const fs::path a = fs::weakly_canonical(inner);
+    const fs::path b = fs::weakly_canonical(outer);
+    return std::mismatch(a.begin(), a.end(), b.begin(), b.end()).second == b.end();
+}
+
+// What the launcher would read back differently is refused before any work.
+void CheckListable(const std::vector<SourceFile>& files, const std::wstring& listPrefix, const char* what) {
+    if (files.empty()) {
+        throw PublishError(std::string("the ") + what + " holds no files");
+    }
+    for (const SourceFile& file : files) {
+        const std::wstring listed = listPrefix + platform::FromUtf8(file.relative);
+        if (Utf16Length(listed) > kMaxListedPath) {
+            throw PublishError(file.file.string() + ": its md5 list line \"" + platform::ToUtf8(listed) +
+                               "\" is longer than " + std::to_string(kMaxListedPath) + " characters");
+        }
+        if (file.size > kMaxListedSize) {
+            throw PublishError(file.file.string() + ": " + std::to_string(file.size) +
+                               " bytes; md5 lists carry sizes up to " + std::to_string(kMaxListedSize));
+        }
+    }
+}
+
+VersionAnswer Answer(const Inputs& inputs, const PublishOptions& options, const std::wstring& cdnPath,
+                     const std::string& indexName, const std::string& diffName) {
+    return {inputs.baseUrl, platform::ToUtf8(cdnPath), indexName, diffName, options.webUrl};
+}
+
+// The file to serve as launcher/<platform>.ini.
+fs::path SettingsSource(const PublishOptions& options, std::ostream& log) {
+    const fs::path launcherCopy = options.launcherDir / (options.platformCode + ".ini");
+    const fs::path settings = options.settingsFile.value_or(launcherCopy);
+    std::error_code error;
+    if (!fs::is_regular_file(settings, error)) {
+        throw PublishError("settings file " + settings.string() +
+                           " not found; name the platform's settings file with --settings");
+    }
+    // The launcher puts the server copy in place of its own file and then
+    // finds that file differing from its list: it would update itself on
+    // every start.
+    if (options.settingsFile && fs::is_regular_file(launcherCopy, error) &&
+        ReadWholeFile(launcherCopy) != ReadWholeFile(settings)) {
+        throw PublishError(launcherCopy.string() + " differs from --settings " + settings.string() +
+                           ": launchers would update themselves on every start; make them equal or remove " +
+                           launcherCopy.filename().string() + " from the launcher folder");
+    }
+    for (const std::string& warning : SettingsFileWarnings(settings)) {
+        log << "warning: " << warning << '\n';
+    }
+    return settings;
+}
+
+Inputs CheckInputs(const PublishOptions& options, std::ostream& log) {
+    if (!IsPlatformCode(options.platformCode)) {
+        throw PublishError("--platform \"" + options.platformCode +
+                           "\": use letters, digits, \"-\" and \"_\" (at most 64)");
+    }
+    Inputs inputs;
+    inputs.platformCode = platform::FromUtf8(options.platformCode);
+    inputs.launcherVersion = platform::FromUtf8(VersionFolder(options.launcherVersion, "--launcher-version"));
+    inputs.clientVersion = platform::FromUtf8(VersionFolder(options.clientVersion, "--client-version"));
+    inputs.baseUrl = options.baseUrl;
+    if (inputs.baseUrl.empty() || inputs.baseUrl.back() != '/') {
+        // The launcher appends "index/", "tree/" ... directly.
+        inputs.baseUrl += '/';
+    }
+    // Both answers must be writable before minutes go into packing; the
+    // real names have the same length as these.
+    const std::string someName(40, '0');
+    AnswerText(Answer(inputs, options, inputs.launcherVersion, someName, someName));
+    AnswerText(Answer(inputs, options, inputs.clientVersion, someName, someName));
+
+    inputs.settingsFile = SettingsSource(options, log);
+    for (const fs::path& input : {options.launcherDir, options.clientDir}) {
+        if (IsInside(options.outDir, input)) {
+            throw PublishError("the output " + options.outDir.string() + " lies inside the input " + input.string());
+        }
+    }
+    inputs.launcherFiles = ListFiles(options.launcherDir, "launcher folder");
+    inputs.clientFiles = ListFiles(options.clientDir, "client folder");
+    CheckListable(inputs.launcherFiles, kLauncherPrefix, "launcher folder");
+    CheckListable(inputs.clientFiles, L"", "client folder");
+    const std::string program = platform::ToUtf8(kLauncherProgram);
+    const bool hasProgram = std::any_of(inputs.launcherFiles.begin(), inputs.launcherFiles.end(),
+                                        [&](const SourceFile& file) { return file.relative == program; });
+    if (!hasProgram) {
+        log << "warning: the launcher folder has no Launcher.exe; an updated launcher could not be started\n";
+    }
+    return inputs;
+}
+
+// Packs one folder's files and returns their md5 list entries.
+template <class CdnPathOf>
+std::vector<ListedFile> PackFolder(CdnTree& tree, const std::vector<SourceFile>& files, const std::wstring& listPrefix,
+                                   Packing packing, CdnPathOf cdnPathOf, PublishProgress& progress) {
+    std::vector<ListedFile> listed;
+    for (const SourceFile& file : files) {
+        const std::wstring relative = platform::FromUtf8(file.relative);
+        const PackedFile packed = tree.AddFile(cdnPathOf(relative), file.file, packing);
+        if (packed.size > kMaxListedSize) {
+            throw PublishError(file.file.string() + " grew beyond what an md5 list can carry");
+        }
+        listed.push_back({listPrefix + relative, packed.size, Md5ListText(packed.md5)});
+        progress.FileDone(packed.size);
+    }
+    return listed;
+}
+
+std::uint64_t TotalBytes(const std::vector<SourceFile>& files) {
+    std::uint64_t total = 0;
+    for (const SourceFile& file : files) {
+        total += file.size;
+    }
+    return total;
+}
+
+}  // namespace
+
+PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool logIsTerminal) {
+    const Inputs inputs = CheckInputs(options, log);
+    // Read before anything is written: the previous publish may be this very folder.
+    std::optional<PreviousPublish> previous;
+    if (options.previousDir) {
+        previous.emplace(*options.previousDir, options.platformCode);
+    }
+
+    CreateFolders(options.outDir);
+    CdnTree tree(options.outDir);
+    PublishSummary summary;
+    summary.files = inputs.launcherFiles.size() + inputs.clientFiles.size();
+    summary.bytes = TotalBytes(inputs.launcherFiles) + TotalBytes(inputs.clientFiles);
+    PublishProgress progress(log, logIsTerminal, summary.files, summary.bytes);
+
+    const std::vector<ListedFile> launcherList = PackFolder(
+        tree, inputs.launcherFiles, kLauncherPrefix, Packing::Zlib,
+        [&](const std::wstring& relative) { return LauncherFilePath(inputs.launcherVersion, relative); }, progress);
+    const std::vector<ListedFile> clientList = PackFolder(
+        tree, inputs.clientFiles, L"", Packing::Lzma,
+        [&](const std::wstring& relative) { return ClientFilePath(inputs.clientVersion, relative); }, progress);
+    progress.Finish();
+    tree.AddBytes(LauncherListPath(inputs.launcherVersion), Md5ListBytes(launcherList));
+    tree.AddBytes(ClientListPath(inputs.clientVersion), Md5ListBytes(clientList));
+    tree.AddFile(SettingsPath(inputs.platformCode), inputs.settingsFile, Packing::Stored);
+
+    // Even without a diff: a key shared by two file paths would let a later
+    // diff entry answer for the wrong file.
+    const std::vector<ManifestEntry> files = tree.Files();
+    ManifestBytes(files);
+    std::vector<ManifestEntry> changed;
+    std::set<std::wstring> changedPaths;
+    for (const ManifestEntry& file : files) {
+        if (previous && !previous->Holds(file.cdnPath, file.id)) {
+            changed.push_back(file);
+            changedPaths.insert(file.cdnPath);
+        }
+    }
+
+    const std::string index = ManifestBytes(tree.Trees());
+    tree.Write(changedPaths);
+    summary.indexName = ToHex(Sha1Of(index));
+    CreateFolders(options.outDir / "index");
+    WriteFileAtomically(options.outDir / "index" / summary.indexName, index);
+    // The launcher refuses an empty diff manifest: with no change, none is named.
+    if (!changed.empty()) {
+        summary.diffName = previous->IndexName();
+        summary.changedObjects = changed.size();
+        CreateFolders(options.outDir / "diff");
+        WriteFileAtomically(options.outDir / "diff" / (summary.indexName + ".." + summary.diffName),
+                            ManifestBytes(changed));
+    }
+
+    CreateFolders(options.outDir / "answers");
+    WriteFileAtomically(options.outDir / "answers" / ("launcher-" + options.platformCode + ".txt"),
+                        AnswerText(Answer(inputs, options, inputs.launcherVersion, summary.indexName, summary.diffName)));
+    WriteFileAtomically(options.outDir / "answers" / "client.txt",
+                        AnswerText(Answer(inputs, options, inputs.clientVersion, summary.indexName, summary.diffName)));
+    return summary;
+}

@@ -1,0 +1,473 @@
+#include "tools/cdn/publisher.h"
+
+#include "tools/cdn/publish_error.h"
+#include "platform/text.h"
+#include "tests/support/temp_dir.h"
+#include "update/inflate_file.h"
+#include "update/lzma_decode_file.h"
+#include "update/md5_functions.h"
+#include "update/path_key.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string RandomBytes(std::size_t size, unsigned seed) {
+    std::mt19937 engine(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) {
+        byte = static_cast<char>(engine());
+    }
+    return bytes;
+}
+
+// The launcher's wide form of a path, independent of the process locale.
+std::wstring Wide(const fs::path& path) {
+    return platform::FromUtf8(path.string());
+}
+
+std::string Hex(const std::string& bytes) {
+    return HexEncode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+// Reads a published folder the way the launcher does, written here apart
+// from the publisher's own code: answer fields, raw 25-byte records, and
+// ResolveCdnUrl's rule (diff entry for the whole path, else the tree of its
+// directory).
+class LauncherView {
+public:
+    LauncherView(const fs::path& root, const std::string& answerName) : m_root(root) {
+        m_answerText = ReadBytes(root / "answers" / answerName);
+        std::stringstream fields(m_answerText);
+        for (std::string field; std::getline(fields, field, '|');) {
+            const std::size_t equals = field.find('=');
+            m_fields[field.substr(0, equals)] = field.substr(equals + 1);
+        }
+        m_index = Records(root / "index" / Field("cdn_index"));
+        if (m_fields.count("cdn_diff_index")) {
+            m_diff = Records(root / "diff" / (Field("cdn_index") + ".." + Field("cdn_diff_index")));
+        }
+    }
+
+    const std::string& AnswerText() const { return m_answerText; }
+    std::string Field(const std::string& key) const { return m_fields.count(key) ? m_fields.at(key) : ""; }
+    const std::map<std::string, std::string>& Index() const { return m_index; }
+    const std::map<std::string, std::string>& Diff() const { return m_diff; }
+
+    // The object file the launcher's URL for cdnPath would fetch; empty when
+    // it could not fetch one.
+    fs::path Resolve(const std::wstring& cdnPath) const {
+        const std::wstring name = cdnPath.substr(cdnPath.rfind(L'/') + 1);
+        const std::size_t slash = cdnPath.rfind(L'/');
+        const std::wstring directory = slash == std::wstring::npos ? L"." : cdnPath.substr(0, slash);
+        fs::path object;
+        if (const auto file = m_diff.find(PathKey(cdnPath)); file != m_diff.end()) {
+            object = m_root / "file" / file->second / platform::ToUtf8(name);
+        } else if (const auto tree = m_index.find(PathKey(directory)); tree != m_index.end()) {
+            object = m_root / "tree" / tree->second / platform::ToUtf8(name);
+        }
+        return !object.empty() && fs::is_regular_file(object) ? object : fs::path();
+    }
+
+private:
+    static std::map<std::string, std::string> Records(const fs::path& manifest) {
+        const std::string bytes = ReadBytes(manifest);
+        EXPECT_FALSE(bytes.empty()) << manifest;
+        EXPECT_EQ(bytes.size() % 25, 0u) << manifest;
+        std::map<std::string, std::string> records;
+        for (std::size_t offset = 0; offset + 25 <= bytes.size(); offset += 25) {
+            records[Hex(bytes.substr(offset, 5))] = Hex(bytes.substr(offset + 5, 20));
+        }
+        return records;
+    }
+
+    fs::path m_root;
+    std::string m_answerText;
+    std::map<std::string, std::string> m_fields;
+    std::map<std::string, std::string> m_index;
+    std::map<std::string, std::string> m_diff;
+};
+
+struct ListEntry {
+    std::wstring path;
+    std::uint64_t size;
+    std::wstring md5Text;
+};
+
+// Checks the list's framing and returns its entries.
+std::vector<ListEntry> ReadMd5List(const fs::path& list) {
+    const std::string bytes = ReadBytes(list);
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(bytes.size() % 2, 0u);
+    const std::wstring text = platform::FromUtf16Le(bytes.substr(2));
+    EXPECT_EQ(text.find(L'\r'), std::wstring::npos);
+    EXPECT_EQ(text.back(), L'\n');
+    std::vector<std::wstring> lines;
+    std::wstringstream stream(text);
+    for (std::wstring line; std::getline(stream, line, L'\n');) {
+        lines.push_back(line);
+    }
+    EXPECT_EQ(lines.size() % 2, 0u);
+    std::vector<ListEntry> entries;
+    for (std::size_t i = 0; i + 1 < lines.size(); i += 2) {
+        const std::size_t space = lines[i + 1].find(L' ');
+        entries.push_back({lines[i], std::stoull(lines[i + 1].substr(0, space)), lines[i + 1].substr(space + 1)});
+    }
+    return entries;
+}
+
+std::string Inflated(const fs::path& packed, const fs::path& scratch) {
+    FILE* source = std::fopen(packed.c_str(), "rb");
+    FILE* target = std::fopen(scratch.c_str(), "wb");
+    int result = source && target ? InflateFile(source, target) : -1;
+    if (source) {
+        std::fclose(source);
+    }
+    if (target) {
+        std::fclose(target);
+    }
+    EXPECT_EQ(result, 0) << packed;
+    return ReadBytes(scratch);
+}
+
+std::string LzmaDecoded(const fs::path& packed, const fs::path& scratch) {
+    EXPECT_EQ(LzmaDecodeFile(Wide(packed), Wide(scratch)), 0) << packed;
+    return ReadBytes(scratch);
+}
+
+// Every file below root, relative path to bytes.
+std::map<std::string, std::string> Snapshot(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file()) {
+            files[fs::relative(entry.path(), root).string()] = ReadBytes(entry.path());
+        }
+    }
+    return files;
+}
+
+class PublisherTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LoadMd5Functions();
+        Launcher("Launcher.exe", RandomBytes(100000, 1));
+        Launcher("pv.ini", "[Config]\r\nWeb=http://127.0.0.1/web/index.html\r\n");
+        Launcher("sub/helper.dll", "abc");
+        Client("qm.exe", "abc");
+        Client("data/maps/world.pak", std::string(200000, 'w') + RandomBytes(50000, 2));
+        Client("data/empty.txt", "");
+        Client("\xE5\x9C\xB0\xE5\x9B\xBE/\xE5\x90\x8D.dat", "named");
+    }
+
+    void Launcher(const std::string& relative, const std::string& bytes) {
+        m_launcher[relative] = bytes;
+        m_dir.Write("launcher/" + relative, bytes);
+    }
+    void Client(const std::string& relative, const std::string& bytes) {
+        m_client[relative] = bytes;
+        m_dir.Write("client/" + relative, bytes);
+    }
+
+    PublishOptions Options(const std::string& out = "cdn") const {
+        PublishOptions options;
+        options.launcherDir = m_dir.Path() / "launcher";
+        options.clientDir = m_dir.Path() / "client";
+        options.platformCode = "pv";
+        options.outDir = m_dir.Path() / out;
+        return options;
+    }
+
+    PublishSummary Run(const PublishOptions& options) {
+        m_log.str("");
+        return Publish(options, m_log, false);
+    }
+
+    // The message of the PublishError that options cause; fails the test
+    // when there is none.
+    std::string ErrorOf(const PublishOptions& options) {
+        try {
+            Run(options);
+        } catch (const PublishError& error) {
+            return error.what();
+        }
+        ADD_FAILURE() << "published without an error";
+        return "";
+    }
+
+    fs::path Scratch() const { return m_dir.Path() / "scratch"; }
+
+    testsupport::TempDir m_dir;
+    std::map<std::string, std::string> m_launcher;
+    std::map<std::string, std::string> m_client;
+    std::ostringstream m_log;
+};
+
+TEST_F(PublisherTest, AnswersNameTheVersionFoldersAndTheIndex) {
+    const PublishSummary summary = Run(Options());
+    const LauncherView launcher(m_dir.Path() / "cdn", "launcher-pv.txt");
+    const LauncherView client(m_dir.Path() / "cdn", "client.txt");
+    EXPECT_EQ(launcher.AnswerText(), "cdn_url={server}/cdn/|cdn_path=L1/|cdn_index=" + summary.indexName +
+                                         "|web_url={server}/web/index.html");
+    EXPECT_EQ(client.AnswerText(), "cdn_url={server}/cdn/|cdn_path=C1/|cdn_index=" + summary.indexName +
+                                       "|web_url={server}/web/index.html");
+    EXPECT_TRUE(fs::is_regular_file(m_dir.Path() / "cdn" / "index" / summary.indexName));
+    EXPECT_EQ(summary.files, 7u);
+    EXPECT_TRUE(summary.diffName.empty());
+}
+
+TEST_F(PublisherTest, IndexHasOneTreePerCdnDirectory) {
+    Run(Options());
+    const LauncherView view(m_dir.Path() / "cdn", "client.txt");
+    const std::vector<std::wstring> directories = {
+        L"launcher",  L"launcher/L1", L"launcher/L1/sub", L"C1", L"C1/data", L"C1/data/maps", L"C1/\u5730\u56FE"};
+    ASSERT_EQ(view.Index().size(), directories.size());
+    for (const std::wstring& directory : directories) {
+        const auto tree = view.Index().find(PathKey(directory));
+        ASSERT_NE(tree, view.Index().end()) << platform::ToUtf8(directory);
+        EXPECT_TRUE(fs::is_directory(m_dir.Path() / "cdn" / "tree" / tree->second));
+    }
+}
+
+TEST_F(PublisherTest, LauncherListAndFilesAsTheLauncherFetchesThem) {
+    Run(Options());
+    const LauncherView view(m_dir.Path() / "cdn", "launcher-pv.txt");
+    const std::wstring version = L"launcher/" + platform::FromUtf8(view.Field("cdn_path"));
+    const fs::path list = view.Resolve(version + L"launcher.md5");
+    ASSERT_FALSE(list.empty());
+    const std::vector<ListEntry> entries = ReadMd5List(list);
+    ASSERT_EQ(entries.size(), m_launcher.size());
+    auto source = m_launcher.begin();
+    for (const ListEntry& entry : entries) {
+        const std::string relative = source->first;
+        EXPECT_EQ(entry.path, L"launcher/" + platform::FromUtf8(relative));
+        EXPECT_EQ(entry.size, source->second.size());
+        EXPECT_EQ(entry.md5Text, Md5TextOfFile(Wide(m_dir.Path() / "launcher" / relative)));
+        const fs::path packed = view.Resolve(version + entry.path.substr(9) + L".z");
+        ASSERT_FALSE(packed.empty()) << relative;
+        EXPECT_EQ(Inflated(packed, Scratch()), source->second) << relative;
+        ++source;
+    }
+    EXPECT_EQ(entries[2].md5Text, L"3cd24fb0d6963f7d");
+}
+
+TEST_F(PublisherTest, ClientListAndFilesAsTheLauncherFetchesThem) {
+    Run(Options());
+    const LauncherView view(m_dir.Path() / "cdn", "client.txt");
+    const std::wstring version = platform::FromUtf8(view.Field("cdn_path"));
+    const fs::path list = view.Resolve(version + L"qm.md5");
+    ASSERT_FALSE(list.empty());
+    const std::vector<ListEntry> entries = ReadMd5List(list);
+    std::map<std::string, std::string> decoded;
+    for (const ListEntry& entry : entries) {
+        const std::string relative = platform::ToUtf8(entry.path);
+        ASSERT_TRUE(m_client.count(relative)) << relative;
+        EXPECT_EQ(entry.size, m_client[relative].size());
+        EXPECT_EQ(entry.md5Text, Md5TextOfFile(Wide(m_dir.Path() / "client" / relative)));
+        const fs::path packed = view.Resolve(version + entry.path + L".lz");
+        ASSERT_FALSE(packed.empty()) << relative;
+        decoded[relative] = LzmaDecoded(packed, Scratch());
+    }
+    EXPECT_EQ(decoded, m_client);
+}
+
+TEST_F(PublisherTest, SettingsFileIsServedAsItStands) {
+    Run(Options());
+    const LauncherView view(m_dir.Path() / "cdn", "launcher-pv.txt");
+    const fs::path settings = view.Resolve(L"launcher/pv.ini");
+    ASSERT_FALSE(settings.empty());
+    EXPECT_EQ(ReadBytes(settings), m_launcher["pv.ini"]);
+
+    fs::remove(m_dir.Path() / "launcher" / "pv.ini");
+    PublishOptions options = Options("other");
+    options.settingsFile = m_dir.Write("server.ini", "[Config]\nWeb=http://elsewhere/\n");
+    Run(options);
+    EXPECT_EQ(ReadBytes(LauncherView(m_dir.Path() / "other", "launcher-pv.txt").Resolve(L"launcher/pv.ini")),
+              "[Config]\nWeb=http://elsewhere/\n");
+}
+
+TEST_F(PublisherTest, OptionsReachTheAnswers) {
+    PublishOptions options = Options();
+    options.launcherVersion = "2024/L7";
+    options.clientVersion = "C9/";
+    options.baseUrl = "http://cdn.example/q";
+    options.webUrl = "http://www.example/launcher.html";
+    Run(options);
+    const LauncherView launcher(m_dir.Path() / "cdn", "launcher-pv.txt");
+    EXPECT_EQ(launcher.Field("cdn_url"), "http://cdn.example/q/");
+    EXPECT_EQ(launcher.Field("cdn_path"), "2024/L7/");
+    EXPECT_EQ(launcher.Field("web_url"), "http://www.example/launcher.html");
+    EXPECT_FALSE(launcher.Resolve(L"launcher/2024/L7/launcher.md5").empty());
+    const LauncherView client(m_dir.Path() / "cdn", "client.txt");
+    EXPECT_EQ(client.Field("cdn_path"), "C9/");
+    EXPECT_FALSE(client.Resolve(L"C9/qm.md5").empty());
+}
+
+TEST_F(PublisherTest, SameInputGivesTheSameBytes) {
+    Run(Options("first"));
+    Run(Options("second"));
+    const auto first = Snapshot(m_dir.Path() / "first");
+    EXPECT_EQ(first, Snapshot(m_dir.Path() / "second"));
+    // Publishing again into the same folder changes nothing either.
+    Run(Options("first"));
+    EXPECT_EQ(Snapshot(m_dir.Path() / "first"), first);
+}
+
+TEST_F(PublisherTest, RepublishRepairsADamagedObject) {
+    Run(Options());
+    const LauncherView view(m_dir.Path() / "cdn", "client.txt");
+    const fs::path object = view.Resolve(L"C1/qm.exe.lz");
+    const std::string good = ReadBytes(object);
+    std::ofstream(object, std::ios::binary) << "damaged";
+    Run(Options());
+    EXPECT_EQ(ReadBytes(object), good);
+}
+
+TEST_F(PublisherTest, DiffNamesExactlyTheChangedObjects) {
+    const PublishSummary before = Run(Options("old"));
+    Client("qm.exe", "abcd");
+    Client("data/new.bin", "new file");
+    PublishOptions options = Options("new");
+    options.previousDir = m_dir.Path() / "old";
+    const PublishSummary after = Run(options);
+
+    EXPECT_EQ(after.diffName, before.indexName);
+    const LauncherView view(m_dir.Path() / "new", "client.txt");
+    EXPECT_EQ(view.Field("cdn_diff_index"), before.indexName);
+    EXPECT_EQ(LauncherView(m_dir.Path() / "new", "launcher-pv.txt").Field("cdn_diff_index"), before.indexName);
+    const std::set<std::string> changed = {PathKey(L"C1/qm.exe.lz"), PathKey(L"C1/data/new.bin.lz"),
+                                           PathKey(L"C1/qm.md5")};
+    std::set<std::string> named;
+    for (const auto& [key, id] : view.Diff()) {
+        named.insert(key);
+    }
+    EXPECT_EQ(named, changed);
+    const fs::path qm = view.Resolve(L"C1/qm.exe.lz");
+    EXPECT_EQ(qm.parent_path().parent_path().filename(), "file");
+    EXPECT_EQ(LzmaDecoded(qm, Scratch()), "abcd");
+    EXPECT_EQ(LzmaDecoded(view.Resolve(L"C1/data/new.bin.lz"), Scratch()), "new file");
+    // Unchanged files still come from their trees.
+    const fs::path world = view.Resolve(L"C1/data/maps/world.pak.lz");
+    EXPECT_EQ(world.parent_path().parent_path().filename(), "tree");
+}
+
+TEST_F(PublisherTest, NoChangeNamesNoDiff) {
+    Run(Options());
+    PublishOptions options = Options();
+    options.previousDir = options.outDir;
+    const PublishSummary again = Run(options);
+    EXPECT_TRUE(again.diffName.empty());
+    const LauncherView view(m_dir.Path() / "cdn", "client.txt");
+    EXPECT_EQ(view.AnswerText().find("cdn_diff_index"), std::string::npos);
+    EXPECT_FALSE(fs::exists(m_dir.Path() / "cdn" / "diff"));
+}
+
+TEST_F(PublisherTest, PreviousPublishIntoTheSameFolder) {
+    const PublishSummary before = Run(Options());
+    Launcher("sub/helper.dll", "abcd");
+    PublishOptions options = Options();
+    options.previousDir = options.outDir;
+    Run(options);
+    const LauncherView view(m_dir.Path() / "cdn", "launcher-pv.txt");
+    EXPECT_EQ(view.Field("cdn_diff_index"), before.indexName);
+    EXPECT_EQ(view.Diff().size(), 2u);  // the DLL and launcher.md5
+    EXPECT_EQ(Inflated(view.Resolve(L"launcher/L1/sub/helper.dll.z"), Scratch()), "abcd");
+    // The earlier index stays for launchers holding the old answer.
+    EXPECT_TRUE(fs::exists(m_dir.Path() / "cdn" / "index" / before.indexName));
+}
+
+TEST_F(PublisherTest, PathLinesUpTo259CharactersArePublished) {
+    Launcher(std::string(250, 'n'), "x");  // "launcher/" makes it 259
+    Run(Options());
+    const LauncherView view(m_dir.Path() / "cdn", "launcher-pv.txt");
+    const std::vector<ListEntry> entries = ReadMd5List(view.Resolve(L"launcher/L1/launcher.md5"));
+    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(),
+                            [](const ListEntry& entry) { return entry.path.size() == 259; }));
+}
+
+TEST_F(PublisherTest, ReportsProgressAndMissingProgram) {
+    Run(Options());
+    EXPECT_NE(m_log.str().find("packed 7/7 files"), std::string::npos) << m_log.str();
+    EXPECT_EQ(m_log.str().find("warning"), std::string::npos) << m_log.str();
+    fs::remove(m_dir.Path() / "launcher" / "Launcher.exe");
+    Run(Options());
+    EXPECT_NE(m_log.str().find("no Launcher.exe"), std::string::npos) << m_log.str();
+}
+
+TEST_F(PublisherTest, BadInputIsRefusedBeforeAnythingIsPublished) {
+    struct Case {
+        const char* what;
+        std::function<void(PublishOptions&)> make;
+        const char* message;
+    };
+    const fs::path root = m_dir.Path();
+    const Case cases[] = {
+        {"missing launcher folder", [&](auto& o) { o.launcherDir = root / "nope"; }, "nope"},
+        {"empty client folder", [&](auto& o) {
+             o.clientDir = root / "void";
+             fs::create_directories(o.clientDir);
+         }, "no files"},
+        {"missing settings", [&](auto& o) { o.settingsFile = root / "none.ini"; }, "--settings"},
+        {"settings unlike the launcher's copy", [&](auto& o) { o.settingsFile = m_dir.Write("s.ini", "[Config]\n"); },
+         "every start"},
+        {"bad platform", [&](auto& o) { o.platformCode = "p/v"; }, "--platform"},
+        {"empty client version", [&](auto& o) { o.clientVersion = ""; }, "--client-version"},
+        {"value with =", [&](auto& o) { o.baseUrl = "http://h/?a=b/"; }, "cdn_url"},
+        {"output inside input", [&](auto& o) { o.outDir = root / "client" / "cdn"; }, "inside"},
+        {"newline in a name", [&](auto&) { m_dir.Write("client/bad\nname", "x"); }, "line end"},
+        {"backslash in a name", [&](auto&) { m_dir.Write("client/bad\\name", "x"); }, "backslash"},
+        {"path line over 259", [&](auto&) { m_dir.Write("launcher/" + std::string(251, 'n'), "x"); }, "259"},
+        {"paths sharing a key", [&](auto&) {
+             m_dir.Write("client/f1209579", "1");
+             m_dir.Write("client/f1915526", "2");
+         }, "same manifest key"},
+        {"size beyond 32 bits", [&](auto&) {
+             std::ofstream(root / "client" / "huge.bin");
+             fs::resize_file(root / "client" / "huge.bin", 0x80000000ull);
+         }, "2147483647"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        PublishOptions options = Options();
+        c.make(options);
+        const std::string message = ErrorOf(options);
+        EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
+        EXPECT_FALSE(fs::exists(m_dir.Path() / "cdn" / "answers")) << c.what;
+        fs::remove_all(m_dir.Path() / "client");
+        fs::remove_all(m_dir.Path() / "launcher");
+        m_launcher.clear();
+        m_client.clear();
+    }
+}
+
+TEST_F(PublisherTest, FailedPublishKeepsTheEarlierAnswersAndNoStaging) {
+    Run(Options());
+    const std::string answer = ReadBytes(m_dir.Path() / "cdn" / "answers" / "client.txt");
+    Client("data/big.bin", RandomBytes(1000, 3));
+    // Refused only after packing, when the staging folder is full.
+    Client("f1209579", "1");
+    Client("f1915526", "2");
+    EXPECT_NE(ErrorOf(Options()).find("same manifest key"), std::string::npos);
+    EXPECT_EQ(ReadBytes(m_dir.Path() / "cdn" / "answers" / "client.txt"), answer);
+    for (const auto& entry : fs::directory_iterator(m_dir.Path() / "cdn")) {
+        EXPECT_NE(entry.path().filename().string().rfind(".staging", 0), 0u) << entry.path();
+    }
+}
+
+}  // namespace

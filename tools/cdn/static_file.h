@@ -1,0 +1,26 @@
+// Files of a folder over HTTP, streamed from disk (client files may be
+// large), with byte ranges as the launcher's downloads ask for them.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace httplib {
+struct Request;
+struct Response;
+}
+
+// The path below root that a decoded URL path names, or an empty path when
+// it names nothing servable: empty, ".", ".." or hidden components (the
+// publisher's staging folder), or anything but a regular file.
+std::filesystem::path FileBelow(const std::filesystem::path& root, std::string_view relative);
+
+// Sets res up to stream the file; the server applies a Range header itself,
+// except one that starts past the end (416 here). False when the file
+// cannot be opened.
+bool ServeFile(const std::filesystem::path& file, const std::string& contentType, const httplib::Request& req,
+               httplib::Response& res);
+
+// A content type for the page folder's files, by extension.
+std::string ContentTypeOf(const std::filesystem::path& file);

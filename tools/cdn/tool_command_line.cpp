@@ -1,0 +1,174 @@
+#include "tools/cdn/tool_command_line.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+
+namespace {
+
+constexpr const char* kToolHelp =
+    "usage: quillmoor-cdn <command> [options]\n"
+    "\n"
+    "Builds and serves a CDN tree in the format the Quillmoor launcher reads.\n"
+    "\n"
+    "commands:\n"
+    "  publish   turn a launcher folder and a client folder into a CDN tree\n"
+    "  serve     serve a published tree, its version answers and a page folder over HTTP\n"
+    "\n"
+    "quillmoor-cdn <command> --help describes a command.\n";
+
+constexpr const char* kPublishHelp =
+    "usage: quillmoor-cdn publish --launcher DIR --client DIR --platform CODE --out CDN_DIR [options]\n"
+    "\n"
+    "Packs every file of the launcher folder (zlib, \".z\") and of the client folder\n"
+    "(LZMA, \".lz\"), writes their md5 lists, the platform's settings file, one index\n"
+    "manifest and the two version answers into CDN_DIR. The same input always gives\n"
+    "the same bytes; objects of earlier publishes stay, the answers switch last.\n"
+    "\n"
+    "  --launcher DIR          launcher files, listed as launcher/<path> in launcher.md5\n"
+    "  --client DIR            client files, listed as <path> in qm.md5\n"
+    "  --platform CODE         platform code (letters, digits, - and _)\n"
+    "  --out CDN_DIR           output folder, created when missing\n"
+    "  --settings FILE         settings file served as launcher/CODE.ini\n"
+    "                          (default: CODE.ini in the launcher folder)\n"
+    "  --launcher-version V    launcher version folder, cdn_path of the launcher answer (default L1)\n"
+    "  --client-version V      client version folder, cdn_path of the client answer (default C1)\n"
+    "  --base-url URL          cdn_url of both answers (default {server}/cdn/)\n"
+    "  --web-url URL           web_url of both answers (default {server}/web/index.html)\n"
+    "  --previous OLD_CDN_DIR  an earlier publish (may be CDN_DIR): objects that changed since\n"
+    "                          are also written to file/ and named in a diff manifest\n"
+    "\n"
+    "\"{server}\" is filled in by \"serve\" with http://HOST:PORT of each request.\n"
+    "Answers: CDN_DIR/answers/launcher-CODE.txt and CDN_DIR/answers/client.txt.\n";
+
+constexpr const char* kServeHelp =
+    "usage: quillmoor-cdn serve --root CDN_DIR [--host 127.0.0.1] [--port 0] [--web DIR] [--port-file FILE]\n"
+    "\n"
+    "  GET /cdn/...                               the published objects (Range requests: 206)\n"
+    "  GET /api/launcherversionnew?platform=CODE  the launcher's version answer\n"
+    "  GET /web/pcversion                         the client's version answer\n"
+    "  GET /web/...                               files of the page folder given with --web\n"
+    "\n"
+    "  --root CDN_DIR    a folder written by \"publish\"\n"
+    "  --host HOST       address to listen on (default 127.0.0.1)\n"
+    "  --port PORT       port to listen on; 0 picks a free one (default 0)\n"
+    "  --web DIR         page folder served under /web/\n"
+    "  --port-file FILE  write the port chosen to FILE once listening\n"
+    "\n"
+    "Logs one line per request on stdout. Ends on SIGINT or SIGTERM.\n";
+
+using OptionValues = std::map<std::string, std::string>;
+
+bool IsHelp(const std::string& arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+OptionValues ReadOptions(const std::vector<std::string>& args, const std::vector<std::string>& known) {
+    OptionValues values;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        const std::size_t equals = name.find('=');
+        if (name.rfind("--", 0) != 0) {
+            throw UsageError("unexpected argument \"" + name + "\"");
+        }
+        if (equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.resize(equals);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            throw UsageError(name + " needs a value");
+        }
+        if (std::find(known.begin(), known.end(), name) == known.end()) {
+            throw UsageError("unknown option " + name);
+        }
+        if (!values.emplace(name, value).second) {
+            throw UsageError(name + " given twice");
+        }
+    }
+    return values;
+}
+
+std::string Required(const OptionValues& values, const std::string& name) {
+    const auto value = values.find(name);
+    if (value == values.end() || value->second.empty()) {
+        throw UsageError(name + " is required");
+    }
+    return value->second;
+}
+
+std::optional<std::string> Optional(const OptionValues& values, const std::string& name) {
+    const auto value = values.find(name);
+    return value == values.end() ? std::nullopt : std::optional<std::string>(value->second);
+}
+
+PublishOptions ParsePublish(const std::vector<std::string>& args) {
+    const OptionValues values = ReadOptions(
+        args, {"--launcher", "--client", "--platform", "--out", "--settings", "--launcher-version",
+               "--client-version", "--base-url", "--web-url", "--previous"});
+    PublishOptions options;
+    options.launcherDir = Required(values, "--launcher");
+    options.clientDir = Required(values, "--client");
+    options.platformCode = Required(values, "--platform");
+    options.outDir = Required(values, "--out");
+    if (auto settings = Optional(values, "--settings")) {
+        options.settingsFile = *settings;
+    }
+    if (auto previous = Optional(values, "--previous")) {
+        options.previousDir = *previous;
+    }
+    options.launcherVersion = Optional(values, "--launcher-version").value_or(options.launcherVersion);
+    options.clientVersion = Optional(values, "--client-version").value_or(options.clientVersion);
+    options.baseUrl = Optional(values, "--base-url").value_or(options.baseUrl);
+    options.webUrl = Optional(values, "--web-url").value_or(options.webUrl);
+    return options;
+}
+
+int ParsePort(const std::string& text) {
+    int port = -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+    if (error != std::errc() || end != text.data() + text.size() || port < 0 || port > 65535) {
+        throw UsageError("--port \"" + text + "\": a number from 0 to 65535");
+    }
+    return port;
+}
+
+ServeCommand ParseServe(const std::vector<std::string>& args) {
+    const OptionValues values = ReadOptions(args, {"--root", "--host", "--port", "--web", "--port-file"});
+    ServeCommand command;
+    command.server.root = Required(values, "--root");
+    command.server.host = Optional(values, "--host").value_or(command.server.host);
+    if (auto port = Optional(values, "--port")) {
+        command.server.port = ParsePort(*port);
+    }
+    if (auto web = Optional(values, "--web")) {
+        command.server.webDir = *web;
+    }
+    if (auto portFile = Optional(values, "--port-file")) {
+        command.portFile = *portFile;
+    }
+    return command;
+}
+
+}  // namespace
+
+ToolCommand ParseToolCommand(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        throw UsageError("a command is needed; try --help");
+    }
+    if (IsHelp(args[0])) {
+        return HelpRequest{kToolHelp};
+    }
+    const std::string& command = args[0];
+    if (command != "publish" && command != "serve") {
+        throw UsageError("unknown command \"" + command + "\"; try --help");
+    }
+    if (std::any_of(args.begin() + 1, args.end(), IsHelp)) {
+        return HelpRequest{command == "publish" ? kPublishHelp : kServeHelp};
+    }
+    if (command == "publish") {
+        return ParsePublish(args);
+    }
+    return ParseServe(args);
+}

@@ -1,0 +1,33 @@
+// The command line of quillmoor-cdn: "publish" and "serve", each with
+// "--name value" (or "--name=value") options and its own --help.
+#pragma once
+
+#include "tools/cdn/cdn_server.h"
+#include "tools/cdn/publisher.h"
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+struct HelpRequest {
+    std::string text;
+};
+
+struct ServeCommand {
+    ServeOptions server;
+    std::optional<std::filesystem::path> portFile;
+};
+
+using ToolCommand = std::variant<HelpRequest, PublishOptions, ServeCommand>;
+
+// A command line that means nothing; the message says what to change.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// args: the arguments after the program name.
+ToolCommand ParseToolCommand(const std::vector<std::string>& args);

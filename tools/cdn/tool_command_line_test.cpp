@@ -1,0 +1,82 @@
+#include "tools/cdn/tool_command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(ToolCommandLineTest, PublishWithDefaults) {
+    const ToolCommand command =
+        ParseToolCommand({"publish", "--launcher", "l", "--client=c", "--platform", "pv", "--out", "o"});
+    const auto* options = std::get_if<PublishOptions>(&command);
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->launcherDir, "l");
+    EXPECT_EQ(options->clientDir, "c");
+    EXPECT_EQ(options->platformCode, "pv");
+    EXPECT_EQ(options->outDir, "o");
+    EXPECT_FALSE(options->settingsFile);
+    EXPECT_FALSE(options->previousDir);
+    EXPECT_EQ(options->launcherVersion, "L1");
+    EXPECT_EQ(options->clientVersion, "C1");
+    EXPECT_EQ(options->baseUrl, "{server}/cdn/");
+}
+
+TEST(ToolCommandLineTest, PublishWithEveryOption) {
+    const ToolCommand command = ParseToolCommand(
+        {"publish", "--launcher", "l", "--client", "c", "--platform", "pv", "--out", "o", "--settings", "s.ini",
+         "--launcher-version", "L2", "--client-version", "C3", "--base-url", "http://b/", "--web-url=http://w/",
+         "--previous", "old"});
+    const auto& options = std::get<PublishOptions>(command);
+    EXPECT_EQ(*options.settingsFile, "s.ini");
+    EXPECT_EQ(*options.previousDir, "old");
+    EXPECT_EQ(options.launcherVersion, "L2");
+    EXPECT_EQ(options.clientVersion, "C3");
+    EXPECT_EQ(options.baseUrl, "http://b/");
+    EXPECT_EQ(options.webUrl, "http://w/");
+}
+
+TEST(ToolCommandLineTest, Serve) {
+    const auto serve = std::get<ServeCommand>(
+        ParseToolCommand({"serve", "--root", "r", "--port", "8080", "--host", "0.0.0.0", "--web", "w", "--port-file", "p"}));
+    EXPECT_EQ(serve.server.root, "r");
+    EXPECT_EQ(serve.server.port, 8080);
+    EXPECT_EQ(serve.server.host, "0.0.0.0");
+    EXPECT_EQ(*serve.server.webDir, "w");
+    EXPECT_EQ(*serve.portFile, "p");
+    const auto defaults = std::get<ServeCommand>(ParseToolCommand({"serve", "--root", "r"}));
+    EXPECT_EQ(defaults.server.port, 0);
+    EXPECT_EQ(defaults.server.host, "127.0.0.1");
+    EXPECT_FALSE(defaults.server.webDir);
+}
+
+TEST(ToolCommandLineTest, HelpForTheToolAndEachCommand) {
+    EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"--help"})).text.find("publish"), std::string::npos);
+    EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"publish", "--help"})).text.find("--previous"), std::string::npos);
+    EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"serve", "-h"})).text.find("--port-file"), std::string::npos);
+}
+
+TEST(ToolCommandLineTest, MistakesAreUsageErrors) {
+    const std::vector<Args> mistakes = {
+        {},
+        {"pubish"},
+        {"publish", "--launcher", "l", "--client", "c", "--platform", "pv"},
+        {"publish", "--launcher", "l", "--client", "c", "--platform", "pv", "--out", "o", "--bogus", "x"},
+        {"publish", "--launcher", "l", "--launcher", "m", "--client", "c", "--platform", "pv", "--out", "o"},
+        {"publish", "--launcher", "l", "--client", "c", "--platform", "pv", "--out"},
+        {"publish", "l", "c"},
+        {"serve"},
+        {"serve", "--root", "r", "--port", "65536"},
+        {"serve", "--root", "r", "--port", "80x"},
+        {"serve", "--root", "r", "--port", "-1"},
+    };
+    for (const Args& args : mistakes) {
+        std::string joined;
+        for (const std::string& arg : args) {
+            joined += arg + " ";
+        }
+        EXPECT_THROW(ParseToolCommand(args), UsageError) << joined;
+    }
+}
+
+}  // namespace

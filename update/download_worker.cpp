@@ -1,0 +1,176 @@
+#include "update/download_worker.h"
+
+#include "app/controller.h"
+#include "app/launcher_settings.h"
+#include "app/mem_manger.h"
+#include "app/message_table.h"
+#include "app/view_broser.h"
+#include "net/http_product.h"
+#include "platform/crt.h"
+#include "platform/shell32.h"
+#include "platform/wininet.h"
+#include "update/inflate_file.h"
+#include "update/lzma_decode_file.h"
+#include "update/manifest.h"
+#include "update/md5_functions.h"
+#include "update/retry.h"
+#include "update/safe_path.h"
+#include "update/update_context.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <memory>
+
+const wchar_t kVerifyFailedText[] = L"文件校验失败，重新下载";
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+bool Online()
+{
+    return InternetGetConnectedState(nullptr, 0) != FALSE;
+}
+
+std::wstring WithBackslashes(std::wstring path)
+{
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
+// Unpacks the downloaded file into place and returns the Md5Text of the
+// result; empty when nothing usable was produced.
+std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring& packedFile,
+                             const std::wstring& targetFile, const FileEntry& entry)
+{
+    if (packSuffix == L".lz") {
+        CViewBroser* view = GetViewBroser();
+        bool withProgress = true;
+        {
+            platform::CriticalSectionLock hold(view->Lock());
+            const std::int64_t fileEnd = view->GetFileEnd();
+            const std::int64_t done = view->GetDone(1);
+            if (done > fileEnd) {
+                view->SetDone(1, fileEnd);
+                withProgress = false;
+            } else {
+                // An empty file produces nothing to scale.
+                unpackScale = entry.size > 0 ? static_cast<float>(fileEnd - done) / static_cast<float>(entry.size)
+                                             : 0.0f;
+            }
+        }
+        LzmaProgressCallback progress;
+        if (withProgress)
+            progress = [view](std::uint32_t count) { view->AddScaledDone(count); };
+        if (LzmaDecodeFile(packedFile, targetFile, progress) != 0)
+            return std::wstring();
+        return Md5TextOfFile(targetFile);
+    }
+    if (packSuffix == L".z") {
+        {
+            FilePtr packed(_wfopen(packedFile.c_str(), L"rb"));
+            FilePtr target(_wfopen(targetFile.c_str(), L"wb+"));
+            if (!target)
+                return std::wstring();
+            if (packed)
+                InflateFile(packed.get(), target.get());
+        }
+        return Md5TextOfFile(targetFile);
+    }
+    return std::wstring();
+}
+
+// Downloads, unpacks and checks one entry, retrying; true when it matched.
+bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEntry& entry)
+{
+    CViewBroser* view = GetViewBroser();
+    const std::wstring cdnPath = cdn_path + entry.path + context.packSuffix;
+    // Server data becomes local paths here: anything that could leave the
+    // data folder fails at once, before a byte is written.
+    if (!IsSafeRelativePath(cdn_path + entry.path))
+        return false;
+    const std::wstring url = ResolveCdnUrl(context, cdnPath);
+    const std::wstring packedFile = g_settings.dataFolder + L"\\Update\\" + cdnPath;
+    const std::wstring targetFile = WithBackslashes(g_settings.dataFolder + L"\\" + cdn_path + entry.path);
+    // Paths must fit the platform's path buffers; a longer one is refused.
+    if (packedFile.size() >= MAX_PATH || targetFile.size() >= MAX_PATH)
+        return false;
+    std::wstring targetFolder = targetFile;
+    PathRemoveFileSpecW(targetFolder.data());
+    targetFolder.resize(std::wcslen(targetFolder.c_str()));
+
+    return RetryWithBackoff([&] {
+        if (!product.Open(url.c_str(), L"", 0, 0))
+            return false;
+        if (!product.SaveTo(packedFile.c_str()))
+            return false;
+        SHCreateDirectoryExW(nullptr, targetFolder.c_str(), nullptr);
+        const std::wstring digest = UnpackAndDigest(context.packSuffix, packedFile, targetFile, entry);
+        if (!digest.empty() && digest == entry.md5) {
+            view->SetDone(1, view->GetFileEnd());
+            return true;
+        }
+        view->SetStageText(kVerifyFailedText);
+        platform::CriticalSectionLock hold(view->Lock());
+        view->SetDone(0, 0);
+        view->SetDone(1, view->GetFileStart());
+        return false;
+    });
+}
+
+// The controller names the product while it exists, however the worker ends.
+class PublishedProduct {
+public:
+    PublishedProduct(CController& controller, CLauncherTranslucentDlg* window, CHttpProduct& product)
+        : m_controller(controller), m_window(window)
+    {
+        m_controller.product = &product;
+    }
+    ~PublishedProduct()
+    {
+        m_controller.mainDialog = m_window;
+        m_controller.product = nullptr;
+    }
+    PublishedProduct(const PublishedProduct&) = delete;
+    PublishedProduct& operator=(const PublishedProduct&) = delete;
+
+private:
+    CController& m_controller;
+    CLauncherTranslucentDlg* m_window;
+};
+
+}  // namespace
+
+DWORD WINAPI DownloadWorker(LPVOID lpParameter)
+{
+    CController* controller = GetController();
+    if (controller->closing && !Online())
+        return 0;
+
+    auto* window = static_cast<CLauncherTranslucentDlg*>(lpParameter);
+    CMemManger* memory = GetMemManger();
+    CHttpProduct product(memory->transferBufferSize, memory->transferBuffer.get());
+    controller->mainDialog = window;
+    PublishedProduct published(*controller, window, product);
+
+    DWORD exitCode = 1;
+    CUpdateContext& context = *GetUpdateContext();
+    if (!context.pendingFiles.empty()) {
+        const FileEntry entry = context.pendingFiles.back();
+        CViewBroser* view = GetViewBroser();
+        {
+            platform::CriticalSectionLock hold(view->Lock());
+            const std::int64_t fileEnd = view->GetFileEnd();
+            view->SetFileRange(fileEnd, fileEnd + entry.size);
+        }
+        if (!BringUpToDate(product, context, entry)) {
+            view->SetStageText(g_messages.entries[5]);
+            exitCode = 0;
+        }
+        context.pendingFiles.pop_back();
+    }
+    return exitCode;
+}

@@ -1,0 +1,164 @@
+#include "update/file_list.h"
+
+#include "app/launcher_settings.h"
+#include "app/view_broser.h"
+#include "net/http_product.h"
+#include "platform/crt.h"
+#include "platform/kernel32.h"
+#include "platform/text.h"
+#include "update/manifest.h"
+#include "update/md5_functions.h"
+#include "update/retry.h"
+#include "update/safe_path.h"
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <new>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+constexpr std::streamsize kPathLineBuffer = MAX_PATH;  // 259 characters and the terminator
+constexpr std::size_t kLauncherPrefixLength = 9;       // "launcher/"
+const wchar_t kLauncherExe[] = L"launcher/Launcher.exe";
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+
+// Size and content decide; a name that could reach outside the folder is
+// never opened and so always counts as changed.
+bool LocalFileMatches(const std::wstring& localName, const FileEntry& entry)
+{
+    if (!IsSafeRelativePath(localName))
+        return false;
+    std::unique_ptr<FILE, FileCloser> file(_wfopen(localName.c_str(), L"rb"));
+    if (!file)
+        return false;
+    if (fseeko(file.get(), 0, SEEK_END) != 0 || ftello(file.get()) != entry.size)
+        return false;
+    file.reset();
+    return Md5TextOfFile(localName) == entry.md5;
+}
+
+}  // namespace
+
+bool FetchFileList(CUpdateContext& context, const std::wstring& listName)
+{
+    const std::wstring url = ResolveCdnUrl(context, cdn_path + listName);
+    return RetryWithBackoff([&] {
+        CHttpProduct product(0, nullptr);
+        if (!product.Open(url.c_str(), L"", 0, 0))
+            return false;
+        const DWORD total = product.GetTotalSize();
+        if (total == 0)
+            return false;
+        std::vector<unsigned char> body;
+        try {
+            body.assign(static_cast<std::size_t>(total) + 5, 0);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        DWORD received = 0;
+        // A list cut short would drop files from the comparison unnoticed.
+        if (!product.ReadAll(body.data(), total, &received) || received != total)
+            return false;
+
+        // The byte-order mark is skipped unexamined; the text ends at the
+        // first zero character.
+        std::wstring text = platform::FromUtf16Le(
+            std::string_view(reinterpret_cast<const char*>(body.data()) + 2, total >= 2 ? total - 2 : 0));
+        text.resize(std::min(text.size(), text.find(L'\0')));
+        std::wistringstream stream(text);
+        ParseFileList(stream, context);
+        return true;
+    });
+}
+
+void ParseFileList(std::wistream& stream, CUpdateContext& context)
+{
+    context.remoteFiles.clear();
+    for (;;) {
+        wchar_t line[kPathLineBuffer] = {};
+        stream.getline(line, kPathLineBuffer, L'\n');
+        if (stream.gcount() == 0)
+            break;
+        FileEntry entry;
+        entry.path = line;
+        long long size = 0;
+        if (stream >> size)
+            entry.size = size;
+        stream >> entry.md5;
+        stream.ignore(std::numeric_limits<std::streamsize>::max(), L'\n');
+        context.remoteFiles.push_back(std::move(entry));
+        if (!stream)
+            break;
+    }
+}
+
+void CompareFileList(CUpdateContext& context, std::size_t stripLength, bool localFolderExists)
+{
+    context.pendingFiles.clear();
+    context.totalBytes = 0;
+    std::int64_t pendingBytes = 0;
+    for (const FileEntry& entry : context.remoteFiles) {
+        context.totalBytes += entry.size;
+        const std::wstring localName = entry.path.substr(std::min(stripLength, entry.path.size()));
+        if (!localFolderExists || !LocalFileMatches(localName, entry)) {
+            context.pendingFiles.push_back(entry);
+            pendingBytes += entry.size;
+        }
+    }
+
+    CViewBroser* view = GetViewBroser();
+    platform::CriticalSectionLock hold(view->Lock());
+    view->SetTotal(1, context.totalBytes);
+    const std::int64_t done = context.totalBytes - pendingBytes;
+    view->SetDone(1, done);
+    view->SetFileRange(done, done);
+}
+
+void PrepareLauncherList(CUpdateContext& context)
+{
+    context.launcherUpdatePending = 0;
+    SetCurrentDirectoryW(g_settings.startDirectory.c_str());
+    CompareFileList(context, kLauncherPrefixLength);
+    context.packSuffix = L".z";
+    if (context.pendingFiles.empty())
+        return;
+
+    auto isLauncherExe = [](const FileEntry& entry) { return entry.path == kLauncherExe; };
+    if (std::none_of(context.pendingFiles.begin(), context.pendingFiles.end(), isLauncherExe)) {
+        const auto found = std::find_if(context.remoteFiles.begin(), context.remoteFiles.end(), isLauncherExe);
+        if (found != context.remoteFiles.end())
+            context.pendingFiles.push_back(*found);
+    }
+    for (FileEntry& entry : context.pendingFiles)
+        entry.path.erase(0, std::min(kLauncherPrefixLength, entry.path.size()));
+    context.launcherUpdatePending = 1;
+}
+
+bool CheckClientFiles(CUpdateContext& context)
+{
+    ContextLockHolder hold(context);
+    context.totalBytes = 1;
+    if (!FetchFileList(context, g_settings.clientListName))
+        return false;
+
+    // A cdn_path that leaves the data folder is refused before any local file is read.
+    if (!cdn_path.empty() && !IsSafeRelativePath(cdn_path))
+        return false;
+    // The client directory is dataFolder\cdn_path without its last character
+    // (the trailing "/" of cdn_path).
+    std::wstring clientDirectory = g_settings.dataFolder + L"\\" + cdn_path;
+    clientDirectory.pop_back();
+    // A client directory that does not exist yet holds none of the files;
+    // comparing against whatever folder happens to be current instead could
+    // skip files that a new client version needs.
+    const bool clientFolderExists = SetCurrentDirectoryW(clientDirectory.c_str()) != FALSE;
+    context.packSuffix = L".lz";
+    CompareFileList(context, 0, clientFolderExists);
+    return true;
+}

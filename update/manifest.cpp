@@ -1,0 +1,69 @@
+#include "update/manifest.h"
+
+#include "net/http_product.h"
+#include "update/md5_functions.h"
+#include "update/path_key.h"
+#include "update/retry.h"
+
+#include <new>
+#include <vector>
+
+namespace {
+constexpr std::size_t kRecordSize = 25;
+constexpr std::size_t kKeySize = 5;
+}  // namespace
+
+void ParseManifest(const unsigned char* pbyData, std::size_t cbData, std::map<std::string, std::wstring>& map)
+{
+    if (cbData % kRecordSize != 0)
+        return;
+    for (std::size_t offset = 0; offset < cbData; offset += kRecordSize) {
+        const std::string key = HexEncode(pbyData + offset, kKeySize);
+        const std::string id = HexEncode(pbyData + offset + kKeySize, kRecordSize - kKeySize);
+        map[key] = std::wstring(id.begin(), id.end());
+    }
+}
+
+bool FetchManifest(const std::wstring& url, std::map<std::string, std::wstring>& map)
+{
+    return RetryWithBackoff([&] {
+        CHttpProduct product(0, nullptr);
+        if (!product.Open(url.c_str(), L"", 0, 0))
+            return false;
+        const DWORD total = product.GetTotalSize();
+        if (total == 0)
+            return false;
+        std::vector<unsigned char> body;
+        try {
+            body.assign(total, 0);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        DWORD received = 0;
+        // A transfer that breaks part-way must not be taken for a manifest
+        // of zero-filled records.
+        if (!product.ReadAll(body.data(), total, &received) || received != total)
+            return false;
+        ParseManifest(body.data(), body.size(), map);
+        return true;
+    });
+}
+
+std::wstring ResolveCdnUrl(const CUpdateContext& context, const std::wstring& cdnPath)
+{
+    const std::size_t nameStart = cdnPath.find_last_of(L"/\\");
+    const std::wstring fileName = nameStart == std::wstring::npos ? cdnPath : cdnPath.substr(nameStart + 1);
+
+    if (!context.diffMap.empty()) {
+        const auto found = context.diffMap.find(PathKey(cdnPath));
+        if (found != context.diffMap.end())
+            return cdn_url + L"file/" + found->second + L"/" + fileName;
+    }
+
+    const std::size_t slash = cdnPath.rfind(L'/');
+    const std::wstring directory = slash == std::wstring::npos ? L"." : cdnPath.substr(0, slash);
+    const auto found = context.indexMap.find(PathKey(directory));
+    if (found != context.indexMap.end())
+        return cdn_url + L"tree/" + found->second + L"/" + fileName;
+    return std::wstring();
+}

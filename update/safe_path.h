@@ -1,0 +1,8 @@
+// Paths from the server (md5 list entries, the answer's cdn_path) end up in
+// local file names. Only plain relative paths may: nothing absolute, no drive
+// or root prefix, no ".." component, so no entry reaches outside its folder.
+#pragma once
+
+#include <string>
+
+bool IsSafeRelativePath(const std::wstring& path);

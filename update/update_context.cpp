@@ -1,0 +1,24 @@
+#include "update/update_context.h"
+
+#include "app/single_instance.h"
+
+std::wstring cdn_url;
+std::wstring cdn_path;
+std::wstring web_url;
+
+ContextLockHolder::ContextLockHolder(CUpdateContext& context) : m_context(context)
+{
+    EnterCriticalSection(&m_context.lock.Native());
+    ++m_context.lockDepth;
+}
+
+ContextLockHolder::~ContextLockHolder()
+{
+    --m_context.lockDepth;
+    LeaveCriticalSection(&m_context.lock.Native());
+}
+
+CUpdateContext* GetUpdateContext()
+{
+    return TSingleInstance<CUpdateContext>::Get();
+}

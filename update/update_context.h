@@ -1,0 +1,51 @@
+// The update protocol's state: the version configuration taken from the
+// version service, and the one context holding the file lists and manifests.
+#pragma once
+
+#include "platform/critical_section.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// Version configuration, written only by the version answer parser.
+extern std::wstring cdn_url;
+extern std::wstring cdn_path;
+extern std::wstring web_url;
+
+// One line of an md5 list. Sizes are 64-bit: game files may pass 2 GiB.
+struct FileEntry {
+    std::wstring path;
+    std::int64_t size = 0;
+    std::wstring md5;  // Md5Text: 16 lowercase hex characters
+};
+
+class CUpdateContext {
+public:
+    std::wstring clientVersionUrl;
+    std::wstring pageAnswer;
+    platform::CriticalSection lock;
+    int lockDepth = 0;
+    std::vector<FileEntry> remoteFiles;
+    std::int64_t totalBytes = 1;
+    std::vector<FileEntry> pendingFiles;
+    int launcherUpdatePending = 0;
+    std::map<std::string, std::wstring> diffMap;
+    std::map<std::string, std::wstring> indexMap;
+    std::wstring packSuffix;
+};
+
+// Holds the context lock for a whole check, counting its depth.
+class ContextLockHolder {
+public:
+    explicit ContextLockHolder(CUpdateContext& context);
+    ~ContextLockHolder();
+    ContextLockHolder(const ContextLockHolder&) = delete;
+    ContextLockHolder& operator=(const ContextLockHolder&) = delete;
+
+private:
+    CUpdateContext& m_context;
+};
+
+CUpdateContext* GetUpdateContext();

@@ -1,0 +1,27 @@
+// The version service: where on the CDN the current launcher and client lie.
+#pragma once
+
+#include "update/update_context.h"
+
+#include <string>
+
+// Launcher request, launcher md5 list and launcher comparison, under the
+// context lock. Sets the error text of the step that failed.
+bool CheckLauncherVersion(CUpdateContext& context);
+
+// Requests url (5 attempts) and parses the answer with prefix.
+bool QueryVersionService(const std::wstring& prefix, CUpdateContext& context, const std::wstring& url);
+
+// Parses "key=value|..." into the version configuration and fetches the
+// manifests it names. True when the manifests it needed are non-empty.
+bool ParseVersionAnswer(const std::wstring& answer, const std::wstring& prefix, CUpdateContext& context);
+
+// Splits text in place at any of the delimiters, at most limit fields;
+// empty fields are skipped. Returns the number of fields found.
+int SplitFields(wchar_t* text, int limit, const wchar_t* delimiters, wchar_t** fields);
+
+// The page's URL with its last path component replaced by "pcversion".
+bool SetClientVersionUrl(const std::wstring& pageArgument, std::wstring& target);
+
+// Keeps an answer the page handed over; true when it differs from the last.
+bool SetPageAnswer(CUpdateContext& context, const std::wstring& text);
