@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
-class CLauncherTranslucentDlg;
+class ILauncherWindow;
 class CHttpProduct;
 
 class CController {
@@ -15,7 +15,7 @@ public:
 
     // Set once by the main window's close; never cleared.
     std::atomic<std::uint8_t> closing{0};
-    std::atomic<CLauncherTranslucentDlg*> mainDialog{nullptr};
+    std::atomic<ILauncherWindow*> mainDialog{nullptr};
     // Published while a thread uses a product; not owned.
     std::atomic<CHttpProduct*> product{nullptr};
 };

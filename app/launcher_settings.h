@@ -11,9 +11,9 @@ extern const wchar_t kDefaultVersionUrl[];
 struct LauncherSettings {
     int startedPlain = 1;
     int startedAfterUpdate = 0;
-    const std::wstring clientListName = L"qm.md5";
-    const std::wstring dataFolderName = L"Quillmoor";
-    const std::wstring launcherListName = L"launcher.md5";
+    std::wstring clientListName = L"qm.md5";
+    std::wstring dataFolderName = L"Quillmoor";
+    std::wstring launcherListName = L"launcher.md5";
     std::wstring startDirectory;
     std::wstring dataFolder;
     std::wstring launcherPath;

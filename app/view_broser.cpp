@@ -7,7 +7,7 @@ float unpackScale = 1.0f;
 
 using platform::CriticalSectionLock;
 
-void CViewBroser::SetWindows(CLauncherTranslucentDlg* pMainWindow, IWebPageWindow* pWebPageWindow)
+void CViewBroser::SetWindows(ILauncherWindow* pMainWindow, IWebPageWindow* pWebPageWindow)
 {
     CriticalSectionLock hold(m_lock.Native());
     m_mainWindow = pMainWindow;
@@ -109,13 +109,13 @@ ViewProgress CViewBroser::GetProgress()
                         {m_totals[0], m_totals[1]}, {m_done[0], m_done[1]}};
 }
 
-void CViewBroser::SetProgressDialog(CProgressDlg* pDialog)
+void CViewBroser::SetProgressDialog(IProgressWindow* pDialog)
 {
     CriticalSectionLock hold(m_lock.Native());
     m_progressDialog = pDialog;
 }
 
-CProgressDlg* CViewBroser::GetProgressDialog()
+IProgressWindow* CViewBroser::GetProgressDialog()
 {
     CriticalSectionLock hold(m_lock.Native());
     return m_progressDialog;
@@ -133,7 +133,7 @@ int CViewBroser::GetProgressActive()
     return m_progressActive;
 }
 
-CLauncherTranslucentDlg* CViewBroser::GetMainWindow()
+ILauncherWindow* CViewBroser::GetMainWindow()
 {
     CriticalSectionLock hold(m_lock.Native());
     return m_mainWindow;

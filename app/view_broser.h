@@ -2,23 +2,13 @@
 // and the window thread under one lock.
 #pragma once
 
+#include "app/launcher_windows.h"
 #include "platform/critical_section.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-class CLauncherTranslucentDlg;
-class CProgressDlg;
-
-// The window that shows the publisher's page; the user interface provides it.
-class IWebPageWindow {
-public:
-    virtual void NavigateTo(const std::wstring& url) = 0;
-
-protected:
-    ~IWebPageWindow() = default;
-};
 
 // Scale applied to unpacked byte counts while a file is decoded; set by the
 // download worker before each unpack and used by AddScaledDone on that thread.
@@ -39,7 +29,7 @@ public:
 
     virtual ~CViewBroser() = default;
 
-    void SetWindows(CLauncherTranslucentDlg* pMainWindow, IWebPageWindow* pWebPageWindow);
+    void SetWindows(ILauncherWindow* pMainWindow, IWebPageWindow* pWebPageWindow);
     void SetStageText(const std::wstring& text);
     void SetDetailText(const std::wstring& text);
     // Counters are 64-bit: a game file or a whole update may pass 2 GiB.
@@ -50,6 +40,8 @@ public:
     void AddScaledDone(std::uint32_t count);
     // Navigates the web page window, if there is one yet, to the configured page.
     void ReloadWebPage();
+    // Starts the client chain under the lock.
+    void StartClientUpdate();
 
     // The error text is read by the window thread while a worker may set it,
     // so it is kept under the lock like every other value.
@@ -63,11 +55,11 @@ public:
     std::int64_t GetTotal(int index);
     ViewProgress GetProgress();
 
-    void SetProgressDialog(CProgressDlg* pDialog);
-    CProgressDlg* GetProgressDialog();
+    void SetProgressDialog(IProgressWindow* pDialog);
+    IProgressWindow* GetProgressDialog();
     void SetProgressActive(int active);
     int GetProgressActive();
-    CLauncherTranslucentDlg* GetMainWindow();
+    ILauncherWindow* GetMainWindow();
     IWebPageWindow* GetWebPageWindow();
 
     // Held for a few statements at a time; the caller takes it around a
@@ -76,9 +68,9 @@ public:
 
 private:
     platform::CriticalSection m_lock;
-    CLauncherTranslucentDlg* m_mainWindow = nullptr;
+    ILauncherWindow* m_mainWindow = nullptr;
     IWebPageWindow* m_webPageWindow = nullptr;
-    CProgressDlg* m_progressDialog = nullptr;
+    IProgressWindow* m_progressDialog = nullptr;
     int m_progressActive = 0;
     std::array<std::wstring, 3> m_texts;
     std::int64_t m_totals[2] = {1, 1};

@@ -10,6 +10,7 @@ namespace {
 
 class RecordingWebWindow : public IWebPageWindow {
 public:
+    HWND GetWindowHandle() override { return nullptr; }
     void NavigateTo(const std::wstring& url) override { urls.push_back(url); }
     std::vector<std::wstring> urls;
 };

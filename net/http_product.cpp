@@ -187,7 +187,7 @@ int CHttpProduct::Save()
                 pView->SetTotal(0, m_nTotal);
                 pView->AddDone(cbRead);
 
-                if (cbFill + kReadSize <= m_cbBuffer && cbRead != 0)
+                if (std::uint64_t{cbFill} + kReadSize <= m_cbBuffer && cbRead != 0)
                     continue;
                 if (WriteBlock(pFile.get(), m_pBuffer, cbFill) == 0)
                     break;

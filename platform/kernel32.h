@@ -57,6 +57,11 @@ void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 DWORD GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer);
 BOOL SetCurrentDirectoryW(LPCWSTR lpPathName);
 
+// ---- files: '\' and '/' both separate folders
+#define MOVEFILE_REPLACE_EXISTING 0x1u
+BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
+BOOL DeleteFileW(LPCWSTR lpFileName);
+
 // ---- modules: only the system DLL functions the launcher resolves by name
 HMODULE LoadLibraryW(LPCWSTR lpLibFileName);
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName);

@@ -124,7 +124,7 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
 // The controller names the product while it exists, however the worker ends.
 class PublishedProduct {
 public:
-    PublishedProduct(CController& controller, CLauncherTranslucentDlg* window, CHttpProduct& product)
+    PublishedProduct(CController& controller, ILauncherWindow* window, CHttpProduct& product)
         : m_controller(controller), m_window(window)
     {
         m_controller.product = &product;
@@ -139,7 +139,7 @@ public:
 
 private:
     CController& m_controller;
-    CLauncherTranslucentDlg* m_window;
+    ILauncherWindow* m_window;
 };
 
 }  // namespace
@@ -150,7 +150,7 @@ DWORD WINAPI DownloadWorker(LPVOID lpParameter)
     if (controller->closing && !Online())
         return 0;
 
-    auto* window = static_cast<CLauncherTranslucentDlg*>(lpParameter);
+    auto* window = static_cast<ILauncherWindow*>(lpParameter);
     CMemManger* memory = GetMemManger();
     CHttpProduct product(memory->transferBufferSize, memory->transferBuffer.get());
     controller->mainDialog = window;

@@ -22,3 +22,9 @@ CUpdateContext* GetUpdateContext()
 {
     return TSingleInstance<CUpdateContext>::Get();
 }
+
+PageInputs ReadPageInputs(CUpdateContext& context)
+{
+    std::lock_guard<std::mutex> hold(context.pageInputLock);
+    return PageInputs{context.clientVersionUrl, context.pageAnswer};
+}

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ struct FileEntry {
 
 class CUpdateContext {
 public:
+    // Written by the window thread while an earlier client check may still
+    // read them: both are kept under pageInputLock.
+    std::mutex pageInputLock;
     std::wstring clientVersionUrl;
     std::wstring pageAnswer;
     platform::CriticalSection lock;
@@ -47,5 +51,12 @@ public:
 private:
     CUpdateContext& m_context;
 };
+
+// What the page last reported, copied under its lock.
+struct PageInputs {
+    std::wstring clientVersionUrl;
+    std::wstring pageAnswer;
+};
+PageInputs ReadPageInputs(CUpdateContext& context);
 
 CUpdateContext* GetUpdateContext();

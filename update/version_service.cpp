@@ -145,8 +145,15 @@ bool SetClientVersionUrl(const std::wstring& pageArgument, std::wstring& target)
     return changed;
 }
 
+bool UpdateClientVersionUrl(CUpdateContext& context, const std::wstring& pageArgument)
+{
+    std::lock_guard<std::mutex> hold(context.pageInputLock);
+    return SetClientVersionUrl(pageArgument, context.clientVersionUrl);
+}
+
 bool SetPageAnswer(CUpdateContext& context, const std::wstring& text)
 {
+    std::lock_guard<std::mutex> hold(context.pageInputLock);
     if (text == context.pageAnswer)
         return false;
     context.pageAnswer = text;

@@ -23,5 +23,8 @@ int SplitFields(wchar_t* text, int limit, const wchar_t* delimiters, wchar_t** f
 // The page's URL with its last path component replaced by "pcversion".
 bool SetClientVersionUrl(const std::wstring& pageArgument, std::wstring& target);
 
+// SetClientVersionUrl into the context's clientVersionUrl, under its lock.
+bool UpdateClientVersionUrl(CUpdateContext& context, const std::wstring& pageArgument);
+
 // Keeps an answer the page handed over; true when it differs from the last.
 bool SetPageAnswer(CUpdateContext& context, const std::wstring& text);

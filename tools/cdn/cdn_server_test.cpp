@@ -161,9 +161,12 @@ TEST_F(CdnServerTest, RangePastTheEndIsNotSatisfiable) {
 TEST_F(CdnServerTest, OnlyPublishedObjectsAreServed) {
     m_dir.Write("cdn/tree/.staging-1/secret", "x");
     m_dir.Write("secret.txt", "x");
+    fs::create_directory_symlink(m_dir.Path(), m_dir.Path() / "web" / "up");
+    fs::create_symlink(m_dir.Path() / "secret.txt", m_dir.Path() / "web" / "secret.txt");
     for (const char* target : {"/cdn/answers/client.txt", "/cdn/tree/.staging-1/secret", "/cdn/tree/../answers/client.txt",
                                "/cdn/tree/%2e%2e/%2e%2e/secret.txt", "/cdn/index/", "/cdn/tree",
-                               "/web/../cdn/answers/client.txt", "/web/%2e%2e/secret.txt"}) {
+                               "/web/../cdn/answers/client.txt", "/web/%2e%2e/secret.txt", "/web/up/secret.txt",
+                               "/web/secret.txt"}) {
         const auto res = Get(target);
         ASSERT_TRUE(res) << target;
         EXPECT_TRUE(res->status == 404 || res->status == 400) << target << ": " << res->status;

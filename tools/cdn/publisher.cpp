@@ -104,7 +104,6 @@ Inputs CheckInputs(const PublishOptions& options, std::ostream& log) {
     AnswerText(Answer(inputs, options, inputs.launcherVersion, someName, someName));
     AnswerText(Answer(inputs, options, inputs.clientVersion, someName, someName));
 
-    inputs.settingsFile = SettingsSource(options, log);
     for (const fs::path& input : {options.launcherDir, options.clientDir}) {
         if (IsInside(options.outDir, input)) {
             throw PublishError("the output " + options.outDir.string() + " lies inside the input " + input.string());
@@ -112,6 +111,7 @@ Inputs CheckInputs(const PublishOptions& options, std::ostream& log) {
     }
     inputs.launcherFiles = ListFiles(options.launcherDir, "launcher folder");
     inputs.clientFiles = ListFiles(options.clientDir, "client folder");
+    inputs.settingsFile = SettingsSource(options, log);
     CheckListable(inputs.launcherFiles, kLauncherPrefix, "launcher folder");
     CheckListable(inputs.clientFiles, L"", "client folder");
     const std::string program = platform::ToUtf8(kLauncherProgram);

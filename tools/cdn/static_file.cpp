@@ -30,7 +30,9 @@ bool RangesFit(const httplib::Ranges& ranges, std::size_t size) {
 }  // namespace
 
 fs::path FileBelow(const fs::path& root, std::string_view relative) {
+    // Links are not followed at any level: they could lead out of root.
     fs::path file = root;
+    std::error_code error;
     std::size_t start = 0;
     for (;;) {
         const std::size_t slash = relative.find('/', start);
@@ -42,9 +44,11 @@ fs::path FileBelow(const fs::path& root, std::string_view relative) {
         if (slash == std::string_view::npos) {
             break;
         }
+        if (!fs::is_directory(fs::symlink_status(file, error))) {
+            return {};
+        }
         start = slash + 1;
     }
-    std::error_code error;
     return fs::is_regular_file(fs::symlink_status(file, error)) ? file : fs::path();
 }
 

@@ -1,0 +1,30 @@
+// Starting the game, a freshly downloaded launcher, and the installed
+// launcher again after it was replaced.
+#pragma once
+
+#include <string>
+
+// The game's argument text for a page's data call: "MODE2" and the text in
+// quoted pieces of 999 characters, double quotes escaped with a backslash.
+std::wstring BuildGameDataArgs(const std::wstring& text);
+
+// "qm.exe" from the current directory with the game arguments and the
+// quoted launcher path.
+void StartGame(const std::wstring& gameArgs);
+
+// "Launcher.exe" from the current directory, told where the installed
+// launcher is.
+void StartNewLauncher();
+
+// The copy-and-restart role: copies the start folder over the installed
+// launcher's folder and starts the installed launcher with "N:". False when
+// the copy could not be made.
+bool CopyAndRestart();
+
+// How long the copy is retried while the old launcher still holds its files,
+// and the pause between attempts. Tests shorten them.
+struct CopyRetryPolicy {
+    unsigned totalMs = 90000;
+    unsigned pauseMs = 500;
+};
+void SetCopyRetryPolicy(const CopyRetryPolicy& policy);

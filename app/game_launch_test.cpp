@@ -1,0 +1,197 @@
+#include "app/game_launch.h"
+
+#include "app/launcher_settings.h"
+#include "platform/kernel32.h"
+
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+using testsupport::CurrentDirectory;
+using testsupport::TempDir;
+
+namespace {
+
+// What the recording program wrote: its command line, folder and arguments.
+std::string WaitForRecord(const fs::path& folder)
+{
+    const fs::path record = folder / "echo_args.txt";
+    for (int i = 0; i < 1000; ++i) {
+        std::ifstream in(record, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        // The record is complete once the folder line is there.
+        if (text.str().find("\ncwd=") != std::string::npos && text.str().back() == '\n')
+            return text.str();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return std::string();
+}
+
+void InstallRecorder(const fs::path& file)
+{
+    fs::create_directories(file.parent_path());
+    fs::copy_file(QM_ECHO_ARGS_PROGRAM, file, fs::copy_options::overwrite_existing);
+}
+
+class SettingsGuard {
+public:
+    SettingsGuard() : m_saved(g_settings.launcherPath), m_start(g_settings.startDirectory) {}
+    ~SettingsGuard()
+    {
+        g_settings.launcherPath = m_saved;
+        g_settings.startDirectory = m_start;
+    }
+
+private:
+    std::wstring m_saved;
+    std::wstring m_start;
+};
+
+}  // namespace
+
+TEST(GameDataArgs, QuotedPiecesOf999Characters)
+{
+    EXPECT_EQ(BuildGameDataArgs(L""), L"MODE2 \"\"");
+    EXPECT_EQ(BuildGameDataArgs(std::wstring(999, L'a')), L"MODE2 \"" + std::wstring(999, L'a') + L"\"");
+    EXPECT_EQ(BuildGameDataArgs(std::wstring(1000, L'a')),
+              L"MODE2 \"" + std::wstring(999, L'a') + L"\" \"a\"");
+}
+
+TEST(GameDataArgs, QuotesAreEscapedButCountOnce)
+{
+    EXPECT_EQ(BuildGameDataArgs(L"a\"b\\c"), L"MODE2 \"a\\\"b\\c\"");
+    // 998 letters and a quote fill the first piece exactly.
+    const std::wstring text = std::wstring(998, L'x') + L"\"" + L"y";
+    EXPECT_EQ(BuildGameDataArgs(text), L"MODE2 \"" + std::wstring(998, L'x') + L"\\\"\" \"y\"");
+}
+
+TEST(StartGame, RunsTheGameFromTheCurrentFolderWithTheLauncherPath)
+{
+    TempDir client;
+    InstallRecorder(client.Path() / "qm.exe");
+    SettingsGuard guard;
+    g_settings.launcherPath = L"C:\\Games\\Quillmoor\\Launcher.exe";
+    {
+        CurrentDirectory here(client.Path());
+        StartGame(BuildGameDataArgs(L"token=\"42\""));
+    }
+    const std::string record = WaitForRecord(client.Path());
+    EXPECT_NE(record.find("line=MODE2 \"token=\\\"42\\\"\" \"C:\\Games\\Quillmoor\\Launcher.exe\"\n"),
+              std::string::npos)
+        << record;
+    EXPECT_NE(record.find("arg=token=\"42\"\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("cwd=" + client.Str() + "\n"), std::string::npos) << record;
+}
+
+TEST(StartGame, AfterAnUpdateStartTheLauncherPathIsEmpty)
+{
+    TempDir client;
+    InstallRecorder(client.Path() / "qm.exe");
+    SettingsGuard guard;
+    g_settings.launcherPath = L"";
+    {
+        CurrentDirectory here(client.Path());
+        StartGame(L"-play");
+    }
+    const std::string record = WaitForRecord(client.Path());
+    EXPECT_NE(record.find("line=-play \"\"\n"), std::string::npos) << record;
+}
+
+class CopyAndRestartTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        InstallRecorder(downloaded.Path() / "Launcher.exe");
+        downloaded.Write("LauncherStyles/Image/bg.png", "new picture");
+        downloaded.Write("ui.dll", "new library");
+        installed.Write("ui.dll", "old library");
+        installed.Write("keep.txt", "player data");
+        g_settings.startDirectory = downloaded.Path().wstring();
+        g_settings.launcherPath = (installed.Path() / "Launcher.exe").wstring();
+        SetCopyRetryPolicy(CopyRetryPolicy{2000, 20});
+    }
+    void TearDown() override { SetCopyRetryPolicy(CopyRetryPolicy{}); }
+
+    SettingsGuard guard;
+    TempDir downloaded;
+    TempDir installed;
+    CurrentDirectory here{downloaded.Path()};
+};
+
+TEST_F(CopyAndRestartTest, ReplacesTheInstalledFolderAndRestartsWithN)
+{
+    ASSERT_TRUE(CopyAndRestart());
+    const std::string record = WaitForRecord(installed.Path());
+    EXPECT_NE(record.find("line= \"N:\"\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("arg=\narg=N:\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("cwd=" + installed.Str() + "\n"), std::string::npos) << record;
+
+    std::ifstream library(installed.Path() / "ui.dll");
+    std::string content((std::istreambuf_iterator<char>(library)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, "new library");
+    EXPECT_TRUE(fs::exists(installed.Path() / "LauncherStyles/Image/bg.png"));
+    EXPECT_TRUE(fs::exists(installed.Path() / "keep.txt"));
+}
+
+TEST_F(CopyAndRestartTest, WaitsForTheOldLauncherToLetGoOfItsFiles)
+{
+    // The old launcher is still running from the installed folder.
+    InstallRecorder(installed.Path() / "Launcher.exe");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION old{};
+    std::wstring line = L"Launcher.exe hold";
+    {
+        CurrentDirectory there(installed.Path());
+        ASSERT_TRUE(CreateProcessW(L"Launcher.exe", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &old));
+    }
+    ASSERT_FALSE(WaitForRecord(installed.Path()).empty());
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        installed.Write("release", "");
+    });
+    SetCopyRetryPolicy(CopyRetryPolicy{60000, 20});
+    const bool copied = CopyAndRestart();
+    release.join();
+    WaitForSingleObject(old.hProcess, INFINITE);
+    CloseHandle(old.hThread);
+    CloseHandle(old.hProcess);
+    EXPECT_TRUE(copied);
+}
+
+TEST_F(CopyAndRestartTest, GivesUpWhenTheFilesStayInUse)
+{
+    InstallRecorder(installed.Path() / "Launcher.exe");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION old{};
+    std::wstring line = L"Launcher.exe hold";
+    {
+        CurrentDirectory there(installed.Path());
+        ASSERT_TRUE(CreateProcessW(L"Launcher.exe", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &old));
+    }
+    ASSERT_FALSE(WaitForRecord(installed.Path()).empty());
+    SetCopyRetryPolicy(CopyRetryPolicy{200, 20});
+    EXPECT_FALSE(CopyAndRestart());
+    installed.Write("release", "");
+    WaitForSingleObject(old.hProcess, INFINITE);
+    CloseHandle(old.hThread);
+    CloseHandle(old.hProcess);
+}
+
+TEST_F(CopyAndRestartTest, LauncherPathWithoutAFolderIsRefused)
+{
+    g_settings.launcherPath = L"Launcher.exe";
+    EXPECT_FALSE(CopyAndRestart());
+    EXPECT_FALSE(fs::exists(downloaded.Path() / "echo_args.txt"));
+}

@@ -1,0 +1,139 @@
+#include "tests/e2e/update_fixture.h"
+
+#include "app/launcher_settings.h"
+#include "app/mem_manger.h"
+#include "app/message_table.h"
+#include "app/view_broser.h"
+#include "platform/thread_stop.h"
+#include "tools/cdn/publisher.h"
+#include "update/download_worker.h"
+#include "update/md5_functions.h"
+#include "update/update_context.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace testsupport {
+
+struct UpdateFixture::Saved {
+    LauncherSettings settings = g_settings;
+    MessageTable messages = g_messages;
+};
+
+namespace {
+
+void ResetProcessState()
+{
+    CUpdateContext& context = *GetUpdateContext();
+    {
+        std::lock_guard<std::mutex> hold(context.pageInputLock);
+        context.clientVersionUrl.clear();
+        context.pageAnswer.clear();
+    }
+    context.remoteFiles.clear();
+    context.pendingFiles.clear();
+    context.indexMap.clear();
+    context.diffMap.clear();
+    context.packSuffix.clear();
+    context.totalBytes = 1;
+    context.launcherUpdatePending = 0;
+    cdn_url.clear();
+    cdn_path.clear();
+    web_url.clear();
+
+    CViewBroser* view = GetViewBroser();
+    view->SetTotal(0, 1);
+    view->SetTotal(1, 1);
+    view->SetDone(0, 0);
+    view->SetDone(1, 0);
+    view->SetFileRange(0, 0);
+    view->SetStageText(L"");
+    view->SetDetailText(L"");
+    view->SetErrorText(L"");
+}
+
+}  // namespace
+
+UpdateFixture::UpdateFixture()
+    : launcherDir(work.Path() / "launcher"),
+      clientDir(work.Path() / "client"),
+      installedDir(work.Path() / "installed"),
+      cdnDir(work.Path() / "cdn"),
+      m_saved(std::make_unique<Saved>())
+{
+    if (!LoadMd5Functions())
+        throw std::runtime_error("no MD5 functions");
+    fs::create_directories(launcherDir);
+    fs::create_directories(clientDir);
+    fs::create_directories(installedDir);
+    fs::create_directories(work.Path() / "data");
+
+    // The main window lends this buffer to every streaming download.
+    GetMemManger()->Allocate(CMemManger::kTransferBufferSize);
+    g_messages.Fill(L"chs");
+    g_settings.platform = L"pv";
+    g_settings.dataFolder = (work.Path() / "data").wstring();
+    g_settings.startDirectory = installedDir.wstring();
+    g_settings.launcherPath = (installedDir / "Launcher.exe").wstring();
+    const std::string base = server.BaseUrl();
+    g_settings.versionUrl = std::wstring(base.begin(), base.end()) + L"/api/launcherversionnew";
+    ResetProcessState();
+    platform::SetSleepHook([this](DWORD milliseconds) {
+        sleeps.push_back(milliseconds);
+        return DWORD{0};
+    });
+}
+
+UpdateFixture::~UpdateFixture()
+{
+    platform::EndRemainingThreads();
+    platform::SetSleepHook({});
+    ResetProcessState();
+    g_settings = m_saved->settings;
+    g_messages = m_saved->messages;
+}
+
+void UpdateFixture::Publish(const std::string& launcherVersion, const std::string& clientVersion,
+                            const fs::path& previous)
+{
+    PublishOptions options;
+    options.launcherDir = launcherDir;
+    options.clientDir = clientDir;
+    options.platformCode = "pv";
+    options.outDir = cdnDir;
+    options.launcherVersion = launcherVersion;
+    options.clientVersion = clientVersion;
+    options.baseUrl = server.BaseUrl() + "/cdn/";
+    options.webUrl = PageUrl();
+    if (!previous.empty())
+        options.previousDir = previous;
+    std::ostringstream log;
+    ::Publish(options, log, false);
+
+    server.ServeFolder("/cdn/", cdnDir.string());
+    server.SetBody("/api/launcherversionnew?platform=pv", ReadFile(cdnDir / "answers" / "launcher-pv.txt"));
+    server.SetBody("/web/pcversion", ReadFile(cdnDir / "answers" / "client.txt"));
+}
+
+DWORD UpdateFixture::RunWorker()
+{
+    HANDLE thread = CreateThread(nullptr, 0, DownloadWorker, nullptr, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    DWORD exitCode = 99;
+    GetExitCodeThread(thread, &exitCode);
+    CloseHandle(thread);
+    return exitCode;
+}
+
+std::string UpdateFixture::ReadFile(const fs::path& file) const
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+}  // namespace testsupport

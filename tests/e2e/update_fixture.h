@@ -1,0 +1,51 @@
+// A published CDN served by the loopback server, with the launcher's
+// process-wide state pointed at it and put back afterwards.
+#pragma once
+
+#include "tests/support/loopback_server.h"
+#include "tests/support/temp_dir.h"
+
+#include "platform/kernel32.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+class UpdateFixture {
+public:
+    UpdateFixture();
+    ~UpdateFixture();
+    UpdateFixture(const UpdateFixture&) = delete;
+    UpdateFixture& operator=(const UpdateFixture&) = delete;
+
+    // Publishes launcher/ and client/ below the work folder into cdn/ and
+    // serves it: objects under /cdn/, the version service, /web/pcversion.
+    // A non-empty previous names an earlier publish to diff against.
+    void Publish(const std::string& launcherVersion = "L1", const std::string& clientVersion = "C1",
+                 const std::filesystem::path& previous = {});
+
+    // Runs one download worker on its own thread; its exit code.
+    DWORD RunWorker();
+
+    std::string PageUrl() const { return server.BaseUrl() + "/web/index.html"; }
+    std::filesystem::path DataPath(const std::string& relative) const { return work.Path() / "data" / relative; }
+    std::string ReadFile(const std::filesystem::path& file) const;
+
+    TempDir work;
+    std::filesystem::path launcherDir;
+    std::filesystem::path clientDir;
+    std::filesystem::path installedDir;
+    std::filesystem::path cdnDir;
+    LoopbackServer server;
+    // Every Sleep the code under test asked for; none is slept.
+    std::vector<DWORD> sleeps;
+
+private:
+    struct Saved;
+    std::unique_ptr<Saved> m_saved;
+};
+
+}  // namespace testsupport

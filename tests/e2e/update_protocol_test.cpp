@@ -1,0 +1,301 @@
+// The update protocol against a CDN made by the publisher: version answers,
+// manifests, md5 lists and download workers, over real HTTP on 127.0.0.1.
+#include "tests/e2e/update_fixture.h"
+
+#include "app/launcher_settings.h"
+#include "app/message_table.h"
+#include "app/view_broser.h"
+#include "platform/text.h"
+#include "platform/thread_stop.h"
+#include "update/download_worker.h"
+#include "update/file_list.h"
+#include "update/manifest.h"
+#include "update/update_context.h"
+#include "update/version_service.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+namespace fs = std::filesystem;
+using testsupport::Fault;
+using testsupport::UpdateFixture;
+
+namespace {
+
+std::string RandomBytes(std::size_t count, unsigned seed)
+{
+    std::mt19937 generator(seed);
+    std::string bytes(count, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(generator());
+    return bytes;
+}
+
+void WriteFile(const fs::path& file, const std::string& bytes)
+{
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::vector<std::wstring> PendingPaths()
+{
+    std::vector<std::wstring> paths;
+    for (const FileEntry& entry : GetUpdateContext()->pendingFiles)
+        paths.push_back(entry.path);
+    return paths;
+}
+
+class UpdateProtocol : public ::testing::Test, public UpdateFixture {
+protected:
+    void SetUp() override
+    {
+        WriteFile(launcherDir / "Launcher.exe", "launcher program v1");
+        WriteFile(launcherDir / "ui.dll", "interface library v1");
+        WriteFile(launcherDir / "pv.ini", "[Config]\nLanguage=chs\n");
+        WriteFile(clientDir / "qm.exe", "game program");
+        WriteFile(clientDir / "data/world.pak", RandomBytes(300000, 1));
+        WriteFile(clientDir / "data/empty.txt", "");
+        for (const char* name : {"Launcher.exe", "ui.dll", "pv.ini"})
+            fs::copy_file(launcherDir / name, installedDir / name);
+    }
+
+    bool CheckClient()
+    {
+        CUpdateContext& context = *GetUpdateContext();
+        std::wstring url;
+        SetClientVersionUrl(platform::FromUtf8(PageUrl()), url);
+        return QueryVersionService(L"", context, url) && CheckClientFiles(context);
+    }
+
+    std::size_t RequestsFor(const std::string& suffix) const
+    {
+        const auto requests = server.Requests();
+        return std::count_if(requests.begin(), requests.end(), [&](const auto& request) {
+            return request.target.size() >= suffix.size() &&
+                   request.target.compare(request.target.size() - suffix.size(), suffix.size(), suffix) == 0;
+        });
+    }
+};
+
+}  // namespace
+
+TEST_F(UpdateProtocol, UnchangedLauncherNeedsNothing)
+{
+    Publish();
+    CUpdateContext& context = *GetUpdateContext();
+    ASSERT_TRUE(CheckLauncherVersion(context));
+    EXPECT_EQ(cdn_path, L"launcher/L1/");
+    EXPECT_TRUE(context.pendingFiles.empty());
+    EXPECT_EQ(context.launcherUpdatePending, 0);
+    EXPECT_FALSE(context.indexMap.empty());
+    EXPECT_TRUE(context.diffMap.empty());
+    EXPECT_TRUE(sleeps.empty());
+    EXPECT_EQ(GetViewBroser()->GetErrorText(), L"");
+
+    // Exactly one request line per fetch, with the launcher's own headers.
+    const auto requests = server.Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests[0].target, "/api/launcherversionnew?platform=pv");
+    EXPECT_EQ(requests[0].HeaderCount("Range"), 1u);
+    EXPECT_EQ(requests[0].Header("Range"), "bytes=0-");
+    EXPECT_EQ(requests[0].Header("Cache-Control"), "no-cache");
+    EXPECT_EQ(requests[0].Header("User-Agent"), "Drelk HTTP Client Class");
+}
+
+TEST_F(UpdateProtocol, ChangedLibraryBringsTheLauncherAlong)
+{
+    WriteFile(installedDir / "ui.dll", "interface library v0");
+    Publish();
+    CUpdateContext& context = *GetUpdateContext();
+    ASSERT_TRUE(CheckLauncherVersion(context));
+    EXPECT_EQ(PendingPaths(), (std::vector<std::wstring>{L"ui.dll", L"Launcher.exe"}));
+    EXPECT_EQ(context.launcherUpdatePending, 1);
+
+    // Workers take the last entry first.
+    server.ClearRequests();
+    EXPECT_EQ(RunWorker(), 1u);
+    EXPECT_EQ(PendingPaths(), std::vector<std::wstring>{L"ui.dll"});
+    EXPECT_EQ(RequestsFor("/Launcher.exe.z"), 1u);
+    EXPECT_EQ(RequestsFor("/ui.dll.z"), 0u);
+    EXPECT_EQ(RunWorker(), 1u);
+    EXPECT_TRUE(context.pendingFiles.empty());
+
+    EXPECT_EQ(ReadFile(DataPath("launcher/L1/Launcher.exe")), "launcher program v1");
+    EXPECT_EQ(ReadFile(DataPath("launcher/L1/ui.dll")), "interface library v1");
+    EXPECT_TRUE(fs::exists(DataPath("Update/launcher/L1/ui.dll.z")));
+}
+
+TEST_F(UpdateProtocol, FreshClientIsInstalledWithFullProgress)
+{
+    Publish();
+    ASSERT_TRUE(CheckClient());
+    CUpdateContext& context = *GetUpdateContext();
+    EXPECT_EQ(cdn_path, L"C1/");
+    EXPECT_EQ(context.packSuffix, L".lz");
+    ASSERT_EQ(context.pendingFiles.size(), 3u);
+    EXPECT_EQ(GetViewBroser()->GetTotal(1), 300000 + 12);
+
+    while (!context.pendingFiles.empty())
+        ASSERT_EQ(RunWorker(), 1u);
+    EXPECT_EQ(ReadFile(DataPath("C1/qm.exe")), "game program");
+    EXPECT_TRUE(ReadFile(DataPath("C1/data/world.pak")) == ReadFile(clientDir / "data/world.pak"));
+    EXPECT_TRUE(fs::exists(DataPath("C1/data/empty.txt")));
+    EXPECT_EQ(fs::file_size(DataPath("C1/data/empty.txt")), 0u);
+    CViewBroser* view = GetViewBroser();
+    EXPECT_EQ(view->GetDone(1), view->GetTotal(1));
+    EXPECT_EQ(view->GetFileEnd(), view->GetTotal(1));
+
+    // A second check finds everything in place.
+    ASSERT_TRUE(CheckClient());
+    EXPECT_TRUE(context.pendingFiles.empty());
+}
+
+TEST_F(UpdateProtocol, CorruptDownloadIsRetriedAndRolledBack)
+{
+    Publish();
+    ASSERT_TRUE(CheckClient());
+    CUpdateContext& context = *GetUpdateContext();
+    // Only world.pak is left to fetch; its first transfer breaks.
+    context.pendingFiles.erase(std::remove_if(context.pendingFiles.begin(), context.pendingFiles.end(),
+                                              [](const FileEntry& e) { return e.path != L"data/world.pak"; }),
+                               context.pendingFiles.end());
+    const std::wstring url = ResolveCdnUrl(context, L"C1/data/world.pak.lz");
+    const std::string target = platform::ToUtf8(url.substr(url.find(L"/cdn/")));
+    server.SetFault(target, Fault{.closeAfterBytes = 1000});
+
+    CViewBroser* view = GetViewBroser();
+    std::wstring stageAtRetry;
+    std::int64_t doneAtRetry = -1;
+    std::int64_t fileStart = -1;
+    platform::SetSleepHook([&](DWORD milliseconds) {
+        sleeps.push_back(milliseconds);
+        stageAtRetry = view->GetProgress().stageText;
+        doneAtRetry = view->GetDone(1);
+        fileStart = view->GetFileStart();
+        server.ClearFaults();
+        return DWORD{0};
+    });
+    EXPECT_EQ(RunWorker(), 1u);
+    EXPECT_EQ(sleeps, std::vector<DWORD>{1000});
+    EXPECT_EQ(stageAtRetry, kVerifyFailedText);
+    EXPECT_EQ(doneAtRetry, fileStart);
+    EXPECT_EQ(view->GetDone(1), view->GetFileEnd());
+    EXPECT_TRUE(ReadFile(DataPath("C1/data/world.pak")) == ReadFile(clientDir / "data/world.pak"));
+}
+
+TEST_F(UpdateProtocol, UnresolvablePathFailsAfterFiveAttempts)
+{
+    Publish();
+    ASSERT_TRUE(CheckClient());
+    CUpdateContext& context = *GetUpdateContext();
+    context.pendingFiles = {FileEntry{L"nowhere/x.bin", 5, L"0123456789abcdef"}};
+    server.ClearRequests();
+    EXPECT_EQ(RunWorker(), 0u);
+    EXPECT_EQ(sleeps, (std::vector<DWORD>{1000, 2000, 4000, 8000}));
+    EXPECT_EQ(GetViewBroser()->GetProgress().stageText, g_messages.entries[5]);
+    EXPECT_TRUE(context.pendingFiles.empty());
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(UpdateProtocol, EntriesThatClimbOutOfTheDataFolderWriteNothing)
+{
+    Publish();
+    ASSERT_TRUE(CheckClient());
+    CUpdateContext& context = *GetUpdateContext();
+    for (const wchar_t* path : {L"../../escaped.txt", L"/tmp/escaped.txt", L"data/../../../escaped.txt"}) {
+        context.pendingFiles = {FileEntry{path, 3, L"3cd24fb0d6963f7d"}};
+        EXPECT_EQ(RunWorker(), 0u) << platform::ToUtf8(path);
+        EXPECT_TRUE(context.pendingFiles.empty());
+    }
+    EXPECT_FALSE(fs::exists(work.Path() / "escaped.txt"));
+    EXPECT_FALSE(fs::exists(work.Path() / "data" / "escaped.txt"));
+    EXPECT_FALSE(fs::exists("/tmp/escaped.txt"));
+}
+
+TEST_F(UpdateProtocol, PackedFileLargerThanItsContentStopsAtTheFileEnd)
+{
+    // A few random bytes grow when packed: the download passes fileEnd.
+    WriteFile(clientDir / "tiny.bin", RandomBytes(7, 3));
+    Publish();
+    ASSERT_TRUE(CheckClient());
+    CUpdateContext& context = *GetUpdateContext();
+    context.pendingFiles.erase(std::remove_if(context.pendingFiles.begin(), context.pendingFiles.end(),
+                                              [](const FileEntry& e) { return e.path != L"tiny.bin"; }),
+                               context.pendingFiles.end());
+    ASSERT_EQ(context.pendingFiles.size(), 1u);
+    CViewBroser* view = GetViewBroser();
+    const std::int64_t before = view->GetFileEnd();
+    EXPECT_EQ(RunWorker(), 1u);
+    EXPECT_EQ(view->GetFileEnd(), before + 7);
+    EXPECT_EQ(view->GetDone(1), before + 7);
+}
+
+TEST_F(UpdateProtocol, DiffManifestServesChangedFilesAndTreesTheRest)
+{
+    Publish("L1", "C1");
+    const fs::path first = work.Path() / "first-cdn";
+    fs::copy(cdnDir, first, fs::copy_options::recursive);
+    WriteFile(clientDir / "qm.exe", "game program, second edition");
+    Publish("L1", "C1", first);
+
+    ASSERT_TRUE(CheckClient());
+    CUpdateContext& context = *GetUpdateContext();
+    EXPECT_EQ(cdn_path, L"C1/");
+    ASSERT_FALSE(context.diffMap.empty());
+    EXPECT_NE(ResolveCdnUrl(context, L"C1/qm.exe.lz").find(L"/file/"), std::wstring::npos);
+    EXPECT_NE(ResolveCdnUrl(context, L"C1/data/world.pak.lz").find(L"/tree/"), std::wstring::npos);
+    while (!context.pendingFiles.empty())
+        ASSERT_EQ(RunWorker(), 1u);
+    EXPECT_EQ(ReadFile(DataPath("C1/qm.exe")), "game program, second edition");
+}
+
+TEST_F(UpdateProtocol, BrokenManifestTransferIsNotTakenForRecords)
+{
+    Publish();
+    const std::string answer = ReadFile(cdnDir / "answers" / "client.txt");
+    const std::size_t start = answer.find("cdn_index=") + 10;
+    const std::string indexName = answer.substr(start, answer.find('|', start) - start);
+    server.SetFault("/cdn/index/" + indexName, Fault{.closeAfterBytes = 30});
+
+    CUpdateContext& context = *GetUpdateContext();
+    std::wstring url;
+    SetClientVersionUrl(platform::FromUtf8(PageUrl()), url);
+    EXPECT_FALSE(QueryVersionService(L"", context, url));
+    EXPECT_TRUE(context.indexMap.empty());
+    // Every attempt at the answer retries its manifest five times.
+    EXPECT_EQ(RequestsFor("/cdn/index/" + indexName), 25u);
+    EXPECT_EQ(sleeps.size(), 24u);
+}
+
+TEST_F(UpdateProtocol, ManifestOfOddSizeFailsTheAnswer)
+{
+    Publish();
+    server.SetBody("/cdn/index/odd", std::string(51, 'x'));
+    server.SetBody("/cdn/index/even", std::string(50, 'x'));
+    CUpdateContext& context = *GetUpdateContext();
+    const std::string base = server.BaseUrl() + "/cdn/";
+    EXPECT_FALSE(ParseVersionAnswer(platform::FromUtf8("cdn_url=" + base + "|cdn_path=C1/|cdn_index=odd|web_url=w"),
+                                    L"", context));
+    EXPECT_TRUE(context.indexMap.empty());
+    EXPECT_TRUE(ParseVersionAnswer(platform::FromUtf8("cdn_url=" + base + "|cdn_path=C1/|cdn_index=even|web_url=w"),
+                                   L"", context));
+    EXPECT_EQ(context.indexMap.size(), 1u);
+    // A named diff without records fails the answer although the index is there.
+    server.SetBody("/cdn/diff/even..none", "");
+    EXPECT_FALSE(ParseVersionAnswer(
+        platform::FromUtf8("cdn_url=" + base + "|cdn_path=C1/|cdn_index=even|cdn_diff_index=none|web_url=w"), L"",
+        context));
+    EXPECT_FALSE(context.indexMap.empty());
+    EXPECT_TRUE(context.diffMap.empty());
+}
+
+TEST_F(UpdateProtocol, LauncherQueryFailureSetsItsErrorText)
+{
+    g_settings.versionUrl = L"http://127.0.0.1:" + std::to_wstring(testsupport::LoopbackServer::RefusedPort()) +
+                            L"/api/launcherversionnew";
+    EXPECT_FALSE(CheckLauncherVersion(*GetUpdateContext()));
+    EXPECT_EQ(GetViewBroser()->GetErrorText(), g_messages.entries[11]);
+    EXPECT_EQ(sleeps.size(), 4u);
+}
