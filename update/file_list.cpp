@@ -40,7 +40,10 @@ bool LocalFileMatches(const std::wstring& localName, const FileEntry& entry)
     if (fseeko(file.get(), 0, SEEK_END) != 0 || ftello(file.get()) != entry.size)
         return false;
     file.reset();
-    return Md5TextOfFile(localName) == entry.md5;
+    // A digest that could not be computed never matches, not even an entry
+    // whose own text is missing.
+    const std::wstring digest = Md5TextOfFile(localName);
+    return !digest.empty() && digest == entry.md5;
 }
 
 }  // namespace
