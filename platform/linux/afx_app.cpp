@@ -1,5 +1,6 @@
 #include "platform/afxwin.h"
 
+#include "platform/linux/framework_loop.h"
 #include "platform/thread_stop.h"
 
 namespace {
@@ -24,7 +25,9 @@ BOOL CWinApp::InitInstance()
 
 int CWinApp::Run()
 {
-    // Without a main window the framework's loop has nothing to wait for.
+    // The loop lasts as long as the main window: its WM_NCDESTROY clears
+    // m_pMainWnd. Without a main window there is nothing to wait for.
+    platform::RunFrameworkLoop([this] { return m_pMainWnd && ::IsWindow(m_pMainWnd->GetSafeHwnd()); }, {});
     return ExitInstance();
 }
 

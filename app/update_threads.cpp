@@ -1,0 +1,322 @@
+#include "app/update_threads.h"
+
+#include "app/controller.h"
+#include "app/game_exe_mgr.h"
+#include "app/game_launch.h"
+#include "app/launcher_settings.h"
+#include "app/launcher_windows.h"
+#include "app/mem_manger.h"
+#include "app/message_table.h"
+#include "app/thread_slots.h"
+#include "app/update_events.h"
+#include "app/view_broser.h"
+#include "net/http_product.h"
+#include "platform/thread_stop.h"
+#include "platform/wininet.h"
+#include "platform/winuser.h"
+#include "update/download_worker.h"
+#include "update/file_list.h"
+#include "update/manifest.h"
+#include "update/update_context.h"
+#include "update/version_service.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr int kSettingsFetchAttempts = 2;
+constexpr DWORD kSettingsFetchPauseMs = 1000;
+constexpr DWORD kProfileBuffer = MAX_PATH;
+
+bool Online()
+{
+    return InternetGetConnectedState(nullptr, 0) != FALSE;
+}
+
+bool Closing()
+{
+    return GetController()->closing != 0;
+}
+
+ILauncherWindow* WindowOf(LPVOID lpParameter)
+{
+    return static_cast<ILauncherWindow*>(lpParameter);
+}
+
+void PostClose(HWND window)
+{
+    if (window)
+        PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+void PostCloseToMainDialog()
+{
+    if (ILauncherWindow* main = GetController()->mainDialog.load())
+        PostClose(main->GetWindowHandle());
+}
+
+std::wstring ReadSetting(const wchar_t* key, const std::wstring& fallback, const std::wstring& file)
+{
+    std::vector<wchar_t> buffer(kProfileBuffer, L'\0');
+    const DWORD length =
+        GetPrivateProfileStringW(L"Config", key, fallback.c_str(), buffer.data(), kProfileBuffer, file.c_str());
+    return std::wstring(buffer.data(), length);
+}
+
+// The server's copy of the settings file is saved beside the local one and
+// only replaces it when it arrived whole: a broken transfer must not cut the
+// player's configuration short.
+bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile)
+{
+    CController* controller = GetController();
+    CMemManger* memory = GetMemManger();
+    CHttpProduct product(memory->transferBufferSize, memory->transferBuffer.get());
+    controller->mainDialog = WindowOf(lpParameter);
+    controller->product = &product;
+
+    const std::wstring url =
+        ResolveCdnUrl(*GetUpdateContext(), L"launcher/" + g_settings.platform + L".ini");
+    bool opened = false;
+    for (int attempt = 0; attempt < kSettingsFetchAttempts && !opened; ++attempt) {
+        if (attempt > 0)
+            Sleep(kSettingsFetchPauseMs);
+        opened = product.Open(url.c_str(), L"", 0, 0) != 0;
+    }
+    bool replaced = false;
+    if (opened) {
+        const std::wstring download = settingsFile + L".download";
+        product.SaveTo(download.c_str());
+        const DWORD total = product.GetTotalSize();
+        const bool whole = !Closing() && (total == 0 || product.GetReceivedSize() == total);
+        replaced = whole && MoveFileExW(download.c_str(), settingsFile.c_str(), MOVEFILE_REPLACE_EXISTING);
+        if (!replaced)
+            DeleteFileW(download.c_str());
+    }
+    controller->mainDialog = WindowOf(lpParameter);
+    controller->product = nullptr;
+    return replaced;
+}
+
+}  // namespace
+
+bool RunDriverLoop(bool bLauncherStage)
+{
+    CUpdateContext& context = *GetUpdateContext();
+    const std::size_t passes = context.pendingFiles.size();
+    DWORD result = 1;
+    for (std::size_t pass = 0; pass < passes; ++pass) {
+        if (bLauncherStage)
+            GetViewBroser()->SetStageText(g_messages.entries[6]);
+        if (Closing() && !Online())
+            continue;
+        HANDLE worker = StartSlotThread(ThreadSlot::DownloadWorker, DownloadWorker);
+        WaitForSingleObject(worker, INFINITE);
+        GetExitCodeThread(worker, &result);
+        if (ReleaseSlotThread(ThreadSlot::DownloadWorker, worker))
+            CloseHandle(worker);
+        if (result == 0 || Closing() || !Online())
+            break;
+    }
+    return result != 0 && context.pendingFiles.empty();
+}
+
+DWORD WINAPI VersionCheckThread(LPVOID)
+{
+    GetViewBroser()->SetStageText(g_messages.entries[4]);
+    if (CheckLauncherVersion(*GetUpdateContext()))
+        SetEvent(VersionKnownEvent);
+    return 0;
+}
+
+DWORD WINAPI LauncherUpdateThread(LPVOID lpParameter)
+{
+    WaitForSingleObject(VersionKnownEvent, INFINITE);
+    if (!RunDriverLoop(true)) {
+        GetViewBroser()->SetErrorText(g_messages.entries[7]);
+        return 0;
+    }
+    if (Closing() && !Online()) {
+        SetEvent(LauncherCheckedEvent);
+        return 0;
+    }
+
+    const std::wstring settingsFile = g_settings.startDirectory + L"\\" + g_settings.platform + L".ini";
+    if (FetchServerSettings(lpParameter, settingsFile)) {
+        const std::wstring web = ReadSetting(L"Web", L"", settingsFile);
+        if (web != g_settings.webUrl) {
+            g_settings.webUrl = web;
+            GetViewBroser()->ReloadWebPage();
+        }
+        const std::wstring version = ReadSetting(L"Version", g_settings.versionUrl, settingsFile);
+        if (version != g_settings.versionUrl) {
+            RestartLauncherCheck(version);
+            return 0;
+        }
+    }
+    SetEvent(LauncherCheckedEvent);
+    return 0;
+}
+
+DWORD WINAPI LauncherFinishThread(LPVOID)
+{
+    WaitForSingleObject(LauncherCheckedEvent, INFINITE);
+    CViewBroser* view = GetViewBroser();
+    view->SetStageText(g_messages.entries[8]);
+    if (GetUpdateContext()->launcherUpdatePending) {
+        std::wstring folder = g_settings.dataFolder + L"\\" + cdn_path;
+        std::replace(folder.begin(), folder.end(), L'/', L'\\');
+        SetCurrentDirectoryW(folder.c_str());
+        GetGameExeMgr();
+        platform::StopPoint();
+        StartNewLauncher();
+        CloseProgressDialog();
+        PostCloseToMainDialog();
+        return 0;
+    }
+    SetEvent(ClientCheckReadyEvent);
+    if (ILauncherWindow* main = view->GetMainWindow()) {
+        platform::StopPoint();
+        ShowWindow(main->GetWindowHandle(), SW_SHOW);
+        if (IWebPageWindow* page = view->GetWebPageWindow())
+            ShowWindow(page->GetWindowHandle(), SW_SHOW);
+    }
+    CloseProgressDialog();
+    return 0;
+}
+
+DWORD WINAPI ClientCheckThread(LPVOID)
+{
+    WaitForSingleObject(ClientCheckReadyEvent, INFINITE);
+    CViewBroser* view = GetViewBroser();
+    view->SetErrorText(L"");
+    view->SetStageText(g_messages.entries[9]);
+    view->SetDone(0, 0);
+    view->SetDone(1, 0);
+
+    CUpdateContext& context = *GetUpdateContext();
+    const PageInputs inputs = ReadPageInputs(context);
+    const bool answered = inputs.pageAnswer.empty()
+                              ? QueryVersionService(L"", context, inputs.clientVersionUrl)
+                              : ParseVersionAnswer(inputs.pageAnswer, L"", context);
+    if (!answered) {
+        view->SetErrorText(g_messages.entries[10]);
+        return 0;
+    }
+    view->StartClientUpdate();
+    SetEvent(ClientCheckReadyEvent);
+    return 0;
+}
+
+DWORD WINAPI ClientPrepareThread(LPVOID)
+{
+    if (CheckClientFiles(*GetUpdateContext()))
+        SetEvent(ClientListReadyEvent);
+    else
+        GetViewBroser()->SetErrorText(g_messages.entries[3]);
+    return 0;
+}
+
+DWORD WINAPI ClientDownloadThread(LPVOID)
+{
+    WaitForSingleObject(ClientListReadyEvent, INFINITE);
+    if (RunDriverLoop(false))
+        SetEvent(ClientDownloadedEvent);
+    else
+        GetViewBroser()->SetErrorText(g_messages.entries[0]);
+    return 0;
+}
+
+DWORD WINAPI ClientFinishThread(LPVOID)
+{
+    WaitForSingleObject(ClientDownloadedEvent, INFINITE);
+    GetViewBroser()->SetStageText(g_messages.entries[1]);
+    SetEvent(ClientReadyEvent);
+    return 0;
+}
+
+DWORD WINAPI GameStartThread(LPVOID lpParameter)
+{
+    WaitForSingleObject(ClientReadyEvent, INFINITE);
+    GetViewBroser()->SetStageText(g_messages.entries[2]);
+    // The client directory: dataFolder\cdn_path without its trailing "/".
+    std::wstring clientDirectory = g_settings.dataFolder + L"\\" + cdn_path;
+    clientDirectory.pop_back();
+    SetCurrentDirectoryW(clientDirectory.c_str());
+    GetGameExeMgr();
+    const std::wstring gameArgs = lpParameter ? WindowOf(lpParameter)->GetGameArgs() : std::wstring();
+    platform::StopPoint();
+    StartGame(gameArgs);
+    CloseProgressDialog();
+    PostCloseToMainDialog();
+    return 0;
+}
+
+void StartLauncherCheck()
+{
+    StartSlotThread(ThreadSlot::VersionCheck, VersionCheckThread);
+    StartSlotThread(ThreadSlot::LauncherUpdate, LauncherUpdateThread);
+    StartSlotThread(ThreadSlot::LauncherFinish, LauncherFinishThread);
+}
+
+void StopLauncherCheck()
+{
+    StopSlotThread(ThreadSlot::VersionCheck);
+    StopSlotThread(ThreadSlot::DownloadWorker);
+    StopSlotThread(ThreadSlot::LauncherFinish);
+    ResetEvent(VersionKnownEvent);
+    ResetEvent(LauncherCheckedEvent);
+    ResetEvent(ClientCheckReadyEvent);
+}
+
+void RestartLauncherCheck(const std::wstring& newVersionUrl)
+{
+    StopLauncherCheck();
+    g_settings.versionUrl = newVersionUrl;
+    StartLauncherCheck();
+}
+
+void StopClientUpdate()
+{
+    StopSlotThread(ThreadSlot::ClientPrepare);
+    StopSlotThread(ThreadSlot::ClientDownload);
+    StopSlotThread(ThreadSlot::DownloadWorker);
+    StopSlotThread(ThreadSlot::ClientFinish);
+    ResetEvent(ClientListReadyEvent);
+    ResetEvent(ClientDownloadedEvent);
+    ResetEvent(ClientReadyEvent);
+}
+
+void StartClientCheck()
+{
+    StartSlotThread(ThreadSlot::Count, ClientCheckThread);
+}
+
+void StartClientUpdate()
+{
+    StartSlotThread(ThreadSlot::ClientPrepare, ClientPrepareThread);
+    StartSlotThread(ThreadSlot::ClientDownload, ClientDownloadThread);
+    StartSlotThread(ThreadSlot::ClientFinish, ClientFinishThread);
+}
+
+void CViewBroser::StartClientUpdate()
+{
+    platform::CriticalSectionLock hold(Lock());
+    ::StartClientUpdate();
+}
+
+void StartGameStart()
+{
+    StartSlotThread(ThreadSlot::Count, GameStartThread);
+}
+
+void CloseProgressDialog()
+{
+    CViewBroser* view = GetViewBroser();
+    if (IProgressWindow* progress = view->GetProgressDialog()) {
+        platform::StopPoint();
+        progress->MarkClosedByLauncher();
+        PostClose(progress->GetWindowHandle());
+    }
+    view->SetProgressActive(0);
+}

@@ -1,0 +1,540 @@
+// CWnd: the objects over windows, their message routing and the framework's
+// message loop.
+#include "platform/afxwin.h"
+
+#include "platform/linux/framework_loop.h"
+#include "platform/linux/window_object.h"
+
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+namespace {
+
+// Window to object, for every attached object of every thread.
+struct PermanentMap {
+    std::mutex mutex;
+    std::unordered_map<HWND, CWnd*> objects;
+};
+
+PermanentMap& Permanent() {
+    static PermanentMap* map = new PermanentMap;  // objects may outlive the statics
+    return *map;
+}
+
+// Objects that FromHandle made for windows without one; they go when the
+// thread's outermost loop is next idle (a nested loop runs inside a handler
+// that may still hold one).
+thread_local std::unordered_map<HWND, std::unique_ptr<CWnd>> t_temporary;
+thread_local int t_loopDepth = 0;
+// The message being handled, for Default().
+thread_local MSG t_current{};
+
+constexpr wchar_t kFrameworkClass[] = L"AfxWnd";
+
+void RegisterFrameworkClass() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.lpszClassName = kFrameworkClass;
+        RegisterClassW(&windowClass);
+    });
+}
+
+CPoint PointOf(LPARAM lParam) {
+    return CPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+}
+
+// The window the message is for, then its parents (and owners), until one
+// takes the message.
+bool PreTranslateWalk(MSG* msg) {
+    for (HWND hwnd = msg->hwnd; hwnd; hwnd = ::GetParent(hwnd)) {
+        CWnd* wnd = CWnd::FromHandlePermanent(hwnd);
+        if (wnd && wnd->PreTranslateMessage(msg)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+namespace platform {
+
+bool RunFrameworkLoop(const std::function<bool()>& keepRunning, const std::function<void()>& onIdle) {
+    struct Depth {
+        Depth() { ++t_loopDepth; }
+        ~Depth() { --t_loopDepth; }
+    } depth;
+    while (keepRunning()) {
+        MSG msg;
+        if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            if (t_loopDepth == 1) {
+                t_temporary.clear();
+            }
+            if (onIdle) {
+                onIdle();
+            }
+            if (!keepRunning()) {
+                break;  // ended by something the idle step or a sent message did
+            }
+        }
+        if (!AfxPumpMessage()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace platform
+
+LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    CWnd* wnd = CWnd::FromHandlePermanent(hWnd);
+    if (!wnd) {
+        return ::DefWindowProcW(hWnd, message, wParam, lParam);
+    }
+    struct CurrentMessage {
+        MSG saved = t_current;
+        ~CurrentMessage() { t_current = saved; }
+    } current;
+    t_current = MSG{hWnd, message, wParam, lParam, 0, {}};
+    return wnd->WindowProc(message, wParam, lParam);
+}
+
+BOOL AfxPumpMessage() {
+    MSG msg;
+    if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) {
+        return FALSE;
+    }
+    if (!PreTranslateWalk(&msg)) {
+        ::DispatchMessageW(&msg);
+    }
+    return TRUE;
+}
+
+CWnd::CWnd() = default;
+
+CWnd::~CWnd() {
+    HWND hwnd = m_hWnd;
+    if (hwnd && FromHandlePermanent(hwnd) == this) {
+        ::DestroyWindow(hwnd);  // fails harmlessly on another thread
+        Detach();
+    }
+}
+
+CWnd* CWnd::FromHandle(HWND hWnd) {
+    if (!hWnd) {
+        return nullptr;
+    }
+    if (CWnd* permanent = FromHandlePermanent(hWnd)) {
+        return permanent;
+    }
+    auto& temporary = t_temporary[hWnd];
+    if (!temporary) {
+        temporary = std::make_unique<CWnd>();
+        temporary->m_hWnd = hWnd;
+    }
+    return temporary.get();
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
+    PermanentMap& map = Permanent();
+    std::lock_guard<std::mutex> lock(map.mutex);
+    auto it = map.objects.find(hWnd);
+    return it == map.objects.end() ? nullptr : it->second;
+}
+
+BOOL CWnd::Attach(HWND hWndNew) {
+    if (!hWndNew || m_hWnd) {
+        return FALSE;
+    }
+    PermanentMap& map = Permanent();
+    std::lock_guard<std::mutex> lock(map.mutex);
+    if (!map.objects.emplace(hWndNew, this).second) {
+        return FALSE;  // one object per window
+    }
+    m_hWnd = hWndNew;
+    return TRUE;
+}
+
+HWND CWnd::Detach() {
+    HWND hwnd = m_hWnd.exchange(nullptr);
+    if (hwnd) {
+        PermanentMap& map = Permanent();
+        std::lock_guard<std::mutex> lock(map.mutex);
+        auto it = map.objects.find(hwnd);
+        if (it != map.objects.end() && it->second == this) {
+            map.objects.erase(it);
+        }
+    }
+    return hwnd;
+}
+
+BOOL CWnd::SubclassWindow(HWND hWnd) {
+    if (!Attach(hWnd)) {
+        return FALSE;
+    }
+    PreSubclassWindow();
+    auto previous = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
+    if (!previous) {
+        Detach();
+        return FALSE;
+    }
+    if (previous != &AfxWndProc) {
+        m_pfnSuper = previous;
+    }
+    return TRUE;
+}
+
+BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent) {
+    HWND control = pParent ? ::GetDlgItem(pParent->m_hWnd, static_cast<int>(nID)) : nullptr;
+    return control ? SubclassWindow(control) : FALSE;
+}
+
+HWND CWnd::UnsubclassWindow() {
+    HWND hwnd = m_hWnd;
+    if (!hwnd) {
+        return nullptr;
+    }
+    if (m_pfnSuper) {
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        m_pfnSuper = nullptr;
+    }
+    return Detach();
+}
+
+void CWnd::AttachCreated(HWND hWnd) {
+    Attach(hWnd);
+    PreSubclassWindow();
+    auto previous = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
+    if (previous != &AfxWndProc) {
+        m_pfnSuper = previous;
+    }
+}
+
+BOOL CWnd::Create(LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
+                  UINT nID) {
+    return CreateEx(0, lpszClassName, lpszWindowName, dwStyle | WS_CHILD, rect, pParentWnd, nID);
+}
+
+BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle, int x, int y,
+                    int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu, LPVOID lpParam) {
+    if (m_hWnd) {
+        return FALSE;
+    }
+    RegisterFrameworkClass();
+    CREATESTRUCTW cs{lpParam, nullptr, nIDorHMenu, hWndParent, nHeight, nWidth, y, x, static_cast<LONG>(dwStyle),
+                     lpszWindowName, lpszClassName ? lpszClassName : kFrameworkClass, dwExStyle};
+    if (!PreCreateWindow(cs)) {
+        PostNcDestroy();
+        return FALSE;
+    }
+    platform::ScopedCreationHook hook([this](HWND hwnd) { AttachCreated(hwnd); });
+    return ::CreateWindowExW(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style), cs.x, cs.y, cs.cx,
+                             cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams) != nullptr;
+}
+
+BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
+                    CWnd* pParentWnd, UINT nID, LPVOID lpParam) {
+    return CreateEx(dwExStyle, lpszClassName, lpszWindowName, dwStyle, rect.left, rect.top, rect.right - rect.left,
+                    rect.bottom - rect.top, pParentWnd ? pParentWnd->GetSafeHwnd() : nullptr,
+                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)), lpParam);
+}
+
+BOOL CWnd::DestroyWindow() {
+    HWND hwnd = m_hWnd;
+    if (!hwnd) {
+        return FALSE;
+    }
+    const bool permanent = FromHandlePermanent(hwnd) == this;
+    // A permanent object is detached by WM_NCDESTROY (and may be deleted by
+    // PostNcDestroy): no member is touched after this call.
+    const BOOL destroyed = ::DestroyWindow(hwnd);
+    if (!permanent) {
+        m_hWnd = nullptr;
+    }
+    return destroyed;
+}
+
+BOOL CWnd::ShowWindow(int nCmdShow) {
+    return ::ShowWindow(m_hWnd, nCmdShow);
+}
+
+BOOL CWnd::IsWindowVisible() const {
+    return ::IsWindowVisible(m_hWnd);
+}
+
+BOOL CWnd::EnableWindow(BOOL bEnable) {
+    return ::EnableWindow(m_hWnd, bEnable);
+}
+
+BOOL CWnd::IsWindowEnabled() const {
+    return ::IsWindowEnabled(m_hWnd);
+}
+
+void CWnd::MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint) {
+    ::MoveWindow(m_hWnd, x, y, nWidth, nHeight, bRepaint);
+}
+
+void CWnd::MoveWindow(LPCRECT lpRect, BOOL bRepaint) {
+    MoveWindow(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top, bRepaint);
+}
+
+BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags) {
+    return ::SetWindowPos(m_hWnd, pWndInsertAfter ? pWndInsertAfter->GetSafeHwnd() : HWND_TOP, x, y, cx, cy, nFlags);
+}
+
+void CWnd::GetWindowRect(LPRECT lpRect) const {
+    ::GetWindowRect(m_hWnd, lpRect);
+}
+
+void CWnd::GetClientRect(LPRECT lpRect) const {
+    ::GetClientRect(m_hWnd, lpRect);
+}
+
+void CWnd::ScreenToClient(LPPOINT lpPoint) const {
+    ::ScreenToClient(m_hWnd, lpPoint);
+}
+
+void CWnd::ScreenToClient(LPRECT lpRect) const {
+    ::ScreenToClient(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->left));
+    ::ScreenToClient(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->right));
+}
+
+void CWnd::ClientToScreen(LPPOINT lpPoint) const {
+    ::ClientToScreen(m_hWnd, lpPoint);
+}
+
+void CWnd::ClientToScreen(LPRECT lpRect) const {
+    ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->left));
+    ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->right));
+}
+
+DWORD CWnd::GetStyle() const {
+    return static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_STYLE));
+}
+
+DWORD CWnd::GetExStyle() const {
+    return static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_EXSTYLE));
+}
+
+namespace {
+
+BOOL ModifyLong(HWND hwnd, int index, DWORD remove, DWORD add, UINT flags) {
+    const DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, index));
+    const DWORD changed = (style & ~remove) | add;
+    if (changed == style) {
+        return FALSE;
+    }
+    ::SetWindowLongW(hwnd, index, static_cast<LONG>(changed));
+    if (flags) {
+        ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags) {
+    return ModifyLong(m_hWnd, GWL_STYLE, dwRemove, dwAdd, nFlags);
+}
+
+BOOL CWnd::ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT nFlags) {
+    return ModifyLong(m_hWnd, GWL_EXSTYLE, dwRemove, dwAdd, nFlags);
+}
+
+UINT_PTR CWnd::SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer) {
+    return ::SetTimer(m_hWnd, nIDEvent, nElapse, lpfnTimer);
+}
+
+BOOL CWnd::KillTimer(UINT_PTR nIDEvent) {
+    return ::KillTimer(m_hWnd, nIDEvent);
+}
+
+CWnd* CWnd::GetDlgItem(int nID) const {
+    return FromHandle(::GetDlgItem(m_hWnd, nID));
+}
+
+int CWnd::GetDlgCtrlID() const {
+    return ::GetDlgCtrlID(m_hWnd);
+}
+
+CWnd* CWnd::GetParent() const {
+    return FromHandle(::GetParent(m_hWnd));
+}
+
+void CWnd::SetWindowText(LPCWSTR lpszString) {
+    ::SetWindowTextW(m_hWnd, lpszString);
+}
+
+int CWnd::GetWindowText(LPWSTR lpszStringBuf, int nMaxCount) const {
+    return ::GetWindowTextW(m_hWnd, lpszStringBuf, nMaxCount);
+}
+
+int CWnd::GetWindowTextLength() const {
+    return ::GetWindowTextLengthW(m_hWnd);
+}
+
+BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::PostMessageW(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::SendMessageW(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(reinterpret_cast<LPCREATESTRUCTW>(lParam));
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    case WM_NCDESTROY:
+        OnNcDestroy();
+        return 0;
+    case WM_CLOSE:
+        OnClose();
+        return 0;
+    case WM_TIMER:
+        OnTimer(wParam);
+        return 0;
+    case WM_ENABLE:
+        OnEnable(static_cast<BOOL>(wParam));
+        return 0;
+    case WM_SHOWWINDOW:
+        OnShowWindow(static_cast<BOOL>(wParam), static_cast<UINT>(lParam));
+        return 0;
+    case WM_MOVE:
+        OnMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_SIZE:
+        OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_MOUSEMOVE:
+        OnMouseMove(static_cast<UINT>(wParam), PointOf(lParam));
+        return 0;
+    case WM_LBUTTONDOWN:
+        OnLButtonDown(static_cast<UINT>(wParam), PointOf(lParam));
+        return 0;
+    case WM_LBUTTONUP:
+        OnLButtonUp(static_cast<UINT>(wParam), PointOf(lParam));
+        return 0;
+    case WM_MOUSEHOVER:
+        OnMouseHover(static_cast<UINT>(wParam), PointOf(lParam));
+        return 0;
+    case WM_MOUSELEAVE:
+        OnMouseLeave();
+        return 0;
+    case WM_SETCURSOR:
+        return OnSetCursor(FromHandle(reinterpret_cast<HWND>(wParam)), LOWORD(lParam), HIWORD(lParam));
+    case WM_SYSCOMMAND:
+        OnSysCommand(static_cast<UINT>(wParam), lParam);
+        return 0;
+    case WM_COMMAND:
+        return OnCommand(wParam, lParam) ? 0 : Default();
+    default:
+        return DefWindowProc(message, wParam, lParam);
+    }
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (m_pfnSuper) {
+        return ::CallWindowProcW(m_pfnSuper, m_hWnd, message, wParam, lParam);
+    }
+    return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CWnd::Default() {
+    return DefWindowProc(t_current.message, t_current.wParam, t_current.lParam);
+}
+
+BOOL CWnd::PreTranslateMessage(MSG*) {
+    return FALSE;
+}
+
+BOOL CWnd::PreCreateWindow(CREATESTRUCTW&) {
+    return TRUE;
+}
+
+void CWnd::PreSubclassWindow() {}
+
+void CWnd::PostNcDestroy() {}
+
+BOOL CWnd::OnCommand(WPARAM, LPARAM) {
+    return FALSE;
+}
+
+int CWnd::OnCreate(LPCREATESTRUCTW) {
+    return static_cast<int>(Default());
+}
+
+void CWnd::OnDestroy() {
+    Default();
+}
+
+void CWnd::OnClose() {
+    Default();
+}
+
+void CWnd::OnTimer(UINT_PTR) {
+    Default();
+}
+
+void CWnd::OnEnable(BOOL) {
+    Default();
+}
+
+void CWnd::OnShowWindow(BOOL, UINT) {
+    Default();
+}
+
+void CWnd::OnMove(int, int) {
+    Default();
+}
+
+void CWnd::OnSize(UINT, int, int) {
+    Default();
+}
+
+void CWnd::OnMouseMove(UINT, CPoint) {
+    Default();
+}
+
+void CWnd::OnLButtonDown(UINT, CPoint) {
+    Default();
+}
+
+void CWnd::OnLButtonUp(UINT, CPoint) {
+    Default();
+}
+
+void CWnd::OnMouseHover(UINT, CPoint) {
+    Default();
+}
+
+void CWnd::OnMouseLeave() {
+    Default();
+}
+
+BOOL CWnd::OnSetCursor(CWnd*, UINT, UINT) {
+    return static_cast<BOOL>(Default());
+}
+
+void CWnd::OnSysCommand(UINT, LPARAM) {
+    Default();
+}
+
+void CWnd::OnNcDestroy() {
+    Default();
+    if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd == this) {
+        app->m_pMainWnd = nullptr;
+        ::PostMessageW(nullptr, WM_NULL, 0, 0);  // wakes Run's loop to see it
+    }
+    Detach();
+    m_pfnSuper = nullptr;
+    PostNcDestroy();  // may delete the object
+}

@@ -1,0 +1,134 @@
+// Shared by the window tests: a window that records its messages, worker
+// threads started with CreateThread, and waiting on the window thread.
+#pragma once
+
+#include "platform/thread_stop.h"
+#include "platform/window_automation.h"
+#include "platform/winuser.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace window_test {
+
+// Long enough never to be reached by a passing test.
+constexpr DWORD kPatience = 10000;
+
+struct Received {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    std::thread::id thread;
+};
+
+// A window of the calling thread whose procedure records every message; a
+// handler may answer a message instead of DefWindowProcW.
+class TestWindow {
+public:
+    using Handler = std::function<std::optional<LRESULT>(UINT message, WPARAM wParam, LPARAM lParam)>;
+
+    explicit TestWindow(DWORD style = WS_POPUP, RECT rect = {100, 100, 300, 250}, HWND parent = nullptr,
+                        DWORD exStyle = 0, UINT id = 0) {
+        static const ATOM registered = [] {
+            WNDCLASSW windowClass{};
+            windowClass.lpfnWndProc = &TestWindow::Proc;
+            windowClass.lpszClassName = L"QmTestWindow";
+            return RegisterClassW(&windowClass);
+        }();
+        EXPECT_NE(registered, 0);
+        m_hwnd = CreateWindowExW(exStyle, L"QmTestWindow", L"test", style, rect.left, rect.top,
+                                 rect.right - rect.left, rect.bottom - rect.top, parent,
+                                 reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), nullptr, nullptr);
+        EXPECT_NE(m_hwnd, nullptr);
+        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~TestWindow() {
+        if (IsWindow(m_hwnd)) {
+            DestroyWindow(m_hwnd);
+        }
+    }
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+
+    HWND hwnd() const { return m_hwnd; }
+    void OnMessage(Handler handler) { m_handler = std::move(handler); }
+
+    std::vector<Received> Messages(UINT message) const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::vector<Received> found;
+        for (const Received& received : m_received) {
+            if (received.message == message) {
+                found.push_back(received);
+            }
+        }
+        return found;
+    }
+    std::size_t Count(UINT message) const { return Messages(message).size(); }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<TestWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (!self) {
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        }
+        {
+            std::lock_guard<std::mutex> lock(self->m_mutex);
+            self->m_received.push_back({message, wParam, lParam, std::this_thread::get_id()});
+        }
+        if (self->m_handler) {
+            if (auto result = self->m_handler(message, wParam, lParam)) {
+                return *result;
+            }
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+
+    HWND m_hwnd = nullptr;
+    Handler m_handler;
+    mutable std::mutex m_mutex;
+    std::vector<Received> m_received;
+};
+
+inline DWORD WINAPI RunFunction(LPVOID parameter) {
+    std::unique_ptr<std::function<DWORD()>> function(static_cast<std::function<DWORD()>*>(parameter));
+    return (*function)();
+}
+
+// A CreateThread thread, so that it can be stopped.
+inline HANDLE StartThread(std::function<DWORD()> function) {
+    auto* owned = new std::function<DWORD()>(std::move(function));
+    HANDLE thread = CreateThread(nullptr, 0, RunFunction, owned, 0, nullptr);
+    if (!thread) {
+        delete owned;
+    }
+    return thread;
+}
+
+// Runs the calling thread's messages until the condition holds.
+inline bool PumpUntil(const std::function<bool()>& done) {
+    return platform::RunMessagesUntil(done, kPatience);
+}
+
+// Runs what is queued for the calling thread now.
+inline void PumpPending() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&msg);
+    }
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        platform::EndRemainingThreads();
+        PumpPending();
+    }
+};
+
+}  // namespace window_test

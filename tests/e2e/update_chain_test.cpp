@@ -1,0 +1,338 @@
+// The update threads end to end: launcher chain, client check and chain,
+// game start, on real threads against a published tree on 127.0.0.1, with
+// stand-in windows receiving what the threads post and show.
+#include "tests/e2e/stand_in_windows.h"
+#include "tests/e2e/update_fixture.h"
+
+#include "app/controller.h"
+#include "app/launcher_settings.h"
+#include "app/message_table.h"
+#include "app/update_events.h"
+#include "app/update_threads.h"
+#include "app/view_broser.h"
+#include "platform/text.h"
+#include "platform/window_automation.h"
+#include "update/md5_functions.h"
+#include "update/update_context.h"
+#include "update/version_service.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+namespace fs = std::filesystem;
+using testsupport::Fault;
+using testsupport::StandInMainWindow;
+using testsupport::StandInPageWindow;
+using testsupport::StandInProgressWindow;
+using testsupport::UpdateFixture;
+
+namespace {
+
+constexpr DWORD kPatienceMs = 20000;
+
+std::string RandomBytes(std::size_t count)
+{
+    std::mt19937 generator(7);
+    std::string bytes(count, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(generator());
+    return bytes;
+}
+
+void WriteFile(const fs::path& file, const std::string& bytes)
+{
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+bool PumpUntil(const std::function<bool()>& done)
+{
+    return platform::RunMessagesUntil(done, kPatienceMs);
+}
+
+// Runs the window thread for a while so that anything wrongly started would show.
+void PumpFor(DWORD milliseconds)
+{
+    platform::RunMessagesUntil([] { return false; }, milliseconds);
+}
+
+class UpdateChain : public ::testing::Test, public UpdateFixture {
+protected:
+    void SetUp() override
+    {
+        StopLauncherCheck();
+        StopClientUpdate();
+        GetController()->closing = 0;
+        GetController()->mainDialog = &main;
+        // A steady tick keeps the test's message loop looking at its conditions.
+        main.SetTimer(1, 10);
+        CViewBroser* view = GetViewBroser();
+        view->SetWindows(&main, &page);
+        view->SetProgressDialog(&progress);
+
+        settingsText = "[Config]\nWeb=" + PageUrl() + "\nVersion=" + server.BaseUrl() +
+                       "/api/launcherversionnew\nLanguage=chs\n";
+        fs::copy_file(QM_ECHO_ARGS_PROGRAM, launcherDir / "Launcher.exe");
+        WriteFile(launcherDir / "ui.dll", "interface library v1");
+        WriteFile(launcherDir / "pv.ini", settingsText);
+        fs::copy_file(QM_ECHO_ARGS_PROGRAM, clientDir / "qm.exe");
+        // Incompressible, so that a slow transfer of it takes a while.
+        WriteFile(clientDir / "data/world.pak", RandomBytes(2 << 20));
+        WriteFile(clientDir / "readme.txt", "welcome");
+        for (const char* name : {"Launcher.exe", "ui.dll"})
+            fs::copy_file(launcherDir / name, installedDir / name);
+        // The installed launcher is current, settings file included.
+        WriteFile(installedDir / "pv.ini", settingsText);
+        g_settings.webUrl = L"http://old.example/page.html";
+    }
+
+    void TearDown() override
+    {
+        GetViewBroser()->SetWindows(nullptr, nullptr);
+        GetViewBroser()->SetProgressDialog(nullptr);
+        GetController()->mainDialog = nullptr;
+    }
+
+    // What the main window does when the page reports its version address.
+    void PageReportsVersion(const std::string& pageUrl)
+    {
+        if (UpdateClientVersionUrl(*GetUpdateContext(), platform::FromUtf8(pageUrl))) {
+            StopClientUpdate();
+            StartClientCheck();
+        }
+    }
+
+    void PageHandsOverAnswer(const std::string& answer)
+    {
+        if (SetPageAnswer(*GetUpdateContext(), platform::FromUtf8(answer))) {
+            StopClientUpdate();
+            StartClientCheck();
+        }
+    }
+
+    void StartGameWith(const std::wstring& args)
+    {
+        main.SetGameArgs(args);
+        GetViewBroser()->SetProgressActive(1);
+        StartGameStart();
+    }
+
+    std::size_t RequestsStartingWith(const std::string& prefix) const
+    {
+        std::size_t count = 0;
+        for (const auto& request : server.Requests())
+            count += request.target.compare(0, prefix.size(), prefix) == 0;
+        return count;
+    }
+
+    std::string settingsText;
+    StandInMainWindow main;
+    StandInPageWindow page;
+    StandInProgressWindow progress;
+};
+
+std::string WaitForRecord(const fs::path& folder)
+{
+    const fs::path record = folder / "echo_args.txt";
+    std::string text;
+    platform::RunMessagesUntil(
+        [&] {
+            std::ifstream in(record, std::ios::binary);
+            text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            return !text.empty() && text.find("\ncwd=") != std::string::npos && text.back() == '\n';
+        },
+        kPatienceMs);
+    return text;
+}
+
+}  // namespace
+
+TEST_F(UpdateChain, PlainStartWithNothingToUpdateThenClientInstallAndGame)
+{
+    Publish();
+    GetViewBroser()->SetProgressActive(1);
+    StartLauncherCheck();
+    ASSERT_TRUE(PumpUntil([&] { return progress.closed && main.IsWindowVisible(); }))
+        << platform::ToUtf8(GetViewBroser()->GetErrorText()) << " / "
+        << platform::ToUtf8(GetViewBroser()->GetProgress().stageText);
+    EXPECT_TRUE(progress.closedByLauncher);
+    EXPECT_EQ(GetViewBroser()->GetProgressActive(), 0);
+    EXPECT_TRUE(page.IsWindowVisible());
+    EXPECT_FALSE(main.closed);
+    // The server's settings file replaced the local one and named a new page.
+    EXPECT_EQ(ReadFile(installedDir / "pv.ini"), settingsText);
+    EXPECT_EQ(page.Urls(), std::vector<std::wstring>{platform::FromUtf8(PageUrl())});
+    EXPECT_EQ(g_settings.webUrl, platform::FromUtf8(PageUrl()));
+    EXPECT_FALSE(fs::exists(installedDir / "pv.ini.download"));
+
+    PageReportsVersion(PageUrl());
+    StartGameWith(L"-token \"abc\"");
+    ASSERT_TRUE(PumpUntil([&] { return main.closed.load(); }));
+
+    const std::string record = WaitForRecord(DataPath("C1"));
+    const std::string launcherPath = platform::ToUtf8(g_settings.launcherPath);
+    EXPECT_NE(record.find("line=-token \"abc\" \"" + launcherPath + "\"\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("cwd=" + DataPath("C1").string() + "\n"), std::string::npos) << record;
+    EXPECT_EQ(ReadFile(DataPath("C1/readme.txt")), "welcome");
+    EXPECT_EQ(fs::file_size(DataPath("C1/data/world.pak")), 2u << 20);
+    EXPECT_EQ(GetViewBroser()->GetProgress().stageText, g_messages.entries[2]);
+    EXPECT_EQ(GetViewBroser()->GetErrorText(), L"");
+}
+
+TEST_F(UpdateChain, NewLauncherIsStartedFromItsDownloadFolder)
+{
+    WriteFile(installedDir / "ui.dll", "interface library v0");
+    Publish();
+    GetViewBroser()->SetProgressActive(1);
+    StartLauncherCheck();
+    ASSERT_TRUE(PumpUntil([&] { return main.closed.load(); }));
+    EXPECT_TRUE(progress.closed);
+    EXPECT_FALSE(main.IsWindowVisible());
+
+    const fs::path downloaded = DataPath("launcher/L1");
+    const std::string record = WaitForRecord(downloaded);
+    EXPECT_NE(record.find("line= \"" + platform::ToUtf8(g_settings.launcherPath) + "\"\n"), std::string::npos)
+        << record;
+    EXPECT_NE(record.find("cwd=" + downloaded.string() + "\n"), std::string::npos) << record;
+    EXPECT_EQ(ReadFile(downloaded / "ui.dll"), "interface library v1");
+}
+
+TEST_F(UpdateChain, AfterUpdateStartAsksNothingUntilThePageReports)
+{
+    Publish();
+    // The main window's start check after "N:" only hands out the token.
+    SetEvent(ClientCheckReadyEvent);
+    PumpFor(300);
+    EXPECT_TRUE(server.Requests().empty());
+
+    PageReportsVersion(PageUrl());
+    PageReportsVersion(PageUrl());  // the same address again starts nothing
+    StartGameWith(L"-play");
+    ASSERT_TRUE(PumpUntil([&] { return main.closed.load(); }));
+    EXPECT_EQ(RequestsStartingWith("/web/pcversion"), 1u);
+    EXPECT_EQ(RequestsStartingWith("/api/"), 0u);
+}
+
+TEST_F(UpdateChain, NewServerVersionAddressRestartsTheLauncherCheck)
+{
+    const std::string secondService = server.BaseUrl() + "/api/v2/launcherversionnew";
+    settingsText = "[Config]\nWeb=" + PageUrl() + "\nVersion=" + secondService + "\n";
+    WriteFile(launcherDir / "pv.ini", settingsText);
+    Publish();
+    server.SetBody("/api/v2/launcherversionnew?platform=pv", ReadFile(cdnDir / "answers" / "launcher-pv.txt"));
+
+    GetViewBroser()->SetProgressActive(1);
+    StartLauncherCheck();
+    ASSERT_TRUE(PumpUntil([&] { return progress.closed && main.IsWindowVisible(); }));
+    EXPECT_EQ(g_settings.versionUrl, platform::FromUtf8(secondService));
+    EXPECT_EQ(RequestsStartingWith("/api/launcherversionnew?platform=pv"), 1u);
+    EXPECT_EQ(RequestsStartingWith("/api/v2/launcherversionnew?platform=pv"), 1u);
+}
+
+TEST_F(UpdateChain, BrokenSettingsTransferKeepsTheLocalFile)
+{
+    Publish();
+    // Every request for the settings copy is cut short.
+    const std::string settingsTarget = [&] {
+        for (const auto& entry : fs::recursive_directory_iterator(cdnDir / "tree"))
+            if (entry.path().filename() == "pv.ini")
+                return "/cdn/" + fs::relative(entry.path(), cdnDir).generic_string();
+        return std::string();
+    }();
+    ASSERT_FALSE(settingsTarget.empty());
+    server.SetFault(settingsTarget, Fault{.closeAfterBytes = 5});
+
+    GetViewBroser()->SetProgressActive(1);
+    StartLauncherCheck();
+    ASSERT_TRUE(PumpUntil([&] { return progress.closed && main.IsWindowVisible(); }));
+    // Not replaced: the page address it names was never taken over.
+    EXPECT_EQ(ReadFile(installedDir / "pv.ini"), settingsText);
+    EXPECT_TRUE(page.Urls().empty());
+    EXPECT_EQ(g_settings.webUrl, L"http://old.example/page.html");
+    EXPECT_FALSE(fs::exists(installedDir / "pv.ini.download"));
+}
+
+TEST_F(UpdateChain, ChangedVersionStopsTheRunningDownload)
+{
+    Publish("L1", "C1");
+    // world.pak of C1 arrives slowly, so the change comes mid-transfer.
+    for (const auto& entry : fs::recursive_directory_iterator(cdnDir / "tree"))
+        if (entry.path().filename() == "world.pak.lz")
+            server.SetFault("/cdn/" + fs::relative(entry.path(), cdnDir).generic_string(),
+                            Fault{.slowBodyDelayMs = 200});
+    SetEvent(ClientCheckReadyEvent);
+    PageReportsVersion(PageUrl());
+    const fs::path packed = DataPath("Update/C1/data/world.pak.lz");
+    ASSERT_TRUE(PumpUntil([&] { return fs::exists(packed) && GetViewBroser()->GetDone(0) > 0; }));
+
+    server.ClearFaults();
+    WriteFile(clientDir / "readme.txt", "welcome to the second edition");
+    Publish("L1", "C2");
+    PageHandsOverAnswer(ReadFile(cdnDir / "answers" / "client.txt"));
+    // The stopped worker left the lock free: the counters answer at once
+    // (a lock left held would hang here).
+    GetViewBroser()->GetProgress();
+    const auto sizeAtStop = fs::file_size(packed);
+
+    StartGameWith(L"-second");
+    ASSERT_TRUE(PumpUntil([&] { return main.closed.load(); }));
+    EXPECT_EQ(ReadFile(DataPath("C2/readme.txt")), "welcome to the second edition");
+    EXPECT_EQ(fs::file_size(packed), sizeAtStop);
+    EXPECT_FALSE(fs::exists(DataPath("C1/data/world.pak")));
+    const std::string record = WaitForRecord(DataPath("C2"));
+    EXPECT_NE(record.find("line=-second "), std::string::npos) << record;
+}
+
+TEST_F(UpdateChain, GameStartBeforeAnyVersionReportWaits)
+{
+    Publish();
+    SetEvent(ClientCheckReadyEvent);
+    StartGameWith(L"-early");
+    PumpFor(300);
+    EXPECT_FALSE(progress.closed);
+    EXPECT_FALSE(main.closed);
+    EXPECT_FALSE(fs::exists(DataPath("C1")));
+}
+
+TEST_F(UpdateChain, ClosingWhileDownloadingStopsWriting)
+{
+    Publish();
+    for (const auto& entry : fs::recursive_directory_iterator(cdnDir / "tree"))
+        if (entry.path().filename() == "world.pak.lz")
+            server.SetFault("/cdn/" + fs::relative(entry.path(), cdnDir).generic_string(),
+                            Fault{.slowBodyDelayMs = 200});
+    SetEvent(ClientCheckReadyEvent);
+    PageReportsVersion(PageUrl());
+    const fs::path packed = DataPath("Update/C1/data/world.pak.lz");
+    ASSERT_TRUE(PumpUntil([&] { return fs::exists(packed) && GetViewBroser()->GetDone(0) > 0; }));
+
+    // What the main window's close does.
+    StopClientUpdate();
+    GetController()->closing = 1;
+    const auto sizeAtStop = fs::file_size(packed);
+    PumpFor(300);
+    EXPECT_EQ(fs::file_size(packed), sizeAtStop);
+    EXPECT_FALSE(fs::exists(DataPath("C1/data/world.pak")));
+}
+
+TEST_F(UpdateChain, DriverLoopEndsAtTheThirdWorkerThatFails)
+{
+    Publish();
+    CUpdateContext& context = *GetUpdateContext();
+    ASSERT_TRUE(QueryVersionService(L"", context, platform::FromUtf8(server.BaseUrl() + "/web/pcversion")));
+    context.packSuffix = L".lz";
+    const std::wstring readmeMd5 = Md5TextOfFile((clientDir / "readme.txt").wstring());
+    const FileEntry good{L"readme.txt", 7, readmeMd5};
+    const FileEntry bad{L"readme.txt", 7, L"0000000000000000"};
+    // Taken from the back: good, good, then the bad one ends the loop.
+    context.pendingFiles = {good, bad, good, good};
+    EXPECT_FALSE(RunDriverLoop(false));
+    ASSERT_EQ(context.pendingFiles.size(), 1u);
+    EXPECT_EQ(sleeps, (std::vector<DWORD>{1000, 2000, 4000, 8000}));
+
+    context.pendingFiles.clear();
+    EXPECT_TRUE(RunDriverLoop(false));
+}
