@@ -1,42 +1,49 @@
 #include "app/launcher_app.h"
 
+#include "app/game_launch.h"
+#include "app/launcher_settings.h"
 #include "app/message_table.h"
-#include "platform/text.h"
-
-#include <cstdio>
+#include "platform/commctrl.h"
+#include "platform/gdiplus_startup.h"
+#include "ui/launcher_translucent_dlg.h"
 
 BOOL CLauncherApp::InitInstance()
 {
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                        ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES |
+                                            ICC_TAB_CLASSES | ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS |
+                                            ICC_HOTKEY_CLASS | ICC_ANIMATE_CLASS};
+    InitCommonControlsEx(&controls);
     CWinApp::InitInstance();
     g_settings.ReadConfiguration();
     g_messages.Fill(g_settings.language);
 
-    const StartRole role = DecideStartRole(g_settings);
-    if (role == StartRole::CopyAndRestart)
+    if (DecideStartRole(g_settings) == StartRole::CopyAndRestart)
         CopyAndRestart();
     else
-        RunMainWindow(role);
+        RunMainWindow();
     return TRUE;
 }
 
 int CLauncherApp::ExitInstance()
 {
+    if (m_gdiplusToken)
+        Gdiplus::GdiplusShutdown(m_gdiplusToken);
+    m_gdiplusToken = 0;
     return CWinApp::ExitInstance();
 }
 
-void CLauncherApp::RunMainWindow(StartRole role)
+void CLauncherApp::RunMainWindow()
 {
-    // The windows are not part of this build yet: say what would open.
-    std::fprintf(stderr,
-                 "Quillmoor launcher: %s start, platform \"%s\", language \"%s\", page %s, version service %s\n"
-                 "The launcher window is not available in this build.\n",
-                 role == StartRole::MainWindow ? "plain" : "after-update",
-                 platform::ToUtf8(g_settings.platform).c_str(), platform::ToUtf8(g_settings.language).c_str(),
-                 platform::ToUtf8(g_settings.webUrl).c_str(), platform::ToUtf8(g_settings.versionUrl).c_str());
+    const Gdiplus::GdiplusStartupInput input;
+    if (Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr) != Gdiplus::Ok)
+        m_gdiplusToken = 0;
+    // The window object lives on this stack for the length of its loop.
+    CLauncherTranslucentDlg dialog;
+    dialog.DoModal();
 }
 
 void CLauncherApp::CopyAndRestart()
 {
-    std::fprintf(stderr, "Quillmoor launcher: replacing the launcher at %s is not available in this build.\n",
-                 platform::ToUtf8(g_settings.launcherPath).c_str());
+    ::CopyAndRestart();
 }

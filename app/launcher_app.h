@@ -2,7 +2,6 @@
 // and takes the role the command line asks for.
 #pragma once
 
-#include "app/launcher_settings.h"
 #include "platform/afxwin.h"
 
 class CLauncherApp : public CWinApp {
@@ -11,6 +10,10 @@ public:
     int ExitInstance() override;
 
 private:
-    void RunMainWindow(StartRole role);
+    // GDI+ for the windows, then the main window, modally.
+    void RunMainWindow();
     void CopyAndRestart();
+
+    // GDI+ runs from the main window's start to ExitInstance.
+    ULONG_PTR m_gdiplusToken = 0;
 };

@@ -313,10 +313,15 @@ void StartGameStart()
 void CloseProgressDialog()
 {
     CViewBroser* view = GetViewBroser();
-    if (IProgressWindow* progress = view->GetProgressDialog()) {
-        platform::StopPoint();
-        progress->MarkClosedByLauncher();
-        PostClose(progress->GetWindowHandle());
+    {
+        // The window thread clears progressDialog under this lock before the
+        // dialog object goes, so the dialog stays valid while it is used here.
+        platform::CriticalSectionLock hold(view->Lock());
+        if (IProgressWindow* progress = view->GetProgressDialog()) {
+            platform::StopPoint();
+            progress->MarkClosedByLauncher();
+            PostClose(progress->GetWindowHandle());
+        }
     }
     view->SetProgressActive(0);
 }

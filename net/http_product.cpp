@@ -212,8 +212,12 @@ int CHttpProduct::Save()
 
 std::size_t CHttpProduct::WriteBlock(std::FILE* pFile, const BYTE* pbyData, DWORD cbData)
 {
-    // A thread stopped from outside writes nothing more.
+    // A thread stopped from outside writes nothing more; a write under way
+    // ends before the stop request returns, since the buffer is shared.
     platform::StopPoint();
+    platform::VisibleStep step;
+    if (!step.Allowed())
+        return 0;
     return std::fwrite(pbyData, cbData, 1, pFile);
 }
 

@@ -176,8 +176,6 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 // of the window and its parents, dispatched. FALSE on WM_QUIT.
 BOOL AfxPumpMessage();
 
-class CDialog;
-
 class CDataExchange {
 public:
     CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate);

@@ -12,8 +12,6 @@ public:
     Brush(const Brush&) = delete;
     Brush& operator=(const Brush&) = delete;
 
-    Status GetLastStatus() const { return Ok; }
-
 protected:
     Brush() = default;
 };

@@ -116,12 +116,7 @@ public:
     BYTE GetR() const { return static_cast<BYTE>(Argb >> RedShift); }
     BYTE GetG() const { return static_cast<BYTE>(Argb >> GreenShift); }
     BYTE GetB() const { return static_cast<BYTE>(Argb >> BlueShift); }
-    BYTE GetAlpha() const { return GetA(); }
-    BYTE GetRed() const { return GetR(); }
-    BYTE GetGreen() const { return GetG(); }
-    BYTE GetBlue() const { return GetB(); }
     ARGB GetValue() const { return Argb; }
-    void SetValue(ARGB argb) { Argb = argb; }
 
     static ARGB MakeARGB(BYTE a, BYTE r, BYTE g, BYTE b) {
         return (static_cast<ARGB>(a) << AlphaShift) | (static_cast<ARGB>(r) << RedShift) |

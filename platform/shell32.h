@@ -40,6 +40,13 @@ using LPSHFILEOPSTRUCTW = SHFILEOPSTRUCTW*;
 // included, replacing existing files. 0 on success.
 int SHFileOperationW(LPSHFILEOPSTRUCTW lpFileOp);
 
+// "open" (or NULL) of a document or URL with the desktop's handler,
+// xdg-open, without waiting for it. Greater than 32 when the handler was
+// started; parameters and a working folder are not offered (SE_ERR_NOASSOC).
+#define SE_ERR_NOASSOC 31
+HINSTANCE ShellExecuteW(HWND hwnd, LPCWSTR lpOperation, LPCWSTR lpFile, LPCWSTR lpParameters, LPCWSTR lpDirectory,
+                        INT nShowCmd);
+
 BOOL PathRemoveFileSpecW(LPWSTR pszPath);
 void PathStripPathW(LPWSTR pszPath);
 void PathRemoveExtensionW(LPWSTR pszPath);

@@ -10,6 +10,7 @@
 #include "platform/kernel32.h"
 
 #include <functional>
+#include <mutex>
 
 struct ThreadStopRequested {};
 
@@ -29,6 +30,25 @@ bool StopRequested();
 // EnterCriticalSection (before acquiring), CreateThread. Threads not started
 // by CreateThread are never stopped.
 void StopPoint();
+
+// A step that writes memory another thread may reuse once this one is
+// stopped (a lent transfer buffer): TerminateThread returns only after a step
+// already begun is over, and a step begun after the stop request must do
+// nothing (Allowed() is false). Never throws, so it may run inside callbacks
+// of C libraries.
+class VisibleStep {
+public:
+    VisibleStep();
+    ~VisibleStep();
+    VisibleStep(const VisibleStep&) = delete;
+    VisibleStep& operator=(const VisibleStep&) = delete;
+
+    bool Allowed() const { return m_allowed; }
+
+private:
+    std::unique_lock<std::mutex> m_lock;
+    bool m_allowed = true;
+};
 
 // Scoped holder of a critical section.
 class CriticalSectionLock {

@@ -13,15 +13,14 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include "platform/gdi.h"
 #include "platform/kernel32.h"
 
 using ATOM = WORD;
 using INT_PTR = std::intptr_t;
-using COLORREF = DWORD;
 using HMENU = struct HMENU__*;
 using HICON = struct HICON__*;
 using HCURSOR = HICON;
-using HBRUSH = struct HBRUSH__*;
 using PVOID = void*;
 
 struct POINT {
@@ -406,6 +405,13 @@ LONG_PTR SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 // Needs WS_EX_LAYERED. With LWA_COLORKEY the window is transparent to the
 // mouse except over its child windows.
 BOOL SetLayeredWindowAttributes(HWND hwnd, COLORREF crKey, BYTE bAlpha, DWORD dwFlags);
+// Needs WS_EX_LAYERED and no SetLayeredWindowAttributes; owner thread. The
+// window shows the psize part at pptSrc of the DIB section selected into
+// hdcSrc (premultiplied alpha with ULW_ALPHA and AC_SRC_ALPHA, otherwise
+// opaque; ULW_COLORKEY makes crKey transparent), moves to pptDst when given
+// and takes the picture's size. The mouse passes where a pixel's alpha is 0.
+BOOL UpdateLayeredWindow(HWND hWnd, HDC hdcDst, POINT* pptDst, SIZE* psize, HDC hdcSrc, POINT* pptSrc,
+                         COLORREF crKey, BLENDFUNCTION* pblend, DWORD dwFlags);
 
 // ---- timers
 // Owner thread only; needs a window. WM_TIMER with the id arrives on the

@@ -11,5 +11,7 @@ namespace platform {
 // temporary CWnd objects go and onIdle (if set) runs. False when WM_QUIT
 // ended the loop.
 bool RunFrameworkLoop(const std::function<bool()>& keepRunning, const std::function<void()>& onIdle);
+// Deletes the calling thread's temporary CWnd objects (CWnd::FromHandle).
+void DeleteTemporaryWindows();
 
 }  // namespace platform

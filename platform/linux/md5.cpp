@@ -1,8 +1,9 @@
-// advapi32's MD5 functions behind LoadLibraryW and GetProcAddress. The MD5
-// compression function is Crypto++'s; the context bookkeeping (buffering,
+// advapi32's MD5 functions, which GetProcAddress hands out (system_modules.cpp).
+// The MD5 compression function is Crypto++'s; the context bookkeeping (buffering,
 // bit count, padding) follows RFC 1321 on the platform's context layout.
 #include "platform/advapi_md5.h"
 #include "platform/kernel32.h"
+#include "platform/linux/system_modules.h"
 
 #define CRYPTOPP_ENABLE_NAMESPACE_WEAK 1
 #include <cryptopp/md5.h>
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <cwctype>
 #include <string_view>
 
 namespace {
@@ -68,39 +68,11 @@ void WINAPI Md5Final(MD5_CTX* context) {
     }
 }
 
-// The one module offered: advapi32.dll. Its handle is the address of this
-// object; it is never unloaded.
-char g_advapi32;
-
-HMODULE Advapi32Handle() {
-    return reinterpret_cast<HMODULE>(&g_advapi32);
-}
-
-bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](wchar_t x, wchar_t y) { return std::towlower(x) == std::towlower(y); });
-}
-
 }  // namespace
 
-HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
-    // As on Windows, a name without an extension means the ".dll".
-    if (lpLibFileName && (EqualNoCase(lpLibFileName, L"advapi32.dll") || EqualNoCase(lpLibFileName, L"advapi32"))) {
-        return Advapi32Handle();
-    }
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-}
+namespace platform {
 
-FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
-    if (hModule != Advapi32Handle()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    // Export names are case-sensitive; ordinals (values below 0x10000) are
-    // not offered.
-    const std::string_view name =
-        reinterpret_cast<std::uintptr_t>(lpProcName) > 0xFFFF ? std::string_view(lpProcName) : std::string_view();
+FARPROC Advapi32Export(std::string_view name) {
     if (name == "MD5Init") {
         return reinterpret_cast<FARPROC>(&Md5Init);
     }
@@ -110,14 +82,7 @@ FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     if (name == "MD5Final") {
         return reinterpret_cast<FARPROC>(&Md5Final);
     }
-    SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
 }
 
-BOOL FreeLibrary(HMODULE hLibModule) {
-    if (hLibModule != Advapi32Handle()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    return TRUE;
-}
+}  // namespace platform

@@ -3,6 +3,9 @@
 #include "platform/linux/mouse_input.h"
 #include "platform/linux/window_object.h"
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <optional>
 
@@ -80,14 +83,16 @@ std::shared_ptr<MessageQueue> MessageQueue::CurrentIfAny() {
 }
 
 MessageQueue::MessageQueue() : m_owner(std::this_thread::get_id()) {
-    // Take the thread's default context when no other thread iterates it;
-    // two window threads cannot share one.
-    GMainContext* context = g_main_context_ref_thread_default();
-    if (g_main_context_acquire(context)) {
-        m_context = context;
+    // The process's first thread runs on GLib's global default context, where
+    // a display backend's events arrive. Other window threads get a context
+    // of their own (or the one they pushed), so a worker that happens to use
+    // a queue first cannot take the window thread's context.
+    const bool mainThread = syscall(SYS_gettid) == getpid();
+    GMainContext* context = mainThread ? g_main_context_default() : g_main_context_get_thread_default();
+    if (context && g_main_context_acquire(context)) {
+        m_context = g_main_context_ref(context);
         return;
     }
-    g_main_context_unref(context);
     m_context = g_main_context_new();
     g_main_context_push_thread_default(m_context);
     m_pushedContext = true;
@@ -203,7 +208,13 @@ bool MessageQueue::Get(MSG& msg, HWND hwnd, UINT min, UINT max, bool remove, boo
         std::optional<Item> taken;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            for (auto it = m_items.begin(); it != m_items.end(); ++it) {
+            for (auto it = m_items.begin(); it != m_items.end();) {
+                // A window destroyed after the post gets nothing (handles are
+                // never reused, so this cannot hit another window).
+                if (!it->call && it->msg.hwnd && !LookupWindow(it->msg.hwnd)) {
+                    it = m_items.erase(it);
+                    continue;
+                }
                 // Marshalled calls run in order with the messages before the
                 // one retrieved, whatever the filter.
                 if (it->call || Matches(it->msg, hwnd, min, max)) {
@@ -215,6 +226,7 @@ bool MessageQueue::Get(MSG& msg, HWND hwnd, UINT min, UINT max, bool remove, boo
                     m_items.erase(it);
                     break;
                 }
+                ++it;
             }
         }
         if (taken) {
@@ -223,11 +235,6 @@ bool MessageQueue::Get(MSG& msg, HWND hwnd, UINT min, UINT max, bool remove, boo
                 continue;
             }
             msg = taken->msg;
-            // A window destroyed after the post gets nothing (handles are
-            // never reused, so this cannot hit another window).
-            if (msg.hwnd && !LookupWindow(msg.hwnd)) {
-                continue;
-            }
             if (taken->prepare && !taken->prepare(msg)) {
                 continue;
             }

@@ -2,11 +2,11 @@
 // main context.
 //
 // A thread gets its queue when it creates its first window (or first asks for
-// a message). The queue runs on the thread's default GLib main context when
-// that one is free (the main thread's, so that a display backend's events
-// arrive on the same loop), otherwise on a new context of its own. Other
-// threads only add items and wake the context; everything else runs on the
-// owner thread, inside GetMessageW and PeekMessageW.
+// a message). The process's first thread runs its queue on GLib's global
+// default context, so that a display backend's events arrive on the same
+// loop; other threads on their own. Other threads only add items and wake
+// the context; everything else runs on the owner thread, inside
+// GetMessageW, PeekMessageW and the waits of the stand-in's loops.
 #pragma once
 
 #include "platform/linux/kernel_object.h"
@@ -124,6 +124,7 @@ private:
     GMainContext* m_context = nullptr;
     bool m_pushedContext = false;
 
+    // Taken before WindowLock(), never while holding it.
     std::mutex m_mutex;
     std::deque<Item> m_items;     // guarded by m_mutex
     std::deque<SentItem> m_sent;  // guarded by m_mutex

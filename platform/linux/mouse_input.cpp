@@ -32,7 +32,7 @@ struct WindowMove {
     POINT startWindow{};  // in the coordinates SetWindowPos takes for it
 };
 
-// Lock order: this lock, then WindowLock(), then a queue's lock.
+// Lock order: this lock, then a queue's lock, then WindowLock().
 struct MouseState {
     std::mutex mutex;
     POINT cursor{};

@@ -1,6 +1,5 @@
 // Mouse input as a user gives it: which window gets it, button clicks,
 // capture, hover and leave tracking, cursors and the system's window move.
-#include "platform/linux/window_object.h"
 #include "platform/linux/window_test_helpers.h"
 
 #include <algorithm>
@@ -177,13 +176,18 @@ TEST_F(MouseInput, LayeredWindowsAreTransparentWhereTheyShowNothing) {
 
     // A picture lets the mouse through its fully transparent pixels.
     TestWindow picture(WS_POPUP | WS_VISIBLE, {100, 100, 102, 101}, nullptr, WS_EX_LAYERED);
-    auto pixels = std::make_shared<platform::LayeredPicture>();
-    pixels->size = SIZE{300, 200};
-    pixels->pixels.assign(300 * 200, 0xFF336699u);
-    for (int x = 0; x < 100; ++x) {
-        pixels->pixels[x] = 0;  // the left part of the top row is transparent
+    window_test::MemoryPicture pixels(300, 200);
+    for (int y = 0; y < 200; ++y) {
+        for (int x = 0; x < 300; ++x) {
+            // The left part of the top row is transparent.
+            pixels.At(x, y) = (y == 0 && x < 100) ? 0 : 0xFF336699u;
+        }
     }
-    ASSERT_TRUE(platform::SetLayeredPicture(picture.hwnd(), nullptr, pixels));
+    SIZE size{300, 200};
+    POINT source{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ASSERT_TRUE(UpdateLayeredWindow(picture.hwnd(), nullptr, nullptr, &size, pixels.dc(), &source, 0, &blend,
+                                    ULW_ALPHA));
     RECT rect{};
     GetWindowRect(picture.hwnd(), &rect);
     EXPECT_EQ(rect.right - rect.left, 300);  // sized to the picture

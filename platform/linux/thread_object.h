@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <mutex>
 
 namespace platform {
 
@@ -50,6 +51,10 @@ public:
 
     // KernelLock() held: the wait or sleep the thread is blocked in, if any.
     KernelWaiter* m_blocked = nullptr;
+
+    // Held by the thread during a step that writes memory others may reuse
+    // once it is stopped; a stop request waits for the step to end.
+    std::mutex m_stepLock;
 
 protected:
     bool TryAcquireLocked() override { return m_finished; }

@@ -220,8 +220,13 @@ BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    std::lock_guard<std::mutex> lock(platform::KernelLock());
-    thread->RequestStopLocked(dwExitCode);
+    {
+        std::lock_guard<std::mutex> lock(platform::KernelLock());
+        thread->RequestStopLocked(dwExitCode);
+    }
+    // A step the thread had already begun ends before the request returns,
+    // so nothing it writes can reach memory its successor uses.
+    std::lock_guard<std::mutex> step(thread->m_stepLock);
     return TRUE;
 }
 
@@ -266,3 +271,18 @@ void Sleep(DWORD dwMilliseconds) {
     }
     platform::StopPoint();
 }
+
+namespace platform {
+
+VisibleStep::VisibleStep()
+{
+    ThreadObject* self = CurrentThreadObject();
+    if (!self)
+        return;
+    m_lock = std::unique_lock<std::mutex>(self->m_stepLock);
+    m_allowed = !self->StopFlag();
+}
+
+VisibleStep::~VisibleStep() = default;
+
+}  // namespace platform

@@ -53,6 +53,19 @@ LRESULT CALLBACK ButtonClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     }
 }
 
+// The dialog class "#32770": WM_CLOSE becomes a posted WM_COMMAND IDCANCEL,
+// as a click on the dialog's cancel button (unless that one is disabled).
+LRESULT CALLBACK DialogClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE) {
+        HWND cancel = GetDlgItem(hwnd, IDCANCEL);
+        if (!cancel || IsWindowEnabled(cancel)) {
+            PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+        }
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
 struct WindowClass {
     std::wstring name;
     WNDPROC proc;
@@ -95,17 +108,6 @@ bool FindWindowClass(LPCWSTR className, std::wstring& registeredName, WNDPROC& p
         }
     }
     return false;
-}
-
-LRESULT CALLBACK DialogClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CLOSE) {
-        HWND cancel = GetDlgItem(hwnd, IDCANCEL);
-        if (!cancel || IsWindowEnabled(cancel)) {
-            PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
-        }
-        return 0;
-    }
-    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 }  // namespace platform

@@ -293,6 +293,46 @@ TEST_F(WindowState, TextStylesAndLayeredAttributesKeepTheirRules) {
     EXPECT_EQ(platform::DescribeWindow(window.hwnd())->layeredFlags, 0u);
 }
 
+TEST_F(WindowState, ALayeredWindowShowsThePartOfTheBitmapItIsGiven) {
+    TestWindow window(WS_POPUP | WS_VISIBLE, {10, 10, 20, 20}, nullptr, WS_EX_LAYERED);
+    window_test::MemoryPicture bitmap(4, 2);
+    const std::uint32_t row0[] = {0x80402010u, 0x00000000u, 0xFF00FF00u, 0xFF123456u};
+    const std::uint32_t row1[] = {0x11111111u, 0x22222222u, 0x33333333u, 0x44444444u};
+    for (int x = 0; x < 4; ++x) {
+        bitmap.At(x, 0) = row0[x];
+        bitmap.At(x, 1) = row1[x];
+    }
+    POINT destination{50, 60};
+    SIZE size{2, 2};
+    POINT source{1, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 200, AC_SRC_ALPHA};
+    ASSERT_TRUE(UpdateLayeredWindow(window.hwnd(), nullptr, &destination, &size, bitmap.dc(), &source, 0, &blend,
+                                    ULW_ALPHA));
+    auto info = platform::DescribeWindow(window.hwnd());
+    ASSERT_TRUE(info && info->picture);
+    EXPECT_EQ(info->picture->pixels, (std::vector<std::uint32_t>{0x00000000u, 0xFF00FF00u, 0x22222222u, 0x33333333u}));
+    EXPECT_EQ(info->picture->constantAlpha, 200);
+    EXPECT_EQ(info->windowRect.left, 50);
+    EXPECT_EQ(info->windowRect.bottom, 62);
+    EXPECT_EQ(window.Count(WM_MOVE), 1u);
+    EXPECT_EQ(window.Count(WM_SIZE), 1u);
+
+    // Without per-pixel alpha the picture is opaque except for the key colour.
+    ASSERT_TRUE(UpdateLayeredWindow(window.hwnd(), nullptr, nullptr, &size, bitmap.dc(), &source, RGB(0, 255, 0),
+                                    nullptr, ULW_COLORKEY));
+    info = platform::DescribeWindow(window.hwnd());
+    EXPECT_EQ(info->picture->pixels, (std::vector<std::uint32_t>{0xFF000000u, 0x00000000u, 0xFF222222u, 0xFF333333u}));
+
+    // The part asked for must lie inside the bitmap.
+    POINT outside{3, 0};
+    EXPECT_FALSE(UpdateLayeredWindow(window.hwnd(), nullptr, nullptr, &size, bitmap.dc(), &outside, 0, &blend,
+                                     ULW_ALPHA));
+    // A window shows attributes or a picture, not both.
+    ASSERT_TRUE(SetLayeredWindowAttributes(window.hwnd(), 0, 128, LWA_ALPHA));
+    EXPECT_FALSE(UpdateLayeredWindow(window.hwnd(), nullptr, nullptr, &size, bitmap.dc(), &source, 0, &blend,
+                                     ULW_ALPHA));
+}
+
 TEST_F(WindowState, SystemValuesAndMessageBoxesWithoutADisplay) {
     RECT work{};
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -93,6 +94,44 @@ private:
     Handler m_handler;
     mutable std::mutex m_mutex;
     std::vector<Received> m_received;
+};
+
+// A top-down 32-bit DIB section selected into a memory DC, as a layered
+// window's picture is drawn.
+class MemoryPicture {
+public:
+    MemoryPicture(int width, int height) : m_width(width) {
+        m_dc = CreateCompatibleDC(nullptr);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        m_bitmap = CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        EXPECT_NE(m_bitmap, nullptr);
+        m_bits = static_cast<std::uint32_t*>(bits);
+        m_previous = SelectObject(m_dc, m_bitmap);
+    }
+    ~MemoryPicture() {
+        SelectObject(m_dc, m_previous);
+        DeleteObject(m_bitmap);
+        DeleteDC(m_dc);
+    }
+    MemoryPicture(const MemoryPicture&) = delete;
+    MemoryPicture& operator=(const MemoryPicture&) = delete;
+
+    HDC dc() const { return m_dc; }
+    std::uint32_t& At(int x, int y) { return m_bits[y * m_width + x]; }
+
+private:
+    int m_width;
+    HDC m_dc = nullptr;
+    HBITMAP m_bitmap = nullptr;
+    HGDIOBJ m_previous = nullptr;
+    std::uint32_t* m_bits = nullptr;
 };
 
 inline DWORD WINAPI RunFunction(LPVOID parameter) {

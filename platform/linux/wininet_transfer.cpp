@@ -244,6 +244,10 @@ DWORD CurlTransfer::Read(char* buffer, std::size_t size, std::size_t& received) 
 }
 
 std::size_t CurlTransfer::TakePending(char* buffer, std::size_t size) {
+    platform::VisibleStep step;
+    if (!step.Allowed()) {
+        return 0;  // as in BodyBytes: a stopped reader's buffer is not touched
+    }
     std::size_t count = std::min(size, m_pending.size() - m_pendingStart);
     if (count != 0) {
         std::memcpy(buffer, m_pending.data() + m_pendingStart, count);
@@ -381,7 +385,10 @@ void CurlTransfer::BodyBytes(const char* data, std::size_t size) {
     if (!m_headersDone) {
         return;  // the body of a redirect or an interim answer
     }
-    std::size_t direct = std::min(size, m_destinationRoom);
+    // A stopped reader's buffer may already be lent to another thread's
+    // transfer: nothing more is copied into it.
+    platform::VisibleStep step;
+    std::size_t direct = step.Allowed() ? std::min(size, m_destinationRoom) : 0;
     if (direct != 0) {
         std::memcpy(m_destination, data, direct);
         m_destination += direct;

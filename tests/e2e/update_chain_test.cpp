@@ -257,8 +257,13 @@ TEST_F(UpdateChain, BrokenSettingsTransferKeepsTheLocalFile)
 
 TEST_F(UpdateChain, ChangedVersionStopsTheRunningDownload)
 {
+    // Both versions are on the CDN before anything starts; the answers name C1.
+    WriteFile(clientDir / "readme.txt", "welcome to the second edition");
+    Publish("L1", "C2");
+    const std::string secondAnswer = ReadFile(cdnDir / "answers" / "client.txt");
+    WriteFile(clientDir / "readme.txt", "welcome");
     Publish("L1", "C1");
-    // world.pak of C1 arrives slowly, so the change comes mid-transfer.
+    // world.pak arrives slowly, so the change comes mid-transfer.
     for (const auto& entry : fs::recursive_directory_iterator(cdnDir / "tree"))
         if (entry.path().filename() == "world.pak.lz")
             server.SetFault("/cdn/" + fs::relative(entry.path(), cdnDir).generic_string(),
@@ -268,14 +273,12 @@ TEST_F(UpdateChain, ChangedVersionStopsTheRunningDownload)
     const fs::path packed = DataPath("Update/C1/data/world.pak.lz");
     ASSERT_TRUE(PumpUntil([&] { return fs::exists(packed) && GetViewBroser()->GetDone(0) > 0; }));
 
-    server.ClearFaults();
-    WriteFile(clientDir / "readme.txt", "welcome to the second edition");
-    Publish("L1", "C2");
-    PageHandsOverAnswer(ReadFile(cdnDir / "answers" / "client.txt"));
+    PageHandsOverAnswer(secondAnswer);
+    const auto sizeAtStop = fs::file_size(packed);
     // The stopped worker left the lock free: the counters answer at once
     // (a lock left held would hang here).
     GetViewBroser()->GetProgress();
-    const auto sizeAtStop = fs::file_size(packed);
+    server.ClearFaults();
 
     StartGameWith(L"-second");
     ASSERT_TRUE(PumpUntil([&] { return main.closed.load(); }));

@@ -1,0 +1,76 @@
+// LoadLibraryW and GetProcAddress over the few system DLLs the launcher
+// resolves functions from at run time. Module handles are the addresses of
+// objects here; modules are never unloaded.
+#include "platform/kernel32.h"
+#include "platform/linux/system_modules.h"
+#include "platform/winuser.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cwctype>
+#include <string>
+#include <string_view>
+
+namespace {
+
+char g_advapi32;
+char g_user32;
+
+HMODULE HandleOf(char& module) {
+    return reinterpret_cast<HMODULE>(&module);
+}
+
+bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](wchar_t x, wchar_t y) { return std::towlower(x) == std::towlower(y); });
+}
+
+// As on Windows, a name without an extension means the ".dll".
+bool NamesModule(std::wstring_view name, std::wstring_view module) {
+    return EqualNoCase(name, module) || EqualNoCase(std::wstring(name) + L".dll", module);
+}
+
+FARPROC User32Export(std::string_view name) {
+    if (name == "SetLayeredWindowAttributes") {
+        return reinterpret_cast<FARPROC>(&SetLayeredWindowAttributes);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
+    if (lpLibFileName && NamesModule(lpLibFileName, L"advapi32.dll")) {
+        return HandleOf(g_advapi32);
+    }
+    if (lpLibFileName && NamesModule(lpLibFileName, L"user32.dll")) {
+        return HandleOf(g_user32);
+    }
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
+FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+    if (hModule != HandleOf(g_advapi32) && hModule != HandleOf(g_user32)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    // Export names are case-sensitive; ordinals (values below 0x10000) are
+    // not offered.
+    const std::string_view name =
+        reinterpret_cast<std::uintptr_t>(lpProcName) > 0xFFFF ? std::string_view(lpProcName) : std::string_view();
+    const FARPROC procedure =
+        hModule == HandleOf(g_advapi32) ? platform::Advapi32Export(name) : User32Export(name);
+    if (!procedure) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+    }
+    return procedure;
+}
+
+BOOL FreeLibrary(HMODULE hLibModule) {
+    if (hLibModule != HandleOf(g_advapi32) && hLibModule != HandleOf(g_user32)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}

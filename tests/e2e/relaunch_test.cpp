@@ -1,0 +1,105 @@
+// The built launcher in its copy-and-restart role: started from a freshly
+// downloaded folder with the installed launcher's path, it copies itself over
+// the installation and starts the installed copy with "N:".
+#include "tests/support/temp_dir.h"
+
+#include "platform/kernel32.h"
+#include "platform/text.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+using testsupport::CurrentDirectory;
+using testsupport::TempDir;
+
+namespace {
+
+std::vector<std::string> ProcessArguments(const fs::path& procEntry)
+{
+    std::ifstream in(procEntry / "cmdline", std::ios::binary);
+    std::vector<std::string> arguments;
+    std::string argument;
+    while (std::getline(in, argument, '\0'))
+        arguments.push_back(argument);
+    return arguments;
+}
+
+// A running process whose program is the given file, with its arguments.
+std::optional<std::pair<pid_t, std::vector<std::string>>> FindProcessOf(const fs::path& program)
+{
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::error_code linkError;
+        const fs::path exe = fs::read_symlink(entry.path() / "exe", linkError);
+        if (!linkError && exe == program)
+            return std::make_pair(static_cast<pid_t>(std::stoi(name)), ProcessArguments(entry.path()));
+    }
+    return std::nullopt;
+}
+
+std::string Read(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+TEST(Relaunch, BuiltLauncherReplacesTheInstalledCopyAndRestartsIt)
+{
+    TempDir downloaded;
+    TempDir installed;
+    fs::copy_file(QM_LAUNCHER_PROGRAM, downloaded.Path() / "Launcher.exe");
+    downloaded.Write("ui.dll", "library v2");
+    downloaded.Write("LauncherStyles/Image/ui_main_01.png", "picture v2");
+    installed.Write("Launcher.exe", "old launcher");
+    installed.Write("ui.dll", "library v1");
+
+    const fs::path installedLauncher = installed.Path() / "Launcher.exe";
+    std::wstring commandLine = L" \"" + installedLauncher.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    {
+        CurrentDirectory there(downloaded.Path());
+        ASSERT_TRUE(CreateProcessW(L"Launcher.exe", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &process));
+    }
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(exitCode, 0u);
+
+    EXPECT_EQ(Read(installed.Path() / "ui.dll"), "library v2");
+    EXPECT_EQ(Read(installed.Path() / "LauncherStyles/Image/ui_main_01.png"), "picture v2");
+    EXPECT_EQ(fs::file_size(installedLauncher), fs::file_size(QM_LAUNCHER_PROGRAM));
+
+    // The installed copy was started with "N:" in its own folder; it may
+    // already have ended, so look for it only while it runs.
+    for (int i = 0; i < 100; ++i) {
+        if (auto found = FindProcessOf(installedLauncher)) {
+            EXPECT_EQ(found->second, (std::vector<std::string>{"", "N:"}));
+            std::error_code error;
+            EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(found->first) + "/cwd", error), installed.Path());
+            kill(found->first, SIGTERM);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}

@@ -1,0 +1,93 @@
+#include "tools/headless/headless_app.h"
+
+#include "app/launcher_settings.h"
+#include "platform/command_line.h"
+#include "platform/text.h"
+#include "update/update_context.h"
+
+#include <filesystem>
+#include <iostream>
+
+namespace {
+
+// Where the launcher installs the client and starts the game.
+std::string ClientFolder()
+{
+    std::string folder = platform::NativePath(g_settings.dataFolder + L"\\" + cdn_path);
+    if (!folder.empty() && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+}  // namespace
+
+HeadlessApp::HeadlessApp(HeadlessOptions options, bool liveProgress)
+    : m_options(std::move(options)), m_reporter(std::cout, liveProgress)
+{
+}
+
+// The settings read this program's own command line at start; replace what
+// it decided by what the launcher would decide for its start.
+void HeadlessApp::ApplyStartRole()
+{
+    g_settings.startedPlain = 1;
+    g_settings.startedAfterUpdate = 0;
+    if (m_options.afterUpdate) {
+        // Exactly the line a replaced launcher is started with.
+        g_settings.ApplyCommandLine(L" \"N:\"");
+    } else {
+        // A plain start names the folder's own launcher, which a self-update
+        // replaces and the game is told about.
+        const std::wstring launcher = (std::filesystem::current_path() / "Launcher.exe").wstring();
+        g_settings.ApplyCommandLine(platform::JoinCommandLine({launcher}));
+    }
+}
+
+BOOL HeadlessApp::InitInstance()
+{
+    ApplyStartRole();
+    // Made first, so that it ticks inside the main dialog's loops.
+    PageDriver driver(m_options, m_reporter);
+    if (!driver.Start()) {
+        std::cerr << "quillmoor-headless: cannot make the page driver's window\n";
+        return TRUE;
+    }
+    CLauncherApp::InitInstance();
+    Report(driver.Finish(), driver);
+    return TRUE;
+}
+
+int HeadlessApp::ExitInstance()
+{
+    CLauncherApp::ExitInstance();
+    return m_exitCode;
+}
+
+void HeadlessApp::Report(PageDriver::Outcome outcome, const PageDriver& driver)
+{
+    using Outcome = PageDriver::Outcome;
+    switch (outcome) {
+    case Outcome::GameStarted:
+        m_reporter.Note("The game was started: qm.exe in " + ClientFolder());
+        m_exitCode = kExitGameStarted;
+        return;
+    case Outcome::UpdateFailed:
+        std::cerr << "quillmoor-headless: the update failed: " << platform::ToUtf8(driver.ErrorText()) << '\n';
+        m_exitCode = kExitUpdateFailed;
+        return;
+    case Outcome::LauncherReplaced:
+        m_reporter.Note("A new launcher was downloaded and started; it replaces the launcher in " +
+                        platform::ToUtf8(g_settings.startDirectory) + " and starts it again.");
+        m_exitCode = kExitLauncherReplaced;
+        return;
+    case Outcome::TimedOut:
+        std::cerr << "quillmoor-headless: gave up: the time limit passed\n";
+        m_exitCode = kExitTimedOut;
+        return;
+    case Outcome::Running:
+    case Outcome::Ended:
+        std::cerr << "quillmoor-headless: the launcher ended without starting the game\n";
+        m_exitCode = kExitEnded;
+        return;
+    }
+}

@@ -1,0 +1,103 @@
+#include "tools/headless/headless_options.h"
+
+#include "platform/text.h"
+#include "ui/page_messages.h"
+
+#include <charconv>
+
+namespace {
+
+constexpr const char* kHelp =
+    "usage: quillmoor-headless [--after-update] [--pc-version URL | --pc-version-data TEXT]\n"
+    "                          (--start-game TEXT | --start-game-data TEXT) [--timeout SECONDS]\n"
+    "\n"
+    "Runs the Quillmoor launcher without a display, in the current folder as Launcher.exe\n"
+    "would run there: it reads ./Platform.ini and the platform's settings file, checks and\n"
+    "updates the launcher, then plays the web page's part. Once the main window shows, it\n"
+    "sends the page's calls to it, in this order:\n"
+    "\n"
+    "  --pc-version URL        window.external.PCVersion(URL): the client version answer is\n"
+    "                          fetched from URL up to its last \"/\" followed by \"pcversion\"\n"
+    "  --pc-version-data TEXT  window.external.PCVersionData(TEXT): TEXT is the version answer\n"
+    "  --start-game TEXT       window.external.StartGame(TEXT): once the client is up to date,\n"
+    "                          qm.exe is started in the client folder with TEXT and the quoted\n"
+    "                          launcher path\n"
+    "  --start-game-data TEXT  window.external.StartGameData(TEXT): the same with the game\n"
+    "                          arguments \"MODE2\" and TEXT in quoted pieces\n"
+    "\n"
+    "  --after-update          start as a freshly replaced launcher (\"N:\"): no launcher check,\n"
+    "                          and the game is told an empty launcher path\n"
+    "  --timeout SECONDS       give up after SECONDS (default: wait as long as it takes)\n"
+    "  --help                  this text\n"
+    "\n"
+    "A plain start tells the game that the launcher is ./Launcher.exe of the current folder.\n"
+    "The client goes to $XDG_DATA_HOME/Quillmoor (~/.local/share/Quillmoor when unset).\n"
+    "Progress goes to stdout: a live line on a terminal, plain lines otherwise.\n"
+    "\n"
+    "exit codes:\n"
+    "  0  the game was started\n"
+    "  1  the update failed; the error text is printed\n"
+    "  2  the command line is wrong\n"
+    "  3  a new launcher was downloaded and started to replace this installation\n"
+    "  4  --timeout passed first\n"
+    "  5  the launcher ended without starting the game for another reason\n";
+
+unsigned ParseSeconds(const std::string& text)
+{
+    unsigned seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (error != std::errc() || end != text.data() + text.size() || seconds == 0 || seconds > 86400)
+        throw HeadlessUsageError("--timeout \"" + text + "\": a number of seconds from 1 to 86400");
+    return seconds;
+}
+
+void SetOnce(std::optional<PageCall>& slot, PageCall call, const char* what)
+{
+    if (slot)
+        throw HeadlessUsageError(std::string("only one ") + what + " call may be given");
+    slot = std::move(call);
+}
+
+}  // namespace
+
+HeadlessCommand ParseHeadlessCommand(const std::vector<std::string>& args)
+{
+    HeadlessOptions options;
+    std::optional<PageCall> start;
+    bool timeoutGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        if (name == "--help" || name == "-h")
+            return HeadlessHelp{kHelp};
+        if (name == "--after-update") {
+            options.afterUpdate = true;
+            continue;
+        }
+        if (name.rfind("--", 0) != 0)
+            throw HeadlessUsageError("unexpected argument \"" + name + "\"; try --help");
+        if (i + 1 >= args.size())
+            throw HeadlessUsageError(name + " needs a value");
+        const std::string& value = args[++i];
+        const std::wstring text = platform::FromUtf8(value);
+        if (name == "--pc-version")
+            SetOnce(options.version, PageCall{WM_PCVERSION, "PCVersion", text}, "version");
+        else if (name == "--pc-version-data")
+            SetOnce(options.version, PageCall{WM_PCVERSIONDATA, "PCVersionData", text}, "version");
+        else if (name == "--start-game")
+            SetOnce(start, PageCall{WM_STARTGAME, "StartGame", text}, "start");
+        else if (name == "--start-game-data")
+            SetOnce(start, PageCall{WM_STARTGAMEDATA, "StartGameData", text}, "start");
+        else if (name == "--timeout") {
+            if (timeoutGiven)
+                throw HeadlessUsageError("--timeout given twice");
+            timeoutGiven = true;
+            options.timeout = std::chrono::seconds(ParseSeconds(value));
+        } else
+            throw HeadlessUsageError("unknown option " + name + "; try --help");
+    }
+    // Without a start call nothing would ever end the run.
+    if (!start)
+        throw HeadlessUsageError("--start-game or --start-game-data is needed; try --help");
+    options.start = std::move(*start);
+    return options;
+}

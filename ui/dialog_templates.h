@@ -1,0 +1,7 @@
+// The launcher's three dialog templates, as its resources would hold them.
+#pragma once
+
+// Adds the main window (129), page window (130) and progress dialog (103)
+// templates to the program's table, once per process. The dialogs call it
+// when they are built, as their resources are part of the program.
+void RegisterLauncherDialogTemplates();

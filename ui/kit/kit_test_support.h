@@ -1,0 +1,116 @@
+// Shared by the kit's and the launcher windows' tests: GDI+ for the test,
+// pictures written with cairo, reading the picture a layered window got,
+// and running the window thread until something happened.
+#pragma once
+
+#include "platform/gdiplus_startup.h"
+#include "platform/window_automation.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace kit_test {
+
+// Long enough never to be reached by a passing test.
+constexpr DWORD kPatience = 10000;
+
+class GdiplusSession {
+public:
+    GdiplusSession()
+    {
+        const Gdiplus::GdiplusStartupInput input;
+        EXPECT_EQ(Gdiplus::GdiplusStartup(&m_token, &input, nullptr), Gdiplus::Ok);
+    }
+    ~GdiplusSession() { Gdiplus::GdiplusShutdown(m_token); }
+    GdiplusSession(const GdiplusSession&) = delete;
+    GdiplusSession& operator=(const GdiplusSession&) = delete;
+
+private:
+    ULONG_PTR m_token = 0;
+};
+
+// A rectangle of a picture in a colour; colours are ARGB, not premultiplied.
+struct Area {
+    int x, y, width, height;
+    std::uint32_t argb;
+};
+
+// Writes a PNG of width x height filled with background, then with each
+// area in turn (an area replaces what is under it, transparency included).
+inline void WritePng(const std::filesystem::path& file, int width, int height, std::uint32_t background,
+                     std::initializer_list<Area> areas = {})
+{
+    std::filesystem::create_directories(file.parent_path());
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    auto fill = [cr](const Area& area) {
+        cairo_set_source_rgba(cr, ((area.argb >> 16) & 0xFF) / 255.0, ((area.argb >> 8) & 0xFF) / 255.0,
+                              (area.argb & 0xFF) / 255.0, (area.argb >> 24) / 255.0);
+        cairo_rectangle(cr, area.x, area.y, area.width, area.height);
+        cairo_fill(cr);
+    };
+    fill(Area{0, 0, width, height, background});
+    for (const Area& area : areas)
+        fill(area);
+    cairo_destroy(cr);
+    EXPECT_EQ(cairo_surface_write_to_png(surface, file.string().c_str()), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(surface);
+}
+
+// The last picture the layered window received.
+inline std::shared_ptr<const platform::LayeredPicture> PictureOf(HWND hwnd)
+{
+    const auto info = platform::DescribeWindow(hwnd);
+    return info ? info->picture : nullptr;
+}
+
+// A pixel of the window's picture (premultiplied ARGB; opaque colours read
+// as they were written); 0 where there is none.
+inline std::uint32_t PixelAt(HWND hwnd, int x, int y)
+{
+    const auto picture = PictureOf(hwnd);
+    if (!picture || x < 0 || y < 0 || x >= picture->size.cx || y >= picture->size.cy)
+        return 0;
+    return picture->pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(picture->size.cx) +
+                           static_cast<std::size_t>(x)];
+}
+
+inline RECT WindowRect(HWND hwnd)
+{
+    const auto info = platform::DescribeWindow(hwnd);
+    return info ? info->windowRect : RECT{};
+}
+
+// Runs the calling thread's messages until the condition holds.
+inline bool PumpUntil(const std::function<bool()>& done)
+{
+    return done() || platform::RunMessagesUntil(done, kPatience);
+}
+
+// For a thread that does not own the windows: waits until the condition
+// holds, looking again every millisecond.
+inline bool WaitUntil(const std::function<bool()>& done)
+{
+    for (DWORD waited = 0; waited < kPatience; ++waited) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+}
+
+// The screen point at a client point of a window.
+inline POINT At(HWND hwnd, int x, int y)
+{
+    return platform::ClientPointToScreen(hwnd, POINT{x, y});
+}
+
+}  // namespace kit_test

@@ -1,0 +1,212 @@
+#include "ui/launcher_translucent_dlg.h"
+
+#include "app/controller.h"
+#include "app/game_launch.h"
+#include "app/launcher_settings.h"
+#include "app/mem_manger.h"
+#include "app/update_events.h"
+#include "app/update_threads.h"
+#include "app/view_broser.h"
+#include "update/update_context.h"
+#include "update/version_service.h"
+#include "ui/dialog_templates.h"
+#include "ui/launcher_resource.h"
+#include "ui/launcher_standard_dlg.h"
+#include "ui/page_messages.h"
+#include "ui/progress_dlg.h"
+
+namespace {
+
+constexpr UINT kPlaceFlags = SWP_NOZORDER | SWP_NOACTIVATE;
+
+// The page's text; a command without one counts as an empty text.
+std::wstring PageText(LPARAM lParam)
+{
+    const auto* text = reinterpret_cast<const wchar_t*>(lParam);
+    return text ? std::wstring(text) : std::wstring();
+}
+
+// A changed version report replaces whatever client chain still runs.
+void RestartClientCheck()
+{
+    StopClientUpdate();
+    StartClientCheck();
+}
+
+}  // namespace
+
+CLauncherTranslucentDlg::CLauncherTranslucentDlg()
+    : CTranslucentDialog(IDD_LAUNCHER_TRANSLUCENT, nullptr, L"LauncherStyles/Image/ui_main_01.png")
+{
+    RegisterLauncherDialogTemplates();
+    GetMemManger()->Allocate(CMemManger::kTransferBufferSize);
+}
+
+// The update threads find the windows through the shared objects; once this
+// object is gone they must find nothing there.
+CLauncherTranslucentDlg::~CLauncherTranslucentDlg()
+{
+    CViewBroser* view = GetViewBroser();
+    {
+        platform::CriticalSectionLock hold(view->Lock());
+        if (view->GetMainWindow() == this)
+            view->SetWindows(nullptr, nullptr);
+    }
+    ILauncherWindow* self = this;
+    GetController()->mainDialog.compare_exchange_strong(self, nullptr);
+}
+
+std::wstring CLauncherTranslucentDlg::GetGameArgs()
+{
+    std::lock_guard<std::mutex> hold(m_gameArgsLock);
+    return m_strGameArgs;
+}
+
+void CLauncherTranslucentDlg::SetGameArgs(std::wstring args)
+{
+    std::lock_guard<std::mutex> hold(m_gameArgsLock);
+    m_strGameArgs = std::move(args);
+}
+
+void CLauncherTranslucentDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CTranslucentDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_EXIT, m_btnExit);
+    DDX_Control(pDX, IDC_MINIMIZE, m_btnMinimize);
+}
+
+std::unique_ptr<CStandardDialog> CLauncherTranslucentDlg::CreateStandardDialog()
+{
+    auto pageWindow = std::make_unique<CLauncherStandardDlg>(this);
+    GetViewBroser()->SetWindows(this, pageWindow.get());
+    return pageWindow;
+}
+
+void CLauncherTranslucentDlg::InitControls()
+{
+    m_btnExit.SetImages({L"LauncherStyles/Image/ui_exit_01.png", L"LauncherStyles/Image/ui_exit_02.png",
+                         L"LauncherStyles/Image/ui_exit_03.png", nullptr, nullptr});
+    m_btnExit.SetWindowPos(nullptr, 794, 39, 25, 25, kPlaceFlags);
+    AddRenderedControl(m_btnExit);
+
+    m_btnMinimize.SetImages({L"LauncherStyles/Image/ui_mini_01.png", L"LauncherStyles/Image/ui_mini_02.png",
+                             L"LauncherStyles/Image/ui_mini_03.png", nullptr, nullptr});
+    m_btnMinimize.SetWindowPos(nullptr, 762, 39, 25, 25, kPlaceFlags);
+    AddRenderedControl(m_btnMinimize);
+}
+
+BOOL CLauncherTranslucentDlg::OnInitDialog()
+{
+    CTranslucentDialog::OnInitDialog();
+    CController* controller = GetController();
+    controller->mainDialog = this;
+    controller->product = nullptr;
+
+    // After a self-update the launcher is current: the client check may
+    // run as soon as the page reports its version.
+    if (g_settings.startedPlain == 0) {
+        SetEvent(ClientCheckReadyEvent);
+        return TRUE;
+    }
+
+    CViewBroser* view = GetViewBroser();
+    view->SetProgressActive(1);
+    StartLauncherCheck();
+    if (view->GetProgressActive() == 0)
+        return TRUE;
+    HideWindows();
+    CProgressDlg progress(IDD_PROGRESS, L"LauncherStyles/Image/ui_main_02.png", this);
+    progress.m_bCenterOnCreate = true;
+    view->SetProgressDialog(&progress);
+    // A result above 0 means the check failed (or the player gave up): the
+    // launcher closes.
+    if (progress.DoModal() > 0)
+        PostMessage(WM_CLOSE);
+    return TRUE;
+}
+
+void CLauncherTranslucentDlg::RunGameStart()
+{
+    CViewBroser* view = GetViewBroser();
+    view->SetProgressActive(1);
+    CController* controller = GetController();
+    controller->mainDialog = this;
+    controller->product = nullptr;
+    StartGameStart();
+    HideWindows();
+    if (view->GetProgressActive() == 0)
+        return;
+    CProgressDlg progress(IDD_PROGRESS, g_settings.startDirectory + L"/LauncherStyles/Image/ui_main_02.png", this);
+    progress.m_bCenterOnCreate = true;
+    view->SetProgressDialog(&progress);
+    progress.DoModal();
+    PostMessage(WM_CLOSE);
+}
+
+void CLauncherTranslucentDlg::HideWindows()
+{
+    ShowWindow(SW_HIDE);
+    if (CStandardDialog* pageWindow = StandardDialog())
+        pageWindow->ShowWindow(SW_HIDE);
+}
+
+BOOL CLauncherTranslucentDlg::PreTranslateMessage(MSG* pMsg)
+{
+    // Neither key may end the launcher.
+    if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_RETURN))
+        return TRUE;
+    return CTranslucentDialog::PreTranslateMessage(pMsg);
+}
+
+BOOL CLauncherTranslucentDlg::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (HIWORD(wParam) == BN_CLICKED) {
+        switch (LOWORD(wParam)) {
+        case IDC_EXIT:
+            if (ILauncherWindow* mainDialog = GetController()->mainDialog.load())
+                PostMessageW(mainDialog->GetWindowHandle(), WM_CLOSE, 0, 0);
+            return TRUE;
+        case IDC_MINIMIZE:
+            ShowWindow(SW_MINIMIZE);
+            return TRUE;
+        default:
+            break;
+        }
+    }
+    return CTranslucentDialog::OnCommand(wParam, lParam);
+}
+
+LRESULT CLauncherTranslucentDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_STARTGAME:
+        SetGameArgs(PageText(lParam));
+        RunGameStart();
+        return 0;
+    case WM_STARTGAMEDATA:
+        SetGameArgs(BuildGameDataArgs(PageText(lParam)));
+        RunGameStart();
+        return 0;
+    case WM_PCVERSION:
+        if (UpdateClientVersionUrl(*GetUpdateContext(), PageText(lParam)))
+            RestartClientCheck();
+        return 0;
+    case WM_PCVERSIONDATA:
+        if (SetPageAnswer(*GetUpdateContext(), PageText(lParam)))
+            RestartClientCheck();
+        return 0;
+    default:
+        return CTranslucentDialog::WindowProc(message, wParam, lParam);
+    }
+}
+
+void CLauncherTranslucentDlg::OnClose()
+{
+    StopClientUpdate();
+    m_btnExit.EnableWindow(FALSE);
+    CController* controller = GetController();
+    controller->mainDialog = this;
+    controller->product = nullptr;
+    controller->closing = 1;
+    CTranslucentDialog::OnClose();
+}
