@@ -110,6 +110,13 @@ inline RECT PlaceIn(HWND dialog, HWND control)
     return RECT{inner.left - outer.left, inner.top - outer.top, inner.right - outer.left, inner.bottom - outer.top};
 }
 
+// Returns once the window's thread has finished what it was doing: a sent
+// message waits for the handler that runs now (a refresh, say) to end.
+inline void Settle(HWND hwnd)
+{
+    SendMessageW(hwnd, WM_NULL, 0, 0);
+}
+
 // Waits (on a helper thread) until the newest dialog made from the template
 // is shown; null when none shows in time.
 inline HWND WaitForShownDialog(UINT templateId)

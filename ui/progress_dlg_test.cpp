@@ -196,6 +196,7 @@ TEST_F(ProgressDialogTest, AnErrorWithoutPageAddressShowsNoLink)
     Helper helper([&] {
         if (const HWND hwnd = ui_test::WaitForShownDialog(IDD_PROGRESS)) {
             EXPECT_TRUE(WaitUntil([&] { return IsShown(Item(hwnd, IDCANCEL)); }));
+            ui_test::Settle(hwnd);
             linkShown = IsShown(Item(hwnd, IDC_LINK));
         }
         CloseAsTheLauncherDoes();
@@ -203,6 +204,36 @@ TEST_F(ProgressDialogTest, AnErrorWithoutPageAddressShowsNoLink)
     EXPECT_EQ(Run(dialog), 1);
     helper.Join();
     EXPECT_FALSE(linkShown);
+}
+
+TEST_F(ProgressDialogTest, ANewCheckClearingTheErrorBringsBackTheBars)
+{
+    web_url = L"http://127.0.0.1/support";
+    GetViewBroser()->SetErrorText(g_messages.entries[10]);
+    bool barsBack = false;
+    bool linkGone = false;
+    RECT status{};
+    CProgressDlg dialog(IDD_PROGRESS, Background(), nullptr);
+    Helper helper([&] {
+        if (const HWND hwnd = ui_test::WaitForShownDialog(IDD_PROGRESS)) {
+            const HWND link = Item(hwnd, IDC_LINK);
+            EXPECT_TRUE(WaitUntil([&] { return IsShown(link); }));
+            // As the next client check starts.
+            GetViewBroser()->SetErrorText(L"");
+            GetViewBroser()->SetStageText(g_messages.entries[9]);
+            barsBack = WaitUntil([&] { return TextOf(Item(hwnd, IDC_STATUS)) == g_messages.entries[9]; }) &&
+                       IsShown(Item(hwnd, IDC_FILE_PROGRESS)) && IsShown(Item(hwnd, IDC_TOTAL_PROGRESS));
+            linkGone = !IsShown(link);
+            status = ui_test::PlaceIn(hwnd, Item(hwnd, IDC_STATUS));
+        }
+        CloseAsTheLauncherDoes();
+    });
+    EXPECT_EQ(Run(dialog), 0);
+    helper.Join();
+    EXPECT_TRUE(barsBack);
+    EXPECT_TRUE(linkGone);
+    EXPECT_EQ(status.left, 35);
+    EXPECT_EQ(status.top, 157);
 }
 
 // An xdg-open first on PATH that writes what it was asked to open.

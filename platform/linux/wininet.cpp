@@ -57,6 +57,8 @@ std::shared_ptr<InternetRequest> AnsweredRequest(HINTERNET hRequest, std::unique
     }
     lock = std::unique_lock<std::mutex>(request->callMutex);
     if (!request->transfer || !request->transfer->HeadersReceived()) {
+        // Unlocked here: the request, and its mutex, may go with this pointer.
+        lock = std::unique_lock<std::mutex>();
         SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
         return nullptr;
     }
@@ -252,8 +254,11 @@ BOOL HttpSendRequestW(HINTERNET hRequest, LPCWSTR lpszHeaders, DWORD dwHeadersLe
 BOOL HttpQueryInfoW(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer, LPDWORD lpdwBufferLength,
                     LPDWORD lpdwIndex) {
     return ReportingNoMemory<BOOL>(FALSE, [&]() -> BOOL {
+        // Declared first, so the lock is released before a handle closed
+        // meanwhile by another thread lets the request, and its mutex, go.
+        std::shared_ptr<InternetRequest> request;
         std::unique_lock<std::mutex> lock;
-        auto request = AnsweredRequest(hRequest, lock);
+        request = AnsweredRequest(hRequest, lock);
         if (!request) {
             return FALSE;
         }
@@ -287,8 +292,11 @@ BOOL InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfBytesToR
             return Fail(ERROR_INVALID_PARAMETER);
         }
         *lpdwNumberOfBytesRead = 0;
+        // Declared first, so the lock is released before a handle closed
+        // meanwhile by another thread lets the request, and its mutex, go.
+        std::shared_ptr<InternetRequest> request;
         std::unique_lock<std::mutex> lock;
-        auto request = AnsweredRequest(hFile, lock);
+        request = AnsweredRequest(hFile, lock);
         if (!request) {
             return FALSE;
         }

@@ -445,6 +445,7 @@ void ExpectStoppedWhileBlocked(LPTHREAD_START_ROUTINE routine, BlockedCall& call
     EXPECT_TRUE(call.handlesClosed);
     CloseHandle(thread);
     CloseHandle(call.ready);
+    platform::EndRemainingThreads();  // joins the finished thread
 }
 
 TEST_F(WinInetTest, StoppedThreadUnwindsOutOfABlockedRead) {

@@ -65,6 +65,8 @@ int HeadlessApp::ExitInstance()
 
 void HeadlessApp::Report(PageDriver::Outcome outcome, const PageDriver& driver)
 {
+    // Errors go to stderr, which shares the terminal with the progress line.
+    m_reporter.EndLiveLine();
     using Outcome = PageDriver::Outcome;
     switch (outcome) {
     case Outcome::GameStarted:

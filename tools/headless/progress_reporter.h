@@ -27,9 +27,10 @@ public:
     void Update(const ViewProgress& progress);
     // A line of its own, below the progress line.
     void Note(const std::string& line);
+    // Ends the live line, so that other output starts on a line of its own.
+    void EndLiveLine();
 
 private:
-    void EndLiveLine();
 
     std::ostream& m_out;
     const bool m_live;

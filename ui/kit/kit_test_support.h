@@ -9,6 +9,7 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>

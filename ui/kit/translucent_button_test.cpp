@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
 
 namespace {
 
