@@ -120,6 +120,21 @@ protected:
     }
     void TearDown() override { SetCopyRetryPolicy(CopyRetryPolicy{}); }
 
+    // A launcher running from the installed folder, holding its program file
+    // until a "release" file appears there.
+    void StartHoldingLauncher(PROCESS_INFORMATION& process)
+    {
+        InstallRecorder(installed.Path() / "Launcher.exe");
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        std::wstring line = L"Launcher.exe hold";
+        CurrentDirectory there(installed.Path());
+        if (CreateProcessW(L"Launcher.exe", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &process)) {
+            ASSERT_FALSE(WaitForRecord(installed.Path()).empty());
+        }
+    }
+
     SettingsGuard guard;
     TempDir downloaded;
     TempDir installed;
@@ -144,17 +159,9 @@ TEST_F(CopyAndRestartTest, ReplacesTheInstalledFolderAndRestartsWithN)
 TEST_F(CopyAndRestartTest, WaitsForTheOldLauncherToLetGoOfItsFiles)
 {
     // The old launcher is still running from the installed folder.
-    InstallRecorder(installed.Path() / "Launcher.exe");
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
     PROCESS_INFORMATION old{};
-    std::wstring line = L"Launcher.exe hold";
-    {
-        CurrentDirectory there(installed.Path());
-        ASSERT_TRUE(CreateProcessW(L"Launcher.exe", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                   &startup, &old));
-    }
-    ASSERT_FALSE(WaitForRecord(installed.Path()).empty());
+    StartHoldingLauncher(old);
+    ASSERT_NE(old.hProcess, nullptr);
     std::thread release([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         installed.Write("release", "");
@@ -170,17 +177,9 @@ TEST_F(CopyAndRestartTest, WaitsForTheOldLauncherToLetGoOfItsFiles)
 
 TEST_F(CopyAndRestartTest, GivesUpWhenTheFilesStayInUse)
 {
-    InstallRecorder(installed.Path() / "Launcher.exe");
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
     PROCESS_INFORMATION old{};
-    std::wstring line = L"Launcher.exe hold";
-    {
-        CurrentDirectory there(installed.Path());
-        ASSERT_TRUE(CreateProcessW(L"Launcher.exe", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                   &startup, &old));
-    }
-    ASSERT_FALSE(WaitForRecord(installed.Path()).empty());
+    StartHoldingLauncher(old);
+    ASSERT_NE(old.hProcess, nullptr);
     SetCopyRetryPolicy(CopyRetryPolicy{200, 20});
     EXPECT_FALSE(CopyAndRestart());
     installed.Write("release", "");

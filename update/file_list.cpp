@@ -2,7 +2,6 @@
 
 #include "app/launcher_settings.h"
 #include "app/view_broser.h"
-#include "net/http_product.h"
 #include "platform/crt.h"
 #include "platform/kernel32.h"
 #include "platform/text.h"
@@ -10,11 +9,11 @@
 #include "update/md5_functions.h"
 #include "update/retry.h"
 #include "update/safe_path.h"
+#include "update/whole_body.h"
 
 #include <algorithm>
 #include <limits>
 #include <memory>
-#include <new>
 #include <sstream>
 #include <vector>
 
@@ -52,27 +51,15 @@ bool FetchFileList(CUpdateContext& context, const std::wstring& listName)
 {
     const std::wstring url = ResolveCdnUrl(context, cdn_path + listName);
     return RetryWithBackoff([&] {
-        CHttpProduct product(0, nullptr);
-        if (!product.Open(url.c_str(), L"", 0, 0))
-            return false;
-        const DWORD total = product.GetTotalSize();
-        if (total == 0)
-            return false;
-        std::vector<unsigned char> body;
-        try {
-            body.assign(static_cast<std::size_t>(total) + 5, 0);
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-        DWORD received = 0;
-        // A list cut short would drop files from the comparison unnoticed.
-        if (!product.ReadAll(body.data(), total, &received) || received != total)
+        const auto body = FetchWholeBody(url);
+        if (!body)
             return false;
 
         // The byte-order mark is skipped unexamined; the text ends at the
         // first zero character.
+        const std::size_t size = body->size();
         std::wstring text = platform::FromUtf16Le(
-            std::string_view(reinterpret_cast<const char*>(body.data()) + 2, total >= 2 ? total - 2 : 0));
+            std::string_view(reinterpret_cast<const char*>(body->data()) + 2, size >= 2 ? size - 2 : 0));
         text.resize(std::min(text.size(), text.find(L'\0')));
         std::wistringstream stream(text);
         ParseFileList(stream, context);

@@ -1,12 +1,10 @@
 #include "update/manifest.h"
 
-#include "net/http_product.h"
 #include "update/md5_functions.h"
 #include "update/path_key.h"
 #include "update/retry.h"
+#include "update/whole_body.h"
 
-#include <new>
-#include <vector>
 
 namespace {
 constexpr std::size_t kRecordSize = 25;
@@ -27,24 +25,10 @@ void ParseManifest(const unsigned char* pbyData, std::size_t cbData, std::map<st
 bool FetchManifest(const std::wstring& url, std::map<std::string, std::wstring>& map)
 {
     return RetryWithBackoff([&] {
-        CHttpProduct product(0, nullptr);
-        if (!product.Open(url.c_str(), L"", 0, 0))
+        const auto body = FetchWholeBody(url);
+        if (!body)
             return false;
-        const DWORD total = product.GetTotalSize();
-        if (total == 0)
-            return false;
-        std::vector<unsigned char> body;
-        try {
-            body.assign(total, 0);
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-        DWORD received = 0;
-        // A transfer that breaks part-way must not be taken for a manifest
-        // of zero-filled records.
-        if (!product.ReadAll(body.data(), total, &received) || received != total)
-            return false;
-        ParseManifest(body.data(), body.size(), map);
+        ParseManifest(body->data(), body->size(), map);
         return true;
     });
 }
