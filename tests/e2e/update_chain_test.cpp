@@ -120,6 +120,23 @@ protected:
         StartGameStart();
     }
 
+    // Starts the client chain of C1 with world.pak arriving slowly and
+    // returns its packed file once the transfer is under way (empty if it
+    // never started).
+    fs::path StartSlowClientDownload()
+    {
+        for (const auto& entry : fs::recursive_directory_iterator(cdnDir / "tree"))
+            if (entry.path().filename() == "world.pak.lz")
+                server.SetFault("/cdn/" + fs::relative(entry.path(), cdnDir).generic_string(),
+                                Fault{.slowBodyDelayMs = 200});
+        SetEvent(ClientCheckReadyEvent);
+        PageReportsVersion(PageUrl());
+        const fs::path packed = DataPath("Update/C1/data/world.pak.lz");
+        if (!PumpUntil([&] { return fs::exists(packed) && GetViewBroser()->GetDone(0) > 0; }))
+            return fs::path();
+        return packed;
+    }
+
     std::size_t RequestsStartingWith(const std::string& prefix) const
     {
         std::size_t count = 0;
@@ -264,14 +281,8 @@ TEST_F(UpdateChain, ChangedVersionStopsTheRunningDownload)
     WriteFile(clientDir / "readme.txt", "welcome");
     Publish("L1", "C1");
     // world.pak arrives slowly, so the change comes mid-transfer.
-    for (const auto& entry : fs::recursive_directory_iterator(cdnDir / "tree"))
-        if (entry.path().filename() == "world.pak.lz")
-            server.SetFault("/cdn/" + fs::relative(entry.path(), cdnDir).generic_string(),
-                            Fault{.slowBodyDelayMs = 200});
-    SetEvent(ClientCheckReadyEvent);
-    PageReportsVersion(PageUrl());
-    const fs::path packed = DataPath("Update/C1/data/world.pak.lz");
-    ASSERT_TRUE(PumpUntil([&] { return fs::exists(packed) && GetViewBroser()->GetDone(0) > 0; }));
+    const fs::path packed = StartSlowClientDownload();
+    ASSERT_FALSE(packed.empty());
 
     PageHandsOverAnswer(secondAnswer);
     const auto sizeAtStop = fs::file_size(packed);
@@ -303,14 +314,8 @@ TEST_F(UpdateChain, GameStartBeforeAnyVersionReportWaits)
 TEST_F(UpdateChain, ClosingWhileDownloadingStopsWriting)
 {
     Publish();
-    for (const auto& entry : fs::recursive_directory_iterator(cdnDir / "tree"))
-        if (entry.path().filename() == "world.pak.lz")
-            server.SetFault("/cdn/" + fs::relative(entry.path(), cdnDir).generic_string(),
-                            Fault{.slowBodyDelayMs = 200});
-    SetEvent(ClientCheckReadyEvent);
-    PageReportsVersion(PageUrl());
-    const fs::path packed = DataPath("Update/C1/data/world.pak.lz");
-    ASSERT_TRUE(PumpUntil([&] { return fs::exists(packed) && GetViewBroser()->GetDone(0) > 0; }));
+    const fs::path packed = StartSlowClientDownload();
+    ASSERT_FALSE(packed.empty());
 
     // What the main window's close does.
     StopClientUpdate();
