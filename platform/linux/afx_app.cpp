@@ -1,6 +1,7 @@
 #include "platform/afxwin.h"
 
 #include "platform/linux/framework_loop.h"
+#include "platform/linux/gtk_backend.h"
 #include "platform/thread_stop.h"
 
 namespace {
@@ -43,6 +44,8 @@ CWinApp* AfxGetApp()
 
 int AfxWinMain()
 {
+    // The display, if there is one, before the application makes its first window.
+    platform::InstallDisplayBackend();
     CWinApp* app = AfxGetApp();
     int exitCode = -1;
     if (app) {

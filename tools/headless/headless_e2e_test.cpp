@@ -214,6 +214,29 @@ TEST_F(HeadlessDemo, PlainStartInstallsTheClientAndStartsTheGameThere)
     EXPECT_EQ(run.output.find('\r'), std::string::npos);
 }
 
+TEST_F(HeadlessDemo, SnapshotsShowTheWindowsAsComposed)
+{
+    const fs::path shots = data / "snapshots";
+    const ProgramResult run = RunHeadless(
+        {"--pc-version", Base() + "/web/index.html", "--start-game", "-demo", "--snapshots", shots.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.output << run.errors;
+    // The progress dialog showed at the start; the main window after the
+    // launcher check. Each picture is a real PNG of the window's size.
+    for (const char* name : {"progress-01.png", "main-01.png"}) {
+        const std::string png = ReadFile(shots / name);
+        ASSERT_GT(png.size(), 24u) << name;
+        EXPECT_EQ(png.compare(1, 3, "PNG"), 0) << name;
+    }
+    const std::string main = ReadFile(shots / "main-01.png");
+    // Width and height in the IHDR chunk, big-endian: the main background.
+    auto be32 = [&](std::size_t at) {
+        return (std::uint32_t(std::uint8_t(main[at])) << 24) | (std::uint32_t(std::uint8_t(main[at + 1])) << 16) |
+               (std::uint32_t(std::uint8_t(main[at + 2])) << 8) | std::uint32_t(std::uint8_t(main[at + 3]));
+    };
+    EXPECT_EQ(be32(16), 870u);
+    EXPECT_EQ(be32(20), 520u);
+}
+
 TEST_F(HeadlessDemo, ASecondRunFindsTheClientCurrentAndDownloadsNothing)
 {
     ASSERT_EQ(RunHeadless({"--pc-version", Base() + "/web/index.html", "--start-game", "-demo"}).exitCode, 0);

@@ -28,6 +28,8 @@ constexpr const char* kHelp =
     "  --after-update          start as a freshly replaced launcher (\"N:\"): no launcher check,\n"
     "                          and the game is told an empty launcher path\n"
     "  --timeout SECONDS       give up after SECONDS (default: wait as long as it takes)\n"
+    "  --snapshots FOLDER      save what the main window and the progress dialog show as\n"
+    "                          main-NN.png and progress-NN.png in FOLDER (at most one a second)\n"
     "  --help                  this text\n"
     "\n"
     "A plain start tells the game that the launcher is ./Launcher.exe of the current folder.\n"
@@ -92,6 +94,8 @@ HeadlessCommand ParseHeadlessCommand(const std::vector<std::string>& args)
                 throw HeadlessUsageError("--timeout given twice");
             timeoutGiven = true;
             options.timeout = std::chrono::seconds(ParseSeconds(value));
+        } else if (name == "--snapshots") {
+            options.snapshotFolder = value;
         } else
             throw HeadlessUsageError("unknown option " + name + "; try --help");
     }

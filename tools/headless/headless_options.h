@@ -29,6 +29,8 @@ struct HeadlessOptions {
     PageCall start;
     // Zero: no limit.
     std::chrono::milliseconds timeout{0};
+    // Where the windows' pictures are saved; empty: nowhere.
+    std::string snapshotFolder;
 };
 
 struct HeadlessHelp {

@@ -15,7 +15,7 @@ constexpr UINT kTickMilliseconds = 100;
 }  // namespace
 
 PageDriver::PageDriver(HeadlessOptions options, ProgressReporter& reporter)
-    : m_options(std::move(options)), m_reporter(reporter)
+    : m_options(std::move(options)), m_reporter(reporter), m_snapshots(m_options.snapshotFolder)
 {
 }
 
@@ -40,6 +40,8 @@ void PageDriver::Tick()
 {
     const ViewProgress progress = GetViewBroser()->GetProgress();
     m_reporter.Update(progress);
+    m_snapshots.Take(platform::FindDialog(IDD_LAUNCHER_TRANSLUCENT), "main");
+    m_snapshots.Take(platform::FindDialog(IDD_PROGRESS), "progress");
     if (m_outcome != Outcome::Running)
         return;
 

@@ -10,6 +10,7 @@
 #include "platform/afxwin.h"
 #include "tools/headless/headless_options.h"
 #include "tools/headless/progress_reporter.h"
+#include "tools/headless/window_snapshots.h"
 
 #include <chrono>
 #include <string>
@@ -41,6 +42,7 @@ private:
 
     const HeadlessOptions m_options;
     ProgressReporter& m_reporter;
+    WindowSnapshots m_snapshots;
     std::chrono::steady_clock::time_point m_started;
     bool m_callsSent = false;
     Outcome m_outcome = Outcome::Running;
