@@ -172,11 +172,13 @@ TEST_F(UpdateChain, PlainStartWithNothingToUpdateThenClientInstallAndGame)
     Publish();
     GetViewBroser()->SetProgressActive(1);
     StartLauncherCheck();
-    ASSERT_TRUE(PumpUntil([&] { return progress.closed && main.IsWindowVisible(); }))
-        << platform::ToUtf8(GetViewBroser()->GetErrorText()) << " / "
-        << platform::ToUtf8(GetViewBroser()->GetProgress().stageText);
+    // The finishing thread clears progressActive just after posting the
+    // close, so the test waits for both.
+    ASSERT_TRUE(PumpUntil([&] {
+        return progress.closed && main.IsWindowVisible() && GetViewBroser()->GetProgressActive() == 0;
+    })) << platform::ToUtf8(GetViewBroser()->GetErrorText())
+        << " / " << platform::ToUtf8(GetViewBroser()->GetProgress().stageText);
     EXPECT_TRUE(progress.closedByLauncher);
-    EXPECT_EQ(GetViewBroser()->GetProgressActive(), 0);
     EXPECT_TRUE(page.IsWindowVisible());
     EXPECT_FALSE(main.closed);
     // The server's settings file replaced the local one and named a new page.
