@@ -5,6 +5,7 @@
 #include "update/md5_functions.h"
 
 #include <iostream>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace {
@@ -30,6 +31,10 @@ int main(int argc, char** argv)
         std::cerr << "quillmoor-headless: no MD5 functions\n";
         return kExitEnded;
     }
+    // Never a window on screen, even where a display is at hand: the
+    // framework picks its display backend from these.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
     HeadlessApp app(std::move(options), isatty(STDOUT_FILENO) != 0);
     return AfxWinMain();
 }
