@@ -24,6 +24,8 @@
 
 namespace fs = std::filesystem;
 using testsupport::Fault;
+using testsupport::RandomBytes;
+using testsupport::WriteFile;
 using testsupport::StandInMainWindow;
 using testsupport::StandInPageWindow;
 using testsupport::StandInProgressWindow;
@@ -33,20 +35,6 @@ namespace {
 
 constexpr DWORD kPatienceMs = 20000;
 
-std::string RandomBytes(std::size_t count)
-{
-    std::mt19937 generator(7);
-    std::string bytes(count, '\0');
-    for (char& byte : bytes)
-        byte = static_cast<char>(generator());
-    return bytes;
-}
-
-void WriteFile(const fs::path& file, const std::string& bytes)
-{
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << bytes;
-}
 
 bool PumpUntil(const std::function<bool()>& done)
 {
@@ -80,7 +68,7 @@ protected:
         WriteFile(launcherDir / "pv.ini", settingsText);
         fs::copy_file(QM_ECHO_ARGS_PROGRAM, clientDir / "qm.exe");
         // Incompressible, so that a slow transfer of it takes a while.
-        WriteFile(clientDir / "data/world.pak", RandomBytes(2 << 20));
+        WriteFile(clientDir / "data/world.pak", RandomBytes(2 << 20, 7));
         WriteFile(clientDir / "readme.txt", "welcome");
         for (const char* name : {"Launcher.exe", "ui.dll"})
             fs::copy_file(launcherDir / name, installedDir / name);

@@ -11,12 +11,28 @@
 #include "update/update_context.h"
 
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
 
 namespace testsupport {
+
+std::string RandomBytes(std::size_t count, unsigned seed)
+{
+    std::mt19937 generator(seed);
+    std::string bytes(count, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(generator());
+    return bytes;
+}
+
+void WriteFile(const fs::path& file, const std::string& bytes)
+{
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
 
 struct UpdateFixture::Saved {
     LauncherSettings settings = g_settings;

@@ -14,6 +14,11 @@
 
 namespace testsupport {
 
+// Bytes that do not compress, the same for the same seed.
+std::string RandomBytes(std::size_t count, unsigned seed);
+// Writes bytes to a file, creating its folders.
+void WriteFile(const std::filesystem::path& file, const std::string& bytes);
+
 class UpdateFixture {
 public:
     UpdateFixture();

@@ -20,24 +20,12 @@
 
 namespace fs = std::filesystem;
 using testsupport::Fault;
+using testsupport::RandomBytes;
+using testsupport::WriteFile;
 using testsupport::UpdateFixture;
 
 namespace {
 
-std::string RandomBytes(std::size_t count, unsigned seed)
-{
-    std::mt19937 generator(seed);
-    std::string bytes(count, '\0');
-    for (char& byte : bytes)
-        byte = static_cast<char>(generator());
-    return bytes;
-}
-
-void WriteFile(const fs::path& file, const std::string& bytes)
-{
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << bytes;
-}
 
 std::vector<std::wstring> PendingPaths()
 {
