@@ -22,8 +22,8 @@ protected:
 class IWebPageWindow {
 public:
     virtual HWND GetWindowHandle() = 0;
-    // Navigates to url; carried out on the window thread.
-    virtual void NavigateTo(const std::wstring& url) = 0;
+    // Shows the configured web page again; carried out on the window thread.
+    virtual void ShowStartPage() = 0;
 
 protected:
     ~IWebPageWindow() = default;

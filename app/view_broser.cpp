@@ -56,7 +56,7 @@ void CViewBroser::ReloadWebPage()
 {
     CriticalSectionLock hold(m_lock.Native());
     if (m_webPageWindow)
-        m_webPageWindow->NavigateTo(g_settings.webUrl);
+        m_webPageWindow->ShowStartPage();
 }
 
 void CViewBroser::SetErrorText(const std::wstring& text)

@@ -22,6 +22,7 @@
 #ifdef _WIN32
 #include <afxwin.h>
 #else
+#include "platform/afxdisp.h"
 #include "platform/winuser.h"
 
 #include <atomic>
@@ -55,7 +56,7 @@ public:
     CPoint(int initX, int initY) : POINT{initX, initY} {}
 };
 
-class CWnd {
+class CWnd : public CCmdTarget {
 public:
     CWnd();
     // Destroys a window it still holds, as the framework does.

@@ -52,10 +52,38 @@ using FARPROC = void (*)();
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
 
 #define S_OK ((HRESULT)0)
+#define S_FALSE ((HRESULT)1)
+#define E_NOTIMPL ((HRESULT)0x80004001L)
+#define E_NOINTERFACE ((HRESULT)0x80004002L)
+#define E_POINTER ((HRESULT)0x80004003L)
 #define E_FAIL ((HRESULT)0x80004005L)
 #define E_INVALIDARG ((HRESULT)0x80070057L)
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
+
+struct GUID {
+    std::uint32_t Data1;
+    std::uint16_t Data2;
+    std::uint16_t Data3;
+    std::uint8_t Data4[8];
+};
+using IID = GUID;
+using CLSID = GUID;
+using REFIID = const IID&;
+using REFGUID = const GUID&;
+using REFCLSID = const CLSID&;
+inline bool IsEqualGUID(REFGUID a, REFGUID b) {
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) {
+        return false;
+    }
+    for (int i = 0; i < 8; ++i) {
+        if (a.Data4[i] != b.Data4[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
 
 // Win32 error codes (GetLastError).
 #define ERROR_SUCCESS 0L
@@ -74,6 +102,7 @@ using FARPROC = void (*)();
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_CANCELLED 1223L

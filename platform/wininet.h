@@ -130,11 +130,5 @@ BOOL InternetSetOptionW(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffer, DW
 // address; the flags are then INTERNET_CONNECTION_LAN.
 BOOL InternetGetConnectedState(LPDWORD lpdwFlags, DWORD dwReserved);
 
-struct GUID {
-    std::uint32_t Data1;
-    std::uint16_t Data2;
-    std::uint16_t Data3;
-    std::uint8_t Data4[8];
-};
 HRESULT CoCreateGuid(GUID* pguid);
 #endif

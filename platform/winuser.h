@@ -256,6 +256,7 @@ using LPOSVERSIONINFOW = OSVERSIONINFOW*;
 #define MB_CANCELTRYCONTINUE 0x00000006L
 #define MB_TYPEMASK 0x0000000FL
 #define MB_ICONERROR 0x00000010L
+#define MB_ICONQUESTION 0x00000020L
 #define MB_ICONWARNING 0x00000030L
 #define MB_ICONINFORMATION 0x00000040L
 
@@ -445,4 +446,6 @@ BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
 // Shown by the display backend; without a display it is recorded and
 // answered with its first button (IDOK for MB_OK and MB_OKCANCEL).
 int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
+// A string resource of a module (LoadLibraryW); its length, 0 when missing.
+int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
 #endif

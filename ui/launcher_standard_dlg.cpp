@@ -1,14 +1,12 @@
 #include "ui/launcher_standard_dlg.h"
 
-#include "app/launcher_settings.h"
-#include "platform/gdi.h"
 #include "ui/dialog_templates.h"
 #include "ui/launcher_resource.h"
 
 namespace {
 
-// Carries a navigation request from another thread to the window thread.
-constexpr UINT WM_NAVIGATE_PAGE = WM_USER + 100;
+// Carries a reload request from another thread to the window thread.
+constexpr UINT WM_SHOW_START_PAGE = WM_USER + 100;
 
 constexpr COLORREF kColorKey = RGB(0, 255, 0);
 constexpr RECT kWebViewPlace{75, 69, 75 + 718, 69 + 398};
@@ -21,29 +19,24 @@ CLauncherStandardDlg::CLauncherStandardDlg(CWnd* pParentWnd)
     RegisterLauncherDialogTemplates();
 }
 
-void CLauncherStandardDlg::NavigateTo(const std::wstring& url)
+void CLauncherStandardDlg::ShowStartPage()
 {
-    {
-        std::lock_guard<std::mutex> hold(m_requestLock);
-        m_strRequestedUrl = url;
-    }
-    PostMessage(WM_NAVIGATE_PAGE);
+    PostMessage(WM_SHOW_START_PAGE);
 }
 
 BOOL CLauncherStandardDlg::OnInitDialog()
 {
     CStandardDialog::OnInitDialog();
-    m_strPageUrl = g_settings.webUrl;
-    if (CWnd* place = GetDlgItem(IDC_WEBVIEW))
-        place->MoveWindow(&kWebViewPlace, TRUE);
+    m_webView.CreateInDialog(this, GetParent());
+    if (m_webView.GetSafeHwnd())
+        m_webView.MoveWindow(&kWebViewPlace, TRUE);
     return TRUE;
 }
 
 LRESULT CLauncherStandardDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NAVIGATE_PAGE) {
-        std::lock_guard<std::mutex> hold(m_requestLock);
-        m_strPageUrl = m_strRequestedUrl;
+    if (message == WM_SHOW_START_PAGE) {
+        m_webView.ShowStartPage();
         return 0;
     }
     return CStandardDialog::WindowProc(message, wParam, lParam);

@@ -5,27 +5,19 @@
 
 #include "app/launcher_windows.h"
 #include "ui/kit/standard_dialog.h"
-
-#include <mutex>
-#include <string>
+#include "ui/web/browser_view.h"
 
 class CLauncherStandardDlg : public CStandardDialog, public IWebPageWindow {
 public:
     explicit CLauncherStandardDlg(CWnd* pParentWnd);
 
-    // IWebPageWindow; any thread. The address is carried to the window
-    // thread, which alone drives the page.
+    // IWebPageWindow; any thread. The request is carried to the window
+    // thread, which alone drives the browser.
     HWND GetWindowHandle() override { return m_hWnd; }
-    void NavigateTo(const std::wstring& url) override;
+    void ShowStartPage() override;
 
     BOOL OnInitDialog() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    // The address the page shows; window thread.
-    const std::wstring& PageUrl() const { return m_strPageUrl; }
-
-private:
-    std::mutex m_requestLock;
-    std::wstring m_strRequestedUrl;
-    std::wstring m_strPageUrl;
+    CBrowserView m_webView;
 };

@@ -86,6 +86,12 @@ CairoRegionPtr OpaqueRegionOf(const LayeredPicture& picture) {
     return region;
 }
 
+RECT Intersection(const RECT& a, const RECT& b) {
+    const RECT both{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                    std::min(a.bottom, b.bottom)};
+    return both.left < both.right && both.top < both.bottom ? both : RECT{};
+}
+
 // The visible children of a window, in its own coordinates.
 CairoRegionPtr ChildrenRegionOf(HWND hwnd) {
     CairoRegionPtr region(cairo_region_create());
@@ -136,6 +142,8 @@ GtkMessageType MessageTypeOf(UINT type) {
     switch (type & 0xF0u) {
     case MB_ICONERROR:
         return GTK_MESSAGE_ERROR;
+    case MB_ICONQUESTION:
+        return GTK_MESSAGE_QUESTION;
     case MB_ICONWARNING:
         return GTK_MESSAGE_WARNING;
     case MB_ICONINFORMATION:
@@ -151,6 +159,7 @@ struct GtkBackend::Shown {
     GtkBackend* backend = nullptr;
     HWND hwnd = nullptr;
     GtkWidget* window = nullptr;
+    GtkWidget* fixed = nullptr;  // holds embedded widgets, once there are any
     DWORD style = 0;
     DWORD exStyle = 0;
     ShowState state = ShowState::Hidden;
@@ -237,6 +246,14 @@ void GtkBackend::WindowDestroyed(HWND hwnd) {
         if (m_moveDrag == hwnd) {
             m_moveDrag = nullptr;
         }
+        if (auto it = m_embedded.find(hwnd); it != m_embedded.end()) {
+            // The widget belongs to whoever embedded it; only our layout goes.
+            if (gtk_widget_get_parent(it->second.widget) == it->second.clip) {
+                gtk_container_remove(GTK_CONTAINER(it->second.clip), it->second.widget);
+            }
+            gtk_widget_destroy(it->second.clip);
+            m_embedded.erase(it);
+        }
         if (auto it = m_childParents.find(hwnd); it != m_childParents.end()) {
             const HWND top = TopLevelOf(hwnd);
             m_childParents.erase(it);
@@ -246,6 +263,16 @@ void GtkBackend::WindowDestroyed(HWND hwnd) {
             return;
         }
         if (auto it = m_windows.find(hwnd); it != m_windows.end()) {
+            for (auto embedded = m_embedded.begin(); embedded != m_embedded.end();) {
+                if (embedded->second.top != hwnd) {
+                    ++embedded;
+                    continue;
+                }
+                if (gtk_widget_get_parent(embedded->second.widget) == embedded->second.clip) {
+                    gtk_container_remove(GTK_CONTAINER(embedded->second.clip), embedded->second.widget);
+                }
+                embedded = m_embedded.erase(embedded);
+            }
             gtk_widget_destroy(it->second->window);
             m_windows.erase(it);
         }
@@ -274,8 +301,11 @@ void GtkBackend::UpdateVisibility(Shown& shown) {
 void GtkBackend::UpdateInputShape(Shown& shown) {
     if (shown.layeredFlags & LWA_COLORKEY) {
         // The key colour is all there is outside the children: clicks there
-        // belong to whatever is behind.
-        gtk_widget_input_shape_combine_region(shown.window, ChildrenRegionOf(shown.hwnd).get());
+        // belong to whatever is behind, and without a compositor nothing
+        // may be drawn there either.
+        CairoRegionPtr children = ChildrenRegionOf(shown.hwnd);
+        gtk_widget_input_shape_combine_region(shown.window, children.get());
+        gtk_widget_shape_combine_region(shown.window, children.get());
     } else {
         gtk_widget_input_shape_combine_region(shown.window, shown.pictureRegion.get());
     }
@@ -305,6 +335,7 @@ void GtkBackend::ShowStateChanged(HWND hwnd, ShowState state) {
                 UpdateInputShape(*top);
             }
         }
+        PlaceEmbedded(TopLevelOf(hwnd));
     });
 }
 
@@ -322,6 +353,7 @@ void GtkBackend::PlacementChanged(HWND hwnd, const RECT& rect) {
             if (Shown* top = Find(TopLevelOf(hwnd))) {
                 UpdateInputShape(*top);
             }
+            PlaceEmbedded(TopLevelOf(hwnd));
         }
     });
 }
@@ -351,6 +383,14 @@ void GtkBackend::StyleChanged(HWND hwnd, DWORD style, DWORD exStyle) {
             shown->exStyle = exStyle;
             gtk_window_set_skip_taskbar_hint(GTK_WINDOW(shown->window), (exStyle & WS_EX_TOOLWINDOW) != 0);
             UpdateVisibility(*shown);
+        }
+    });
+}
+
+void GtkBackend::TextChanged(HWND hwnd, const std::wstring& text) {
+    OnGtkThread([=, this] {
+        if (Shown* shown = Find(hwnd)) {
+            gtk_window_set_title(GTK_WINDOW(shown->window), ToUtf8(text).c_str());
         }
     });
 }
@@ -446,9 +486,81 @@ int GtkBackend::ShowMessageBox(HWND owner, const std::wstring& text, const std::
     return result.get();
 }
 
+bool GtkBackend::EmbedNativeView(HWND hwnd, GtkWidget* widget) {
+    if (std::this_thread::get_id() != m_gtkThread) {
+        return false;
+    }
+    const HWND top = TopLevelOf(hwnd);
+    Shown* shown = Find(top);
+    if (!shown || top == hwnd || m_embedded.count(hwnd)) {
+        return false;
+    }
+    if (!shown->fixed) {
+        shown->fixed = gtk_fixed_new();
+        gtk_container_add(GTK_CONTAINER(shown->window), shown->fixed);
+        gtk_widget_show(shown->fixed);
+    }
+    Embedded embedded{top, gtk_layout_new(nullptr, nullptr), widget};
+    gtk_fixed_put(GTK_FIXED(shown->fixed), embedded.clip, 0, 0);
+    gtk_layout_put(GTK_LAYOUT(embedded.clip), widget, 0, 0);
+    m_embedded[hwnd] = embedded;
+    PlaceEmbedded(top);
+    return true;
+}
+
+void GtkBackend::PlaceEmbedded(HWND top) {
+    Shown* shown = Find(top);
+    if (!shown) {
+        return;
+    }
+    for (auto& [hwnd, embedded] : m_embedded) {
+        if (embedded.top != top) {
+            continue;
+        }
+        RECT area{};
+        RECT visible{};
+        RECT origin{};
+        bool shownNow = false;
+        {
+            std::lock_guard<std::mutex> lock(WindowLock());
+            auto window = LookupWindowLocked(hwnd);
+            auto topWindow = LookupWindowLocked(top);
+            if (!window || !topWindow) {
+                continue;
+            }
+            area = ScreenRectLocked(*window);
+            visible = area;
+            // A child shows only inside the client areas of its parents.
+            for (auto parent = LookupWindowLocked(window->parent); parent; parent = LookupWindowLocked(parent->parent)) {
+                const POINT corner = ClientOriginLocked(*parent);
+                const RECT client = ClientRectLocked(*parent);
+                const RECT screenClient{corner.x, corner.y, corner.x + client.right, corner.y + client.bottom};
+                visible = Intersection(visible, screenClient);
+                if (!parent->IsChild()) {
+                    break;
+                }
+            }
+            origin = ScreenRectLocked(*topWindow);
+            shownNow = (window->style & WS_VISIBLE) != 0;
+            for (auto parent = LookupWindowLocked(window->parent); parent && parent->IsChild();
+                 parent = LookupWindowLocked(parent->parent)) {
+                shownNow = shownNow && (parent->style & WS_VISIBLE) != 0;
+            }
+        }
+        const int width = visible.right - visible.left;
+        const int height = visible.bottom - visible.top;
+        gtk_fixed_move(GTK_FIXED(shown->fixed), embedded.clip, visible.left - origin.left, visible.top - origin.top);
+        gtk_widget_set_size_request(embedded.clip, std::max(width, 0), std::max(height, 0));
+        gtk_layout_move(GTK_LAYOUT(embedded.clip), embedded.widget, area.left - visible.left, area.top - visible.top);
+        gtk_widget_set_size_request(embedded.widget, area.right - area.left, area.bottom - area.top);
+        gtk_widget_set_visible(embedded.clip, shownNow && width > 0 && height > 0);
+    }
+}
+
 gboolean GtkBackend::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     const Shown& shown = *static_cast<Shown*>(data);
     // Exactly the picture: nothing of what was drawn before stays.
+    cairo_save(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_rgba(cr, 0, 0, 0, 0);
     cairo_paint(cr);
@@ -456,7 +568,9 @@ gboolean GtkBackend::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
         cairo_set_source_surface(cr, shown.picture.get(), 0, 0);
         cairo_paint(cr);
     }
-    return TRUE;
+    cairo_restore(cr);
+    // Embedded widgets draw over it.
+    return FALSE;
 }
 
 void GtkBackend::EndMoveDragIfReleased(guint modifierState, POINT screenPoint) {

@@ -32,15 +32,24 @@ public:
     void PlacementChanged(HWND hwnd, const RECT& rect) override;
     void ZOrderChanged(HWND hwnd, bool topmost, HWND windowBelow) override;
     void StyleChanged(HWND hwnd, DWORD style, DWORD exStyle) override;
+    void TextChanged(HWND hwnd, const std::wstring& text) override;
     void LayeredAttributesChanged(HWND hwnd, COLORREF key, BYTE alpha, DWORD flags) override;
     void LayeredPictureChanged(HWND hwnd, const std::shared_ptr<const LayeredPicture>& picture) override;
     void CursorChanged(HCURSOR cursor) override;
     bool BeginMoveDrag(HWND hwnd) override;
     RECT WorkArea() override;
     int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) override;
+    bool EmbedNativeView(HWND hwnd, GtkWidget* widget) override;
 
 private:
     struct Shown;
+    // A native widget shown as a child window's content: the widget sits in
+    // a clipping layout placed over the window's visible part.
+    struct Embedded {
+        HWND top = nullptr;
+        GtkWidget* clip = nullptr;
+        GtkWidget* widget = nullptr;
+    };
 
     // Runs fn on the GTK thread: at once there, later from elsewhere.
     void OnGtkThread(std::function<void()> fn);
@@ -52,6 +61,8 @@ private:
     // colour-keyed window.
     void UpdateInputShape(Shown& shown);
     void ApplyCursor(Shown& shown);
+    // Follows the windows' placement and visibility into the embedded widgets.
+    void PlaceEmbedded(HWND top);
 
     static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data);
     static gboolean OnButton(GtkWidget* widget, GdkEventButton* event, gpointer data);
@@ -65,6 +76,7 @@ private:
     // GTK thread only.
     std::map<HWND, std::unique_ptr<Shown>> m_windows;
     std::map<HWND, HWND> m_childParents;  // child window -> its parent
+    std::map<HWND, Embedded> m_embedded;
     HCURSOR m_cursor = nullptr;
     HWND m_moveDrag = nullptr;  // the window the system is moving
     guint32 m_lastPressTime = GDK_CURRENT_TIME;

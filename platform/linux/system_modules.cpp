@@ -1,6 +1,6 @@
-// LoadLibraryW and GetProcAddress over the few system DLLs the launcher
-// resolves functions from at run time. Module handles are the addresses of
-// objects here; modules are never unloaded.
+// LoadLibraryW, GetProcAddress and LoadStringW over the few system DLLs the
+// launcher resolves functions or texts from at run time. Module handles are
+// the addresses of objects here; modules are never unloaded.
 #include "platform/kernel32.h"
 #include "platform/linux/system_modules.h"
 #include "platform/winuser.h"
@@ -15,6 +15,8 @@ namespace {
 
 char g_advapi32;
 char g_user32;
+// The browser's resources: its texts, no code.
+char g_shdoclc;
 
 HMODULE HandleOf(char& module) {
     return reinterpret_cast<HMODULE>(&module);
@@ -46,6 +48,9 @@ HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
     if (lpLibFileName && NamesModule(lpLibFileName, L"user32.dll")) {
         return HandleOf(g_user32);
     }
+    if (lpLibFileName && NamesModule(lpLibFileName, L"shdoclc.dll")) {
+        return HandleOf(g_shdoclc);
+    }
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
 }
@@ -68,9 +73,27 @@ FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
 }
 
 BOOL FreeLibrary(HMODULE hLibModule) {
-    if (hLibModule != HandleOf(g_advapi32) && hLibModule != HandleOf(g_user32)) {
+    if (hLibModule != HandleOf(g_advapi32) && hLibModule != HandleOf(g_user32) && hLibModule != HandleOf(g_shdoclc)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     return TRUE;
+}
+
+int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax) {
+    const std::wstring_view text =
+        hInstance == HandleOf(g_shdoclc) && uID == platform::kBrowserMessageCaptionId ? platform::kBrowserMessageCaption
+                                                                                       : std::wstring_view();
+    if (text.empty()) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return 0;
+    }
+    if (!lpBuffer || cchBufferMax <= 0) {
+        return 0;
+    }
+    // Cut to fit, always terminated.
+    const std::size_t copied = std::min<std::size_t>(text.size(), static_cast<std::size_t>(cchBufferMax - 1));
+    text.copy(lpBuffer, copied);
+    lpBuffer[copied] = L'\0';
+    return static_cast<int>(copied);
 }

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+using GtkWidget = struct _GtkWidget;
+
 namespace platform {
 
 enum class ShowState { Hidden, Normal, Minimized };
@@ -40,6 +42,10 @@ public:
     // then moves the window with the mouse input it is given.
     virtual bool BeginMoveDrag(HWND hwnd) = 0;
     virtual RECT WorkArea() = 0;
+    // Shows a native widget as the content of a child window, clipped to the
+    // window's ancestors, until the window goes. False when this backend
+    // shows no widgets; the caller then keeps the widget.
+    virtual bool EmbedNativeView(HWND /*hwnd*/, GtkWidget* /*widget*/) { return false; }
     // Returns the id of the button pressed.
     virtual int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) = 0;
 };

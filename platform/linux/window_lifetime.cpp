@@ -91,6 +91,9 @@ HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
     }
     platform::Backend().WindowCreated(hwnd, hWndParent, window->style, dwExStyle);
     platform::Backend().PlacementChanged(hwnd, window->rect);
+    if (!window->text.empty()) {
+        platform::Backend().TextChanged(hwnd, window->text);
+    }
     platform::RunCreationHook(hwnd);
     CREATESTRUCTW create{lpParam, hInstance, hMenu, hWndParent, nHeight, nWidth, Y, X,
                          static_cast<LONG>(dwStyle), lpWindowName, lpClassName, dwExStyle};

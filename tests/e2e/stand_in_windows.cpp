@@ -1,5 +1,7 @@
 #include "tests/e2e/stand_in_windows.h"
 
+#include "app/launcher_settings.h"
+
 namespace testsupport {
 
 StandInWindow::StandInWindow()
@@ -19,10 +21,10 @@ void StandInMainWindow::SetGameArgs(const std::wstring& args)
     m_gameArgs = args;
 }
 
-void StandInPageWindow::NavigateTo(const std::wstring& url)
+void StandInPageWindow::ShowStartPage()
 {
     std::lock_guard<std::mutex> hold(m_lock);
-    m_urls.push_back(url);
+    m_urls.push_back(g_settings.webUrl);
 }
 
 std::vector<std::wstring> StandInPageWindow::Urls()

@@ -35,7 +35,8 @@ private:
 class StandInPageWindow : public StandInWindow, public IWebPageWindow {
 public:
     HWND GetWindowHandle() override { return m_hWnd; }
-    void NavigateTo(const std::wstring& url) override;
+    // Records the address the page would show now.
+    void ShowStartPage() override;
     std::vector<std::wstring> Urls();
 
 private:
