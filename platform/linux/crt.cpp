@@ -39,7 +39,8 @@ ssize_t TextWrite(void* cookie, const char* buffer, size_t size) {
             return i == 0 ? -1 : static_cast<ssize_t>(i);
         }
     }
-    return static_cast<ssize_t>(size);
+    // The outer stream buffers already; a flush of it reaches the file.
+    return std::fflush(file) == 0 ? static_cast<ssize_t>(size) : -1;
 }
 
 int TextSeek(void* cookie, off64_t* position, int whence) {

@@ -43,4 +43,33 @@ TEST(WideFopen, MapsPathAndModeAndKeepsFilesFromChildren) {
     EXPECT_EQ(errno, EINVAL);
 }
 
+TEST(WideFopen, TextModeWritesLineFeedsAsCrLfAndReadsThemBack) {
+    CurrentDirectoryRestorer restore;
+    ScratchFolder folder;
+    std::filesystem::current_path(folder.Path());
+    std::unique_ptr<FILE, FileCloser> file(_wfopen(L"log.txt", L"w+"));
+    ASSERT_NE(file, nullptr);
+    ASSERT_GE(std::fputs("one\ntwo\r\n\n", file.get()), 0);
+    ASSERT_EQ(std::fflush(file.get()), 0);
+    EXPECT_EQ(ReadFile(folder.Path() / "log.txt"), "one\r\ntwo\r\r\n\r\n");
+
+    std::rewind(file.get());
+    char line[64] = "";
+    ASSERT_NE(std::fgets(line, sizeof line, file.get()), nullptr);
+    EXPECT_STREQ(line, "one\n");
+    ASSERT_NE(std::fgets(line, sizeof line, file.get()), nullptr);
+    EXPECT_STREQ(line, "two\r\n");
+    file.reset();
+
+    // "w+" starts over; binary mode keeps bytes as they are.
+    file.reset(_wfopen(L"log.txt", L"wt"));
+    ASSERT_NE(file, nullptr);
+    std::fputs("x\n", file.get());
+    file.reset(_wfopen(L"raw.bin", L"wb"));
+    std::fputs("x\n", file.get());
+    file.reset();
+    EXPECT_EQ(ReadFile(folder.Path() / "log.txt"), "x\r\n");
+    EXPECT_EQ(ReadFile(folder.Path() / "raw.bin"), "x\n");
+}
+
 }  // namespace
