@@ -175,13 +175,16 @@ DWORD WINAPI LauncherFinishThread(LPVOID)
         return 0;
     }
     SetEvent(ClientCheckReadyEvent);
+    // The dialog goes first: the window thread hides the windows only while
+    // the check still counts as running, so they cannot be hidden again after
+    // this shows them.
+    CloseProgressDialog();
     if (ILauncherWindow* main = view->GetMainWindow()) {
         platform::StopPoint();
         ShowWindow(main->GetWindowHandle(), SW_SHOW);
         if (IWebPageWindow* page = view->GetWebPageWindow())
             ShowWindow(page->GetWindowHandle(), SW_SHOW);
     }
-    CloseProgressDialog();
     return 0;
 }
 
@@ -322,6 +325,8 @@ void CloseProgressDialog()
             progress->MarkClosedByLauncher();
             PostClose(progress->GetWindowHandle());
         }
+        // Under the same lock as the window thread's check before it records
+        // a new dialog: a dialog is either found here or never opened.
+        view->SetProgressActive(0);
     }
-    view->SetProgressActive(0);
 }

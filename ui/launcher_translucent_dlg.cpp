@@ -7,6 +7,7 @@
 #include "app/update_events.h"
 #include "app/update_threads.h"
 #include "app/view_broser.h"
+#include "platform/thread_stop.h"
 #include "update/update_context.h"
 #include "update/version_service.h"
 #include "ui/dialog_templates.h"
@@ -112,12 +113,10 @@ BOOL CLauncherTranslucentDlg::OnInitDialog()
     CViewBroser* view = GetViewBroser();
     view->SetProgressActive(1);
     StartLauncherCheck();
-    if (view->GetProgressActive() == 0)
-        return TRUE;
-    HideWindows();
     CProgressDlg progress(IDD_PROGRESS, L"LauncherStyles/Image/ui_main_02.png", this);
     progress.m_bCenterOnCreate = true;
-    view->SetProgressDialog(&progress);
+    if (!ShowProgressWhileActive(progress))
+        return TRUE;
     // A result above 0 means the check failed (or the player gave up): the
     // launcher closes.
     if (progress.DoModal() > 0)
@@ -133,14 +132,26 @@ void CLauncherTranslucentDlg::RunGameStart()
     controller->mainDialog = this;
     controller->product = nullptr;
     StartGameStart();
-    HideWindows();
-    if (view->GetProgressActive() == 0)
-        return;
     CProgressDlg progress(IDD_PROGRESS, g_settings.startDirectory + L"/LauncherStyles/Image/ui_main_02.png", this);
     progress.m_bCenterOnCreate = true;
-    view->SetProgressDialog(&progress);
+    if (!ShowProgressWhileActive(progress))
+        return;
     progress.DoModal();
     PostMessage(WM_CLOSE);
+}
+
+bool CLauncherTranslucentDlg::ShowProgressWhileActive(CProgressDlg& progress)
+{
+    // Checked, hidden and recorded in one step under the lock the threads
+    // close the dialog with: threads that end in between would otherwise find
+    // no dialog to close, and it would stay open for good.
+    CViewBroser* view = GetViewBroser();
+    platform::CriticalSectionLock hold(view->Lock());
+    if (view->GetProgressActive() == 0)
+        return false;
+    HideWindows();
+    view->SetProgressDialog(&progress);
+    return true;
 }
 
 void CLauncherTranslucentDlg::HideWindows()

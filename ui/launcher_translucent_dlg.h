@@ -7,6 +7,7 @@
 #include "app/launcher_windows.h"
 #include "ui/kit/translucent_button.h"
 #include "ui/kit/translucent_dialog.h"
+#include "ui/progress_dlg.h"
 
 #include <mutex>
 #include <string>
@@ -37,6 +38,9 @@ private:
     void RunGameStart();
     // Hides this window and the page window over it.
     void HideWindows();
+    // While the threads the dialog follows still run: hides the windows and
+    // records the dialog for them to close; false once they have ended.
+    bool ShowProgressWhileActive(CProgressDlg& progress);
 
     CTranslucentButton m_btnExit;
     CTranslucentButton m_btnMinimize;

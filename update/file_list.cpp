@@ -122,8 +122,16 @@ void PrepareLauncherList(CUpdateContext& context)
     auto isLauncherExe = [](const FileEntry& entry) { return entry.path == kLauncherExe; };
     if (std::none_of(context.pendingFiles.begin(), context.pendingFiles.end(), isLauncherExe)) {
         const auto found = std::find_if(context.remoteFiles.begin(), context.remoteFiles.end(), isLauncherExe);
-        if (found != context.remoteFiles.end())
+        if (found != context.remoteFiles.end()) {
             context.pendingFiles.push_back(*found);
+            // Counted as done by the comparison, yet downloaded again: without
+            // this the total would pass 100% and its bar stop moving.
+            CViewBroser* view = GetViewBroser();
+            platform::CriticalSectionLock hold(view->Lock());
+            const std::int64_t done = view->GetDone(1) - found->size;
+            view->SetDone(1, done);
+            view->SetFileRange(done, done);
+        }
     }
     for (FileEntry& entry : context.pendingFiles)
         entry.path.erase(0, std::min(kLauncherPrefixLength, entry.path.size()));

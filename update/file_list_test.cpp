@@ -191,6 +191,9 @@ TEST_F(Compare, ChangedLauncherFilePullsInLauncherExe)
     EXPECT_EQ(PendingPaths(), (std::vector<std::wstring>{L"ui.dll", L"Launcher.exe"}));
     EXPECT_EQ(context.launcherUpdatePending, 1);
     EXPECT_EQ(context.packSuffix, L".z");
+    // Both files are still to come: nothing of the total is done.
+    EXPECT_EQ(GetViewBroser()->GetTotal(1), 6);
+    EXPECT_EQ(GetViewBroser()->GetDone(1), 0);
 }
 
 TEST_F(Compare, UnchangedLauncherNeedsNothing)

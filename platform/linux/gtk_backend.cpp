@@ -248,9 +248,7 @@ void GtkBackend::WindowDestroyed(HWND hwnd) {
         }
         if (auto it = m_embedded.find(hwnd); it != m_embedded.end()) {
             // The widget belongs to whoever embedded it; only our layout goes.
-            if (gtk_widget_get_parent(it->second.widget) == it->second.clip) {
-                gtk_container_remove(GTK_CONTAINER(it->second.clip), it->second.widget);
-            }
+            ReleaseEmbedded(it->second);
             gtk_widget_destroy(it->second.clip);
             m_embedded.erase(it);
         }
@@ -268,9 +266,7 @@ void GtkBackend::WindowDestroyed(HWND hwnd) {
                     ++embedded;
                     continue;
                 }
-                if (gtk_widget_get_parent(embedded->second.widget) == embedded->second.clip) {
-                    gtk_container_remove(GTK_CONTAINER(embedded->second.clip), embedded->second.widget);
-                }
+                ReleaseEmbedded(embedded->second);
                 embedded = m_embedded.erase(embedded);
             }
             gtk_widget_destroy(it->second->window);
@@ -349,6 +345,8 @@ void GtkBackend::PlacementChanged(HWND hwnd, const RECT& rect) {
             if (shown->layeredFlags & LWA_COLORKEY) {
                 UpdateInputShape(*shown);
             }
+            // A smaller or larger window clips its widgets differently.
+            PlaceEmbedded(hwnd);
         } else if (m_childParents.count(hwnd)) {
             if (Shown* top = Find(TopLevelOf(hwnd))) {
                 UpdateInputShape(*top);
@@ -500,12 +498,20 @@ bool GtkBackend::EmbedNativeView(HWND hwnd, GtkWidget* widget) {
         gtk_container_add(GTK_CONTAINER(shown->window), shown->fixed);
         gtk_widget_show(shown->fixed);
     }
-    Embedded embedded{top, gtk_layout_new(nullptr, nullptr), widget};
+    // Held until the window goes, even if its owner destroys it first.
+    Embedded embedded{top, gtk_layout_new(nullptr, nullptr), GTK_WIDGET(g_object_ref(widget))};
     gtk_fixed_put(GTK_FIXED(shown->fixed), embedded.clip, 0, 0);
     gtk_layout_put(GTK_LAYOUT(embedded.clip), widget, 0, 0);
     m_embedded[hwnd] = embedded;
     PlaceEmbedded(top);
     return true;
+}
+
+void GtkBackend::ReleaseEmbedded(Embedded& embedded) {
+    if (gtk_widget_get_parent(embedded.widget) == embedded.clip) {
+        gtk_container_remove(GTK_CONTAINER(embedded.clip), embedded.widget);
+    }
+    g_object_unref(embedded.widget);
 }
 
 void GtkBackend::PlaceEmbedded(HWND top) {
@@ -632,6 +638,17 @@ bool InstallDisplayBackend() {
     }
     // Windows are placed in screen coordinates, which only X11 allows.
     gdk_set_allowed_backends("x11");
+    // As GTK names a program from its command line: the browser keeps its
+    // data under this name.
+    if (!g_get_prgname()) {
+        gchar* program = g_file_read_link("/proc/self/exe", nullptr);
+        gchar* name = program ? g_path_get_basename(program) : nullptr;
+        if (name) {
+            g_set_prgname(name);
+        }
+        g_free(name);
+        g_free(program);
+    }
     if (!gtk_init_check(nullptr, nullptr)) {
         return false;
     }

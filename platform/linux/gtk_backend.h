@@ -63,6 +63,7 @@ private:
     void ApplyCursor(Shown& shown);
     // Follows the windows' placement and visibility into the embedded widgets.
     void PlaceEmbedded(HWND top);
+    void ReleaseEmbedded(Embedded& embedded);
 
     static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data);
     static gboolean OnButton(GtkWidget* widget, GdkEventButton* event, gpointer data);

@@ -5,14 +5,11 @@
 
 #include "platform/linux/headless_backend.h"
 #include "platform/linux/window_test_helpers.h"
+#include "tests/support/x_display.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -28,76 +25,12 @@ namespace {
 using window_test::MemoryPicture;
 using window_test::TestWindow;
 
-// A child process, ended (and reaped) with the object.
-class ChildProcess {
-public:
-    // keepFd stays open in the child; -1 for none.
-    ChildProcess(std::vector<std::string> argv, int keepFd, const std::string& display) {
-        m_pid = fork();
-        if (m_pid == 0) {
-            if (!display.empty()) {
-                setenv("DISPLAY", display.c_str(), 1);
-            }
-            for (int fd = 3; fd < 256; ++fd) {
-                if (fd != keepFd) {
-                    close(fd);
-                }
-            }
-            std::vector<char*> args;
-            for (std::string& arg : argv) {
-                args.push_back(arg.data());
-            }
-            args.push_back(nullptr);
-            execvp(args[0], args.data());
-            _exit(127);
-        }
-    }
-    ~ChildProcess() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    bool Started() const { return m_pid > 0; }
-
-private:
-    pid_t m_pid = -1;
-};
-
 // Runs a program to its end; true when it succeeded.
 bool RunProgram(std::vector<std::string> argv) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> args;
-        for (std::string& arg : argv) {
-            args.push_back(arg.data());
-        }
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// Xvfb reports the display it took on a pipe; nothing when it cannot start.
-std::optional<std::string> ReadDisplayNumber(int fd) {
-    std::string number;
-    pollfd wait{fd, POLLIN, 0};
-    while (poll(&wait, 1, 20000) == 1) {
-        char c = 0;
-        if (read(fd, &c, 1) != 1) {
-            break;
-        }
-        if (c == '\n') {
-            return number.empty() ? std::nullopt : std::optional<std::string>(":" + number);
-        }
-        number += c;
-    }
-    return std::nullopt;
+    testsupport::ProcessStart start;
+    start.argv = std::move(argv);
+    const std::optional<int> exitCode = testsupport::RunProcess(start, std::chrono::seconds(30));
+    return exitCode && *exitCode == 0;
 }
 
 struct Rgb {
@@ -119,22 +52,16 @@ protected:
         if (kSanitizedBuild) {
             return;
         }
-        int fds[2];
-        if (pipe(fds) != 0) {
+        testsupport::XDisplay::Options options;
+        options.width = 640;
+        options.height = 480;
+        options.background = {0, 0, 0, 255};
+        s_display = new testsupport::XDisplay(options);
+        if (!s_display->Started()) {
             return;
         }
-        s_server = new ChildProcess({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "640x480x24", "-br",
-                                     "-nolisten", "tcp"},
-                                    fds[1], "");
-        close(fds[1]);
-        const std::optional<std::string> display = ReadDisplayNumber(fds[0]);
-        close(fds[0]);
-        if (!display) {
-            return;
-        }
-        s_compositor = new ChildProcess({"xcompmgr", "-n"}, -1, *display);
-        setenv("DISPLAY", display->c_str(), 1);
-        s_screen = XOpenDisplay(display->c_str());
+        setenv("DISPLAY", s_display->Name().c_str(), 1);
+        s_screen = XOpenDisplay(s_display->Name().c_str());
         s_installed = s_screen && platform::InstallDisplayBackend();
     }
 
@@ -150,13 +77,11 @@ protected:
         if (s_screen) {
             XCloseDisplay(s_screen);
         }
-        delete s_compositor;
-        delete s_server;
+        delete s_display;
         unsetenv("DISPLAY");
         s_installed = false;
         s_screen = nullptr;
-        s_compositor = nullptr;
-        s_server = nullptr;
+        s_display = nullptr;
     }
 
     void SetUp() override {
@@ -164,19 +89,17 @@ protected:
             GTEST_SKIP() << "the display is tested in the plain build (GTK's own allocations upset the sanitizers)";
         }
         if (!s_installed) {
-            GTEST_SKIP() << "no X server could be started (Xvfb -displayfd) or GTK could not open it";
+            GTEST_SKIP() << "no X server could be started (Xvfb -displayfd: "
+                         << (s_display ? s_display->Problem() : std::string()) << ") or GTK could not open it";
         }
     }
 
     static Rgb PixelAt(int x, int y) {
-        XImage* image = XGetImage(s_screen, DefaultRootWindow(s_screen), x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!image) {
+        const testsupport::Rgba pixel = s_display->PixelAt(x, y);
+        if (pixel.a < 0) {
             return {-1, -1, -1};
         }
-        const unsigned long pixel = XGetPixel(image, 0, 0);
-        XDestroyImage(image);
-        return {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
-                static_cast<int>(pixel & 0xFF)};
+        return {pixel.r, pixel.g, pixel.b};
     }
 
     // Lets GTK and the compositor work until the screen shows what is asked
@@ -228,8 +151,7 @@ protected:
 
     static bool Near(int value, int expected) { return std::abs(value - expected) <= 10; }
 
-    static inline ChildProcess* s_server = nullptr;
-    static inline ChildProcess* s_compositor = nullptr;
+    static inline testsupport::XDisplay* s_display = nullptr;
     static inline Display* s_screen = nullptr;
     static inline bool s_installed = false;
 };

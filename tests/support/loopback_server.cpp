@@ -17,6 +17,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
+#include <string_view>
 #include <unistd.h>
 
 namespace testsupport {
@@ -26,6 +27,14 @@ namespace {
 constexpr std::size_t kChunkBytes = 64 * 1024;
 constexpr std::size_t kWorkerThreads = 16;
 constexpr const char* kContentType = "application/octet-stream";
+
+// Pages must arrive as pages for a browser to show them.
+const char* ContentTypeOf(const std::string& path) {
+    const auto endsWith = [&path](std::string_view end) {
+        return path.size() >= end.size() && path.compare(path.size() - end.size(), end.size(), end) == 0;
+    };
+    return endsWith(".html") || endsWith(".htm") ? "text/html; charset=utf-8" : kContentType;
+}
 
 // Headers the parser adds to a request itself; they were never received.
 bool IsParserAddedHeader(const std::string& name) {
@@ -400,7 +409,7 @@ private:
             res.set_content("", kContentType);
             return;
         }
-        res.set_content_provider(static_cast<std::size_t>(announced), kContentType,
+        res.set_content_provider(static_cast<std::size_t>(announced), ContentTypeOf(req.path),
                                  [writer](std::size_t offset, std::size_t, httplib::DataSink& sink) {
                                      return writer->SendChunk(offset, sink);
                                  });

@@ -11,6 +11,7 @@
 #include "tests/support/temp_dir.h"
 #include "ui/launcher_resource.h"
 #include "ui/page_messages.h"
+#include "ui/web/page_view_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -22,21 +23,7 @@
 
 namespace {
 
-// Stands in for the main window: records the commands it is sent.
-class CommandWindow : public CWnd {
-public:
-    CommandWindow() { CreateEx(0, nullptr, L"commands", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr); }
-
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message >= WM_STARTGAME && message <= WM_STARTGAMEDATA) {
-            commands.emplace_back(message, reinterpret_cast<LPCWSTR>(lParam));
-            return 0;
-        }
-        return CWnd::WindowProc(message, wParam, lParam);
-    }
-
-    std::vector<std::pair<UINT, std::wstring>> commands;
-};
+using page_view_test::CommandWindow;
 
 // Calls a method of an IDispatch as a page script does: by name, one string.
 HRESULT CallByName(IDispatch* object, const std::wstring& name, const std::vector<std::wstring>& args,

@@ -1,0 +1,76 @@
+// Programs a test starts and owns: the X server and compositor, the CDN
+// server, the launcher. Each is started in a folder of its own with extra
+// environment variables and its output in files, and is stopped and reaped
+// with its object, so a failing test leaves nothing running behind it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct ProcessStart {
+    // argv[0] is the program; a name without a '/' is looked up on PATH.
+    std::vector<std::string> argv;
+    // The child's current directory; empty keeps this process's.
+    std::filesystem::path folder;
+    // Added to (or replacing entries of) this process's environment; an
+    // empty value removes the variable.
+    std::map<std::string, std::string> environment;
+    // Where standard output and error go; empty means /dev/null.
+    std::filesystem::path outputFile;
+    std::filesystem::path errorFile;
+    // A descriptor the child keeps open under the same number; -1 for none.
+    // Every other descriptor above 2 is closed in the child.
+    int keepFd = -1;
+    // Starts the child in a process group of its own (its id is the
+    // child's), so that everything it starts in turn can be stopped at once.
+    bool ownProcessGroup = false;
+};
+
+// The full path of a program found on PATH, or nothing.
+std::optional<std::filesystem::path> FindProgram(const std::string& name);
+
+class TestProcess {
+public:
+    // Throws std::runtime_error when the program cannot be found or started.
+    explicit TestProcess(const ProcessStart& start);
+    // A program still running is asked to stop (SIGTERM), then killed when
+    // it does not within a few seconds, and reaped.
+    ~TestProcess();
+    TestProcess(const TestProcess&) = delete;
+    TestProcess& operator=(const TestProcess&) = delete;
+
+    pid_t Pid() const { return m_pid; }
+    // True while the program has not ended.
+    bool Running();
+    // The exit code (128 + the signal for a program ended by one), or
+    // nothing when it is still running after `limit`.
+    std::optional<int> WaitFor(std::chrono::milliseconds limit);
+    // Asks the program to stop and waits for it; its exit code.
+    int Stop();
+
+private:
+    bool Reap(bool block);
+
+    pid_t m_pid = -1;
+    std::optional<int> m_exitCode;
+};
+
+// Runs a program to its end; its exit code, or nothing when it had to be
+// stopped after `limit`.
+std::optional<int> RunProcess(const ProcessStart& start, std::chrono::milliseconds limit);
+
+// Waits for a process this one did not start itself (a grandchild that it
+// adopts as a subreaper once the grandchild's parent has ended) and reaps
+// it; its exit code, or nothing when it cannot be waited for or still ran
+// after `limit`; a child of this process still running then is killed.
+std::optional<int> WaitForAdopted(pid_t pid, std::chrono::milliseconds limit);
+
+}  // namespace testsupport

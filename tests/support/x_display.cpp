@@ -1,0 +1,371 @@
+#include "tests/support/x_display.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <cairo.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace testsupport {
+
+namespace {
+
+// Xvfb normally answers within a second; a loaded machine gets more.
+constexpr int kServerStartMs = 20000;
+constexpr auto kCompositorStart = std::chrono::seconds(10);
+
+int Clamp(int value)
+{
+    return std::clamp(value, 0, 255);
+}
+
+// Xvfb writes the display number and a newline on the pipe once it
+// accepts connections; nothing (the pipe closes) when it cannot start.
+std::optional<std::string> ReadDisplayNumber(int fd)
+{
+    std::string number;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kServerStartMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd wait{fd, POLLIN, 0};
+        if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) != 1)
+            return std::nullopt;
+        char c = 0;
+        if (read(fd, &c, 1) != 1)
+            return std::nullopt;
+        if (c == '\n')
+            return number.empty() ? std::nullopt : std::optional<std::string>(":" + number);
+        number += c;
+    }
+}
+
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+
+std::string TextProperty(Display* display, Window window, const char* name, const char* type)
+{
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Atom property = XInternAtom(display, name, False);
+    const Atom wanted = type ? XInternAtom(display, type, False) : AnyPropertyType;
+    std::string text;
+    if (XGetWindowProperty(display, window, property, 0, 4096, False, wanted, &actualType, &format, &count, &after,
+                           &data) == Success &&
+        data) {
+        if (format == 8)
+            text.assign(reinterpret_cast<const char*>(data), count);
+        XFree(data);
+    }
+    return text;
+}
+
+pid_t PidProperty(Display* display, Window window)
+{
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    pid_t pid = 0;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL,
+                           &actualType, &format, &count, &after, &data) == Success &&
+        data) {
+        if (format == 32 && count == 1)
+            pid = static_cast<pid_t>(*reinterpret_cast<const unsigned long*>(data));
+        XFree(data);
+    }
+    return pid;
+}
+
+// Requests that fail (a window gone between listing and asking) are
+// expected here and must not end the test program.
+int IgnoreXErrors(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+}  // namespace
+
+bool Near(const Rgba& left, const Rgba& right, int tolerance)
+{
+    return std::abs(left.r - right.r) <= tolerance && std::abs(left.g - right.g) <= tolerance &&
+           std::abs(left.b - right.b) <= tolerance && std::abs(left.a - right.a) <= tolerance;
+}
+
+Rgba Over(const Rgba& top, const Rgba& bottom)
+{
+    auto blend = [&](int over, int under) { return Clamp((over * top.a + under * (255 - top.a) + 127) / 255); };
+    return {blend(top.r, bottom.r), blend(top.g, bottom.g), blend(top.b, bottom.b), 255};
+}
+
+std::string Describe(const Rgba& colour)
+{
+    char text[48];
+    std::snprintf(text, sizeof text, "rgba(%d,%d,%d,%d)", colour.r, colour.g, colour.b, colour.a);
+    return text;
+}
+
+Picture::Picture(cairo_surface_t* surface) : m_surface(surface, SurfaceDeleter())
+{
+}
+
+std::optional<Picture> Picture::Load(const std::filesystem::path& png)
+{
+    cairo_surface_t* surface = cairo_image_surface_create_from_png(png.c_str());
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return std::nullopt;
+    }
+    // Every picture is read the same way, whatever format the file had.
+    if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32) {
+        cairo_surface_t* converted = cairo_image_surface_create(
+            CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface));
+        cairo_t* cr = cairo_create(converted);
+        cairo_set_source_surface(cr, surface, 0, 0);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+        surface = converted;
+    }
+    cairo_surface_flush(surface);
+    return Picture(surface);
+}
+
+int Picture::Width() const
+{
+    return cairo_image_surface_get_width(m_surface.get());
+}
+
+int Picture::Height() const
+{
+    return cairo_image_surface_get_height(m_surface.get());
+}
+
+Rgba Picture::At(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= Width() || y >= Height())
+        return {0, 0, 0, 0};
+    const unsigned char* row =
+        cairo_image_surface_get_data(m_surface.get()) + y * cairo_image_surface_get_stride(m_surface.get());
+    const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(row)[x];
+    const int a = static_cast<int>(pixel >> 24);
+    // cairo keeps colours premultiplied by alpha.
+    auto straight = [a](std::uint32_t channel) {
+        return a == 0 ? 0 : Clamp((static_cast<int>(channel & 0xFF) * 255 + a / 2) / a);
+    };
+    return {straight(pixel >> 16), straight(pixel >> 8), straight(pixel), a};
+}
+
+bool Picture::Save(const std::filesystem::path& png) const
+{
+    std::error_code error;
+    if (png.has_parent_path())
+        std::filesystem::create_directories(png.parent_path(), error);
+    return cairo_surface_write_to_png(m_surface.get(), png.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+XDisplay::XDisplay(const Options& options) : m_options(options)
+{
+    if (!StartServer())
+        return;
+    PaintBackground();
+    if (m_options.compositor)
+        m_composited = StartCompositor();
+}
+
+XDisplay::~XDisplay()
+{
+    if (m_connection)
+        XCloseDisplay(m_connection);
+    m_connection = nullptr;
+    // The compositor before the server, so neither reports the other gone.
+    m_compositor.reset();
+    m_server.reset();
+}
+
+bool XDisplay::StartServer()
+{
+    if (!FindProgram("Xvfb")) {
+        m_problem = "Xvfb is not installed";
+        return false;
+    }
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        m_problem = "no pipe for Xvfb's display number";
+        return false;
+    }
+    // Only the writing end goes to the server.
+    fcntl(fds[1], F_SETFD, 0);
+    const std::string size =
+        std::to_string(m_options.width) + "x" + std::to_string(m_options.height) + "x24";
+    try {
+        ProcessStart start;
+        start.argv = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", size, "-nolisten", "tcp",
+                      "-noreset"};
+        start.keepFd = fds[1];
+        m_server = std::make_unique<TestProcess>(start);
+    } catch (const std::exception& failure) {
+        m_problem = failure.what();
+    }
+    close(fds[1]);
+    std::optional<std::string> name;
+    if (m_server)
+        name = ReadDisplayNumber(fds[0]);
+    close(fds[0]);
+    if (!name) {
+        if (m_problem.empty())
+            m_problem = "Xvfb did not report a display";
+        m_server.reset();
+        return false;
+    }
+    m_name = *name;
+    m_connection = XOpenDisplay(m_name.c_str());
+    if (!m_connection) {
+        m_problem = "cannot connect to Xvfb on " + m_name;
+        m_server.reset();
+        return false;
+    }
+    return true;
+}
+
+void XDisplay::PaintBackground()
+{
+    Display* display = m_connection;
+    const Window root = DefaultRootWindow(display);
+    const int screen = DefaultScreen(display);
+    const unsigned long pixel = (static_cast<unsigned long>(m_options.background.r) << 16) |
+                                (static_cast<unsigned long>(m_options.background.g) << 8) |
+                                static_cast<unsigned long>(m_options.background.b);
+    // Without a compositor the server paints the root window itself.
+    XSetWindowBackground(display, root, pixel);
+    XClearWindow(display, root);
+    // A compositor paints the root pixmap desktops publish; this one lives
+    // as long as the connection that made it.
+    const Pixmap tile = XCreatePixmap(display, root, 1, 1, DefaultDepth(display, screen));
+    const GC gc = XCreateGC(display, tile, 0, nullptr);
+    XSetForeground(display, gc, pixel);
+    XFillRectangle(display, tile, gc, 0, 0, 1, 1);
+    XFreeGC(display, gc);
+    const Atom rootPixmap = XInternAtom(display, "_XROOTPMAP_ID", False);
+    XChangeProperty(display, root, rootPixmap, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&tile), 1);
+    XSync(display, False);
+}
+
+bool XDisplay::StartCompositor()
+{
+    if (!FindProgram("xcompmgr"))
+        return false;
+    try {
+        ProcessStart start;
+        start.argv = {"xcompmgr", "-n"};
+        start.environment = {{"DISPLAY", m_name}};
+        m_compositor = std::make_unique<TestProcess>(start);
+    } catch (const std::exception&) {
+        return false;
+    }
+    // A compositing manager announces itself by owning this selection;
+    // windows mapped before that would be shown without their alpha.
+    const Atom selection = XInternAtom(m_connection, "_NET_WM_CM_S0", False);
+    const auto deadline = std::chrono::steady_clock::now() + kCompositorStart;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (XGetSelectionOwner(m_connection, selection) != None)
+            return true;
+        if (!m_compositor->Running())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+std::optional<Picture> XDisplay::Capture() const
+{
+    if (!m_connection)
+        return std::nullopt;
+    XImage* image = XGetImage(m_connection, DefaultRootWindow(m_connection), 0, 0, m_options.width,
+                              m_options.height, AllPlanes, ZPixmap);
+    if (!image)
+        return std::nullopt;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, m_options.width, m_options.height);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < m_options.height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(data + y * stride);
+        for (int x = 0; x < m_options.width; ++x)
+            row[x] = 0xFF000000u | static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFFu);
+    }
+    XDestroyImage(image);
+    cairo_surface_mark_dirty(surface);
+    return Picture(surface);
+}
+
+bool XDisplay::Screenshot(const std::filesystem::path& png) const
+{
+    const std::optional<Picture> screen = Capture();
+    return screen && screen->Save(png);
+}
+
+Rgba XDisplay::PixelAt(int x, int y) const
+{
+    if (!m_connection || x < 0 || y < 0 || x >= m_options.width || y >= m_options.height)
+        return {0, 0, 0, -1};
+    XImage* image = XGetImage(m_connection, DefaultRootWindow(m_connection), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image)
+        return {0, 0, 0, -1};
+    const unsigned long pixel = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
+            static_cast<int>(pixel & 0xFF), 255};
+}
+
+std::vector<ScreenWindow> XDisplay::Windows() const
+{
+    std::vector<ScreenWindow> windows;
+    if (!m_connection)
+        return windows;
+    const auto previousHandler = XSetErrorHandler(IgnoreXErrors);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(m_connection, DefaultRootWindow(m_connection), &root, &parent, &children, &count)) {
+        XSetErrorHandler(previousHandler);
+        return windows;
+    }
+    for (unsigned int i = 0; i < count; ++i) {
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(m_connection, children[i], &attributes) || attributes.map_state != IsViewable ||
+            attributes.c_class != InputOutput)
+            continue;
+        ScreenWindow window;
+        window.id = children[i];
+        window.x = attributes.x;
+        window.y = attributes.y;
+        window.width = attributes.width;
+        window.height = attributes.height;
+        window.title = TextProperty(m_connection, children[i], "_NET_WM_NAME", "UTF8_STRING");
+        if (window.title.empty())
+            window.title = TextProperty(m_connection, children[i], "WM_NAME", nullptr);
+        window.pid = PidProperty(m_connection, children[i]);
+        windows.push_back(std::move(window));
+    }
+    if (children)
+        XFree(children);
+    XSync(m_connection, False);
+    XSetErrorHandler(previousHandler);
+    return windows;
+}
+
+}  // namespace testsupport
