@@ -4,13 +4,13 @@
 // folder, and quillmoor-headless runs in an install folder with its own data
 // folder. What the launcher installed and how it started qm.exe is read back
 // from the disk.
-#include "tools/headless/child_process.h"
-
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_process.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -22,6 +22,24 @@ namespace {
 
 const fs::path kDemoFolder = QM_DEMO_FOLDER;
 const std::string kPageCallsGameArgs = "-demo -realm Emberfall -player Guest";
+
+using testsupport::ProcessStart;
+
+std::string ReadFile(const fs::path& file);
+
+struct ProgramResult {
+    int exitCode = -1;
+    std::string output;
+    std::string errors;
+};
+
+// Runs a program to its end and reads what it wrote. The bound only ends a
+// run that would otherwise hang the test.
+ProgramResult RunProgram(const ProcessStart& start)
+{
+    const std::optional<int> exitCode = testsupport::RunProcess(start, std::chrono::minutes(5));
+    return {exitCode.value_or(-1), ReadFile(start.outputFile), ReadFile(start.errorFile)};
+}
 
 std::string ReadFile(const fs::path& file)
 {
@@ -120,10 +138,9 @@ protected:
     void StartServer()
     {
         fs::create_directories(cdn);
-        server = std::make_unique<ChildProcess>(
-            ProgramStart{QM_CDN_PROGRAM,
-                         {"serve", "--root", cdn.string(), "--port", "0", "--port-file", portFile.string(), "--web",
-                          (kDemoFolder / "web").string()},
+        server = std::make_unique<testsupport::TestProcess>(
+            ProcessStart{{QM_CDN_PROGRAM, "serve", "--root", cdn.string(), "--port", "0", "--port-file",
+                          portFile.string(), "--web", (kDemoFolder / "web").string()},
                          work.Path(), {}, serverLog, work.Path() / "server.err"});
         // Written once the server listens. The bound only ends a test whose
         // server never comes up.
@@ -136,9 +153,8 @@ protected:
     void Publish()
     {
         const ProgramResult published = RunProgram(
-            {QM_CDN_PROGRAM,
-             {"publish", "--launcher", launcher.string(), "--client", client.string(), "--platform", "demo", "--out",
-              cdn.string()},
+            {{QM_CDN_PROGRAM, "publish", "--launcher", launcher.string(), "--client", client.string(), "--platform",
+              "demo", "--out", cdn.string()},
              work.Path(), {}, work.Path() / "publish.out", work.Path() / "publish.err"});
         ASSERT_EQ(published.exitCode, 0) << published.errors;
     }
@@ -146,10 +162,11 @@ protected:
     ProgramResult RunHeadless(const std::vector<std::string>& arguments)
     {
         // The limit only ends a run that would otherwise hang the test.
-        std::vector<std::string> withLimit = arguments;
-        withLimit.insert(withLimit.end(), {"--timeout", "240"});
-        return RunProgram({QM_HEADLESS_PROGRAM, withLimit, install, {{"XDG_DATA_HOME", data.string()}},
-                           work.Path() / "headless.out", work.Path() / "headless.err"});
+        std::vector<std::string> argv{QM_HEADLESS_PROGRAM};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        argv.insert(argv.end(), {"--timeout", "240"});
+        return RunProgram({argv, install, {{"XDG_DATA_HOME", data.string()}}, work.Path() / "headless.out",
+                           work.Path() / "headless.err"});
     }
 
     std::string Base() const { return "http://127.0.0.1:" + std::to_string(port); }
@@ -174,7 +191,7 @@ protected:
     const fs::path portFile = work.Path() / "port";
     const fs::path serverLog = work.Path() / "server.log";
     int port = 0;
-    std::unique_ptr<ChildProcess> server;
+    std::unique_ptr<testsupport::TestProcess> server;
 };
 
 }  // namespace
@@ -286,8 +303,10 @@ TEST(HeadlessProgram, HelpAndUsageErrors)
 {
     const testsupport::TempDir work;
     const auto run = [&work](const std::vector<std::string>& arguments) {
-        return RunProgram({QM_HEADLESS_PROGRAM, arguments, work.Path(), {{"XDG_DATA_HOME", work.Str()}},
-                           work.Path() / "out", work.Path() / "err"});
+        std::vector<std::string> argv{QM_HEADLESS_PROGRAM};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        return RunProgram({argv, work.Path(), {{"XDG_DATA_HOME", work.Str()}}, work.Path() / "out",
+                           work.Path() / "err"});
     };
     const ProgramResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
