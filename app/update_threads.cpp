@@ -145,8 +145,13 @@ DWORD WINAPI LauncherUpdateThread(LPVOID lpParameter)
     if (FetchServerSettings(lpParameter, settingsFile)) {
         const std::wstring web = ReadSetting(L"Web", L"", settingsFile);
         if (web != g_settings.webUrl) {
-            g_settings.webUrl = web;
-            GetViewBroser()->ReloadWebPage();
+            CViewBroser* view = GetViewBroser();
+            {
+                // The window thread reads it under the same lock to show the page.
+                platform::CriticalSectionLock hold(view->Lock());
+                g_settings.webUrl = web;
+            }
+            view->ReloadWebPage();
         }
         const std::wstring version = ReadSetting(L"Version", g_settings.versionUrl, settingsFile);
         if (version != g_settings.versionUrl) {

@@ -1,8 +1,10 @@
 #include "ui/web/orb_html_view.h"
 
 #include "app/launcher_settings.h"
+#include "app/view_broser.h"
 #include "platform/crt.h"
 #include "platform/kernel32.h"
+#include "platform/thread_stop.h"
 #include "ui/launcher_resource.h"
 #include "ui/page_messages.h"
 #include "ui/web/doc_host_site.h"
@@ -22,6 +24,13 @@ namespace {
 
 // The browser's standard caption for the page's message boxes.
 constexpr UINT kBrowserCaptionString = 2213;
+
+// The launcher check may replace the address while the window thread reads it.
+std::wstring ConfiguredWebUrl() {
+    CViewBroser* view = GetViewBroser();
+    platform::CriticalSectionLock hold(view->Lock());
+    return g_settings.webUrl;
+}
 
 }  // namespace
 
@@ -51,13 +60,13 @@ BOOL COrbHtmlView::CreateInDialog(CWnd* pParent, CWnd* pCommandWnd) {
     if (!Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, rect, pParent, IDC_WEBVIEW)) {
         return FALSE;
     }
-    m_strUrl = g_settings.webUrl;
+    m_strUrl = ConfiguredWebUrl();
     OnInitialUpdate();
     return TRUE;
 }
 
 void COrbHtmlView::ShowStartPage() {
-    m_strUrl = g_settings.webUrl;
+    m_strUrl = ConfiguredWebUrl();
     Navigate2(m_strUrl.c_str(), 0, nullptr, nullptr, nullptr, 0);
 }
 
