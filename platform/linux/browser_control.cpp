@@ -316,7 +316,6 @@ BrowserControl::~BrowserControl() {
     }
     if (m_content) {
         g_signal_handlers_disconnect_by_data(m_content, this);
-        webkit_user_content_manager_unregister_script_message_handler(m_content, kMessageHandler);
         g_object_unref(m_content);
     }
     if (m_widget) {
