@@ -223,6 +223,25 @@ TEST_F(LauncherWindows, DataVariantsHandOverTheVersionAnswerAndTheGameData)
     if (HasFatalFailure())
         return;
 
+    // Dragging the window's frame moves the page window with it.
+    const Point grip{main->x + 30, main->y + 300};
+    testsupport::ProcessStart drag;
+    drag.argv = {"xdotool", "mousemove", std::to_string(grip.x), std::to_string(grip.y), "mousedown", "1",
+                 "sleep", "0.2", "mousemove", std::to_string(grip.x - 20), std::to_string(grip.y - 15),
+                 "sleep", "0.2", "mousemove", std::to_string(grip.x - 40), std::to_string(grip.y - 30),
+                 "sleep", "0.2", "mouseup", "1"};
+    drag.environment = {{"DISPLAY", display->Name()}};
+    ASSERT_EQ(testsupport::RunProcess(drag, 10s), std::optional<int>(0));
+    const Point moved{main->x - 40, main->y - 30};
+    ASSERT_TRUE(WaitForWindow(
+        [&]() -> std::optional<ScreenWindow> {
+            std::optional<ScreenWindow> window = MainWindow();
+            return window && OriginOf(*window).x == moved.x && OriginOf(*window).y == moved.y ? window : std::nullopt;
+        },
+        kWindowPatience))
+        << WindowList();
+    ExpectPageShown(moved, "moved-main-window");
+
     // Longer than one piece of the game data, with quotes to escape.
     const std::string text = "say \"hi\" to " + std::string(1100, 'q') + " at the marsh";
     AllowGameStart(text);
