@@ -111,19 +111,31 @@ HRESULT Answer(Interface* self, REFIID riid, REFIID own, void** ppvObject) {
     return E_NOINTERFACE;
 }
 
-// The body of one document. Attributes reach the page only while that
-// document is the one shown.
-class BodyElement : public RefCounted<IHTMLElement> {
+// A part of one document; it reaches the page only while that document is
+// the one shown.
+template <typename Interface>
+class DocumentPart : public RefCounted<Interface> {
 public:
-    BodyElement(std::shared_ptr<BrowserControl::Shared> shared, unsigned generation)
+    DocumentPart(std::shared_ptr<BrowserControl::Shared> shared, unsigned generation)
         : m_shared(std::move(shared)), m_generation(generation) {}
+
+protected:
+    bool Current() const { return m_shared->webView && m_shared->generation == m_generation; }
+
+    std::shared_ptr<BrowserControl::Shared> m_shared;
+    unsigned m_generation;
+};
+
+class BodyElement : public DocumentPart<IHTMLElement> {
+public:
+    using DocumentPart::DocumentPart;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
         return Answer<IHTMLElement>(this, riid, IID_IHTMLElement, ppvObject);
     }
 
     HRESULT STDMETHODCALLTYPE setAttribute(BSTR strAttributeName, VARIANT AttributeValue, LONG) override {
-        if (!strAttributeName || !m_shared->webView || m_shared->generation != m_generation) {
+        if (!strAttributeName || !Current()) {
             return E_FAIL;
         }
         const std::string name = Quoted(ToUtf8(strAttributeName));
@@ -150,16 +162,11 @@ public:
                                             nullptr, nullptr, nullptr, nullptr, nullptr);
         return S_OK;
     }
-
-private:
-    std::shared_ptr<BrowserControl::Shared> m_shared;
-    unsigned m_generation;
 };
 
-class HtmlDocument : public RefCounted<IHTMLDocument2> {
+class HtmlDocument : public DocumentPart<IHTMLDocument2> {
 public:
-    HtmlDocument(std::shared_ptr<BrowserControl::Shared> shared, unsigned generation)
-        : m_shared(std::move(shared)), m_generation(generation) {}
+    using DocumentPart::DocumentPart;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
         return Answer<IHTMLDocument2>(this, riid, IID_IHTMLDocument2, ppvObject);
@@ -172,10 +179,6 @@ public:
         *p = new BodyElement(m_shared, m_generation);
         return S_OK;
     }
-
-private:
-    std::shared_ptr<BrowserControl::Shared> m_shared;
-    unsigned m_generation;
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/gdiplus_startup.h"
+#include "platform/linux/gdi_test_support.h"
 #include "platform/window_automation.h"
 
 #include <cairo.h>
@@ -22,20 +23,7 @@ namespace kit_test {
 // Long enough never to be reached by a passing test.
 constexpr DWORD kPatience = 10000;
 
-class GdiplusSession {
-public:
-    GdiplusSession()
-    {
-        const Gdiplus::GdiplusStartupInput input;
-        EXPECT_EQ(Gdiplus::GdiplusStartup(&m_token, &input, nullptr), Gdiplus::Ok);
-    }
-    ~GdiplusSession() { Gdiplus::GdiplusShutdown(m_token); }
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
-
-private:
-    ULONG_PTR m_token = 0;
-};
+using platform::testing::GdiplusSession;
 
 // A rectangle of a picture in a colour; colours are ARGB, not premultiplied.
 struct Area {
