@@ -1,6 +1,6 @@
 #include "app/game_exe_mgr.h"
 
-#include "app/single_instance.h"
+#include "state/single_instance.h"
 
 CGameExeMgr* GetGameExeMgr()
 {

@@ -1,6 +1,6 @@
 #include "app/game_launch.h"
 
-#include "app/launcher_settings.h"
+#include "state/launcher_settings.h"
 #include "platform/kernel32.h"
 
 #include "tests/support/temp_dir.h"

@@ -1,6 +1,6 @@
 #include "app/thread_slots.h"
 
-#include "app/controller.h"
+#include "state/controller.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 // alone. (wait4's ru_maxrss would not do: it keeps the high-water mark of the
 // forked copy of this process.)
 #include "platform/text.h"
-#include "update/inflate_file.h"
-#include "update/lzma_decode_file.h"
-#include "update/md5_functions.h"
+#include "codec/inflate_file.h"
+#include "codec/lzma_decode_file.h"
+#include "codec/md5_functions.h"
 
 #include "LzmaEnc.h"
 

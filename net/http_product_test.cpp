@@ -1,9 +1,9 @@
 #include "net/http_product.h"
 
-#include "app/controller.h"
-#include "app/launcher_settings.h"
-#include "app/message_table.h"
-#include "app/view_broser.h"
+#include "state/controller.h"
+#include "state/launcher_settings.h"
+#include "state/message_table.h"
+#include "state/view_broser.h"
 #include "platform/kernel32.h"
 #include "platform/text.h"
 #include "platform/thread_stop.h"

@@ -1,7 +1,7 @@
 #include "ui/dialog_templates.h"
 
 #include "platform/dialog_template.h"
-#include "ui/launcher_resource.h"
+#include "ui/web/launcher_resource.h"
 
 #include <mutex>
 

@@ -1,7 +1,7 @@
 #include "ui/launcher_standard_dlg.h"
 
 #include "ui/dialog_templates.h"
-#include "ui/launcher_resource.h"
+#include "ui/web/launcher_resource.h"
 
 namespace {
 

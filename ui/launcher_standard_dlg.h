@@ -3,7 +3,7 @@
 // window's picture.
 #pragma once
 
-#include "app/launcher_windows.h"
+#include "state/launcher_windows.h"
 #include "ui/kit/standard_dialog.h"
 #include "ui/web/browser_view.h"
 

@@ -4,7 +4,7 @@
 // the close.
 #pragma once
 
-#include "app/launcher_windows.h"
+#include "state/launcher_windows.h"
 #include "ui/kit/translucent_button.h"
 #include "ui/kit/translucent_dialog.h"
 #include "ui/progress_dlg.h"

@@ -3,11 +3,11 @@
 #include "ui/launcher_translucent_dlg.h"
 
 #include "app/game_launch.h"
-#include "app/mem_manger.h"
+#include "state/mem_manger.h"
 #include "platform/text.h"
 #include "tests/support/loopback_server.h"
 #include "ui/launcher_windows_test_support.h"
-#include "ui/page_messages.h"
+#include "ui/web/page_messages.h"
 
 #include <gtest/gtest.h>
 

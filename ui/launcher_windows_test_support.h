@@ -4,16 +4,16 @@
 // the test thread runs their modal loops.
 #pragma once
 
-#include "app/controller.h"
-#include "app/launcher_settings.h"
-#include "app/message_table.h"
-#include "app/update_events.h"
-#include "app/view_broser.h"
+#include "state/controller.h"
+#include "state/launcher_settings.h"
+#include "state/message_table.h"
+#include "state/update_events.h"
+#include "state/view_broser.h"
 #include "platform/thread_stop.h"
 #include "platform/window_automation.h"
 #include "tests/support/temp_dir.h"
 #include "ui/kit/kit_test_support.h"
-#include "ui/launcher_resource.h"
+#include "ui/web/launcher_resource.h"
 #include "update/update_context.h"
 
 #include <gtest/gtest.h>

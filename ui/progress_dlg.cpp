@@ -1,13 +1,13 @@
 #include "ui/progress_dlg.h"
 
-#include "app/launcher_settings.h"
-#include "app/message_table.h"
-#include "app/view_broser.h"
+#include "state/launcher_settings.h"
+#include "state/message_table.h"
+#include "state/view_broser.h"
 #include "platform/shell32.h"
 #include "platform/thread_stop.h"
 #include "update/update_context.h"
 #include "ui/dialog_templates.h"
-#include "ui/launcher_resource.h"
+#include "ui/web/launcher_resource.h"
 
 #include <algorithm>
 #include <climits>

@@ -5,7 +5,7 @@
 // CViewBroser, and the threads end it by posting WM_CLOSE.
 #pragma once
 
-#include "app/launcher_windows.h"
+#include "state/launcher_windows.h"
 #include "ui/kit/translucent_button.h"
 #include "ui/kit/translucent_dialog.h"
 #include "ui/kit/translucent_progress_bar.h"

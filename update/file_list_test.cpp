@@ -1,10 +1,10 @@
 #include "update/file_list.h"
 
-#include "app/launcher_settings.h"
-#include "app/view_broser.h"
+#include "state/launcher_settings.h"
+#include "state/view_broser.h"
 #include "update/manifest.h"
-#include "update/md5_functions.h"
-#include "update/path_key.h"
+#include "codec/md5_functions.h"
+#include "codec/path_key.h"
 
 #include "tests/support/temp_dir.h"
 

@@ -1,7 +1,7 @@
 #include "update/manifest.h"
 
-#include "update/md5_functions.h"
-#include "update/path_key.h"
+#include "codec/md5_functions.h"
+#include "codec/path_key.h"
 #include "update/retry.h"
 #include "update/whole_body.h"
 

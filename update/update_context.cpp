@@ -1,6 +1,6 @@
 #include "update/update_context.h"
 
-#include "app/single_instance.h"
+#include "state/single_instance.h"
 
 std::wstring cdn_url;
 std::wstring cdn_path;

@@ -1,8 +1,8 @@
 #include "update/version_service.h"
 
-#include "app/launcher_settings.h"
-#include "app/message_table.h"
-#include "app/view_broser.h"
+#include "state/launcher_settings.h"
+#include "state/message_table.h"
+#include "state/view_broser.h"
 #include "net/http_product.h"
 #include "platform/text.h"
 #include "update/file_list.h"

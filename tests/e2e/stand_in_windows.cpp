@@ -1,6 +1,6 @@
 #include "tests/e2e/stand_in_windows.h"
 
-#include "app/launcher_settings.h"
+#include "state/launcher_settings.h"
 
 namespace testsupport {
 

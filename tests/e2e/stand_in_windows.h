@@ -3,7 +3,7 @@
 // threads do to them.
 #pragma once
 
-#include "app/launcher_windows.h"
+#include "state/launcher_windows.h"
 #include "platform/afxwin.h"
 
 #include <atomic>

@@ -1,13 +1,13 @@
 #include "tests/e2e/update_fixture.h"
 
-#include "app/launcher_settings.h"
-#include "app/mem_manger.h"
-#include "app/message_table.h"
-#include "app/view_broser.h"
+#include "state/launcher_settings.h"
+#include "state/mem_manger.h"
+#include "state/message_table.h"
+#include "state/view_broser.h"
 #include "platform/thread_stop.h"
 #include "tools/cdn/publisher.h"
 #include "update/download_worker.h"
-#include "update/md5_functions.h"
+#include "codec/md5_functions.h"
 #include "update/update_context.h"
 
 #include <fstream>

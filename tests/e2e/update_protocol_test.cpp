@@ -2,9 +2,9 @@
 // manifests, md5 lists and download workers, over real HTTP on 127.0.0.1.
 #include "tests/e2e/update_fixture.h"
 
-#include "app/launcher_settings.h"
-#include "app/message_table.h"
-#include "app/view_broser.h"
+#include "state/launcher_settings.h"
+#include "state/message_table.h"
+#include "state/view_broser.h"
 #include "platform/text.h"
 #include "platform/thread_stop.h"
 #include "update/download_worker.h"

@@ -2,8 +2,8 @@
 
 #include "tools/cdn/publisher.h"
 #include "tests/support/temp_dir.h"
-#include "update/md5_functions.h"
-#include "update/path_key.h"
+#include "codec/md5_functions.h"
+#include "codec/path_key.h"
 
 #include <httplib.h>
 

@@ -2,7 +2,7 @@
 
 #include "tools/cdn/file_handle.h"
 #include "tools/cdn/publish_error.h"
-#include "update/md5_functions.h"
+#include "codec/md5_functions.h"
 
 #include <vector>
 

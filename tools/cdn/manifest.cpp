@@ -2,8 +2,8 @@
 
 #include "tools/cdn/publish_error.h"
 #include "platform/text.h"
-#include "update/md5_functions.h"
-#include "update/path_key.h"
+#include "codec/md5_functions.h"
+#include "codec/path_key.h"
 
 std::string ManifestBytes(const std::vector<ManifestEntry>& entries) {
     std::map<std::string, const ManifestEntry*> byKey;

@@ -1,8 +1,8 @@
 #include "tools/cdn/manifest.h"
 
 #include "tools/cdn/publish_error.h"
-#include "update/md5_functions.h"
-#include "update/path_key.h"
+#include "codec/md5_functions.h"
+#include "codec/path_key.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 
 #include "tools/cdn/publish_error.h"
 #include "tests/support/temp_dir.h"
-#include "update/inflate_file.h"
-#include "update/lzma_decode_file.h"
-#include "update/md5_functions.h"
+#include "codec/inflate_file.h"
+#include "codec/lzma_decode_file.h"
+#include "codec/md5_functions.h"
 #include "platform/text.h"
 
 #include <gtest/gtest.h>

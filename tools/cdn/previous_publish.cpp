@@ -6,7 +6,7 @@
 #include "tools/cdn/publish_error.h"
 #include "tools/cdn/version_answer.h"
 #include "platform/text.h"
-#include "update/path_key.h"
+#include "codec/path_key.h"
 
 namespace fs = std::filesystem;
 

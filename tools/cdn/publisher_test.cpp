@@ -3,10 +3,10 @@
 #include "tools/cdn/publish_error.h"
 #include "platform/text.h"
 #include "tests/support/temp_dir.h"
-#include "update/inflate_file.h"
-#include "update/lzma_decode_file.h"
-#include "update/md5_functions.h"
-#include "update/path_key.h"
+#include "codec/inflate_file.h"
+#include "codec/lzma_decode_file.h"
+#include "codec/md5_functions.h"
+#include "codec/path_key.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "tools/headless/headless_app.h"
 
-#include "app/launcher_settings.h"
+#include "state/launcher_settings.h"
 #include "platform/command_line.h"
 #include "platform/text.h"
 #include "update/update_context.h"

@@ -3,7 +3,7 @@
 // program's command line says, with the page driver beside its main dialog.
 #pragma once
 
-#include "app/launcher_app.h"
+#include "launcher/launcher_app.h"
 #include "tools/headless/headless_options.h"
 #include "tools/headless/page_driver.h"
 #include "tools/headless/progress_reporter.h"

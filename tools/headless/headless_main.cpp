@@ -2,7 +2,7 @@
 // command line (see --help).
 #include "tools/headless/headless_app.h"
 #include "tools/headless/headless_options.h"
-#include "update/md5_functions.h"
+#include "codec/md5_functions.h"
 
 #include <iostream>
 #include <cstdlib>

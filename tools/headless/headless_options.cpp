@@ -1,7 +1,7 @@
 #include "tools/headless/headless_options.h"
 
 #include "platform/text.h"
-#include "ui/page_messages.h"
+#include "ui/web/page_messages.h"
 
 #include <charconv>
 

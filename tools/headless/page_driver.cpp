@@ -1,10 +1,10 @@
 #include "tools/headless/page_driver.h"
 
-#include "app/message_table.h"
-#include "app/view_broser.h"
+#include "state/message_table.h"
+#include "state/view_broser.h"
 #include "platform/text.h"
 #include "platform/window_automation.h"
-#include "ui/launcher_resource.h"
+#include "ui/web/launcher_resource.h"
 #include "update/update_context.h"
 
 namespace {

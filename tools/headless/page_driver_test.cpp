@@ -5,12 +5,12 @@
 // game start.
 #include "tools/headless/page_driver.h"
 
-#include "app/message_table.h"
-#include "app/view_broser.h"
+#include "state/message_table.h"
+#include "state/view_broser.h"
 #include "platform/dialog_template.h"
 #include "platform/window_automation.h"
-#include "ui/launcher_resource.h"
-#include "ui/page_messages.h"
+#include "ui/web/launcher_resource.h"
+#include "ui/web/page_messages.h"
 #include "update/update_context.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 // the stage changes or a bar reaches another tenth, so logs stay short.
 #pragma once
 
-#include "app/view_broser.h"
+#include "state/view_broser.h"
 
 #include <cstdint>
 #include <ostream>

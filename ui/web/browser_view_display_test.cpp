@@ -4,7 +4,7 @@
 // its own under CTest, so the display stays with these cases.
 #include "ui/web/browser_view.h"
 
-#include "app/launcher_settings.h"
+#include "state/launcher_settings.h"
 #include "platform/kernel32.h"
 #include "platform/linux/gtk_backend.h"
 #include "platform/linux/headless_backend.h"
@@ -13,8 +13,8 @@
 #include "tests/support/loopback_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/x_display.h"
-#include "ui/launcher_resource.h"
-#include "ui/page_messages.h"
+#include "ui/web/launcher_resource.h"
+#include "ui/web/page_messages.h"
 #include "ui/web/page_view_test_support.h"
 
 #include <gtk/gtk.h>

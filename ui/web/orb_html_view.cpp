@@ -1,12 +1,12 @@
 #include "ui/web/orb_html_view.h"
 
-#include "app/launcher_settings.h"
-#include "app/view_broser.h"
+#include "state/launcher_settings.h"
+#include "state/view_broser.h"
 #include "platform/crt.h"
 #include "platform/kernel32.h"
 #include "platform/thread_stop.h"
-#include "ui/launcher_resource.h"
-#include "ui/page_messages.h"
+#include "ui/web/launcher_resource.h"
+#include "ui/web/page_messages.h"
 #include "ui/web/doc_host_site.h"
 
 #include <cstdio>

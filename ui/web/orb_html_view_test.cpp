@@ -4,13 +4,13 @@
 #include "ui/web/browser_view.h"
 #include "ui/web/doc_host_site.h"
 
-#include "app/launcher_settings.h"
+#include "state/launcher_settings.h"
 #include "platform/kernel32.h"
 #include "platform/text.h"
 #include "platform/window_automation.h"
 #include "tests/support/temp_dir.h"
-#include "ui/launcher_resource.h"
-#include "ui/page_messages.h"
+#include "ui/web/launcher_resource.h"
+#include "ui/web/page_messages.h"
 #include "ui/web/page_view_test_support.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/afxwin.h"
-#include "ui/page_messages.h"
+#include "ui/web/page_messages.h"
 
 #include <string>
 #include <utility>

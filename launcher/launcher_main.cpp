@@ -1,5 +1,5 @@
-#include "app/launcher_app.h"
-#include "update/md5_functions.h"
+#include "launcher/launcher_app.h"
+#include "codec/md5_functions.h"
 
 namespace {
 // The digest functions are resolved before the application object runs.

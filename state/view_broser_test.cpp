@@ -1,6 +1,6 @@
-#include "app/view_broser.h"
+#include "state/view_broser.h"
 
-#include "app/launcher_settings.h"
+#include "state/launcher_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "app/view_broser.h"
+#include "state/view_broser.h"
 
-#include "app/launcher_settings.h"
-#include "app/single_instance.h"
+#include "state/launcher_settings.h"
+#include "state/single_instance.h"
 
 float unpackScale = 1.0f;
 

@@ -1,6 +1,6 @@
-#include "app/mem_manger.h"
+#include "state/mem_manger.h"
 
-#include "app/single_instance.h"
+#include "state/single_instance.h"
 
 void CMemManger::Allocate(std::uint32_t size)
 {

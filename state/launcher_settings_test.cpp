@@ -1,5 +1,5 @@
-#include "app/launcher_settings.h"
-#include "app/message_table.h"
+#include "state/launcher_settings.h"
+#include "state/message_table.h"
 
 #include "tests/support/temp_dir.h"
 

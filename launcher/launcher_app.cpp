@@ -1,8 +1,8 @@
-#include "app/launcher_app.h"
+#include "launcher/launcher_app.h"
 
 #include "app/game_launch.h"
-#include "app/launcher_settings.h"
-#include "app/message_table.h"
+#include "state/launcher_settings.h"
+#include "state/message_table.h"
 #include "platform/commctrl.h"
 #include "platform/gdiplus_startup.h"
 #include "ui/launcher_translucent_dlg.h"

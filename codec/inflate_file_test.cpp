@@ -1,6 +1,6 @@
-#include "update/inflate_file.h"
+#include "codec/inflate_file.h"
 
-#include "update/unpack_test_support.h"
+#include "codec/unpack_test_support.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -1,6 +1,6 @@
-#include "app/controller.h"
+#include "state/controller.h"
 
-#include "app/single_instance.h"
+#include "state/single_instance.h"
 
 CController* GetController()
 {

@@ -1,4 +1,4 @@
-#include "update/lzma_decode_file.h"
+#include "codec/lzma_decode_file.h"
 
 #include "platform/crt.h"
 #include "platform/thread_stop.h"

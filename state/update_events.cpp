@@ -1,4 +1,4 @@
-#include "app/update_events.h"
+#include "state/update_events.h"
 
 namespace {
 HANDLE NewUpdateEvent()

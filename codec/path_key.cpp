@@ -1,7 +1,7 @@
-#include "update/path_key.h"
+#include "codec/path_key.h"
 
 #include "platform/text.h"
-#include "update/md5_functions.h"
+#include "codec/md5_functions.h"
 
 #include <cryptopp/sha.h>
 

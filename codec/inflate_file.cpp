@@ -1,4 +1,4 @@
-#include "update/inflate_file.h"
+#include "codec/inflate_file.h"
 
 #include "platform/thread_stop.h"
 

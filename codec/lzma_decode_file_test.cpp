@@ -1,6 +1,6 @@
-#include "update/lzma_decode_file.h"
+#include "codec/lzma_decode_file.h"
 
-#include "update/unpack_test_support.h"
+#include "codec/unpack_test_support.h"
 
 #include <gtest/gtest.h>
 

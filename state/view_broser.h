@@ -2,7 +2,7 @@
 // and the window thread under one lock.
 #pragma once
 
-#include "app/launcher_windows.h"
+#include "state/launcher_windows.h"
 #include "platform/critical_section.h"
 
 #include <array>

@@ -1,6 +1,6 @@
-#include "update/md5_functions.h"
+#include "codec/md5_functions.h"
 
-#include "update/unpack_test_support.h"
+#include "codec/unpack_test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "app/controller.h"
-#include "app/single_instance.h"
+#include "state/controller.h"
+#include "state/single_instance.h"
 
 #include <gtest/gtest.h>
 

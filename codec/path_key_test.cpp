@@ -1,4 +1,4 @@
-#include "update/path_key.h"
+#include "codec/path_key.h"
 
 #include <cryptopp/sha.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/launcher_settings.h"
+#include "state/launcher_settings.h"
 
 #include "platform/command_line.h"
 #include "platform/kernel32.h"

@@ -1,4 +1,4 @@
-#include "update/md5_functions.h"
+#include "codec/md5_functions.h"
 
 #include "platform/advapi_md5.h"
 #include "platform/crt.h"
