@@ -1,3 +1,33 @@
+# Every test program registers through qm_add_tests, so that all get the
+# same limits and, in sanitizer builds, the same runtime options: the one
+# place where the LeakSanitizer suppressions are named. The programs a test
+# starts inherit the environment, so the options reach them too.
+set(QM_TEST_ENVIRONMENT "")
+if(QM_SANITIZE MATCHES "address")
+  list(APPEND QM_TEST_ENVIRONMENT
+    "ASAN_OPTIONS=detect_leaks=1"
+    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
+    "UBSAN_OPTIONS=print_stacktrace=1")
+elseif(QM_SANITIZE MATCHES "thread")
+  list(APPEND QM_TEST_ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1")
+endif()
+
+# qm_add_tests(TARGET [LABELS label...] [TIMEOUT seconds])
+function(qm_add_tests target)
+  cmake_parse_arguments(QM "" "TIMEOUT" "LABELS" ${ARGN})
+  if(NOT QM_TIMEOUT)
+    set(QM_TIMEOUT 300)
+  endif()
+  set(_properties TIMEOUT ${QM_TIMEOUT})
+  if(QM_LABELS)
+    list(APPEND _properties LABELS "${QM_LABELS}")
+  endif()
+  if(QM_TEST_ENVIRONMENT)
+    list(APPEND _properties ENVIRONMENT "${QM_TEST_ENVIRONMENT}")
+  endif()
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ${_properties})
+endfunction()
+
 # Every folder is one static library plus, when it has *_test.cpp files,
 # one GoogleTest binary registered with CTest. *_main.cpp files hold program
 # entries and stay out of the library.
@@ -9,19 +39,12 @@ function(qm_folder_library name)
   if(_tests OR _mains)
     list(REMOVE_ITEM _sources ${_tests} ${_mains})
   endif()
-  if(NOT _sources)
-    # A folder whose code is still to come.
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${name} INTERFACE ${QM_LIBS})
-    return()
-  endif()
   add_library(${name} STATIC ${_sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${QM_LIBS})
   if(_tests AND BUILD_TESTING)
     add_executable(${name}_tests ${_tests})
     target_link_libraries(${name}_tests PRIVATE ${name} ${QM_TEST_LIBS} GTest::gtest_main GTest::gmock)
-    gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS ${name})
+    qm_add_tests(${name}_tests LABELS ${name})
   endif()
 endfunction()
