@@ -1,6 +1,7 @@
 #include "update/inflate_file.h"
 
 #include "update/unpack_test_support.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -13,6 +14,9 @@
 #include <thread>
 
 namespace {
+
+using testsupport::RandomBytes;
+using testsupport::TempDir;
 
 struct FileClose {
     void operator()(FILE* file) const { std::fclose(file); }
@@ -50,7 +54,7 @@ protected:
         return InflateFile(source.get(), target.get());
     }
 
-    ScratchDir m_dir;
+    TempDir m_dir;
 };
 
 TEST_F(InflateFileTest, RoundTripsAcrossManyChunks) {

@@ -1,6 +1,7 @@
 #include "update/lzma_decode_file.h"
 
 #include "update/unpack_test_support.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,9 @@
 #include <vector>
 
 namespace {
+
+using testsupport::RandomBytes;
+using testsupport::TempDir;
 
 void* SdkAlloc(void*, std::size_t size) { return std::malloc(size); }
 void SdkFree(void*, void* address) { std::free(address); }
@@ -61,7 +65,7 @@ protected:
         return LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("out.bin"), progress);
     }
 
-    ScratchDir m_dir;
+    TempDir m_dir;
 };
 
 TEST_F(LzmaDecodeFileTest, RoundTripsEveryLayoutWithFullProgress) {

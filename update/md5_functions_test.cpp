@@ -1,6 +1,6 @@
 #include "update/md5_functions.h"
 
-#include "update/unpack_test_support.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,9 @@
 #include <string>
 
 namespace {
+
+using testsupport::RandomBytes;
+using testsupport::TempDir;
 
 std::wstring HexOf(const std::string& bytes) {
     wchar_t szDigest[32];
@@ -40,7 +43,7 @@ TEST_F(Md5Test, KnownDigestsAndTheirListForm) {
 // boundaries must give exactly the digest of the whole buffer.
 TEST_F(Md5Test, FileDigestEqualsBufferDigestAroundChunkBoundaries) {
     constexpr std::size_t kChunk = 64 * 1024;
-    ScratchDir dir;
+    TempDir dir;
     for (std::size_t size : {std::size_t{0}, std::size_t{1}, kChunk - 1, kChunk, kChunk + 1, 3 * kChunk + 17}) {
         SCOPED_TRACE(size);
         const std::string bytes = RandomBytes(size, static_cast<unsigned>(size));
@@ -52,7 +55,7 @@ TEST_F(Md5Test, FileDigestEqualsBufferDigestAroundChunkBoundaries) {
 }
 
 TEST_F(Md5Test, UnreadableFileGivesNoDigest) {
-    ScratchDir dir;
+    TempDir dir;
     for (const std::wstring& path : {dir.WidePath("missing.bin"), dir.WidePath("")}) {
         wchar_t szDigest[32];
         std::fill_n(szDigest, 32, L'x');

@@ -1,7 +1,7 @@
 // ShellExecuteW "open": the desktop's handler gets the address and the
 // caller does not wait for it. A stand-in xdg-open on PATH records what it
 // was asked to open.
-#include "platform/linux/test_folders.h"
+#include "tests/support/temp_dir.h"
 #include "platform/shell32.h"
 #include "platform/winuser.h"
 
@@ -18,7 +18,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using platform::testing::ScratchFolder;
+using testsupport::TempDir;
 
 // Puts a folder first on PATH for the scope of a test.
 class PathPrefix {
@@ -54,17 +54,12 @@ bool EventuallyExists(const fs::path& file) {
     return fs::exists(file);
 }
 
-std::string ReadAll(const fs::path& file) {
-    std::ifstream in(file);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::uintptr_t Code(HINSTANCE result) {
     return reinterpret_cast<std::uintptr_t>(result);
 }
 
 TEST(ShellExecute, OpenHandsTheAddressToTheDesktopHandler) {
-    ScratchFolder folder;
+    TempDir folder;
     WriteRecordingOpener(folder.Path());
     PathPrefix path(folder.Path());
 
@@ -72,11 +67,11 @@ TEST(ShellExecute, OpenHandsTheAddressToTheDesktopHandler) {
         ShellExecuteW(nullptr, L"open", L"http://127.0.0.1/帮助?a=1&b=2", nullptr, nullptr, SW_SHOWNORMAL);
     EXPECT_GT(Code(result), 32u);
     ASSERT_TRUE(EventuallyExists(folder.Path() / "opened.txt"));
-    EXPECT_EQ(ReadAll(folder.Path() / "opened.txt"), "http://127.0.0.1/帮助?a=1&b=2\n");
+    EXPECT_EQ(testsupport::ReadBytes(folder.Path() / "opened.txt"), "http://127.0.0.1/帮助?a=1&b=2\n");
 }
 
 TEST(ShellExecute, OnlyOpenWithoutParametersIsOffered) {
-    ScratchFolder folder;
+    TempDir folder;
     WriteRecordingOpener(folder.Path());
     PathPrefix path(folder.Path());
 
@@ -88,11 +83,11 @@ TEST(ShellExecute, OnlyOpenWithoutParametersIsOffered) {
     // No operation means open.
     EXPECT_GT(Code(ShellExecuteW(nullptr, nullptr, L"file:///x", nullptr, nullptr, SW_SHOWNORMAL)), 32u);
     ASSERT_TRUE(EventuallyExists(folder.Path() / "opened.txt"));
-    EXPECT_EQ(ReadAll(folder.Path() / "opened.txt"), "file:///x\n");
+    EXPECT_EQ(testsupport::ReadBytes(folder.Path() / "opened.txt"), "file:///x\n");
 }
 
 TEST(ShellExecute, WithoutAHandlerItReportsFailure) {
-    ScratchFolder empty;
+    TempDir empty;
     PathPrefix path(empty.Path(), false);
     EXPECT_LE(Code(ShellExecuteW(nullptr, L"open", L"http://127.0.0.1/", nullptr, nullptr, SW_SHOWNORMAL)), 32u);
 }

@@ -1,5 +1,5 @@
 #include "platform/kernel32.h"
-#include "platform/linux/test_folders.h"
+#include "tests/support/temp_dir.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
 
@@ -12,9 +12,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using platform::testing::CurrentDirectoryRestorer;
-using platform::testing::ScratchFolder;
-using platform::testing::WriteFile;
+using testsupport::CurrentDirectory;
+using testsupport::TempDir;
+using testsupport::WriteBytes;
 
 // Sets an environment variable for one test and puts the old value back.
 class ScopedVariable {
@@ -45,7 +45,7 @@ std::wstring Wide(const fs::path& path) {
 }
 
 TEST(SHGetFolderPathW, LocalAppDataFollowsXdgDataHome) {
-    ScratchFolder folder;
+    TempDir folder;
     const fs::path data = folder.Path() / "data home";
     ScopedVariable xdg("XDG_DATA_HOME", data.native());
     wchar_t path[MAX_PATH];
@@ -58,7 +58,7 @@ TEST(SHGetFolderPathW, LocalAppDataFollowsXdgDataHome) {
 }
 
 TEST(SHGetFolderPathW, FallsBackToHomeAndRefusesWhatDoesNotFit) {
-    ScratchFolder folder;
+    TempDir folder;
     ScopedVariable home("HOME", folder.Path().native());
     ScopedVariable relative("XDG_DATA_HOME", "relative/is/ignored");
     wchar_t path[MAX_PATH];
@@ -72,7 +72,7 @@ TEST(SHGetFolderPathW, FallsBackToHomeAndRefusesWhatDoesNotFit) {
 }
 
 TEST(SHCreateDirectoryExW, CreatesParentsAndReportsExisting) {
-    ScratchFolder folder;
+    TempDir folder;
     const fs::path nested = folder.Path() / "a" / "b" / "c";
     std::wstring windowsPath = Wide(folder.Path()) + L"\\a\\b\\c\\";
     EXPECT_EQ(SHCreateDirectoryExW(nullptr, windowsPath.c_str(), nullptr), ERROR_SUCCESS);
@@ -81,23 +81,23 @@ TEST(SHCreateDirectoryExW, CreatesParentsAndReportsExisting) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
 
     // A file where a parent folder should be.
-    WriteFile(folder.Path() / "file", "x");
+    WriteBytes(folder.Path() / "file", "x");
     std::wstring underFile = Wide(folder.Path()) + L"\\file\\sub";
     EXPECT_EQ(SHCreateDirectoryExW(nullptr, underFile.c_str(), nullptr), ERROR_PATH_NOT_FOUND);
     EXPECT_NE(SHCreateDirectoryExW(nullptr, L"", nullptr), ERROR_SUCCESS);
 }
 
 TEST(SHCreateDirectoryExW, RelativeToTheCurrentDirectory) {
-    CurrentDirectoryRestorer restore;
-    ScratchFolder folder;
+    CurrentDirectory restore;
+    TempDir folder;
     fs::current_path(folder.Path());
     EXPECT_EQ(SHCreateDirectoryExW(nullptr, L"Update\\launcher", nullptr), ERROR_SUCCESS);
     EXPECT_TRUE(fs::is_directory(folder.Path() / "Update" / "launcher"));
 }
 
 TEST(CurrentDirectory, WindowsBufferRules) {
-    CurrentDirectoryRestorer restore;
-    ScratchFolder folder;
+    CurrentDirectory restore;
+    TempDir folder;
     fs::create_directories(folder.Path() / "sub dir" / "inner");
     ASSERT_TRUE(SetCurrentDirectoryW((Wide(folder.Path()) + L"\\sub dir\\inner").c_str()));
     const std::wstring expected = Wide(fs::current_path());

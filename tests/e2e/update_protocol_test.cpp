@@ -21,7 +21,8 @@
 namespace fs = std::filesystem;
 using testsupport::Fault;
 using testsupport::RandomBytes;
-using testsupport::WriteFile;
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 using testsupport::UpdateFixture;
 
 namespace {
@@ -39,12 +40,12 @@ class UpdateProtocol : public ::testing::Test, public UpdateFixture {
 protected:
     void SetUp() override
     {
-        WriteFile(launcherDir / "Launcher.exe", "launcher program v1");
-        WriteFile(launcherDir / "ui.dll", "interface library v1");
-        WriteFile(launcherDir / "pv.ini", "[Config]\nLanguage=chs\n");
-        WriteFile(clientDir / "qm.exe", "game program");
-        WriteFile(clientDir / "data/world.pak", RandomBytes(300000, 1));
-        WriteFile(clientDir / "data/empty.txt", "");
+        WriteBytes(launcherDir / "Launcher.exe", "launcher program v1");
+        WriteBytes(launcherDir / "ui.dll", "interface library v1");
+        WriteBytes(launcherDir / "pv.ini", "[Config]\nLanguage=chs\n");
+        WriteBytes(clientDir / "qm.exe", "game program");
+        WriteBytes(clientDir / "data/world.pak", RandomBytes(300000, 1));
+        WriteBytes(clientDir / "data/empty.txt", "");
         for (const char* name : {"Launcher.exe", "ui.dll", "pv.ini"})
             fs::copy_file(launcherDir / name, installedDir / name);
     }
@@ -94,7 +95,7 @@ TEST_F(UpdateProtocol, UnchangedLauncherNeedsNothing)
 
 TEST_F(UpdateProtocol, ChangedLibraryBringsTheLauncherAlong)
 {
-    WriteFile(installedDir / "ui.dll", "interface library v0");
+    WriteBytes(installedDir / "ui.dll", "interface library v0");
     Publish();
     CUpdateContext& context = *GetUpdateContext();
     ASSERT_TRUE(CheckLauncherVersion(context));
@@ -110,8 +111,8 @@ TEST_F(UpdateProtocol, ChangedLibraryBringsTheLauncherAlong)
     EXPECT_EQ(RunWorker(), 1u);
     EXPECT_TRUE(context.pendingFiles.empty());
 
-    EXPECT_EQ(ReadFile(DataPath("launcher/L1/Launcher.exe")), "launcher program v1");
-    EXPECT_EQ(ReadFile(DataPath("launcher/L1/ui.dll")), "interface library v1");
+    EXPECT_EQ(ReadBytes(DataPath("launcher/L1/Launcher.exe")), "launcher program v1");
+    EXPECT_EQ(ReadBytes(DataPath("launcher/L1/ui.dll")), "interface library v1");
     EXPECT_TRUE(fs::exists(DataPath("Update/launcher/L1/ui.dll.z")));
 }
 
@@ -127,8 +128,8 @@ TEST_F(UpdateProtocol, FreshClientIsInstalledWithFullProgress)
 
     while (!context.pendingFiles.empty())
         ASSERT_EQ(RunWorker(), 1u);
-    EXPECT_EQ(ReadFile(DataPath("C1/qm.exe")), "game program");
-    EXPECT_TRUE(ReadFile(DataPath("C1/data/world.pak")) == ReadFile(clientDir / "data/world.pak"));
+    EXPECT_EQ(ReadBytes(DataPath("C1/qm.exe")), "game program");
+    EXPECT_TRUE(ReadBytes(DataPath("C1/data/world.pak")) == ReadBytes(clientDir / "data/world.pak"));
     EXPECT_TRUE(fs::exists(DataPath("C1/data/empty.txt")));
     EXPECT_EQ(fs::file_size(DataPath("C1/data/empty.txt")), 0u);
     CViewBroser* view = GetViewBroser();
@@ -170,7 +171,7 @@ TEST_F(UpdateProtocol, CorruptDownloadIsRetriedAndRolledBack)
     EXPECT_EQ(stageAtRetry, kVerifyFailedText);
     EXPECT_EQ(doneAtRetry, fileStart);
     EXPECT_EQ(view->GetDone(1), view->GetFileEnd());
-    EXPECT_TRUE(ReadFile(DataPath("C1/data/world.pak")) == ReadFile(clientDir / "data/world.pak"));
+    EXPECT_TRUE(ReadBytes(DataPath("C1/data/world.pak")) == ReadBytes(clientDir / "data/world.pak"));
 }
 
 TEST_F(UpdateProtocol, UnresolvablePathFailsAfterFiveAttempts)
@@ -205,7 +206,7 @@ TEST_F(UpdateProtocol, EntriesThatClimbOutOfTheDataFolderWriteNothing)
 TEST_F(UpdateProtocol, PackedFileLargerThanItsContentStopsAtTheFileEnd)
 {
     // A few random bytes grow when packed: the download passes fileEnd.
-    WriteFile(clientDir / "tiny.bin", RandomBytes(7, 3));
+    WriteBytes(clientDir / "tiny.bin", RandomBytes(7, 3));
     Publish();
     ASSERT_TRUE(CheckClient());
     CUpdateContext& context = *GetUpdateContext();
@@ -225,7 +226,7 @@ TEST_F(UpdateProtocol, DiffManifestServesChangedFilesAndTreesTheRest)
     Publish("L1", "C1");
     const fs::path first = work.Path() / "first-cdn";
     fs::copy(cdnDir, first, fs::copy_options::recursive);
-    WriteFile(clientDir / "qm.exe", "game program, second edition");
+    WriteBytes(clientDir / "qm.exe", "game program, second edition");
     Publish("L1", "C1", first);
 
     ASSERT_TRUE(CheckClient());
@@ -236,13 +237,13 @@ TEST_F(UpdateProtocol, DiffManifestServesChangedFilesAndTreesTheRest)
     EXPECT_NE(ResolveCdnUrl(context, L"C1/data/world.pak.lz").find(L"/tree/"), std::wstring::npos);
     while (!context.pendingFiles.empty())
         ASSERT_EQ(RunWorker(), 1u);
-    EXPECT_EQ(ReadFile(DataPath("C1/qm.exe")), "game program, second edition");
+    EXPECT_EQ(ReadBytes(DataPath("C1/qm.exe")), "game program, second edition");
 }
 
 TEST_F(UpdateProtocol, BrokenManifestTransferIsNotTakenForRecords)
 {
     Publish();
-    const std::string answer = ReadFile(cdnDir / "answers" / "client.txt");
+    const std::string answer = ReadBytes(cdnDir / "answers" / "client.txt");
     const std::size_t start = answer.find("cdn_index=") + 10;
     const std::string indexName = answer.substr(start, answer.find('|', start) - start);
     server.SetFault("/cdn/index/" + indexName, Fault{.closeAfterBytes = 30});

@@ -10,26 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <sys/stat.h>
 
 namespace {
 
-std::string ReadBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string RandomBytes(std::size_t size) {
-    std::mt19937 engine(7);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(engine());
-    }
-    return bytes;
-}
+using testsupport::RandomBytes;
+using testsupport::ReadBytes;
 
 // Half repetitive, half random, and larger than every buffer involved.
 std::string MixedBytes() {
@@ -37,7 +23,7 @@ std::string MixedBytes() {
     for (int line = 0; bytes.size() < 300000; ++line) {
         bytes += "entry " + std::to_string(line % 311) + "\n";
     }
-    return bytes + RandomBytes(200000);
+    return bytes + RandomBytes(200000, 7);
 }
 
 class PackFileTest : public ::testing::Test {

@@ -26,8 +26,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -172,8 +170,7 @@ protected:
     }
 
     std::string ReadLog() const {
-        std::ifstream in(m_folder.Path() / "launcher.log", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        return testsupport::ReadBytes(m_folder.Path() / "launcher.log");
     }
 
     static testsupport::XDisplay* s_display;
