@@ -1,5 +1,6 @@
 #include "update/md5_functions.h"
 
+#include "tests/support/system_files.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 
 namespace {
 
+using testsupport::NullDevice;
 using testsupport::RandomBytes;
 using testsupport::TempDir;
 
@@ -77,13 +79,14 @@ TEST(HexEncodeTest, LowercaseHighNibbleFirst) {
 // unwinding, so the readable file is one that needs no cleaning up.
 TEST(Md5WithoutFunctionsDeathTest, EveryDigestFailsWithEmptyText) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    ASSERT_TRUE(std::filesystem::exists("/dev/null"));
+    const std::wstring readable = NullDevice().wstring();
+    ASSERT_TRUE(std::filesystem::exists(readable));
     EXPECT_EXIT(
         {
             wchar_t szDigest[32];
             std::fill_n(szDigest, 32, L'x');
             const bool computed = Md5Hex("abc", 3, szDigest);
-            const bool empty = Md5Text(szDigest).empty() && Md5TextOfFile(L"/dev/null").empty();
+            const bool empty = Md5Text(szDigest).empty() && Md5TextOfFile(readable).empty();
             std::exit(!computed && empty ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");

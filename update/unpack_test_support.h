@@ -5,9 +5,7 @@
 #include "platform/kernel32.h"
 
 #include <cstddef>
-#include <filesystem>
 #include <functional>
-#include <iterator>
 #include <string>
 
 // Text-like bytes with plenty of repetition, as game data files often have.
@@ -31,11 +29,4 @@ inline HANDLE StartPlatformThread(std::function<void()>& body) {
             return 1;
         },
         &body, 0, nullptr);
-}
-
-// Open file descriptors of this process: shows whether a stopped thread
-// closed its files.
-inline std::size_t OpenFileCount() {
-    const std::filesystem::directory_iterator fds("/proc/self/fd");
-    return static_cast<std::size_t>(std::distance(std::filesystem::begin(fds), std::filesystem::end(fds)));
 }

@@ -1,6 +1,7 @@
 #include "tools/cdn/pack_file.h"
 
 #include "tools/cdn/publish_error.h"
+#include "tests/support/system_files.h"
 #include "tests/support/temp_dir.h"
 #include "update/inflate_file.h"
 #include "update/lzma_decode_file.h"
@@ -10,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <sys/stat.h>
+#include <optional>
 
 namespace {
 
@@ -105,8 +106,8 @@ TEST_F(PackFileTest, MissingSourceIsAnErrorNamingIt) {
 
 TEST_F(PackFileTest, UnreadableSourceIsAnError) {
     const std::filesystem::path locked = Source("secret");
-    chmod(locked.c_str(), 0);
-    if (std::FILE* probe = std::fopen(locked.c_str(), "rb")) {
+    std::filesystem::permissions(locked, std::filesystem::perms::none);
+    if (std::FILE* probe = std::fopen(locked.string().c_str(), "rb")) {
         std::fclose(probe);
         GTEST_SKIP() << "running with rights that read any file";
     }
@@ -128,11 +129,12 @@ TEST_F(PackFileTest, SourceWhoseContentDisagreesWithItsSizeIsRefused) {
 }
 
 TEST_F(PackFileTest, TargetThatCannotTakeTheDataIsAnError) {
-    if (!std::filesystem::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full";
+    const std::optional<std::filesystem::path> full = testsupport::FullDevice();
+    if (!full) {
+        GTEST_SKIP() << "no device that refuses writes";
     }
-    EXPECT_THROW(PackFile(Source(MixedBytes()), "/dev/full", Packing::Lzma), PublishError);
-    EXPECT_THROW(PackFile(Source("abc"), "/dev/full", Packing::Stored), PublishError);
+    EXPECT_THROW(PackFile(Source(MixedBytes()), *full, Packing::Lzma), PublishError);
+    EXPECT_THROW(PackFile(Source("abc"), *full, Packing::Stored), PublishError);
 }
 
 }  // namespace
