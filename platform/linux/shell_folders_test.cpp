@@ -1,4 +1,5 @@
 #include "platform/kernel32.h"
+#include "tests/support/environment.h"
 #include "tests/support/temp_dir.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
@@ -13,32 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using testsupport::CurrentDirectory;
+using testsupport::ScopedVariable;
 using testsupport::TempDir;
 using testsupport::WriteBytes;
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) {
-            m_old = old;
-        }
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable() {
-        if (m_old) {
-            setenv(m_name, m_old->c_str(), 1);
-        } else {
-            unsetenv(m_name);
-        }
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 std::wstring Wide(const fs::path& path) {
     return platform::FromUtf8(path.native());
