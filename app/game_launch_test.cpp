@@ -9,12 +9,11 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
 using testsupport::CurrentDirectory;
+using testsupport::ReadBytes;
 using testsupport::TempDir;
 
 namespace {
@@ -24,12 +23,10 @@ std::string WaitForRecord(const fs::path& folder)
 {
     const fs::path record = folder / "echo_args.txt";
     for (int i = 0; i < 1000; ++i) {
-        std::ifstream in(record, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
+        const std::string text = ReadBytes(record);
         // The record is complete once the folder line is there.
-        if (text.str().find("\ncwd=") != std::string::npos && text.str().back() == '\n')
-            return text.str();
+        if (text.find("\ncwd=") != std::string::npos && text.back() == '\n')
+            return text;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return std::string();
@@ -149,9 +146,7 @@ TEST_F(CopyAndRestartTest, ReplacesTheInstalledFolderAndRestartsWithN)
     EXPECT_NE(record.find("arg=\narg=N:\n"), std::string::npos) << record;
     EXPECT_NE(record.find("cwd=" + installed.Str() + "\n"), std::string::npos) << record;
 
-    std::ifstream library(installed.Path() / "ui.dll");
-    std::string content((std::istreambuf_iterator<char>(library)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(content, "new library");
+    EXPECT_EQ(ReadBytes(installed.Path() / "ui.dll"), "new library");
     EXPECT_TRUE(fs::exists(installed.Path() / "LauncherStyles/Image/bg.png"));
     EXPECT_TRUE(fs::exists(installed.Path() / "keep.txt"));
 }

@@ -10,6 +10,7 @@
 #include "net/http_product.h"
 #include "platform/text.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/temp_dir.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -109,8 +110,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s [size-MiB] [work-folder]\n", argv[0]);
         return 2;
     }
-    const fs::path work = base / ("http-download-bench-" + std::to_string(::getpid()));
-    fs::create_directories(work);
+    const testsupport::TempDir workFolder(base);
+    const fs::path& work = workFolder.Path();
 
     const std::uint64_t size = sizeMiB * kMiB;
     testsupport::LoopbackServer server;
@@ -148,7 +149,6 @@ int main(int argc, char** argv)
             bestCurl = std::max(bestCurl, curlRate);
         }
     }
-    fs::remove_all(work);
     if (!ok)
         return 1;
 

@@ -8,6 +8,7 @@
 // alone. (wait4's ru_maxrss would not do: it keeps the high-water mark of the
 // forked copy of this process.)
 #include "platform/text.h"
+#include "tests/support/temp_dir.h"
 #include "codec/inflate_file.h"
 #include "codec/lzma_decode_file.h"
 #include "codec/md5_functions.h"
@@ -378,12 +379,14 @@ int main(int argc, char** argv) {
     }
     const char* tmp = std::getenv("TMPDIR");
     const fs::path parent = argc > 2 ? argv[2] : (tmp ? tmp : "/tmp");
-    std::string pattern = (parent / "unpack-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
-        std::perror("mkdtemp");
+    std::unique_ptr<testsupport::TempDir> work;
+    try {
+        work = std::make_unique<testsupport::TempDir>(parent);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "%s\n", failure.what());
         return 2;
     }
-    const fs::path dir = pattern;
+    const fs::path dir = work->Path();
     if (!LoadMd5Functions()) {
         std::fprintf(stderr, "no MD5 functions\n");
         return 2;
@@ -434,7 +437,5 @@ int main(int argc, char** argv) {
         std::printf("\nOUR OUTPUT DIFFERS FROM THE DATA\n");
     }
 
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
     return good ? 0 : 1;
 }

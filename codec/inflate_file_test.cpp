@@ -1,6 +1,8 @@
 #include "codec/inflate_file.h"
 
 #include "codec/unpack_test_support.h"
+#include "tests/support/system_files.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -9,10 +11,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
 namespace {
+
+using testsupport::RandomBytes;
+using testsupport::TempDir;
 
 struct FileClose {
     void operator()(FILE* file) const { std::fclose(file); }
@@ -50,7 +56,7 @@ protected:
         return InflateFile(source.get(), target.get());
     }
 
-    ScratchDir m_dir;
+    TempDir m_dir;
 };
 
 TEST_F(InflateFileTest, RoundTripsAcrossManyChunks) {
@@ -91,17 +97,18 @@ TEST_F(InflateFileTest, UnreadableSourceIsAnError) {
     EXPECT_EQ(InflateFile(source.get(), target.get()), Z_ERRNO);
 }
 
-// /dev/full accepts opening and refuses every byte: large output fails in
-// fwrite itself, small output only when the buffered rest is flushed.
+// The full device accepts opening and refuses every byte: large output fails
+// in fwrite itself, small output only when the buffered rest is flushed.
 TEST_F(InflateFileTest, TargetThatCannotTakeTheDataIsAnError) {
-    if (!std::filesystem::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full";
+    const std::optional<std::filesystem::path> full = testsupport::FullDevice();
+    if (!full) {
+        GTEST_SKIP() << "no device that refuses writes";
     }
     for (std::size_t size : {std::size_t{100}, std::size_t{300'000}}) {
         SCOPED_TRACE(size);
         m_dir.Write("in.z", Deflate(RandomBytes(size), 15));
         FileHandle source(std::fopen(m_dir.Path("in.z").c_str(), "rb"));
-        FileHandle target(std::fopen("/dev/full", "wb"));
+        FileHandle target(std::fopen(full->string().c_str(), "wb"));
         ASSERT_TRUE(target);
         EXPECT_EQ(InflateFile(source.get(), target.get()), Z_ERRNO);
     }

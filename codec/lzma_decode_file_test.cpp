@@ -1,6 +1,8 @@
 #include "codec/lzma_decode_file.h"
 
 #include "codec/unpack_test_support.h"
+#include "tests/support/system_files.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +12,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
+
+using testsupport::OpenFileCount;
+using testsupport::RandomBytes;
+using testsupport::TempDir;
 
 void* SdkAlloc(void*, std::size_t size) { return std::malloc(size); }
 void SdkFree(void*, void* address) { std::free(address); }
@@ -61,7 +68,7 @@ protected:
         return LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("out.bin"), progress);
     }
 
-    ScratchDir m_dir;
+    TempDir m_dir;
 };
 
 TEST_F(LzmaDecodeFileTest, RoundTripsEveryLayoutWithFullProgress) {
@@ -135,16 +142,18 @@ TEST_F(LzmaDecodeFileTest, TargetThatCannotBeOpenedIsAnError) {
     EXPECT_EQ(LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("no-such-folder/out.bin")), -1);
 }
 
-// /dev/full refuses every byte: large output fails in fwrite itself, small
-// output only when the buffered rest is written on close.
+// The full device refuses every byte: large output fails in fwrite itself,
+// small output only when the buffered rest is written on close.
 TEST_F(LzmaDecodeFileTest, TargetThatCannotTakeTheDataIsAWriteError) {
-    if (!std::filesystem::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full";
+    const std::optional<std::filesystem::path> full = testsupport::FullDevice();
+    if (!full) {
+        GTEST_SKIP() << "no device that refuses writes";
     }
+    const std::wstring target = full->wstring();
     for (std::size_t size : {std::size_t{100}, std::size_t{300'000}}) {
         SCOPED_TRACE(size);
         m_dir.Write("in.lz", PackAlone(RandomBytes(size), Size::Known, EndMark::Without));
-        EXPECT_EQ(LzmaDecodeFile(m_dir.WidePath("in.lz"), L"/dev/full"), SZ_ERROR_WRITE);
+        EXPECT_EQ(LzmaDecodeFile(m_dir.WidePath("in.lz"), target), SZ_ERROR_WRITE);
     }
 }
 

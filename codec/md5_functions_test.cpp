@@ -1,6 +1,7 @@
 #include "codec/md5_functions.h"
 
-#include "codec/unpack_test_support.h"
+#include "tests/support/system_files.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,10 @@
 #include <string>
 
 namespace {
+
+using testsupport::NullDevice;
+using testsupport::RandomBytes;
+using testsupport::TempDir;
 
 std::wstring HexOf(const std::string& bytes) {
     wchar_t szDigest[32];
@@ -40,7 +45,7 @@ TEST_F(Md5Test, KnownDigestsAndTheirListForm) {
 // boundaries must give exactly the digest of the whole buffer.
 TEST_F(Md5Test, FileDigestEqualsBufferDigestAroundChunkBoundaries) {
     constexpr std::size_t kChunk = 64 * 1024;
-    ScratchDir dir;
+    TempDir dir;
     for (std::size_t size : {std::size_t{0}, std::size_t{1}, kChunk - 1, kChunk, kChunk + 1, 3 * kChunk + 17}) {
         SCOPED_TRACE(size);
         const std::string bytes = RandomBytes(size, static_cast<unsigned>(size));
@@ -52,7 +57,7 @@ TEST_F(Md5Test, FileDigestEqualsBufferDigestAroundChunkBoundaries) {
 }
 
 TEST_F(Md5Test, UnreadableFileGivesNoDigest) {
-    ScratchDir dir;
+    TempDir dir;
     for (const std::wstring& path : {dir.WidePath("missing.bin"), dir.WidePath("")}) {
         wchar_t szDigest[32];
         std::fill_n(szDigest, 32, L'x');
@@ -74,13 +79,14 @@ TEST(HexEncodeTest, LowercaseHighNibbleFirst) {
 // unwinding, so the readable file is one that needs no cleaning up.
 TEST(Md5WithoutFunctionsDeathTest, EveryDigestFailsWithEmptyText) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    ASSERT_TRUE(std::filesystem::exists("/dev/null"));
+    const std::wstring readable = NullDevice().wstring();
+    ASSERT_TRUE(std::filesystem::exists(readable));
     EXPECT_EXIT(
         {
             wchar_t szDigest[32];
             std::fill_n(szDigest, 32, L'x');
             const bool computed = Md5Hex("abc", 3, szDigest);
-            const bool empty = Md5Text(szDigest).empty() && Md5TextOfFile(L"/dev/null").empty();
+            const bool empty = Md5Text(szDigest).empty() && Md5TextOfFile(readable).empty();
             std::exit(!computed && empty ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");

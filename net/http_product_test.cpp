@@ -8,15 +8,14 @@
 #include "platform/text.h"
 #include "platform/thread_stop.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/request_checks.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <future>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testsupport::Fault;
+using testsupport::ReadBytes;
 
 constexpr DWORD kTransferBufferSize = 1030 * 1024;
 const std::wstring kFinishedText = L"下载完毕";
@@ -41,12 +41,6 @@ std::string Body(std::size_t size)
         c = static_cast<char>(state >> 24);
     }
     return body;
-}
-
-std::string FileBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // What the view showed when a block was about to be written.
@@ -161,15 +155,8 @@ TEST_F(HttpProductTest, EveryOpenSendsExactlyOneRangeHeader)
 
     const auto requests = m_server.Requests();
     ASSERT_EQ(requests.size(), 3u);
-    for (const auto& request : requests) {
-        EXPECT_EQ(request.method, "GET");
-        EXPECT_EQ(request.version, "HTTP/1.1");
-        EXPECT_EQ(request.Header("User-Agent"), "Drelk HTTP Client Class");
-        EXPECT_EQ(request.HeaderCount("Cache-Control"), 1u);
-        EXPECT_EQ(request.Header("Cache-Control"), "no-cache");
-        EXPECT_EQ(request.HeaderCount("Range"), 1u);
-        EXPECT_EQ(request.Header("Range"), "bytes=0-");
-    }
+    for (const auto& request : requests)
+        EXPECT_TRUE(testsupport::IsDownloadRequest(request, "bytes=0-"));
 }
 
 TEST_F(HttpProductTest, MissingContentLengthKeepsTheEarlierTotal)
@@ -263,7 +250,7 @@ TEST_F(HttpProductTest, BodyFillingTheBufferIsWrittenAsOneBlock)
     // One block of the whole buffer, then the empty write after the final
     // read of 0 bytes, which ends the loop.
     EXPECT_EQ(BlockSizes(product), (std::vector<DWORD>{kTransferBufferSize, 0}));
-    EXPECT_EQ(FileBytes(m_folder.Path() / "full.lz"), body);
+    EXPECT_EQ(ReadBytes(m_folder.Path() / "full.lz"), body);
     EXPECT_EQ(product.GetReceivedSize(), kTransferBufferSize);
     EXPECT_FLOAT_EQ(product.GetPercent(), 100.0f);
 }
@@ -279,7 +266,7 @@ TEST_F(HttpProductTest, LargerBodyIsWrittenInBufferSizedBlocksAndReportedAfterEv
     product.SaveTo(PathOf("big.lz").c_str());
 
     EXPECT_EQ(BlockSizes(product), (std::vector<DWORD>{kTransferBufferSize, kTransferBufferSize, 12345}));
-    EXPECT_EQ(FileBytes(m_folder.Path() / "big.lz"), body);
+    EXPECT_EQ(ReadBytes(m_folder.Path() / "big.lz"), body);
     std::int64_t written = 0;
     for (const auto& block : product.blocks) {
         written += block.cbData;
@@ -332,7 +319,7 @@ TEST_F(HttpProductTest, SmallestBufferTakesOneReadPerBlock)
     // The short last read fills the buffer past another read, so it is
     // written at once; the read of 0 bytes then attempts an empty write.
     EXPECT_EQ(BlockSizes(product), (std::vector<DWORD>{10240, 10240, 4520, 0}));
-    EXPECT_EQ(FileBytes(m_folder.Path() / "f.bin"), body);
+    EXPECT_EQ(ReadBytes(m_folder.Path() / "f.bin"), body);
 }
 
 TEST_F(HttpProductTest, SaveToTakesForwardSlashesAndShowsTheBareName)
@@ -342,7 +329,7 @@ TEST_F(HttpProductTest, SaveToTakesForwardSlashesAndShowsTheBareName)
     ASSERT_EQ(product.Open(Url("/pkg").c_str(), L"", 0, 0), 1);
     product.SaveTo(PathOf("a/b/data.pak.lz").c_str());
 
-    EXPECT_EQ(FileBytes(m_folder.Path() / "a" / "b" / "data.pak.lz"), "content");
+    EXPECT_EQ(ReadBytes(m_folder.Path() / "a" / "b" / "data.pak.lz"), "content");
     ASSERT_FALSE(product.blocks.empty());
     EXPECT_EQ(product.blocks[0].detailText, L"data.pak");
     EXPECT_EQ(GetViewBroser()->GetProgress().detailText, kFinishedText);
@@ -356,7 +343,7 @@ TEST_F(HttpProductTest, DefaultDestinationMirrorsTheUrlBelowTheUpdateFolder)
     const int relativeStart = static_cast<int>(Url("/cdn/").size());
     ASSERT_EQ(product.Open(url.c_str(), L"", relativeStart, 0), 1);
     product.Save();
-    EXPECT_EQ(FileBytes(m_folder.Path() / "Update" / "file" / "x.z"), "zz");
+    EXPECT_EQ(ReadBytes(m_folder.Path() / "Update" / "file" / "x.z"), "zz");
 }
 
 TEST_F(HttpProductTest, OverlongPathWritesNothing)
@@ -387,7 +374,7 @@ TEST_F(HttpProductTest, BrokenConnectionKeepsTheBytesReceived)
     ASSERT_EQ(product.Open(Url("/cut").c_str(), L"", 0, 0), 1);
     EXPECT_EQ(product.SaveTo(PathOf("cut.bin").c_str()), 1);
 
-    const std::string saved = FileBytes(m_folder.Path() / "cut.bin");
+    const std::string saved = ReadBytes(m_folder.Path() / "cut.bin");
     EXPECT_EQ(saved.size(), product.GetReceivedSize());
     EXPECT_LE(saved.size(), 100000u);
     EXPECT_EQ(saved, body.substr(0, saved.size()));
@@ -414,7 +401,7 @@ TEST_F(HttpProductTest, ClosingMidTransferKeepsEveryCompletedRead)
     GetController()->closing = 1;
     EXPECT_EQ(saving.get(), 1);
 
-    const std::string saved = FileBytes(m_folder.Path() / "slow.bin");
+    const std::string saved = ReadBytes(m_folder.Path() / "slow.bin");
     EXPECT_EQ(saved.size(), product.GetReceivedSize());
     EXPECT_GT(saved.size(), 0u);
     EXPECT_LT(saved.size(), body.size());

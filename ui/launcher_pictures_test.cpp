@@ -2,6 +2,7 @@
 // name is there and lands in the composed picture.
 #include "app/update_threads.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_process.h"
 #include "ui/launcher_translucent_dlg.h"
 #include "ui/launcher_windows_test_support.h"
 #include "ui/progress_dlg.h"
@@ -9,7 +10,8 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <chrono>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -61,9 +63,10 @@ protected:
     void SetUp() override
     {
         ui_test::LauncherWindowsTest::SetUp();
-        const std::string command =
-            std::string("'") + QM_STYLES_GENERATOR + "' '" + m_folder.Path().string() + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        testsupport::ProcessStart generator;
+        generator.argv = {QM_STYLES_GENERATOR, m_folder.Str()};
+        // The bound only ends a run that would otherwise hang the test.
+        ASSERT_EQ(testsupport::RunProcess(generator, std::chrono::minutes(5)), std::optional<int>(0));
     }
 
     std::filesystem::path Image(const char* name) const

@@ -4,14 +4,10 @@
 #include "ui/progress_dlg.h"
 
 #include "app/update_threads.h"
+#include "tests/support/recording_opener.h"
 #include "ui/launcher_windows_test_support.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include <cstdlib>
-#include <fstream>
 
 #if defined(__SANITIZE_ADDRESS__)
 // Text drawing reaches fontconfig, whose cached patterns LeakSanitizer
@@ -236,38 +232,9 @@ TEST_F(ProgressDialogTest, ANewCheckClearingTheErrorBringsBackTheBars)
     EXPECT_EQ(status.top, 157);
 }
 
-// An xdg-open first on PATH that writes what it was asked to open.
-class RecordingOpener {
-public:
-    explicit RecordingOpener(const std::filesystem::path& folder) : m_record(folder / "opened.txt")
-    {
-        const auto script = folder / "xdg-open";
-        std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << m_record.string() << ".tmp'\nmv '"
-                              << m_record.string() << ".tmp' '" << m_record.string() << "'\n";
-        chmod(script.c_str(), 0755);
-        const char* path = std::getenv("PATH");
-        m_savedPath = path ? path : "";
-        setenv("PATH", (folder.string() + ":" + m_savedPath).c_str(), 1);
-    }
-    ~RecordingOpener() { setenv("PATH", m_savedPath.c_str(), 1); }
-    RecordingOpener(const RecordingOpener&) = delete;
-    RecordingOpener& operator=(const RecordingOpener&) = delete;
-
-    std::string Opened() const
-    {
-        std::ifstream in(m_record);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    bool WasCalled() const { return std::filesystem::exists(m_record); }
-
-private:
-    std::filesystem::path m_record;
-    std::string m_savedPath;
-};
-
 TEST_F(ProgressDialogTest, ClickingTheLinkOpensThePageAddress)
 {
-    RecordingOpener opener(m_folder.Path());
+    const testsupport::RecordingOpener opener(m_folder.Path());
     web_url = L"http://127.0.0.1/help?from=launcher";
     GetViewBroser()->SetErrorText(g_messages.entries[10]);
 
@@ -285,7 +252,7 @@ TEST_F(ProgressDialogTest, ClickingTheLinkOpensThePageAddress)
     });
     Run(dialog);
     helper.Join();
-    EXPECT_EQ(opener.Opened(), "http://127.0.0.1/help?from=launcher");
+    EXPECT_EQ(opener.Opened(), "http://127.0.0.1/help?from=launcher\n");
 }
 
 TEST_F(ProgressDialogTest, TheCloseButtonEndsWith2AndForgetsTheDialog)

@@ -1,5 +1,5 @@
 #include "platform/crt.h"
-#include "platform/linux/test_folders.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -10,17 +10,17 @@
 
 namespace {
 
-using platform::testing::CurrentDirectoryRestorer;
-using platform::testing::ReadFile;
-using platform::testing::ScratchFolder;
+using testsupport::CurrentDirectory;
+using testsupport::ReadBytes;
+using testsupport::TempDir;
 
 struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
 };
 
 TEST(WideFopen, MapsPathAndModeAndKeepsFilesFromChildren) {
-    CurrentDirectoryRestorer restore;
-    ScratchFolder folder;
+    CurrentDirectory restore;
+    TempDir folder;
     std::filesystem::create_directories(folder.Path() / "sub");
     std::filesystem::current_path(folder.Path());
 
@@ -30,7 +30,7 @@ TEST(WideFopen, MapsPathAndModeAndKeepsFilesFromChildren) {
     // Not inherited by programs this process starts.
     EXPECT_TRUE(fcntl(fileno(file.get()), F_GETFD) & FD_CLOEXEC);
     file.reset();
-    EXPECT_EQ(ReadFile(folder.Path() / "sub" / "\xE4\xB8\xAD.bin"), "data");
+    EXPECT_EQ(ReadBytes(folder.Path() / "sub" / "\xE4\xB8\xAD.bin"), "data");
 
     file.reset(_wfopen(L"sub/\u4e2d.bin", L"rb"));
     ASSERT_TRUE(file);
@@ -44,14 +44,14 @@ TEST(WideFopen, MapsPathAndModeAndKeepsFilesFromChildren) {
 }
 
 TEST(WideFopen, TextModeWritesLineFeedsAsCrLfAndReadsThemBack) {
-    CurrentDirectoryRestorer restore;
-    ScratchFolder folder;
+    CurrentDirectory restore;
+    TempDir folder;
     std::filesystem::current_path(folder.Path());
     std::unique_ptr<FILE, FileCloser> file(_wfopen(L"log.txt", L"w+"));
     ASSERT_NE(file, nullptr);
     ASSERT_GE(std::fputs("one\ntwo\r\n\n", file.get()), 0);
     ASSERT_EQ(std::fflush(file.get()), 0);
-    EXPECT_EQ(ReadFile(folder.Path() / "log.txt"), "one\r\ntwo\r\r\n\r\n");
+    EXPECT_EQ(ReadBytes(folder.Path() / "log.txt"), "one\r\ntwo\r\r\n\r\n");
 
     std::rewind(file.get());
     char line[64] = "";
@@ -68,8 +68,8 @@ TEST(WideFopen, TextModeWritesLineFeedsAsCrLfAndReadsThemBack) {
     file.reset(_wfopen(L"raw.bin", L"wb"));
     std::fputs("x\n", file.get());
     file.reset();
-    EXPECT_EQ(ReadFile(folder.Path() / "log.txt"), "x\r\n");
-    EXPECT_EQ(ReadFile(folder.Path() / "raw.bin"), "x\n");
+    EXPECT_EQ(ReadBytes(folder.Path() / "log.txt"), "x\r\n");
+    EXPECT_EQ(ReadBytes(folder.Path() / "raw.bin"), "x\n");
 }
 
 }  // namespace

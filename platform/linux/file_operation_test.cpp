@@ -1,4 +1,4 @@
-#include "platform/linux/test_folders.h"
+#include "tests/support/temp_dir.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
 
@@ -9,10 +9,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-using platform::testing::CurrentDirectoryRestorer;
-using platform::testing::ReadFile;
-using platform::testing::ScratchFolder;
-using platform::testing::WriteFile;
+using testsupport::CurrentDirectory;
+using testsupport::ReadBytes;
+using testsupport::TempDir;
+using testsupport::WriteBytes;
 
 // A double-zero-terminated list of one Windows-style path.
 std::wstring List(const fs::path& path, const std::wstring& suffix = L"") {
@@ -33,42 +33,42 @@ int Copy(const std::wstring& from, const std::wstring& to, FILEOP_FLAGS flags = 
 class FileOperationTest : public ::testing::Test {
 protected:
     FileOperationTest() : m_source(m_folder.Path() / "new"), m_target(m_folder.Path() / "installed") {
-        WriteFile(m_source / "Launcher.exe", "new launcher");
-        WriteFile(m_source / "data.dll", "new dll");
-        WriteFile(m_source / "LauncherStyles" / "Image" / "bg.png", "png");
-        WriteFile(m_source / ".hidden", "dot");
+        WriteBytes(m_source / "Launcher.exe", "new launcher");
+        WriteBytes(m_source / "data.dll", "new dll");
+        WriteBytes(m_source / "LauncherStyles" / "Image" / "bg.png", "png");
+        WriteBytes(m_source / ".hidden", "dot");
     }
 
-    ScratchFolder m_folder;
+    TempDir m_folder;
     fs::path m_source;
     fs::path m_target;
 };
 
 TEST_F(FileOperationTest, CopiesFolderContentsIntoAMissingDestination) {
     ASSERT_EQ(Copy(List(m_source, L"\\*"), List(m_target)), 0);
-    EXPECT_EQ(ReadFile(m_target / "Launcher.exe"), "new launcher");
-    EXPECT_EQ(ReadFile(m_target / "data.dll"), "new dll");
-    EXPECT_EQ(ReadFile(m_target / "LauncherStyles" / "Image" / "bg.png"), "png");
-    EXPECT_EQ(ReadFile(m_target / ".hidden"), "dot");
+    EXPECT_EQ(ReadBytes(m_target / "Launcher.exe"), "new launcher");
+    EXPECT_EQ(ReadBytes(m_target / "data.dll"), "new dll");
+    EXPECT_EQ(ReadBytes(m_target / "LauncherStyles" / "Image" / "bg.png"), "png");
+    EXPECT_EQ(ReadBytes(m_target / ".hidden"), "dot");
     EXPECT_TRUE(fs::exists(m_source / "Launcher.exe"));
 }
 
 TEST_F(FileOperationTest, OverwritesExistingFilesAndKeepsOthers) {
-    WriteFile(m_target / "Launcher.exe", "an old launcher that is longer than the new one");
-    WriteFile(m_target / "LauncherStyles" / "Image" / "bg.png", "old png");
-    WriteFile(m_target / "settings.ini", "kept");
+    WriteBytes(m_target / "Launcher.exe", "an old launcher that is longer than the new one");
+    WriteBytes(m_target / "LauncherStyles" / "Image" / "bg.png", "old png");
+    WriteBytes(m_target / "settings.ini", "kept");
     ASSERT_EQ(Copy(List(m_source, L"\\*.*"), List(m_target)), 0);
-    EXPECT_EQ(ReadFile(m_target / "Launcher.exe"), "new launcher");
-    EXPECT_EQ(ReadFile(m_target / "LauncherStyles" / "Image" / "bg.png"), "png");
-    EXPECT_EQ(ReadFile(m_target / "settings.ini"), "kept");
+    EXPECT_EQ(ReadBytes(m_target / "Launcher.exe"), "new launcher");
+    EXPECT_EQ(ReadBytes(m_target / "LauncherStyles" / "Image" / "bg.png"), "png");
+    EXPECT_EQ(ReadBytes(m_target / "settings.ini"), "kept");
 }
 
 TEST_F(FileOperationTest, ListsOfFilesFoldersAndPatterns) {
     std::wstring from = List(m_source / "data.dll") + List(m_source / "LauncherStyles") + List(m_source, L"\\LAUNCHER.?XE");
     ASSERT_EQ(Copy(from, List(m_target)), 0);
-    EXPECT_EQ(ReadFile(m_target / "data.dll"), "new dll");
-    EXPECT_EQ(ReadFile(m_target / "LauncherStyles" / "Image" / "bg.png"), "png");
-    EXPECT_EQ(ReadFile(m_target / "Launcher.exe"), "new launcher");
+    EXPECT_EQ(ReadBytes(m_target / "data.dll"), "new dll");
+    EXPECT_EQ(ReadBytes(m_target / "LauncherStyles" / "Image" / "bg.png"), "png");
+    EXPECT_EQ(ReadBytes(m_target / "Launcher.exe"), "new launcher");
     EXPECT_FALSE(fs::exists(m_target / ".hidden"));
 }
 
@@ -94,21 +94,21 @@ TEST_F(FileOperationTest, Failures) {
     EXPECT_FALSE(fs::exists(m_target));
 
     // A file where the destination folder should be.
-    WriteFile(m_target, "file");
+    WriteBytes(m_target, "file");
     EXPECT_NE(Copy(List(m_source, L"\\*"), List(m_target)), 0);
 }
 
 TEST_F(FileOperationTest, NeverCopiesOntoItself) {
     // The destination is the source folder itself: the files must survive.
     EXPECT_NE(Copy(List(m_source, L"\\*"), List(m_source)), 0);
-    EXPECT_EQ(ReadFile(m_source / "Launcher.exe"), "new launcher");
-    EXPECT_EQ(ReadFile(m_source / "LauncherStyles" / "Image" / "bg.png"), "png");
+    EXPECT_EQ(ReadBytes(m_source / "Launcher.exe"), "new launcher");
+    EXPECT_EQ(ReadBytes(m_source / "LauncherStyles" / "Image" / "bg.png"), "png");
 
     // An empty destination is the current directory, here the source again.
-    CurrentDirectoryRestorer restore;
+    CurrentDirectory restore;
     fs::current_path(m_source);
     EXPECT_NE(Copy(List(m_source / "data.dll"), std::wstring(2, L'\0')), 0);
-    EXPECT_EQ(ReadFile(m_source / "data.dll"), "new dll");
+    EXPECT_EQ(ReadBytes(m_source / "data.dll"), "new dll");
 
     // A folder into a folder below itself.
     EXPECT_NE(Copy(List(m_source / "LauncherStyles"), List(m_source / "LauncherStyles" / "Image")), 0);

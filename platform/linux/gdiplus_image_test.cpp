@@ -1,6 +1,6 @@
 #include "platform/gdiplus.h"
 #include "platform/linux/gdi_test_support.h"
-#include "platform/linux/test_folders.h"
+#include "tests/support/temp_dir.h"
 #include "platform/text.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ namespace {
 using namespace Gdiplus;
 using platform::testing::DibCanvas;
 using platform::testing::GdiplusSession;
-using platform::testing::ScratchFolder;
+using testsupport::TempDir;
 using platform::testing::WritePng;
 
 std::uint32_t Channel(std::uint32_t argb, int shift) {
@@ -41,14 +41,14 @@ protected:
         return Png(name, width, height, [argb](int, int) { return argb; });
     }
 
-    ScratchFolder m_folder;
+    TempDir m_folder;
     GdiplusSession m_gdiplus;
 };
 
 // ---- starting GDI+
 
 TEST(GdiplusStartup, ObjectsWorkOnlyWhileSomeStartIsActive) {
-    ScratchFolder folder;
+    TempDir folder;
     const auto path = folder.Path() / "one.png";
     WritePng(path, 2, 1, [](int, int) { return 0xFF0000FFu; });
     const std::wstring name = platform::FromUtf8(path.native());
@@ -248,11 +248,11 @@ using BrokenPicture = PictureTest;
 
 TEST_F(BrokenPicture, EveryKindIsAnEmptyImageThatDrawsNothing) {
     const auto folder = m_folder.Path();
-    platform::testing::WriteFile(folder / "text.png", "not a picture at all, just some words");
+    testsupport::WriteBytes(folder / "text.png", "not a picture at all, just some words");
     const std::wstring good = Png("good.png", 8, 8, Gradient);
-    platform::testing::WriteFile(folder / "cut.png", platform::testing::ReadFile(folder / "good.png").substr(0, 60));
+    testsupport::WriteBytes(folder / "cut.png", testsupport::ReadBytes(folder / "good.png").substr(0, 60));
     // A valid start declaring 30000 x 30000 pixels.
-    platform::testing::WriteFile(folder / "huge.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x75\x30\0\0\x75\x30\x08\x06\0\0\0", 29));
+    testsupport::WriteBytes(folder / "huge.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x75\x30\0\0\x75\x30\x08\x06\0\0\0", 29));
     std::filesystem::create_directory(folder / "folder.png");
 
     const struct {

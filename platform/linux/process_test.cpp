@@ -1,6 +1,6 @@
 #include "platform/command_line.h"
 #include "platform/kernel32.h"
-#include "platform/linux/test_folders.h"
+#include "tests/support/temp_dir.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
 
@@ -20,10 +20,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-using platform::testing::CurrentDirectoryRestorer;
-using platform::testing::ReadFile;
-using platform::testing::ScratchFolder;
-using platform::testing::WriteFile;
+using testsupport::CurrentDirectory;
+using testsupport::ReadBytes;
+using testsupport::TempDir;
+using testsupport::WriteBytes;
 
 // What the echo program wrote: its GetCommandLineW, its directory, its argv.
 struct Echo {
@@ -34,7 +34,7 @@ struct Echo {
 
 Echo ReadEcho(const fs::path& folder) {
     Echo echo;
-    std::string text = ReadFile(folder / "echo_args.txt");
+    std::string text = ReadBytes(folder / "echo_args.txt");
     for (std::size_t start = 0; start < text.size();) {
         std::size_t end = text.find('\n', start);
         std::string entry = text.substr(start, end - start);
@@ -95,8 +95,8 @@ protected:
                               &startup, &info);
     }
 
-    CurrentDirectoryRestorer m_restore;
-    ScratchFolder m_folder;
+    CurrentDirectory m_restore;
+    TempDir m_folder;
 };
 
 TEST_F(ProcessTest, ChildSeesTheExactCommandLine) {
@@ -141,7 +141,7 @@ TEST_F(ProcessTest, FailuresToStart) {
     EXPECT_FALSE(Start(L"folder.exe", line, nullptr, info));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 
-    WriteFile(m_folder.Path() / "text.exe", "not a program\n");
+    WriteBytes(m_folder.Path() / "text.exe", "not a program\n");
     EXPECT_FALSE(Start(L"text.exe", line, nullptr, info));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_FORMAT));
 
@@ -158,7 +158,7 @@ TEST_F(ProcessTest, RunningProgramIsInUseUntilItEnds) {
     // the new one is copied over it.
     const fs::path installed = m_folder.Path() / "installed";
     InstallProgram(installed / "Launcher.exe");
-    WriteFile(m_folder.Path() / "new" / "Launcher.exe", "the new launcher");
+    WriteBytes(m_folder.Path() / "new" / "Launcher.exe", "the new launcher");
 
     PROCESS_INFORMATION info{};
     std::wstring line = L"Launcher.exe hold";
@@ -173,15 +173,15 @@ TEST_F(ProcessTest, RunningProgramIsInUseUntilItEnds) {
     const std::wstring to = platform::FromUtf8(installed.native()) + L'\0';
     SHFILEOPSTRUCTW copy{nullptr, FO_COPY, from.c_str(), to.c_str(), 0x214, FALSE, nullptr, nullptr};
     EXPECT_NE(SHFileOperationW(&copy), 0);
-    EXPECT_NE(ReadFile(installed / "Launcher.exe"), "the new launcher");
+    EXPECT_NE(ReadBytes(installed / "Launcher.exe"), "the new launcher");
 
-    WriteFile(installed / "release", "");
+    WriteBytes(installed / "release", "");
     EXPECT_EQ(WaitForSingleObject(info.hProcess, 60000), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(info.hThread, 0), WAIT_OBJECT_0);
     EXPECT_TRUE(GetExitCodeProcess(info.hProcess, &code));
     EXPECT_EQ(code, 2u);
     EXPECT_EQ(SHFileOperationW(&copy), 0);
-    EXPECT_EQ(ReadFile(installed / "Launcher.exe"), "the new launcher");
+    EXPECT_EQ(ReadBytes(installed / "Launcher.exe"), "the new launcher");
 
     EXPECT_TRUE(CloseHandle(info.hProcess));
     EXPECT_TRUE(CloseHandle(info.hThread));
@@ -196,7 +196,7 @@ TEST_F(ProcessTest, ClosedHandlesLeaveNoZombie) {
     ASSERT_TRUE(Start(L"Launcher.exe", line, nullptr, info));
     EXPECT_TRUE(CloseHandle(info.hProcess));
     EXPECT_TRUE(CloseHandle(info.hThread));
-    WriteFile(m_folder.Path() / "release", "");
+    WriteBytes(m_folder.Path() / "release", "");
     const auto pid = static_cast<pid_t>(info.dwProcessId);
     // Gone entirely, not merely ended: a zombie would still answer kill(0).
     EXPECT_TRUE(EventuallyTrue([pid] { return kill(pid, 0) != 0 && errno == ESRCH; }));

@@ -1,5 +1,5 @@
 #include "platform/kernel32.h"
-#include "platform/linux/test_folders.h"
+#include "tests/support/temp_dir.h"
 #include "platform/text.h"
 
 #include <gtest/gtest.h>
@@ -8,9 +8,9 @@
 
 namespace {
 
-using platform::testing::CurrentDirectoryRestorer;
-using platform::testing::ScratchFolder;
-using platform::testing::WriteFile;
+using testsupport::CurrentDirectory;
+using testsupport::TempDir;
+using testsupport::WriteBytes;
 
 class ProfileTest : public ::testing::Test {
 protected:
@@ -29,26 +29,26 @@ protected:
         return Read(section, key, fallback).first;
     }
 
-    CurrentDirectoryRestorer m_restore;
-    ScratchFolder m_folder;
+    CurrentDirectory m_restore;
+    TempDir m_folder;
 };
 
 TEST_F(ProfileTest, Utf8WithAndWithoutBom) {
-    WriteFile("Platform.ini", "[Config]\r\nPlatform=pv2\r\nName=\xE4\xB8\xAD\r\n");
+    WriteBytes("Platform.ini", "[Config]\r\nPlatform=pv2\r\nName=\xE4\xB8\xAD\r\n");
     EXPECT_EQ(Value(L"Config", L"Platform"), L"pv2");
     EXPECT_EQ(Value(L"Config", L"Name"), L"\u4e2d");
-    WriteFile("Platform.ini", "\xEF\xBB\xBF[Config]\nPlatform=bom\n");
+    WriteBytes("Platform.ini", "\xEF\xBB\xBF[Config]\nPlatform=bom\n");
     EXPECT_EQ(Value(L"Config", L"Platform"), L"bom");
 }
 
 TEST_F(ProfileTest, Utf16WithBom) {
-    WriteFile("Platform.ini", "\xFF\xFE" + platform::ToUtf16Le(L"[Config]\r\nLanguage=cht\r\nWeb=\u4e2d\u6587\r\n"));
+    WriteBytes("Platform.ini", "\xFF\xFE" + platform::ToUtf16Le(L"[Config]\r\nLanguage=cht\r\nWeb=\u4e2d\u6587\r\n"));
     EXPECT_EQ(Value(L"Config", L"Language"), L"cht");
     EXPECT_EQ(Value(L"Config", L"Web"), L"\u4e2d\u6587");
 }
 
 TEST_F(ProfileTest, NamesIgnoreCaseAndValuesAreTrimmed) {
-    WriteFile("Platform.ini",
+    WriteBytes("Platform.ini",
               "; a comment\n"
               "[Other]\nPlatform=wrong\n"
               "  [ CONFIG ]  \n"
@@ -70,7 +70,7 @@ TEST_F(ProfileTest, NamesIgnoreCaseAndValuesAreTrimmed) {
 }
 
 TEST_F(ProfileTest, DefaultsWhenAbsent) {
-    WriteFile("Platform.ini", "Platform=outside any section\n[Config]\nWeb=x\n");
+    WriteBytes("Platform.ini", "Platform=outside any section\n[Config]\nWeb=x\n");
     EXPECT_EQ(Value(L"Config", L"Platform"), L"default");
     EXPECT_EQ(Value(L"Missing", L"Web"), L"default");
     EXPECT_EQ(Value(L"Config", L"Web", nullptr), L"x");
@@ -81,7 +81,7 @@ TEST_F(ProfileTest, DefaultsWhenAbsent) {
 }
 
 TEST_F(ProfileTest, TruncatesToTheBuffer) {
-    WriteFile("Platform.ini", "[Config]\nLanguage=123456789abc\nShort=12345678\n");
+    WriteBytes("Platform.ini", "[Config]\nLanguage=123456789abc\nShort=12345678\n");
     EXPECT_EQ(Read(L"Config", L"Language", L"chs", 9), (std::pair<std::wstring, DWORD>(L"12345678", 8)));
     EXPECT_EQ(Read(L"Config", L"Short", L"chs", 9), (std::pair<std::wstring, DWORD>(L"12345678", 8)));
     EXPECT_EQ(Read(L"Config", L"Nothing", L"a default too long", 9),
@@ -93,7 +93,7 @@ TEST_F(ProfileTest, TruncatesToTheBuffer) {
 }
 
 TEST_F(ProfileTest, ListingFormsReturnNothing) {
-    WriteFile("Platform.ini", "[Config]\nWeb=x\n");
+    WriteBytes("Platform.ini", "[Config]\nWeb=x\n");
     EXPECT_EQ(Read(nullptr, L"Web", L"d"), (std::pair<std::wstring, DWORD>(L"", 0)));
     EXPECT_EQ(Read(L"Config", nullptr, L"d"), (std::pair<std::wstring, DWORD>(L"", 0)));
 }

@@ -1,62 +1,31 @@
 // ShellExecuteW "open": the desktop's handler gets the address and the
 // caller does not wait for it. A stand-in xdg-open on PATH records what it
 // was asked to open.
-#include "platform/linux/test_folders.h"
+#include "tests/support/environment.h"
+#include "tests/support/recording_opener.h"
+#include "tests/support/temp_dir.h"
 #include "platform/shell32.h"
 #include "platform/winuser.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 
 namespace {
 
 namespace fs = std::filesystem;
-using platform::testing::ScratchFolder;
+using testsupport::RecordingOpener;
+using testsupport::ScopedVariable;
+using testsupport::TempDir;
 
-// Puts a folder first on PATH for the scope of a test.
-class PathPrefix {
-public:
-    explicit PathPrefix(const fs::path& folder, bool keepRest = true) {
-        const char* path = std::getenv("PATH");
-        m_saved = path ? path : "";
-        const std::string value = keepRest ? folder.string() + ":" + m_saved : folder.string();
-        setenv("PATH", value.c_str(), 1);
-    }
-    ~PathPrefix() { setenv("PATH", m_saved.c_str(), 1); }
-    PathPrefix(const PathPrefix&) = delete;
-    PathPrefix& operator=(const PathPrefix&) = delete;
-
-private:
-    std::string m_saved;
-};
-
-// An xdg-open that writes its arguments to opened.txt beside itself.
-void WriteRecordingOpener(const fs::path& folder) {
-    const fs::path script = folder / "xdg-open";
-    std::ofstream(script) << "#!/bin/sh\n"
-                          << "printf '%s\\n' \"$@\" > '" << (folder / "opened.tmp").string() << "'\n"
-                          << "mv '" << (folder / "opened.tmp").string() << "' '" << (folder / "opened.txt").string()
-                          << "'\n";
-    chmod(script.c_str(), 0755);
-}
-
-bool EventuallyExists(const fs::path& file) {
-    for (int i = 0; i < 6000 && !fs::exists(file); ++i) {
+bool Eventually(const std::function<bool()>& done) {
+    for (int i = 0; i < 6000 && !done(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return fs::exists(file);
-}
-
-std::string ReadAll(const fs::path& file) {
-    std::ifstream in(file);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return done();
 }
 
 std::uintptr_t Code(HINSTANCE result) {
@@ -64,21 +33,19 @@ std::uintptr_t Code(HINSTANCE result) {
 }
 
 TEST(ShellExecute, OpenHandsTheAddressToTheDesktopHandler) {
-    ScratchFolder folder;
-    WriteRecordingOpener(folder.Path());
-    PathPrefix path(folder.Path());
+    TempDir folder;
+    const RecordingOpener opener(folder.Path());
 
     const HINSTANCE result =
         ShellExecuteW(nullptr, L"open", L"http://127.0.0.1/帮助?a=1&b=2", nullptr, nullptr, SW_SHOWNORMAL);
     EXPECT_GT(Code(result), 32u);
-    ASSERT_TRUE(EventuallyExists(folder.Path() / "opened.txt"));
-    EXPECT_EQ(ReadAll(folder.Path() / "opened.txt"), "http://127.0.0.1/帮助?a=1&b=2\n");
+    ASSERT_TRUE(Eventually([&opener] { return opener.WasCalled(); }));
+    EXPECT_EQ(opener.Opened(), "http://127.0.0.1/帮助?a=1&b=2\n");
 }
 
 TEST(ShellExecute, OnlyOpenWithoutParametersIsOffered) {
-    ScratchFolder folder;
-    WriteRecordingOpener(folder.Path());
-    PathPrefix path(folder.Path());
+    TempDir folder;
+    const RecordingOpener opener(folder.Path());
 
     EXPECT_EQ(Code(ShellExecuteW(nullptr, L"print", L"http://127.0.0.1/", nullptr, nullptr, SW_SHOWNORMAL)),
               static_cast<std::uintptr_t>(SE_ERR_NOASSOC));
@@ -87,13 +54,13 @@ TEST(ShellExecute, OnlyOpenWithoutParametersIsOffered) {
     EXPECT_LE(Code(ShellExecuteW(nullptr, L"open", L"", nullptr, nullptr, SW_SHOWNORMAL)), 32u);
     // No operation means open.
     EXPECT_GT(Code(ShellExecuteW(nullptr, nullptr, L"file:///x", nullptr, nullptr, SW_SHOWNORMAL)), 32u);
-    ASSERT_TRUE(EventuallyExists(folder.Path() / "opened.txt"));
-    EXPECT_EQ(ReadAll(folder.Path() / "opened.txt"), "file:///x\n");
+    ASSERT_TRUE(Eventually([&opener] { return opener.WasCalled(); }));
+    EXPECT_EQ(opener.Opened(), "file:///x\n");
 }
 
 TEST(ShellExecute, WithoutAHandlerItReportsFailure) {
-    ScratchFolder empty;
-    PathPrefix path(empty.Path(), false);
+    TempDir empty;
+    const ScopedVariable path("PATH", empty.Str());
     EXPECT_LE(Code(ShellExecuteW(nullptr, L"open", L"http://127.0.0.1/", nullptr, nullptr, SW_SHOWNORMAL)), 32u);
 }
 

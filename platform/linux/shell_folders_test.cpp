@@ -1,5 +1,6 @@
 #include "platform/kernel32.h"
-#include "platform/linux/test_folders.h"
+#include "tests/support/environment.h"
+#include "tests/support/temp_dir.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
 
@@ -12,40 +13,17 @@
 namespace {
 
 namespace fs = std::filesystem;
-using platform::testing::CurrentDirectoryRestorer;
-using platform::testing::ScratchFolder;
-using platform::testing::WriteFile;
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) {
-            m_old = old;
-        }
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable() {
-        if (m_old) {
-            setenv(m_name, m_old->c_str(), 1);
-        } else {
-            unsetenv(m_name);
-        }
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
+using testsupport::CurrentDirectory;
+using testsupport::ScopedVariable;
+using testsupport::TempDir;
+using testsupport::WriteBytes;
 
 std::wstring Wide(const fs::path& path) {
     return platform::FromUtf8(path.native());
 }
 
 TEST(SHGetFolderPathW, LocalAppDataFollowsXdgDataHome) {
-    ScratchFolder folder;
+    TempDir folder;
     const fs::path data = folder.Path() / "data home";
     ScopedVariable xdg("XDG_DATA_HOME", data.native());
     wchar_t path[MAX_PATH];
@@ -58,7 +36,7 @@ TEST(SHGetFolderPathW, LocalAppDataFollowsXdgDataHome) {
 }
 
 TEST(SHGetFolderPathW, FallsBackToHomeAndRefusesWhatDoesNotFit) {
-    ScratchFolder folder;
+    TempDir folder;
     ScopedVariable home("HOME", folder.Path().native());
     ScopedVariable relative("XDG_DATA_HOME", "relative/is/ignored");
     wchar_t path[MAX_PATH];
@@ -72,7 +50,7 @@ TEST(SHGetFolderPathW, FallsBackToHomeAndRefusesWhatDoesNotFit) {
 }
 
 TEST(SHCreateDirectoryExW, CreatesParentsAndReportsExisting) {
-    ScratchFolder folder;
+    TempDir folder;
     const fs::path nested = folder.Path() / "a" / "b" / "c";
     std::wstring windowsPath = Wide(folder.Path()) + L"\\a\\b\\c\\";
     EXPECT_EQ(SHCreateDirectoryExW(nullptr, windowsPath.c_str(), nullptr), ERROR_SUCCESS);
@@ -81,23 +59,23 @@ TEST(SHCreateDirectoryExW, CreatesParentsAndReportsExisting) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
 
     // A file where a parent folder should be.
-    WriteFile(folder.Path() / "file", "x");
+    WriteBytes(folder.Path() / "file", "x");
     std::wstring underFile = Wide(folder.Path()) + L"\\file\\sub";
     EXPECT_EQ(SHCreateDirectoryExW(nullptr, underFile.c_str(), nullptr), ERROR_PATH_NOT_FOUND);
     EXPECT_NE(SHCreateDirectoryExW(nullptr, L"", nullptr), ERROR_SUCCESS);
 }
 
 TEST(SHCreateDirectoryExW, RelativeToTheCurrentDirectory) {
-    CurrentDirectoryRestorer restore;
-    ScratchFolder folder;
+    CurrentDirectory restore;
+    TempDir folder;
     fs::current_path(folder.Path());
     EXPECT_EQ(SHCreateDirectoryExW(nullptr, L"Update\\launcher", nullptr), ERROR_SUCCESS);
     EXPECT_TRUE(fs::is_directory(folder.Path() / "Update" / "launcher"));
 }
 
 TEST(CurrentDirectory, WindowsBufferRules) {
-    CurrentDirectoryRestorer restore;
-    ScratchFolder folder;
+    CurrentDirectory restore;
+    TempDir folder;
     fs::create_directories(folder.Path() / "sub dir" / "inner");
     ASSERT_TRUE(SetCurrentDirectoryW((Wide(folder.Path()) + L"\\sub dir\\inner").c_str()));
     const std::wstring expected = Wide(fs::current_path());

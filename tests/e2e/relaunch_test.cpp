@@ -13,12 +13,12 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
 using testsupport::CurrentDirectory;
+using testsupport::ReadBytes;
 using testsupport::TempDir;
 
 namespace {
@@ -47,14 +47,6 @@ std::optional<std::pair<pid_t, std::vector<std::string>>> FindProcessOf(const fs
             return std::make_pair(static_cast<pid_t>(std::stoi(name)), ProcessArguments(entry.path()));
     }
     return std::nullopt;
-}
-
-std::string Read(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 }  // namespace
@@ -86,8 +78,8 @@ TEST(Relaunch, BuiltLauncherReplacesTheInstalledCopyAndRestartsIt)
     CloseHandle(process.hProcess);
     EXPECT_EQ(exitCode, 0u);
 
-    EXPECT_EQ(Read(installed.Path() / "ui.dll"), "library v2");
-    EXPECT_EQ(Read(installed.Path() / "LauncherStyles/Image/ui_main_01.png"), "picture v2");
+    EXPECT_EQ(ReadBytes(installed.Path() / "ui.dll"), "library v2");
+    EXPECT_EQ(ReadBytes(installed.Path() / "LauncherStyles/Image/ui_main_01.png"), "picture v2");
     EXPECT_EQ(fs::file_size(installedLauncher), fs::file_size(QM_LAUNCHER_PROGRAM));
 
     // The installed copy was started with "N:" in its own folder; it may

@@ -25,7 +25,8 @@
 namespace fs = std::filesystem;
 using testsupport::Fault;
 using testsupport::RandomBytes;
-using testsupport::WriteFile;
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 using testsupport::StandInMainWindow;
 using testsupport::StandInPageWindow;
 using testsupport::StandInProgressWindow;
@@ -64,16 +65,16 @@ protected:
         settingsText = "[Config]\nWeb=" + PageUrl() + "\nVersion=" + server.BaseUrl() +
                        "/api/launcherversionnew\nLanguage=chs\n";
         fs::copy_file(QM_ECHO_ARGS_PROGRAM, launcherDir / "Launcher.exe");
-        WriteFile(launcherDir / "ui.dll", "interface library v1");
-        WriteFile(launcherDir / "pv.ini", settingsText);
+        WriteBytes(launcherDir / "ui.dll", "interface library v1");
+        WriteBytes(launcherDir / "pv.ini", settingsText);
         fs::copy_file(QM_ECHO_ARGS_PROGRAM, clientDir / "qm.exe");
         // Incompressible, so that a slow transfer of it takes a while.
-        WriteFile(clientDir / "data/world.pak", RandomBytes(2 << 20, 7));
-        WriteFile(clientDir / "readme.txt", "welcome");
+        WriteBytes(clientDir / "data/world.pak", RandomBytes(2 << 20, 7));
+        WriteBytes(clientDir / "readme.txt", "welcome");
         for (const char* name : {"Launcher.exe", "ui.dll"})
             fs::copy_file(launcherDir / name, installedDir / name);
         // The installed launcher is current, settings file included.
-        WriteFile(installedDir / "pv.ini", settingsText);
+        WriteBytes(installedDir / "pv.ini", settingsText);
         g_settings.webUrl = L"http://old.example/page.html";
     }
 
@@ -145,8 +146,7 @@ std::string WaitForRecord(const fs::path& folder)
     std::string text;
     platform::RunMessagesUntil(
         [&] {
-            std::ifstream in(record, std::ios::binary);
-            text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            text = ReadBytes(record);
             return !text.empty() && text.find("\ncwd=") != std::string::npos && text.back() == '\n';
         },
         kPatienceMs);
@@ -170,7 +170,7 @@ TEST_F(UpdateChain, PlainStartWithNothingToUpdateThenClientInstallAndGame)
     EXPECT_TRUE(page.IsWindowVisible());
     EXPECT_FALSE(main.closed);
     // The server's settings file replaced the local one and named a new page.
-    EXPECT_EQ(ReadFile(installedDir / "pv.ini"), settingsText);
+    EXPECT_EQ(ReadBytes(installedDir / "pv.ini"), settingsText);
     EXPECT_EQ(page.Urls(), std::vector<std::wstring>{platform::FromUtf8(PageUrl())});
     EXPECT_EQ(g_settings.webUrl, platform::FromUtf8(PageUrl()));
     EXPECT_FALSE(fs::exists(installedDir / "pv.ini.download"));
@@ -183,7 +183,7 @@ TEST_F(UpdateChain, PlainStartWithNothingToUpdateThenClientInstallAndGame)
     const std::string launcherPath = platform::ToUtf8(g_settings.launcherPath);
     EXPECT_NE(record.find("line=-token \"abc\" \"" + launcherPath + "\"\n"), std::string::npos) << record;
     EXPECT_NE(record.find("cwd=" + DataPath("C1").string() + "\n"), std::string::npos) << record;
-    EXPECT_EQ(ReadFile(DataPath("C1/readme.txt")), "welcome");
+    EXPECT_EQ(ReadBytes(DataPath("C1/readme.txt")), "welcome");
     EXPECT_EQ(fs::file_size(DataPath("C1/data/world.pak")), 2u << 20);
     EXPECT_EQ(GetViewBroser()->GetProgress().stageText, g_messages.entries[2]);
     EXPECT_EQ(GetViewBroser()->GetErrorText(), L"");
@@ -191,7 +191,7 @@ TEST_F(UpdateChain, PlainStartWithNothingToUpdateThenClientInstallAndGame)
 
 TEST_F(UpdateChain, NewLauncherIsStartedFromItsDownloadFolder)
 {
-    WriteFile(installedDir / "ui.dll", "interface library v0");
+    WriteBytes(installedDir / "ui.dll", "interface library v0");
     Publish();
     GetViewBroser()->SetProgressActive(1);
     StartLauncherCheck();
@@ -204,7 +204,7 @@ TEST_F(UpdateChain, NewLauncherIsStartedFromItsDownloadFolder)
     EXPECT_NE(record.find("line= \"" + platform::ToUtf8(g_settings.launcherPath) + "\"\n"), std::string::npos)
         << record;
     EXPECT_NE(record.find("cwd=" + downloaded.string() + "\n"), std::string::npos) << record;
-    EXPECT_EQ(ReadFile(downloaded / "ui.dll"), "interface library v1");
+    EXPECT_EQ(ReadBytes(downloaded / "ui.dll"), "interface library v1");
 }
 
 TEST_F(UpdateChain, AfterUpdateStartAsksNothingUntilThePageReports)
@@ -227,9 +227,9 @@ TEST_F(UpdateChain, NewServerVersionAddressRestartsTheLauncherCheck)
 {
     const std::string secondService = server.BaseUrl() + "/api/v2/launcherversionnew";
     settingsText = "[Config]\nWeb=" + PageUrl() + "\nVersion=" + secondService + "\n";
-    WriteFile(launcherDir / "pv.ini", settingsText);
+    WriteBytes(launcherDir / "pv.ini", settingsText);
     Publish();
-    server.SetBody("/api/v2/launcherversionnew?platform=pv", ReadFile(cdnDir / "answers" / "launcher-pv.txt"));
+    server.SetBody("/api/v2/launcherversionnew?platform=pv", ReadBytes(cdnDir / "answers" / "launcher-pv.txt"));
 
     GetViewBroser()->SetProgressActive(1);
     StartLauncherCheck();
@@ -256,7 +256,7 @@ TEST_F(UpdateChain, BrokenSettingsTransferKeepsTheLocalFile)
     StartLauncherCheck();
     ASSERT_TRUE(PumpUntil([&] { return progress.closed && main.IsWindowVisible(); }));
     // Not replaced: the page address it names was never taken over.
-    EXPECT_EQ(ReadFile(installedDir / "pv.ini"), settingsText);
+    EXPECT_EQ(ReadBytes(installedDir / "pv.ini"), settingsText);
     EXPECT_TRUE(page.Urls().empty());
     EXPECT_EQ(g_settings.webUrl, L"http://old.example/page.html");
     EXPECT_FALSE(fs::exists(installedDir / "pv.ini.download"));
@@ -265,10 +265,10 @@ TEST_F(UpdateChain, BrokenSettingsTransferKeepsTheLocalFile)
 TEST_F(UpdateChain, ChangedVersionStopsTheRunningDownload)
 {
     // Both versions are on the CDN before anything starts; the answers name C1.
-    WriteFile(clientDir / "readme.txt", "welcome to the second edition");
+    WriteBytes(clientDir / "readme.txt", "welcome to the second edition");
     Publish("L1", "C2");
-    const std::string secondAnswer = ReadFile(cdnDir / "answers" / "client.txt");
-    WriteFile(clientDir / "readme.txt", "welcome");
+    const std::string secondAnswer = ReadBytes(cdnDir / "answers" / "client.txt");
+    WriteBytes(clientDir / "readme.txt", "welcome");
     Publish("L1", "C1");
     // world.pak arrives slowly, so the change comes mid-transfer.
     const fs::path packed = StartSlowClientDownload();
@@ -283,7 +283,7 @@ TEST_F(UpdateChain, ChangedVersionStopsTheRunningDownload)
 
     StartGameWith(L"-second");
     ASSERT_TRUE(PumpUntil([&] { return main.closed.load(); }));
-    EXPECT_EQ(ReadFile(DataPath("C2/readme.txt")), "welcome to the second edition");
+    EXPECT_EQ(ReadBytes(DataPath("C2/readme.txt")), "welcome to the second edition");
     EXPECT_EQ(fs::file_size(packed), sizeAtStop);
     EXPECT_FALSE(fs::exists(DataPath("C1/data/world.pak")));
     const std::string record = WaitForRecord(DataPath("C2"));

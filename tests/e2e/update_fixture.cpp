@@ -10,29 +10,12 @@
 #include "codec/md5_functions.h"
 #include "update/update_context.h"
 
-#include <fstream>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
 
 namespace testsupport {
-
-std::string RandomBytes(std::size_t count, unsigned seed)
-{
-    std::mt19937 generator(seed);
-    std::string bytes(count, '\0');
-    for (char& byte : bytes)
-        byte = static_cast<char>(generator());
-    return bytes;
-}
-
-void WriteFile(const fs::path& file, const std::string& bytes)
-{
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << bytes;
-}
 
 struct UpdateFixture::Saved {
     LauncherSettings settings = g_settings;
@@ -130,8 +113,8 @@ void UpdateFixture::Publish(const std::string& launcherVersion, const std::strin
     ::Publish(options, log, false);
 
     server.ServeFolder("/cdn/", cdnDir.string());
-    server.SetBody("/api/launcherversionnew?platform=pv", ReadFile(cdnDir / "answers" / "launcher-pv.txt"));
-    server.SetBody("/web/pcversion", ReadFile(cdnDir / "answers" / "client.txt"));
+    server.SetBody("/api/launcherversionnew?platform=pv", ReadBytes(cdnDir / "answers" / "launcher-pv.txt"));
+    server.SetBody("/web/pcversion", ReadBytes(cdnDir / "answers" / "client.txt"));
 }
 
 DWORD UpdateFixture::RunWorker()
@@ -142,14 +125,6 @@ DWORD UpdateFixture::RunWorker()
     GetExitCodeThread(thread, &exitCode);
     CloseHandle(thread);
     return exitCode;
-}
-
-std::string UpdateFixture::ReadFile(const fs::path& file) const
-{
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
 }
 
 }  // namespace testsupport

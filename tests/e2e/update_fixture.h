@@ -4,6 +4,7 @@
 
 #include "tests/support/loopback_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_files.h"
 
 #include "platform/kernel32.h"
 
@@ -13,11 +14,6 @@
 #include <vector>
 
 namespace testsupport {
-
-// Bytes that do not compress, the same for the same seed.
-std::string RandomBytes(std::size_t count, unsigned seed);
-// Writes bytes to a file, creating its folders.
-void WriteFile(const std::filesystem::path& file, const std::string& bytes);
 
 class UpdateFixture {
 public:
@@ -37,7 +33,6 @@ public:
 
     std::string PageUrl() const { return server.BaseUrl() + "/web/index.html"; }
     std::filesystem::path DataPath(const std::string& relative) const { return work.Path() / "data" / relative; }
-    std::string ReadFile(const std::filesystem::path& file) const;
 
     TempDir work;
     std::filesystem::path launcherDir;

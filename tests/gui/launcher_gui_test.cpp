@@ -204,7 +204,7 @@ TEST_F(LauncherWindows, PageStartsTheGameWithLowerCaseStartGameAfterTheDownloadS
         << record;
     EXPECT_NE(record.find("current directory: " + clientFolder.string() + "\n"), std::string::npos) << record;
     // The launcher asked the version service the page named.
-    EXPECT_NE(ReadFile(work.Path() / "server.log").find("/web/pcversion"), std::string::npos);
+    EXPECT_NE(ReadBytes(work.Path() / "server.log").find("/web/pcversion"), std::string::npos);
     EXPECT_FALSE(MainWindow()) << WindowList();
 }
 
@@ -258,7 +258,7 @@ TEST_F(LauncherWindows, DataVariantsHandOverTheVersionAnswerAndTheGameData)
     EXPECT_NE(record.find("current directory: " + clientFolder.string() + "\n"), std::string::npos) << record;
     // Only the page fetched the client's version answer; the launcher took
     // the page's copy.
-    const std::string log = ReadFile(work.Path() / "server.log");
+    const std::string log = ReadBytes(work.Path() / "server.log");
     std::size_t versionRequests = 0;
     for (std::size_t at = log.find("/web/pcversion"); at != std::string::npos; at = log.find("/web/pcversion", at + 1))
         ++versionRequests;
@@ -285,13 +285,13 @@ TEST_F(LauncherWindows, LauncherUpdateShowsItsProgressThenTheRestartedLauncherIt
     ExpectLauncherEnded();
     const std::optional<pid_t> restarted = WaitForAdoptedLauncher(installedLauncher, kWindowPatience);
     ASSERT_TRUE(restarted) << "the installed launcher was not started again" << Diagnostics();
-    const std::string arguments = ReadFile("/proc/" + std::to_string(*restarted) + "/cmdline");
+    const std::string arguments = ReadBytes("/proc/" + std::to_string(*restarted) + "/cmdline");
     EXPECT_EQ(arguments, std::string("\0N:\0", 4));
     std::error_code error;
     EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(*restarted) + "/cwd", error), install);
-    EXPECT_EQ(ReadFile(install / "ember_vault.pak"), vault);
+    EXPECT_EQ(ReadBytes(install / "ember_vault.pak"), vault);
     // The update was downloaded into the data folder first.
-    EXPECT_EQ(ReadFile(data / "Quillmoor/launcher/L1/ember_vault.pak"), vault);
+    EXPECT_EQ(ReadBytes(data / "Quillmoor/launcher/L1/ember_vault.pak"), vault);
     EXPECT_TRUE(fs::exists(data / "Quillmoor/launcher/L1/Launcher.exe"));
 
     // The restarted launcher is current: it shows its window and page at once.

@@ -4,8 +4,6 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <random>
 #include <sstream>
 #include <thread>
 
@@ -28,15 +26,12 @@ constexpr bool kSanitizedBuild = false;
 constexpr bool kSanitizedBuild = false;
 #endif
 
-const fs::path kDemoFolder = QM_DEMO_FOLDER;
+const testsupport::DemoParts kDemo{QM_DEMO_FOLDER, QM_LAUNCHER_PROGRAM, QM_LAUNCHER_STYLES, QM_DEMO_GAME_PROGRAM};
 constexpr auto kPoll = std::chrono::milliseconds(40);
-
-std::string Replace(std::string text, const std::string& from, const std::string& to)
-{
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
+// Bounds that only end a test whose programs hang.
+constexpr auto kServerStartLimit = std::chrono::seconds(10);
+constexpr auto kPublishLimit = std::chrono::seconds(60);
+constexpr auto kGameRecordLimit = std::chrono::seconds(30);
 
 std::string Channels(const Rgba& colour)
 {
@@ -46,14 +41,6 @@ std::string Channels(const Rgba& colour)
 std::string Tail(const std::string& text, std::size_t count)
 {
     return text.size() <= count ? text : "..." + text.substr(text.size() - count);
-}
-
-std::string ReadWhole(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
 }
 
 struct ProcessEntry {
@@ -73,7 +60,7 @@ std::vector<ProcessEntry> Children()
             continue;
         // "pid (name) state parent group ...": the name may hold anything,
         // so the fields are read after its last parenthesis.
-        const std::string stat = ReadWhole(entry.path() / "stat");
+        const std::string stat = ReadBytes(entry.path() / "stat");
         const std::size_t close = stat.rfind(')');
         if (close == std::string::npos)
             continue;
@@ -116,22 +103,10 @@ void LauncherOnScreen::SetUp()
     fs::create_directories(cdn);
     fs::create_directories(web);
     fs::create_directories(data);
-    const fs::path portFile = work.Path() / "port";
-    testsupport::ProcessStart start;
-    start.argv = {QM_CDN_PROGRAM, "serve", "--root", cdn.string(), "--port", "0", "--port-file", portFile.string(),
-                  "--web", web.string()};
-    start.folder = work.Path();
-    start.outputFile = work.Path() / "server.log";
-    start.errorFile = work.Path() / "server.err";
-    server = std::make_unique<testsupport::TestProcess>(start);
-    // Written once the server listens.
-    for (int i = 0; i < 500 && ReadFile(portFile).find('\n') == std::string::npos && server->Running(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const std::string portText = ReadFile(portFile);
-    ASSERT_NE(portText.find('\n'), std::string::npos) << "quillmoor-cdn serve did not start: "
-                                                      << ReadFile(work.Path() / "server.err");
-    port = std::stoi(portText);
-    ASSERT_GT(port, 0);
+    server = std::make_unique<testsupport::ServedCdn>(
+        testsupport::ServedCdn::Folders{QM_CDN_PROGRAM, work.Path(), cdn, web}, kServerStartLimit);
+    port = server->Port();
+    ASSERT_GT(port, 0) << "quillmoor-cdn serve did not start: " << server->Problem();
 }
 
 void LauncherOnScreen::TearDown()
@@ -170,33 +145,27 @@ void LauncherOnScreen::TearDown()
 
 void LauncherOnScreen::LayOutClient(std::size_t bigFileBytes)
 {
-    fs::copy(kDemoFolder / "client", client, fs::copy_options::recursive);
-    WriteFile(client / "data/world.pak", RandomBytes(bigFileBytes, 11));
-    fs::copy_file(QM_DEMO_GAME_PROGRAM, client / "qm.exe");
+    testsupport::LayOutDemoClient(kDemo, client, bigFileBytes);
 }
 
 void LauncherOnScreen::LayOutLauncher(const std::vector<std::pair<fs::path, std::string>>& extraFiles)
 {
-    fs::create_directories(launcher);
-    fs::copy_file(QM_LAUNCHER_PROGRAM, launcher / "Launcher.exe");
-    fs::copy(QM_LAUNCHER_STYLES, launcher / "LauncherStyles", fs::copy_options::recursive);
-    fs::copy_file(kDemoFolder / "launcher/Platform.ini", launcher / "Platform.ini");
-    WriteFile(launcher / "demo.ini",
-              Replace(ReadFile(kDemoFolder / "launcher/demo.ini.in"), "@PORT@", std::to_string(port)));
+    testsupport::LayOutDemoLauncher(kDemo, launcher);
+    WriteBytes(launcher / "demo.ini", testsupport::DemoSettings(kDemo, port));
     for (const auto& [name, bytes] : extraFiles)
-        WriteFile(launcher / name, bytes);
+        WriteBytes(launcher / name, bytes);
 }
 
 void LauncherOnScreen::WritePage(PageMode mode)
 {
-    std::string page = ReadFile(QM_GUI_TEST_PAGE);
+    std::string page = ReadBytes(QM_GUI_TEST_PAGE);
     ASSERT_FALSE(page.empty()) << "cannot read " << QM_GUI_TEST_PAGE;
-    page = Replace(page, "@MODE@", mode == PageMode::Data ? "data" : "plain");
-    page = Replace(page, "@PAGE_COLOUR@", Channels(kPageColour));
-    page = Replace(page, "@FIRST_MARKER_COLOUR@", Channels(kFirstMarkerColour));
-    page = Replace(page, "@LAST_MARKER_COLOUR@", Channels(kLastMarkerColour));
-    page = Replace(page, "@MARKER_SIZE@", std::to_string(kMarkerSize));
-    WriteFile(web / "index.html", page);
+    page = ReplaceAll(page, "@MODE@", mode == PageMode::Data ? "data" : "plain");
+    page = ReplaceAll(page, "@PAGE_COLOUR@", Channels(kPageColour));
+    page = ReplaceAll(page, "@FIRST_MARKER_COLOUR@", Channels(kFirstMarkerColour));
+    page = ReplaceAll(page, "@LAST_MARKER_COLOUR@", Channels(kLastMarkerColour));
+    page = ReplaceAll(page, "@MARKER_SIZE@", std::to_string(kMarkerSize));
+    WriteBytes(web / "index.html", page);
 }
 
 void LauncherOnScreen::Install(const std::vector<fs::path>& leaveOut)
@@ -208,17 +177,13 @@ void LauncherOnScreen::Install(const std::vector<fs::path>& leaveOut)
 
 void LauncherOnScreen::Publish(const std::string& cdnUrl)
 {
-    testsupport::ProcessStart start;
-    start.argv = {QM_CDN_PROGRAM, "publish", "--launcher", launcher.string(), "--client", client.string(),
-                  "--platform", "demo", "--out", cdn.string()};
+    std::vector<std::string> options;
     if (!cdnUrl.empty())
-        start.argv.insert(start.argv.end(), {"--base-url", cdnUrl});
-    start.folder = work.Path();
-    start.outputFile = work.Path() / "publish.out";
-    start.errorFile = work.Path() / "publish.err";
-    const std::optional<int> exitCode = testsupport::RunProcess(start, std::chrono::seconds(60));
-    ASSERT_TRUE(exitCode) << "quillmoor-cdn publish did not end";
-    ASSERT_EQ(*exitCode, 0) << ReadFile(work.Path() / "publish.err");
+        options = {"--base-url", cdnUrl};
+    const testsupport::ServedCdn::Published published =
+        server->Publish(launcher, client, "demo", options, kPublishLimit);
+    ASSERT_TRUE(published.exitCode) << "quillmoor-cdn publish did not end";
+    ASSERT_EQ(*published.exitCode, 0) << published.errors;
 }
 
 std::string LauncherOnScreen::ServeObjectsSlowly()
@@ -269,7 +234,7 @@ void LauncherOnScreen::StartLauncher()
 void LauncherOnScreen::AllowGameStart(const std::string& arguments)
 {
     // Whole or not at all: the page may ask for it at any moment.
-    WriteFile(web / "go.txt.part", arguments);
+    WriteBytes(web / "go.txt.part", arguments);
     fs::rename(web / "go.txt.part", web / "go.txt");
 }
 
@@ -353,17 +318,7 @@ std::optional<pid_t> LauncherOnScreen::WaitForAdoptedLauncher(const fs::path& pr
 
 std::string LauncherOnScreen::WaitForGameRecord() const
 {
-    // The launcher does not wait for the game it starts: the record may
-    // still be on its way. The bound only ends a test whose game never
-    // writes one.
-    std::string record;
-    for (int i = 0; i < 1500; ++i) {
-        record = ReadFile(clientFolder / "qm-started.txt");
-        if (record.find("\ncurrent directory: ") != std::string::npos && record.back() == '\n')
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return record;
+    return testsupport::WaitForGameRecord(clientFolder / "qm-started.txt", kGameRecordLimit);
 }
 
 void LauncherOnScreen::ExpectClientInstalled() const
@@ -375,7 +330,7 @@ void LauncherOnScreen::ExpectClientInstalled() const
         ++count;
         const fs::path relative = fs::relative(entry.path(), client);
         ASSERT_TRUE(fs::exists(clientFolder / relative)) << relative << " is not in " << clientFolder;
-        EXPECT_EQ(ReadFile(clientFolder / relative), ReadFile(entry.path())) << relative;
+        EXPECT_EQ(ReadBytes(clientFolder / relative), ReadBytes(entry.path())) << relative;
     }
     EXPECT_GT(count, 2u);
 }
@@ -383,13 +338,13 @@ void LauncherOnScreen::ExpectClientInstalled() const
 std::string LauncherOnScreen::Diagnostics() const
 {
     // The page asks for go.txt ten times a second; those lines say nothing.
-    std::istringstream log(ReadFile(work.Path() / "server.log"));
+    std::istringstream log(ReadBytes(work.Path() / "server.log"));
     std::string requests;
     for (std::string line; std::getline(log, line);)
         if (line.find("/web/go.txt 404") == std::string::npos)
             requests += line + "\n";
-    return "\nlauncher output: " + Tail(ReadFile(work.Path() / "launcher.out"), 1000) +
-           "\nlauncher errors: " + Tail(ReadFile(work.Path() / "launcher.err"), 3000) +
+    return "\nlauncher output: " + Tail(ReadBytes(work.Path() / "launcher.out"), 1000) +
+           "\nlauncher errors: " + Tail(ReadBytes(work.Path() / "launcher.err"), 3000) +
            "\nserver log: " + Tail(requests, 2000) + "windows:" + WindowList();
 }
 
@@ -400,26 +355,6 @@ std::string LauncherOnScreen::WindowList() const
         list << " [" << window.width << "x" << window.height << " at " << window.x << "," << window.y << " \""
              << window.title << "\" pid " << window.pid << "]";
     return list.str();
-}
-
-std::string LauncherOnScreen::ReadFile(const fs::path& file)
-{
-    return ReadWhole(file);
-}
-
-void LauncherOnScreen::WriteFile(const fs::path& file, const std::string& bytes)
-{
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << bytes;
-}
-
-std::string LauncherOnScreen::RandomBytes(std::size_t count, unsigned seed)
-{
-    std::mt19937 generator(seed);
-    std::string bytes(count, '\0');
-    for (char& byte : bytes)
-        byte = static_cast<char>(generator());
-    return bytes;
 }
 
 }  // namespace guitest

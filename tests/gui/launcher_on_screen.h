@@ -6,8 +6,10 @@
 #pragma once
 
 #include "tests/gui/screen_checks.h"
+#include "tests/support/demo_install.h"
 #include "tests/support/loopback_server.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/served_cdn.h"
+#include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
 #include "tests/support/x_display.h"
 
@@ -24,12 +26,16 @@
 namespace guitest {
 
 namespace fs = std::filesystem;
+using testsupport::RandomBytes;
+using testsupport::ReadBytes;
+using testsupport::ReplaceAll;
 using testsupport::ScreenWindow;
+using testsupport::WriteBytes;
 
 // The caption of the main window, which GTK gives its window as title.
 inline constexpr char kMainWindowTitle[] = "Quillmoor登陆器";
 
-class LauncherOnScreen : public ::testing::Test {
+class LauncherOnScreen : public ::testing::Test, protected testsupport::DemoMachine {
 protected:
     enum class PageMode {
         // PCVersion(address), then startgame(arguments)
@@ -93,23 +99,12 @@ protected:
     std::string Diagnostics() const;
     std::string WindowList() const;
 
-    static std::string ReadFile(const fs::path& file);
-    static void WriteFile(const fs::path& file, const std::string& bytes);
-    static std::string RandomBytes(std::size_t count, unsigned seed);
-
-    testsupport::TempDir work;
-    const fs::path client = work.Path() / "client";
-    const fs::path launcher = work.Path() / "launcher";
-    const fs::path install = work.Path() / "install";
-    const fs::path cdn = work.Path() / "cdn";
     const fs::path web = work.Path() / "web";
-    const fs::path data = work.Path() / "data";
-    const fs::path clientFolder = data / "Quillmoor/C1";
     const fs::path installedLauncher = install / "Launcher.exe";
 
     std::unique_ptr<testsupport::XDisplay> display;
     std::optional<LauncherPictures> pictures;
-    std::unique_ptr<testsupport::TestProcess> server;
+    std::unique_ptr<testsupport::ServedCdn> server;
     int port = 0;
     std::unique_ptr<testsupport::LoopbackServer> objects;
     std::unique_ptr<testsupport::TestProcess> launcherProcess;

@@ -3,22 +3,19 @@
 #include <httplib.h>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
-#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
-#include <netinet/in.h>
 #include <optional>
 #include <stdexcept>
-#include <strings.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <thread>
 #include <string_view>
-#include <unistd.h>
+#include <system_error>
+#include <thread>
 
 namespace testsupport {
 
@@ -41,20 +38,28 @@ bool IsParserAddedHeader(const std::string& name) {
     return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT";
 }
 
-class UniqueFd {
+// Header names compare without regard to case.
+bool SameName(const std::string& left, const std::string& right) {
+    return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+// The socket of RefusedPort: bound, never listening, closed on the way out.
+class BoundSocket {
 public:
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
+    BoundSocket() : m_socket(::socket(AF_INET, SOCK_STREAM, 0)) {}
+    ~BoundSocket() {
+        if (m_socket != INVALID_SOCKET) {
+            httplib::detail::close_socket(m_socket);
         }
     }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int Get() const { return m_fd; }
+    BoundSocket(const BoundSocket&) = delete;
+    BoundSocket& operator=(const BoundSocket&) = delete;
+    socket_t Get() const { return m_socket; }
 
 private:
-    int m_fd;
+    socket_t m_socket;
 };
 
 // Wakes slow answers when the server shuts down, so that stopping never
@@ -79,19 +84,24 @@ private:
 };
 
 // The bytes of one answer: a shared in-memory body or an open file. Neither is
-// copied as a whole; files are read chunk by chunk.
+// copied as a whole; files are read chunk by chunk. One answer's chunks are
+// sent one after another, so its file is never read by two threads at once.
 struct BodySource {
     std::shared_ptr<const std::string> memory;
-    std::shared_ptr<const UniqueFd> file;
+    std::shared_ptr<std::ifstream> file;
     std::uint64_t size = 0;
 
     static std::optional<BodySource> OpenFile(const std::string& path) {
-        auto fd = std::make_shared<const UniqueFd>(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        struct stat info {};
-        if (fd->Get() < 0 || ::fstat(fd->Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(path, error)) {
             return std::nullopt;
         }
-        return BodySource{nullptr, fd, static_cast<std::uint64_t>(info.st_size)};
+        auto file = std::make_shared<std::ifstream>(path, std::ios::binary);
+        const std::uintmax_t size = std::filesystem::file_size(path, error);
+        if (!*file || error) {
+            return std::nullopt;
+        }
+        return BodySource{nullptr, std::move(file), static_cast<std::uint64_t>(size)};
     }
 
     bool WriteTo(httplib::DataSink& sink, std::uint64_t position, std::size_t count, std::vector<char>& buffer) const {
@@ -99,13 +109,11 @@ struct BodySource {
             return sink.write(memory->data() + position, count);
         }
         buffer.resize(count);
-        std::size_t done = 0;
-        while (done < count) {
-            ssize_t n = ::pread(file->Get(), buffer.data() + done, count - done, static_cast<off_t>(position + done));
-            if (n <= 0) {
-                return false;  // the file shrank or failed: cut the answer
-            }
-            done += static_cast<std::size_t>(n);
+        file->clear();
+        file->seekg(static_cast<std::streamoff>(position));
+        file->read(buffer.data(), static_cast<std::streamsize>(count));
+        if (file->gcount() != static_cast<std::streamsize>(count)) {
+            return false;  // the file shrank or failed: cut the answer
         }
         return sink.write(buffer.data(), count);
     }
@@ -216,13 +224,13 @@ const typename Map::mapped_type* FindForRequest(const Map& map, const httplib::R
 
 std::size_t RecordedRequest::HeaderCount(const std::string& name) const {
     return static_cast<std::size_t>(std::count_if(headers.begin(), headers.end(), [&](const auto& header) {
-        return ::strcasecmp(header.first.c_str(), name.c_str()) == 0;
+        return SameName(header.first, name);
     }));
 }
 
 std::string RecordedRequest::Header(const std::string& name) const {
     for (const auto& header : headers) {
-        if (::strcasecmp(header.first.c_str(), name.c_str()) == 0) {
+        if (SameName(header.first, name)) {
             return header.second;
         }
     }
@@ -460,14 +468,17 @@ void LoopbackServer::ClearRequests() {
     m_impl->ClearRequests();
 }
 
+// The socket calls come with cpp-httplib's header, from the system's socket
+// library wherever it builds.
 int LoopbackServer::RefusedPort() {
-    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    BoundSocket bound;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (fd.Get() < 0 || ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (bound.Get() == INVALID_SOCKET ||
+        ::bind(bound.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(bound.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         throw std::runtime_error("loopback server: cannot find a free port");
     }
     return ntohs(address.sin_port);

@@ -1,11 +1,9 @@
 #include "tests/support/loopback_server.h"
 
+#include "tests/support/temp_dir.h"
+
 #include <gtest/gtest.h>
 #include <httplib.h>
-
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 namespace testsupport {
 namespace {
@@ -78,11 +76,10 @@ TEST_F(LoopbackServerTest, AnswersRangesWith206OrIgnoresThem) {
 }
 
 TEST_F(LoopbackServerTest, ServesFolderFilesWithoutEscapingTheFolder) {
-    auto root = std::filesystem::temp_directory_path() / ("loopback_server_test_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(root / "cdn" / "tree");
-    std::ofstream(root / "cdn" / "tree" / "file.bin", std::ios::binary) << "file content";
-    std::ofstream(root / "secret.txt", std::ios::binary) << "secret";
-    server.ServeFolder("/cdn/", (root / "cdn").string());
+    const TempDir root;
+    root.Write("cdn/tree/file.bin", "file content");
+    root.Write("secret.txt", "secret");
+    server.ServeFolder("/cdn/", root.Path("cdn").string());
 
     auto file = Get("/cdn/tree/file.bin");
     ASSERT_TRUE(file);
@@ -96,8 +93,6 @@ TEST_F(LoopbackServerTest, ServesFolderFilesWithoutEscapingTheFolder) {
     auto folder = Get("/cdn/tree");
     ASSERT_TRUE(folder);
     EXPECT_EQ(folder->status, 404);
-
-    std::filesystem::remove_all(root);
 }
 
 TEST_F(LoopbackServerTest, InjectsFaultsUntilCleared) {

@@ -2,11 +2,12 @@
 // server, the launcher. Each is started in a folder of its own with extra
 // environment variables and its output in files, and is stopped and reaped
 // with its object, so a failing test leaves nothing running behind it.
+// The interface is the same everywhere; how a program is started, waited for
+// and stopped is the system's own (test_process_posix.cpp).
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -14,6 +15,9 @@
 #include <vector>
 
 namespace testsupport {
+
+// A process as the system numbers it.
+using ProcessId = std::int64_t;
 
 struct ProcessStart {
     // argv[0] is the program; a name without a '/' is looked up on PATH.
@@ -23,7 +27,7 @@ struct ProcessStart {
     // Added to (or replacing entries of) this process's environment; an
     // empty value removes the variable.
     std::map<std::string, std::string> environment;
-    // Where standard output and error go; empty means /dev/null.
+    // Where standard output and error go; empty means nowhere.
     std::filesystem::path outputFile;
     std::filesystem::path errorFile;
     // A descriptor the child keeps open under the same number; -1 for none.
@@ -47,7 +51,7 @@ public:
     TestProcess(const TestProcess&) = delete;
     TestProcess& operator=(const TestProcess&) = delete;
 
-    pid_t Pid() const { return m_pid; }
+    ProcessId Pid() const { return m_pid; }
     // True while the program has not ended.
     bool Running();
     // The exit code (128 + the signal for a program ended by one), or
@@ -59,7 +63,7 @@ public:
 private:
     bool Reap(bool block);
 
-    pid_t m_pid = -1;
+    ProcessId m_pid = -1;
     std::optional<int> m_exitCode;
 };
 
@@ -71,6 +75,6 @@ std::optional<int> RunProcess(const ProcessStart& start, std::chrono::millisecon
 // adopts as a subreaper once the grandchild's parent has ended) and reaps
 // it; its exit code, or nothing when it cannot be waited for or still ran
 // after `limit`; a child of this process still running then is killed.
-std::optional<int> WaitForAdopted(pid_t pid, std::chrono::milliseconds limit);
+std::optional<int> WaitForAdopted(ProcessId pid, std::chrono::milliseconds limit);
 
 }  // namespace testsupport

@@ -19,10 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testsupport::ReadBytes;
 
 std::string Field(const std::string& answer, const std::string& key) {
     std::stringstream fields(answer);

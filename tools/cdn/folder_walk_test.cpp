@@ -1,13 +1,13 @@
 #include "tools/cdn/folder_walk.h"
 
 #include "tools/cdn/publish_error.h"
+#include "tests/support/system_files.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <functional>
-#include <sys/stat.h>
 
 namespace {
 
@@ -56,7 +56,7 @@ TEST(FolderWalkTest, RefusesWhatCannotBePublished) {
              std::ofstream(root / "x\\y" / "f");
          }},
         {"non-UTF-8 name", [](const auto& root) { std::ofstream(root / "caf\xE9"); }},
-        {"fifo", [](const auto& root) { mkfifo((root / "pipe").c_str(), 0600); }},
+        {"named pipe", [](const auto& root) { testsupport::MakeSpecialFile(root / "pipe"); }},
         {"link to a folder", [](const auto& root) {
              std::filesystem::create_directories(root / "sub");
              std::filesystem::create_directory_symlink(root / "sub", root / "loop");

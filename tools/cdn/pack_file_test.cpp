@@ -1,6 +1,7 @@
 #include "tools/cdn/pack_file.h"
 
 #include "tools/cdn/publish_error.h"
+#include "tests/support/system_files.h"
 #include "tests/support/temp_dir.h"
 #include "codec/inflate_file.h"
 #include "codec/lzma_decode_file.h"
@@ -10,26 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <sys/stat.h>
+#include <optional>
 
 namespace {
 
-std::string ReadBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string RandomBytes(std::size_t size) {
-    std::mt19937 engine(7);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(engine());
-    }
-    return bytes;
-}
+using testsupport::RandomBytes;
+using testsupport::ReadBytes;
 
 // Half repetitive, half random, and larger than every buffer involved.
 std::string MixedBytes() {
@@ -37,7 +24,7 @@ std::string MixedBytes() {
     for (int line = 0; bytes.size() < 300000; ++line) {
         bytes += "entry " + std::to_string(line % 311) + "\n";
     }
-    return bytes + RandomBytes(200000);
+    return bytes + RandomBytes(200000, 7);
 }
 
 class PackFileTest : public ::testing::Test {
@@ -119,8 +106,8 @@ TEST_F(PackFileTest, MissingSourceIsAnErrorNamingIt) {
 
 TEST_F(PackFileTest, UnreadableSourceIsAnError) {
     const std::filesystem::path locked = Source("secret");
-    chmod(locked.c_str(), 0);
-    if (std::FILE* probe = std::fopen(locked.c_str(), "rb")) {
+    std::filesystem::permissions(locked, std::filesystem::perms::none);
+    if (std::FILE* probe = std::fopen(locked.string().c_str(), "rb")) {
         std::fclose(probe);
         GTEST_SKIP() << "running with rights that read any file";
     }
@@ -142,11 +129,12 @@ TEST_F(PackFileTest, SourceWhoseContentDisagreesWithItsSizeIsRefused) {
 }
 
 TEST_F(PackFileTest, TargetThatCannotTakeTheDataIsAnError) {
-    if (!std::filesystem::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full";
+    const std::optional<std::filesystem::path> full = testsupport::FullDevice();
+    if (!full) {
+        GTEST_SKIP() << "no device that refuses writes";
     }
-    EXPECT_THROW(PackFile(Source(MixedBytes()), "/dev/full", Packing::Lzma), PublishError);
-    EXPECT_THROW(PackFile(Source("abc"), "/dev/full", Packing::Stored), PublishError);
+    EXPECT_THROW(PackFile(Source(MixedBytes()), *full, Packing::Lzma), PublishError);
+    EXPECT_THROW(PackFile(Source("abc"), *full, Packing::Stored), PublishError);
 }
 
 }  // namespace

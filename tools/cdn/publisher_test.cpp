@@ -16,7 +16,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <random>
 #include <set>
 #include <sstream>
 
@@ -24,19 +23,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string RandomBytes(std::size_t size, unsigned seed) {
-    std::mt19937 engine(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(engine());
-    }
-    return bytes;
-}
+using testsupport::RandomBytes;
+using testsupport::ReadBytes;
 
 // The launcher's wide form of a path, independent of the process locale.
 std::wstring Wide(const fs::path& path) {

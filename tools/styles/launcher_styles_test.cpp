@@ -1,17 +1,17 @@
 // Runs make_launcher_styles into a temporary folder and checks the pictures
 // it writes against what the launcher's windows do with them.
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_files.h"
+#include "tests/support/test_process.h"
+
 #include <cairo.h>
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
+#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -108,23 +108,17 @@ double MaxAlpha(const std::vector<Pixel>& pixels) {
     return most;
 }
 
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testsupport::ReadBytes;
+using testsupport::TempDir;
 
-// The exit status of make_launcher_styles run with the given argument text.
-int RunGenerator(const std::string& arguments) {
-    const std::string command = std::string("\"") + STYLES_GENERATOR + "\" " + arguments + " 2>/dev/null";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
-
-fs::path MakeTemporaryFolder() {
-    std::string pattern = (fs::temp_directory_path() / "styles_test_XXXXXX").string();
-    return mkdtemp(pattern.data()) ? fs::path(pattern) : fs::path();
+// The exit status of make_launcher_styles run with these arguments, its
+// complaints left out of the test's output; -1 when it did not end. The
+// bound only ends a run that would otherwise hang the test.
+int RunGenerator(const std::vector<std::string>& arguments) {
+    testsupport::ProcessStart start;
+    start.argv = {STYLES_GENERATOR};
+    start.argv.insert(start.argv.end(), arguments.begin(), arguments.end());
+    return testsupport::RunProcess(start, std::chrono::minutes(5)).value_or(-1);
 }
 
 struct Expected {
@@ -154,10 +148,11 @@ constexpr Rect kFillGroove{8, 6, 316, 5};
 class LauncherStylesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_folder = MakeTemporaryFolder();
-        s_status = RunGenerator(Quoted(s_folder));
+        s_work = std::make_unique<TempDir>();
+        s_folder = s_work->Path();
+        s_status = RunGenerator({s_folder.string()});
     }
-    static void TearDownTestSuite() { fs::remove_all(s_folder); }
+    static void TearDownTestSuite() { s_work.reset(); }
 
     static fs::path PathOf(const std::string& name) { return s_folder / "LauncherStyles" / "Image" / name; }
     static Picture Load(const std::string& name) { return Picture(PathOf(name)); }
@@ -175,6 +170,7 @@ protected:
         EXPECT_EQ(MinAlpha(picture.In(rect)), 1) << "at " << rect.x << ", " << rect.y;
     }
 
+    static inline std::unique_ptr<TempDir> s_work;
     static inline fs::path s_folder;
     static inline int s_status = -1;
 };
@@ -367,23 +363,21 @@ TEST_F(LauncherStylesTest, ExitShowsACrossAndMinimiseADash) {
 }
 
 TEST_F(LauncherStylesTest, OutputIsTheSameOnEveryRun) {
-    const fs::path second = MakeTemporaryFolder();
-    ASSERT_EQ(RunGenerator(Quoted(second)), 0);
+    const TempDir second;
+    ASSERT_EQ(RunGenerator({second.Str()}), 0);
     for (const Expected& picture : kPictures) {
         const std::string first = ReadBytes(PathOf(picture.name));
         EXPECT_FALSE(first.empty()) << picture.name;
-        EXPECT_EQ(first, ReadBytes(second / "LauncherStyles" / "Image" / picture.name)) << picture.name;
+        EXPECT_EQ(first, ReadBytes(second.Path() / "LauncherStyles" / "Image" / picture.name)) << picture.name;
     }
-    fs::remove_all(second);
 }
 
-TEST(LauncherStylesCommandLine, FailsWithoutAnOutputFolder) { EXPECT_NE(RunGenerator(""), 0); }
+TEST(LauncherStylesCommandLine, FailsWithoutAnOutputFolder) { EXPECT_NE(RunGenerator({}), 0); }
 
 TEST(LauncherStylesCommandLine, FailsWhenTheFolderCannotBeMade) {
-    const fs::path folder = MakeTemporaryFolder();
-    std::ofstream(folder / "file") << "not a folder";
-    EXPECT_EQ(RunGenerator(Quoted(folder / "file")), 1);
-    fs::remove_all(folder);
+    const TempDir folder;
+    const fs::path file = folder.Write("file", "not a folder");
+    EXPECT_EQ(RunGenerator({file.string()}), 1);
 }
 
 }  // namespace

@@ -20,14 +20,7 @@
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -86,18 +79,6 @@ GtkWidget* OpenMenu() {
         return child && GTK_IS_MENU(child);
     });
     return window ? gtk_bin_get_child(GTK_BIN(window)) : nullptr;
-}
-
-int ClosedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
 }
 
 class BrowserOnDisplay : public ::testing::Test {
@@ -172,8 +153,7 @@ protected:
     }
 
     std::string ReadLog() const {
-        std::ifstream in(m_folder.Path() / "launcher.log", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        return testsupport::ReadBytes(m_folder.Path() / "launcher.log");
     }
 
     static testsupport::XDisplay* s_display;
@@ -268,7 +248,7 @@ TEST_F(BrowserOnDisplay, PageMessageBoxesCarryOurCaption) {
 }
 
 TEST_F(BrowserOnDisplay, TheLogHoldsTheLatestNavigationErrorOnly) {
-    g_settings.webUrl = platform::FromUtf8("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/page.html");
+    g_settings.webUrl = platform::FromUtf8("http://127.0.0.1:" + std::to_string(testsupport::LoopbackServer::RefusedPort()) + "/page.html");
     CommandWindow commands;
     HostWindow host;
     CBrowserView view;

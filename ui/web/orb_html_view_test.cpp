@@ -16,8 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -63,8 +61,7 @@ protected:
     void TearDown() override { SetCurrentDirectoryW(m_previousDirectory); }
 
     std::string ReadLog() const {
-        std::ifstream in(m_folder.Path() / "launcher.log", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        return testsupport::ReadBytes(m_folder.Path() / "launcher.log");
     }
 
     testsupport::TempDir m_folder;

@@ -7,21 +7,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
-
 using namespace std::chrono_literals;
 
 namespace testsupport {
 namespace {
-
-std::string Read(const std::filesystem::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 TEST(TestProcess, RunsInItsFolderWithItsEnvironmentAndOutputFiles)
 {
@@ -33,8 +22,8 @@ TEST(TestProcess, RunsInItsFolderWithItsEnvironmentAndOutputFiles)
     start.outputFile = work.Path() / "out";
     start.errorFile = work.Path() / "err";
     EXPECT_EQ(RunProcess(start, 30s), std::optional<int>(3));
-    EXPECT_EQ(Read(work.Path() / "out"), work.Str() + "\na value\n[]\n");
-    EXPECT_EQ(Read(work.Path() / "err"), "oops\n");
+    EXPECT_EQ(ReadBytes(work.Path() / "out"), work.Str() + "\na value\n[]\n");
+    EXPECT_EQ(ReadBytes(work.Path() / "err"), "oops\n");
 }
 
 TEST(TestProcess, KeepsOnlyTheDescriptorAskedFor)

@@ -1,0 +1,56 @@
+// Whole-file reads and writes, generated file contents and filled-in
+// templates for tests.
+// Header-only, so that benchmarks built without the tests can use it too.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+namespace testsupport {
+
+// The bytes of a file; empty when it is missing or cannot be read, which is
+// what a test polling for a file still to be written wants.
+inline std::string ReadBytes(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Replaces a file with these bytes, creating its folders. Throws when the
+// file cannot be written: a test must not go on with a half-made setup.
+inline void WriteBytes(const std::filesystem::path& file, const std::string& bytes)
+{
+    if (file.has_parent_path())
+        std::filesystem::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out)
+        throw std::runtime_error("cannot write " + file.string());
+}
+
+// Bytes that do not compress, the same for the same seed.
+inline std::string RandomBytes(std::size_t count, unsigned seed = 1)
+{
+    std::mt19937 generator(seed);
+    std::string bytes(count, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(generator());
+    return bytes;
+}
+
+// `text` with every `from` replaced by `to`, as templates of test files
+// are filled in.
+inline std::string ReplaceAll(std::string text, const std::string& from, const std::string& to)
+{
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+}  // namespace testsupport
