@@ -30,7 +30,8 @@ endfunction()
 
 # Every folder is one static library plus, when it has *_test.cpp files,
 # one GoogleTest binary registered with CTest. *_main.cpp files hold program
-# entries and stay out of the library.
+# entries and stay out of the library; *_posix.cpp and *_posix_test.cpp files
+# hold what only POSIX systems have and stay out of a Windows build.
 function(qm_folder_library name)
   cmake_parse_arguments(QM "" "" "LIBS;TEST_LIBS" ${ARGN})
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -38,6 +39,10 @@ function(qm_folder_library name)
   file(GLOB _mains CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_main.cpp)
   if(_tests OR _mains)
     list(REMOVE_ITEM _sources ${_tests} ${_mains})
+  endif()
+  if(WIN32)
+    list(FILTER _sources EXCLUDE REGEX "_posix\\.cpp$")
+    list(FILTER _tests EXCLUDE REGEX "_posix_test\\.cpp$")
   endif()
   add_library(${name} STATIC ${_sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
