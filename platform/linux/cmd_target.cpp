@@ -17,7 +17,9 @@ bool SameNameNoCase(LPCWSTR a, LPCWSTR b) {
 }  // namespace
 
 // The IDispatch of a command target: its dispatch map, called by name.
-class CCmdTarget::XDispatch : public IDispatch {
+// Final: its owner deletes it by its own type, and COM interfaces have no
+// virtual destructor, so nothing may derive from it.
+class CCmdTarget::XDispatch final : public IDispatch {
 public:
     explicit XDispatch(CCmdTarget& owner) : m_owner(owner) {}
 
