@@ -1,13 +1,11 @@
-// Dialog templates, dialog windows made from them, dialog units and the
-// dialog's keyboard handling.
+// Dialog windows made from templates, dialog units and the dialog's
+// keyboard handling.
 #include "platform/linux/dialog_window.h"
 
 #include "platform/linux/window_backend.h"
 #include "platform/linux/window_object.h"
 
 #include <cmath>
-#include <map>
-#include <mutex>
 
 namespace platform {
 
@@ -28,31 +26,7 @@ RECT DialogUnitsToPixels(RECT rect) {
                 Scale(rect.bottom, kBaseUnitY, 8)};
 }
 
-struct TemplateTable {
-    std::mutex mutex;
-    std::map<UINT, std::shared_ptr<const DialogTemplate>> templates;
-};
-
-TemplateTable& Templates() {
-    static TemplateTable table;
-    return table;
-}
-
 }  // namespace
-
-void AddDialogTemplate(DialogTemplate dialogTemplate) {
-    TemplateTable& table = Templates();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    const UINT id = dialogTemplate.id;
-    table.templates[id] = std::make_shared<const DialogTemplate>(std::move(dialogTemplate));
-}
-
-std::shared_ptr<const DialogTemplate> FindDialogTemplate(UINT id) {
-    TemplateTable& table = Templates();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    auto it = table.templates.find(id);
-    return it == table.templates.end() ? nullptr : it->second;
-}
 
 HWND CreateDialogWindow(const DialogTemplate& dialogTemplate, HWND owner) {
     const DWORD style = dialogTemplate.style & ~static_cast<DWORD>(WS_VISIBLE);
