@@ -1,25 +1,5 @@
-// The system values the launcher's windows ask for, and message boxes.
-#include "platform/linux/window_backend.h"
-
-#include <cwchar>
-
-BOOL SystemParametersInfoW(UINT uiAction, UINT, PVOID pvParam, UINT) {
-    if (!pvParam) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    switch (uiAction) {
-    case SPI_GETWORKAREA:
-        *static_cast<RECT*>(pvParam) = platform::Backend().WorkArea();
-        return TRUE;
-    case SPI_GETMOUSEHOVERTIME:
-        *static_cast<UINT*>(pvParam) = 400;
-        return TRUE;
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-}
+// The version of the system, as the launcher's windows ask for it.
+#include "platform/winuser.h"
 
 BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation) {
     if (!lpVersionInformation || lpVersionInformation->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW)) {
@@ -32,9 +12,4 @@ BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation) {
     lpVersionInformation->dwPlatformId = VER_PLATFORM_WIN32_NT;
     lpVersionInformation->szCSDVersion[0] = L'\0';
     return TRUE;
-}
-
-int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
-    // As on Windows, a missing caption reads "Error".
-    return platform::Backend().ShowMessageBox(hWnd, lpText ? lpText : L"", lpCaption ? lpCaption : L"Error", uType);
 }
