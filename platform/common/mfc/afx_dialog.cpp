@@ -3,7 +3,7 @@
 
 #include "platform/dialog_template.h"
 #include "platform/linux/dialog_window.h"
-#include "platform/linux/framework_loop.h"
+#include "platform/common/mfc/framework_loop.h"
 #include "platform/linux/window_object.h"
 
 namespace {

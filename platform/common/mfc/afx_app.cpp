@@ -1,6 +1,6 @@
 #include "platform/afxwin.h"
 
-#include "platform/linux/framework_loop.h"
+#include "platform/common/mfc/framework_loop.h"
 #include "platform/linux/gtk_backend.h"
 #include "platform/thread_stop.h"
 

@@ -2,7 +2,7 @@
 // window functions they offer.
 #include "platform/afxwin.h"
 
-#include "platform/linux/framework_loop.h"
+#include "platform/common/mfc/framework_loop.h"
 #include "platform/linux/window_object.h"
 
 #include <memory>
