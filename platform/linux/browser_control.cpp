@@ -1,6 +1,6 @@
 #include "platform/linux/browser_control.h"
 
-#include "platform/linux/system_modules.h"
+#include "platform/linux/kernel32/system_modules.h"
 #include "platform/linux/window_backend.h"
 #include "platform/text.h"
 

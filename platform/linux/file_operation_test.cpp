@@ -1,4 +1,4 @@
-#include "platform/linux/test_folders.h"
+#include "platform/linux/kernel32/test_folders.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
 

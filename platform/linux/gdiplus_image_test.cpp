@@ -1,6 +1,6 @@
 #include "platform/gdiplus.h"
 #include "platform/linux/gdi_test_support.h"
-#include "platform/linux/test_folders.h"
+#include "platform/linux/kernel32/test_folders.h"
 #include "platform/text.h"
 
 #include <gtest/gtest.h>

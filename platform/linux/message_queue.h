@@ -9,7 +9,7 @@
 // GetMessageW, PeekMessageW and the waits of the stand-in's loops.
 #pragma once
 
-#include "platform/linux/kernel_object.h"
+#include "platform/linux/kernel32/kernel_object.h"
 #include "platform/winuser.h"
 
 #include <glib.h>

@@ -1,7 +1,7 @@
 // ShellExecuteW "open": the desktop's handler gets the address and the
 // caller does not wait for it. A stand-in xdg-open on PATH records what it
 // was asked to open.
-#include "platform/linux/test_folders.h"
+#include "platform/linux/kernel32/test_folders.h"
 #include "platform/shell32.h"
 #include "platform/winuser.h"
 

@@ -2,7 +2,7 @@
 #include "platform/shell32.h"
 
 #include "platform/kernel32.h"
-#include "platform/linux/errno_error.h"
+#include "platform/linux/kernel32/errno_error.h"
 #include "platform/text.h"
 
 #include <pwd.h>

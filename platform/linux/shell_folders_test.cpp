@@ -1,5 +1,5 @@
 #include "platform/kernel32.h"
-#include "platform/linux/test_folders.h"
+#include "platform/linux/kernel32/test_folders.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
 

@@ -3,7 +3,7 @@
 // bit count, padding) follows RFC 1321 on the platform's context layout.
 #include "platform/advapi_md5.h"
 #include "platform/kernel32.h"
-#include "platform/linux/system_modules.h"
+#include "platform/linux/kernel32/system_modules.h"
 
 #define CRYPTOPP_ENABLE_NAMESPACE_WEAK 1
 #include <cryptopp/md5.h>

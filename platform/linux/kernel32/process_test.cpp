@@ -1,6 +1,6 @@
 #include "platform/command_line.h"
 #include "platform/kernel32.h"
-#include "platform/linux/test_folders.h"
+#include "platform/linux/kernel32/test_folders.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
 

@@ -2,7 +2,7 @@
 // stop state, and how a blocked thread is found and woken by a stop request.
 #pragma once
 
-#include "platform/linux/kernel_object.h"
+#include "platform/linux/kernel32/kernel_object.h"
 
 #include <atomic>
 #include <condition_variable>

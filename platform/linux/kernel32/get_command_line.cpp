@@ -3,7 +3,7 @@
 #include "platform/kernel32.h"
 
 #include "platform/command_line.h"
-#include "platform/linux/command_line_variable.h"
+#include "platform/linux/kernel32/command_line_variable.h"
 #include "platform/text.h"
 
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "platform/linux/errno_error.h"
+#include "platform/linux/kernel32/errno_error.h"
 
 #include "platform/kernel32.h"
 

@@ -2,9 +2,9 @@
 #include "platform/kernel32.h"
 
 #include "platform/command_line.h"
-#include "platform/linux/command_line_variable.h"
-#include "platform/linux/errno_error.h"
-#include "platform/linux/kernel_object.h"
+#include "platform/linux/kernel32/command_line_variable.h"
+#include "platform/linux/kernel32/errno_error.h"
+#include "platform/linux/kernel32/kernel_object.h"
 #include "platform/text.h"
 
 #include <signal.h>

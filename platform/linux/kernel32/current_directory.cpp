@@ -1,7 +1,7 @@
 // The process's current directory, with the Windows buffer rules.
 #include "platform/kernel32.h"
 
-#include "platform/linux/errno_error.h"
+#include "platform/linux/kernel32/errno_error.h"
 #include "platform/text.h"
 
 #include <unistd.h>

@@ -2,7 +2,7 @@
 // launcher resolves functions or texts from at run time. Module handles are
 // the addresses of objects here; modules are never unloaded.
 #include "platform/kernel32.h"
-#include "platform/linux/system_modules.h"
+#include "platform/linux/kernel32/system_modules.h"
 #include "platform/winuser.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // Events: manual- and auto-reset, waited on through the kernel object queue.
-#include "platform/linux/kernel_object.h"
-#include "platform/linux/thread_object.h"
+#include "platform/linux/kernel32/kernel_object.h"
+#include "platform/linux/kernel32/thread_object.h"
 #include "platform/thread_stop.h"
 
 namespace platform {

@@ -1,5 +1,5 @@
 // CreateThread over std::thread, the cooperative stop, Sleep.
-#include "platform/linux/thread_object.h"
+#include "platform/linux/kernel32/thread_object.h"
 #include "platform/thread_stop.h"
 
 #include <atomic>

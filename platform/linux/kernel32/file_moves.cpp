@@ -1,6 +1,6 @@
 #include "platform/kernel32.h"
 
-#include "platform/linux/errno_error.h"
+#include "platform/linux/kernel32/errno_error.h"
 #include "platform/text.h"
 #include "platform/thread_stop.h"
 
