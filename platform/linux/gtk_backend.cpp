@@ -1,8 +1,8 @@
 #include "platform/linux/gtk_backend.h"
 
 #include "platform/cairo_pointers.h"
-#include "platform/linux/mouse_input.h"
-#include "platform/linux/window_object.h"
+#include "platform/linux/user32/mouse_input.h"
+#include "platform/linux/user32/window_object.h"
 #include "platform/text.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 #include "platform/linux/gtk_backend.h"
 
 #include "platform/linux/headless_backend.h"
-#include "platform/linux/window_test_helpers.h"
+#include "platform/linux/user32/window_test_helpers.h"
 #include "tests/support/x_display.h"
 
 #include <X11/Xlib.h>

@@ -2,9 +2,9 @@
 #include "platform/afxwin.h"
 
 #include "platform/dialog_template.h"
-#include "platform/linux/dialog_window.h"
+#include "platform/linux/user32/dialog_window.h"
 #include "platform/common/mfc/framework_loop.h"
-#include "platform/linux/window_object.h"
+#include "platform/linux/user32/window_object.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // the objects' attachment to their windows.
 #include "platform/afxwin.h"
 #include "platform/dialog_template.h"
-#include "platform/linux/window_test_helpers.h"
+#include "platform/linux/user32/window_test_helpers.h"
 
 #include <atomic>
 #include <string>

@@ -1,9 +1,9 @@
 // Dialog windows made from templates, dialog units and the dialog's
 // keyboard handling.
-#include "platform/linux/dialog_window.h"
+#include "platform/linux/user32/dialog_window.h"
 
 #include "platform/linux/window_backend.h"
-#include "platform/linux/window_object.h"
+#include "platform/linux/user32/window_object.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
-#include "platform/linux/message_queue.h"
+#include "platform/linux/user32/message_queue.h"
 
-#include "platform/linux/mouse_input.h"
-#include "platform/linux/window_object.h"
+#include "platform/linux/user32/mouse_input.h"
+#include "platform/linux/user32/window_object.h"
 
 #include <sys/syscall.h>
 #include <unistd.h>

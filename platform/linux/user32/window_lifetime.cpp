@@ -1,10 +1,10 @@
 // Creating and destroying windows, the default window procedure, and the
 // parent/child relations.
-#include "platform/linux/message_queue.h"
-#include "platform/linux/mouse_input.h"
+#include "platform/linux/user32/message_queue.h"
+#include "platform/linux/user32/mouse_input.h"
 #include "platform/linux/window_backend.h"
-#include "platform/linux/window_classes.h"
-#include "platform/linux/window_object.h"
+#include "platform/linux/user32/window_classes.h"
+#include "platform/linux/user32/window_object.h"
 
 namespace platform {
 

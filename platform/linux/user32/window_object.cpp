@@ -1,7 +1,7 @@
 // The window table, geometry, z-order, hit testing and the creation hook.
-#include "platform/linux/window_object.h"
+#include "platform/linux/user32/window_object.h"
 
-#include "platform/linux/message_queue.h"
+#include "platform/linux/user32/message_queue.h"
 #include "platform/linux/window_backend.h"
 #include "platform/thread_stop.h"
 

@@ -2,9 +2,9 @@
 #include "platform/window_automation.h"
 
 #include "platform/linux/headless_backend.h"
-#include "platform/linux/message_queue.h"
-#include "platform/linux/mouse_input.h"
-#include "platform/linux/window_object.h"
+#include "platform/linux/user32/message_queue.h"
+#include "platform/linux/user32/mouse_input.h"
+#include "platform/linux/user32/window_object.h"
 
 #include <glib.h>
 

@@ -1,7 +1,7 @@
 // Enabled state, window text, window longs and layered attributes.
-#include "platform/linux/mouse_input.h"
+#include "platform/linux/user32/mouse_input.h"
 #include "platform/linux/window_backend.h"
-#include "platform/linux/window_object.h"
+#include "platform/linux/user32/window_object.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,8 +1,8 @@
 // Showing, hiding, minimising, moving, sizing and stacking windows, and the
 // coordinate conversions.
-#include "platform/linux/message_queue.h"
+#include "platform/linux/user32/message_queue.h"
 #include "platform/linux/window_backend.h"
-#include "platform/linux/window_object.h"
+#include "platform/linux/user32/window_object.h"
 #include "platform/thread_stop.h"
 
 #include <algorithm>

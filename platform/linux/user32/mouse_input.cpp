@@ -1,10 +1,10 @@
 // Mouse input: routing to the window under the cursor, capture, hover and
 // leave tracking, cursors, and the stand-in's own window move.
-#include "platform/linux/mouse_input.h"
+#include "platform/linux/user32/mouse_input.h"
 
-#include "platform/linux/message_queue.h"
+#include "platform/linux/user32/message_queue.h"
 #include "platform/linux/window_backend.h"
-#include "platform/linux/window_object.h"
+#include "platform/linux/user32/window_object.h"
 
 #include <glib.h>
 

@@ -1,6 +1,6 @@
 // Posting, sending, retrieving and dispatching messages, and timers.
-#include "platform/linux/message_queue.h"
-#include "platform/linux/window_object.h"
+#include "platform/linux/user32/message_queue.h"
+#include "platform/linux/user32/window_object.h"
 #include "platform/thread_stop.h"
 
 namespace platform {

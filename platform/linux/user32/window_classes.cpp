@@ -1,8 +1,8 @@
 // Window classes: RegisterClassW and the built-in "Button", "Static",
 // "msctls_progress32" and dialog classes.
-#include "platform/linux/window_classes.h"
+#include "platform/linux/user32/window_classes.h"
 
-#include "platform/linux/window_object.h"
+#include "platform/linux/user32/window_object.h"
 
 #include <mutex>
 #include <vector>
