@@ -1,6 +1,6 @@
 // UpdateLayeredWindow: the picture of a per-pixel-alpha layered window, taken
 // from the DIB section a memory DC holds.
-#include "platform/linux/gdi_objects.h"
+#include "platform/linux/gdi/gdi_objects.h"
 #include "platform/linux/user32/window_object.h"
 
 #include <algorithm>

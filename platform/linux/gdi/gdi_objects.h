@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/gdi.h"
-#include "platform/linux/dib_section.h"
+#include "platform/linux/gdi/dib_section.h"
 
 #include <memory>
 #include <optional>

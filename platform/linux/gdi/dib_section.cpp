@@ -1,4 +1,4 @@
-#include "platform/linux/dib_section.h"
+#include "platform/linux/gdi/dib_section.h"
 
 #include <new>
 

@@ -1,7 +1,7 @@
 #include "platform/gdiplus_text.h"
 
-#include "platform/linux/font_families.h"
-#include "platform/linux/gdiplus_state.h"
+#include "platform/linux/gdi/font_families.h"
+#include "platform/linux/gdi/gdiplus_state.h"
 
 #include <cmath>
 

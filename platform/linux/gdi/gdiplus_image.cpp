@@ -2,7 +2,7 @@
 // a premultiplied ARGB32 surface.
 #include "platform/gdiplus_image.h"
 
-#include "platform/linux/gdiplus_state.h"
+#include "platform/linux/gdi/gdiplus_state.h"
 #include "platform/text.h"
 
 #include <cairo.h>

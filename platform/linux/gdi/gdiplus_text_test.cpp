@@ -1,6 +1,6 @@
 #include "platform/gdiplus.h"
-#include "platform/linux/font_families.h"
-#include "platform/linux/gdi_test_support.h"
+#include "platform/linux/gdi/font_families.h"
+#include "platform/linux/gdi/gdi_test_support.h"
 
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // format's alignments place the block of lines, the rectangle clips.
 #include "platform/gdiplus_graphics.h"
 
-#include "platform/linux/dib_section.h"
-#include "platform/linux/gdiplus_coordinates.h"
-#include "platform/linux/pango_pointers.h"
+#include "platform/linux/gdi/dib_section.h"
+#include "platform/linux/gdi/gdiplus_coordinates.h"
+#include "platform/linux/gdi/pango_pointers.h"
 #include "platform/text.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // The families are looked up in fontconfig's list of installed fonts when a
 // font is made; the first installed candidate wins.
-#include "platform/linux/font_families.h"
+#include "platform/linux/gdi/font_families.h"
 
 #include "platform/text.h"
 

@@ -1,5 +1,5 @@
 #include "platform/gdiplus.h"
-#include "platform/linux/gdi_test_support.h"
+#include "platform/linux/gdi/gdi_test_support.h"
 #include "platform/linux/kernel32/test_folders.h"
 #include "platform/text.h"
 

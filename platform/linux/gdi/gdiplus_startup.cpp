@@ -1,6 +1,6 @@
 #include "platform/gdiplus_startup.h"
 
-#include "platform/linux/gdiplus_state.h"
+#include "platform/linux/gdi/gdiplus_state.h"
 
 #include <mutex>
 #include <set>

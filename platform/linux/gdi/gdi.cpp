@@ -3,7 +3,7 @@
 #include "platform/gdi.h"
 
 #include "platform/kernel32.h"
-#include "platform/linux/gdi_objects.h"
+#include "platform/linux/gdi/gdi_objects.h"
 
 #include <cstdint>
 #include <mutex>

@@ -2,10 +2,10 @@
 // leaves no error state behind for the next one.
 #include "platform/gdiplus_graphics.h"
 
-#include "platform/linux/dib_section.h"
-#include "platform/linux/gdi_objects.h"
-#include "platform/linux/gdiplus_coordinates.h"
-#include "platform/linux/gdiplus_state.h"
+#include "platform/linux/gdi/dib_section.h"
+#include "platform/linux/gdi/gdi_objects.h"
+#include "platform/linux/gdi/gdiplus_coordinates.h"
+#include "platform/linux/gdi/gdiplus_state.h"
 
 #include <algorithm>
 #include <cmath>
