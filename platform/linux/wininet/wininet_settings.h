@@ -2,8 +2,8 @@
 // a curl transfer (URL, headers, proxy, checks).
 #pragma once
 
-#include "platform/linux/wininet_handles.h"
-#include "platform/linux/wininet_transfer.h"
+#include "platform/linux/wininet/wininet_handles.h"
+#include "platform/linux/wininet/wininet_transfer.h"
 
 #include <string_view>
 

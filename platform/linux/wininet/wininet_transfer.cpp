@@ -1,4 +1,4 @@
-#include "platform/linux/wininet_transfer.h"
+#include "platform/linux/wininet/wininet_transfer.h"
 
 #include "platform/thread_stop.h"
 #include "platform/wininet.h"

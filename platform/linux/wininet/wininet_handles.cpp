@@ -1,4 +1,4 @@
-#include "platform/linux/wininet_handles.h"
+#include "platform/linux/wininet/wininet_handles.h"
 
 #include <cstdint>
 #include <unordered_map>

@@ -1,4 +1,4 @@
-#include "platform/linux/wininet_headers.h"
+#include "platform/linux/wininet/wininet_headers.h"
 
 #include "platform/wininet.h"
 

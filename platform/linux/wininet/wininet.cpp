@@ -2,8 +2,8 @@
 #include "platform/wininet.h"
 
 #include "platform/kernel32.h"
-#include "platform/linux/wininet_handles.h"
-#include "platform/linux/wininet_settings.h"
+#include "platform/linux/wininet/wininet_handles.h"
+#include "platform/linux/wininet/wininet_settings.h"
 #include "platform/text.h"
 #include "platform/thread_stop.h"
 

@@ -1,4 +1,4 @@
-#include "platform/linux/wininet_settings.h"
+#include "platform/linux/wininet/wininet_settings.h"
 
 #include <strings.h>
 
