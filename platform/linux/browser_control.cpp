@@ -1,7 +1,7 @@
 #include "platform/linux/browser_control.h"
 
 #include "platform/linux/kernel32/system_modules.h"
-#include "platform/linux/window_backend.h"
+#include "platform/linux/display/window_backend.h"
 #include "platform/text.h"
 
 #include <array>

@@ -1,7 +1,7 @@
 #include "platform/afxwin.h"
 
 #include "platform/common/mfc/framework_loop.h"
-#include "platform/linux/gtk_backend.h"
+#include "platform/linux/display/gtk/gtk_backend.h"
 #include "platform/thread_stop.h"
 
 namespace {

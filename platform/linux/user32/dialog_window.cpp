@@ -2,7 +2,7 @@
 // keyboard handling.
 #include "platform/linux/user32/dialog_window.h"
 
-#include "platform/linux/window_backend.h"
+#include "platform/linux/display/window_backend.h"
 #include "platform/linux/user32/window_object.h"
 
 #include <cmath>

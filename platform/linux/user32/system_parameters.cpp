@@ -1,5 +1,5 @@
 // The system values the launcher's windows ask for, and message boxes.
-#include "platform/linux/window_backend.h"
+#include "platform/linux/display/window_backend.h"
 
 BOOL SystemParametersInfoW(UINT uiAction, UINT, PVOID pvParam, UINT) {
     if (!pvParam) {

@@ -1,6 +1,6 @@
 // Enabled state, window text, window longs and layered attributes.
 #include "platform/linux/user32/mouse_input.h"
-#include "platform/linux/window_backend.h"
+#include "platform/linux/display/window_backend.h"
 #include "platform/linux/user32/window_object.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // Finding windows, reading their state and giving them input without a user.
 #include "platform/window_automation.h"
 
-#include "platform/linux/headless_backend.h"
+#include "platform/linux/display/headless_backend.h"
 #include "platform/linux/user32/message_queue.h"
 #include "platform/linux/user32/mouse_input.h"
 #include "platform/linux/user32/window_object.h"

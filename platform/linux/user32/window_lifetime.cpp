@@ -2,7 +2,7 @@
 // parent/child relations.
 #include "platform/linux/user32/message_queue.h"
 #include "platform/linux/user32/mouse_input.h"
-#include "platform/linux/window_backend.h"
+#include "platform/linux/display/window_backend.h"
 #include "platform/linux/user32/window_classes.h"
 #include "platform/linux/user32/window_object.h"
 

@@ -2,7 +2,7 @@
 #include "platform/linux/user32/window_object.h"
 
 #include "platform/linux/user32/message_queue.h"
-#include "platform/linux/window_backend.h"
+#include "platform/linux/display/window_backend.h"
 #include "platform/thread_stop.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // Showing, hiding, minimising, moving, sizing and stacking windows, and the
 // coordinate conversions.
 #include "platform/linux/user32/message_queue.h"
-#include "platform/linux/window_backend.h"
+#include "platform/linux/display/window_backend.h"
 #include "platform/linux/user32/window_object.h"
 #include "platform/thread_stop.h"
 

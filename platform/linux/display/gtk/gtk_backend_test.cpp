@@ -1,9 +1,9 @@
 // The GTK backend on a real X server: Xvfb on a display number it picks
 // itself, with a compositor for real alpha when one is installed. The screen
 // is read back with XGetImage.
-#include "platform/linux/gtk_backend.h"
+#include "platform/linux/display/gtk/gtk_backend.h"
 
-#include "platform/linux/headless_backend.h"
+#include "platform/linux/display/headless_backend.h"
 #include "platform/linux/user32/window_test_helpers.h"
 #include "tests/support/x_display.h"
 

@@ -1,4 +1,4 @@
-#include "platform/linux/headless_backend.h"
+#include "platform/linux/display/headless_backend.h"
 
 #include <utility>
 

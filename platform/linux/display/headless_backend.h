@@ -3,7 +3,7 @@
 // mouse handling, and message boxes recorded instead of shown.
 #pragma once
 
-#include "platform/linux/window_backend.h"
+#include "platform/linux/display/window_backend.h"
 #include "platform/window_automation.h"
 
 #include <mutex>

@@ -6,7 +6,7 @@
 // other window threads are handed over to it.
 #pragma once
 
-#include "platform/linux/window_backend.h"
+#include "platform/linux/display/window_backend.h"
 
 #include <gtk/gtk.h>
 

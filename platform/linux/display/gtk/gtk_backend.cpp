@@ -1,4 +1,4 @@
-#include "platform/linux/gtk_backend.h"
+#include "platform/linux/display/gtk/gtk_backend.h"
 
 #include "platform/cairo_pointers.h"
 #include "platform/linux/user32/mouse_input.h"
