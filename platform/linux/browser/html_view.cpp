@@ -2,7 +2,7 @@
 // the framework's default answers to the browser.
 #include "platform/afxhtml.h"
 
-#include "platform/linux/browser_control.h"
+#include "platform/linux/browser/browser_control.h"
 #include "platform/text.h"
 
 namespace {

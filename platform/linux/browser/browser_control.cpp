@@ -1,4 +1,4 @@
-#include "platform/linux/browser_control.h"
+#include "platform/linux/browser/browser_control.h"
 
 #include "platform/linux/kernel32/system_modules.h"
 #include "platform/linux/display/window_backend.h"
