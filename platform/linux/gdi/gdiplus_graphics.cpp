@@ -6,6 +6,7 @@
 #include "platform/linux/gdi/gdi_objects.h"
 #include "platform/linux/gdi/gdiplus_coordinates.h"
 #include "platform/linux/gdi/gdiplus_state.h"
+#include "platform/linux/gdi/image_picture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -98,7 +99,7 @@ Status Graphics::DrawImage(Image* image, const RectF& destRect, REAL srcx, REAL 
 
 Status Graphics::DrawImagePart(Image* image, double dx, double dy, double dw, double dh, double sx, double sy,
                                double sw, double sh) {
-    if (!image || !image->m_surface || !m_target || sw <= 0 || sh <= 0)
+    if (!image || !image->m_picture || !m_target || sw <= 0 || sh <= 0)
         return Record(InvalidParameter);
     if (Status status = platform::CheckCoordinates({dx, dy, dw, dh, sx, sy, sw, sh}); status != Ok)
         return Record(status);
@@ -121,7 +122,7 @@ Status Graphics::DrawImagePart(Image* image, double dx, double dy, double dw, do
     const double pixelLeft = std::floor(left);
     const double pixelTop = std::floor(top);
     platform::CairoSurfacePtr source(cairo_surface_create_for_rectangle(
-        image->m_surface.get(), pixelLeft, pixelTop, std::ceil(right) - pixelLeft, std::ceil(bottom) - pixelTop));
+        image->m_picture->surface.get(), pixelLeft, pixelTop, std::ceil(right) - pixelLeft, std::ceil(bottom) - pixelTop));
     platform::CairoPatternPtr pattern(cairo_pattern_create_for_surface(source.get()));
     cairo_matrix_t toSource;
     cairo_matrix_init_translate(&toSource, sx - pixelLeft, sy - pixelTop);

@@ -3,6 +3,7 @@
 #include "platform/gdiplus_image.h"
 
 #include "platform/linux/gdi/gdiplus_state.h"
+#include "platform/linux/gdi/image_picture.h"
 #include "platform/text.h"
 
 #include <cairo.h>
@@ -113,7 +114,7 @@ Image::Image(const WCHAR* filename, BOOL) {
     platform::CairoSurfacePtr surface(cairo_image_surface_create_from_png_stream(&MemoryReader::Read, &reader));
     switch (cairo_surface_status(surface.get())) {
     case CAIRO_STATUS_SUCCESS:
-        m_surface = std::move(surface);
+        m_picture = std::make_unique<platform::ImagePicture>(platform::ImagePicture{std::move(surface)});
         break;
     case CAIRO_STATUS_NO_MEMORY:
         m_lastResult = OutOfMemory;
@@ -127,11 +128,11 @@ Image::Image(const WCHAR* filename, BOOL) {
 Image::~Image() = default;
 
 UINT Image::GetWidth() {
-    return m_surface ? static_cast<UINT>(cairo_image_surface_get_width(m_surface.get())) : 0;
+    return m_picture ? static_cast<UINT>(cairo_image_surface_get_width(m_picture->surface.get())) : 0;
 }
 
 UINT Image::GetHeight() {
-    return m_surface ? static_cast<UINT>(cairo_image_surface_get_height(m_surface.get())) : 0;
+    return m_picture ? static_cast<UINT>(cairo_image_surface_get_height(m_picture->surface.get())) : 0;
 }
 
 Status Image::GetLastStatus() const {
