@@ -1,4 +1,4 @@
-#include "platform/cairo_pointers.h"
+#include "platform/linux/gdi/cairo_pointers.h"
 
 #include <cairo.h>
 

@@ -2,7 +2,7 @@
 // surface that draws on them in place.
 #pragma once
 
-#include "platform/cairo_pointers.h"
+#include "platform/linux/gdi/cairo_pointers.h"
 
 #include <cairo.h>
 

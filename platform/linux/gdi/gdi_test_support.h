@@ -3,7 +3,7 @@
 // cairo.
 #pragma once
 
-#include "platform/cairo_pointers.h"
+#include "platform/linux/gdi/cairo_pointers.h"
 #include "platform/gdi.h"
 #include "platform/gdiplus.h"
 

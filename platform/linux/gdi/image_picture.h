@@ -2,7 +2,7 @@
 // decoded, kept out of the public header so that it does not name cairo.
 #pragma once
 
-#include "platform/cairo_pointers.h"
+#include "platform/linux/gdi/cairo_pointers.h"
 
 namespace platform {
 

@@ -1,6 +1,6 @@
 #include "platform/linux/display/gtk/gtk_backend.h"
 
-#include "platform/cairo_pointers.h"
+#include "platform/linux/gdi/cairo_pointers.h"
 #include "platform/linux/user32/mouse_input.h"
 #include "platform/linux/user32/window_object.h"
 #include "platform/text.h"
