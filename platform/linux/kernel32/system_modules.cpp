@@ -6,6 +6,7 @@
 #include "platform/winuser.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cwctype>
 #include <string>
@@ -32,14 +33,24 @@ bool NamesModule(std::wstring_view name, std::wstring_view module) {
     return EqualNoCase(name, module) || EqualNoCase(std::wstring(name) + L".dll", module);
 }
 
+// Set during static initialisation, possibly before this file's statics:
+// constant-initialised, so it is valid from the start.
+constinit std::atomic<platform::ModuleExports> g_user32Exports{nullptr};
+
 FARPROC User32Export(std::string_view name) {
-    if (name == "SetLayeredWindowAttributes") {
-        return reinterpret_cast<FARPROC>(&SetLayeredWindowAttributes);
-    }
-    return nullptr;
+    const platform::ModuleExports exports = g_user32Exports.load(std::memory_order_acquire);
+    return exports ? exports(name) : nullptr;
 }
 
 }  // namespace
+
+namespace platform {
+
+void OfferUser32Exports(ModuleExports exports) {
+    g_user32Exports.store(exports, std::memory_order_release);
+}
+
+}  // namespace platform
 
 HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
     if (lpLibFileName && NamesModule(lpLibFileName, L"advapi32.dll")) {

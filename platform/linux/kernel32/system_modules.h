@@ -16,4 +16,11 @@ inline constexpr std::wstring_view kBrowserMessageCaption = L"Message from webpa
 // advapi32.dll: MD5Init, MD5Update and MD5Final; null for other names.
 FARPROC Advapi32Export(std::string_view name);
 
+// A module's export by name; null for names it does not export.
+using ModuleExports = FARPROC (*)(std::string_view name);
+// user32.dll's exports are the window functions', which sit above the kernel
+// functions: they offer their lookup while the program's statics start, when
+// they are part of the program. Until then user32.dll exports nothing.
+void OfferUser32Exports(ModuleExports exports);
+
 }  // namespace platform

@@ -1,6 +1,8 @@
-// Enabled state, window text, window longs and layered attributes.
+// Enabled state, window text, window longs and layered attributes, and
+// user32.dll's exports by name.
 #include "platform/linux/user32/mouse_input.h"
 #include "platform/linux/display/window_backend.h"
+#include "platform/linux/kernel32/system_modules.h"
 #include "platform/linux/user32/window_object.h"
 
 #include <algorithm>
@@ -210,3 +212,19 @@ BOOL SetLayeredWindowAttributes(HWND hwnd, COLORREF crKey, BYTE bAlpha, DWORD dw
         return TRUE;
     }));
 }
+
+namespace {
+
+// What GetProcAddress finds in user32.dll: the functions the launcher
+// resolves at run time, as it would on systems that may lack them.
+FARPROC User32Export(std::string_view name) {
+    if (name == "SetLayeredWindowAttributes") {
+        return reinterpret_cast<FARPROC>(&SetLayeredWindowAttributes);
+    }
+    return nullptr;
+}
+
+// Offered while the statics start, so that they are there from main on.
+[[maybe_unused]] const bool g_user32ExportsOffered = (platform::OfferUser32Exports(&User32Export), true);
+
+}  // namespace
