@@ -1,8 +1,8 @@
 #include "platform/afxwin.h"
 
 #include "platform/common/mfc/framework_loop.h"
-#include "platform/linux/display/gtk/gtk_backend.h"
 #include "platform/thread_stop.h"
+#include "platform/window_system.h"
 
 namespace {
 CWinApp* g_app = nullptr;

@@ -1,10 +1,9 @@
 // CDialog: dialogs made from templates, modal loops, data exchange.
 #include "platform/afxwin.h"
 
-#include "platform/dialog_template.h"
-#include "platform/linux/user32/dialog_window.h"
 #include "platform/common/mfc/framework_loop.h"
-#include "platform/linux/user32/window_object.h"
+#include "platform/dialog_template.h"
+#include "platform/window_system.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "platform/afxwin.h"
 
 #include "platform/common/mfc/framework_loop.h"
-#include "platform/linux/user32/window_object.h"
+#include "platform/window_system.h"
 
 #include <memory>
 #include <mutex>

@@ -1,6 +1,6 @@
 // Dialog windows made from templates, dialog units and the dialog's
 // keyboard handling.
-#include "platform/linux/user32/dialog_window.h"
+#include "platform/window_system.h"
 
 #include "platform/linux/display/window_backend.h"
 #include "platform/linux/user32/window_object.h"

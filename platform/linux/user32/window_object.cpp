@@ -4,6 +4,7 @@
 #include "platform/linux/user32/message_queue.h"
 #include "platform/linux/display/window_backend.h"
 #include "platform/thread_stop.h"
+#include "platform/window_system.h"
 
 #include <algorithm>
 #include <cwctype>

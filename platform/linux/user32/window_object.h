@@ -107,20 +107,8 @@ LRESULT CallOnWindowThread(HWND hwnd, std::function<LRESULT()> fn);
 // True on the window's own thread.
 bool IsOwnerThread(const WindowObject& window);
 
-// The next window the calling thread creates is handed to the hook after it
-// exists and before its first message (how the framework attaches its
-// object); the hook is then used up. Scoped, so nested creations keep theirs.
-class ScopedCreationHook {
-public:
-    explicit ScopedCreationHook(std::function<void(HWND)> hook);
-    ~ScopedCreationHook();
-    ScopedCreationHook(const ScopedCreationHook&) = delete;
-    ScopedCreationHook& operator=(const ScopedCreationHook&) = delete;
-
-private:
-    std::function<void(HWND)> m_previous;
-};
-// Called by window creation: runs and clears the pending hook, if any.
+// Called by window creation: runs and clears the pending hook, if any
+// (ScopedCreationHook, window_system.h).
 void RunCreationHook(HWND hwnd);
 
 // The picture of a per-pixel-alpha layered window (what UpdateLayeredWindow

@@ -7,6 +7,8 @@
 #pragma once
 
 #include "platform/linux/display/window_backend.h"
+// InstallDisplayBackend installs this backend when a display can be opened.
+#include "platform/window_system.h"
 
 #include <gtk/gtk.h>
 
@@ -86,10 +88,5 @@ private:
     std::mutex m_workAreaMutex;
     RECT m_workArea{};  // guarded by m_workAreaMutex; what other threads get
 };
-
-// Installs the GTK backend when a display can be opened ($DISPLAY set and GTK
-// starts); otherwise the headless one stays. Call on the process's first
-// thread before its first window. True when GTK was installed.
-bool InstallDisplayBackend();
 
 }  // namespace platform
