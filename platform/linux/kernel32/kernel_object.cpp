@@ -1,29 +1,23 @@
 // Handle table, the kernel lock, waiting, and the thread's last error.
 #include "platform/linux/kernel32/kernel_object.h"
 
+#include "platform/common/handle_table.h"
 #include "platform/linux/kernel32/thread_object.h"
 #include "platform/thread_stop.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <exception>
-#include <unordered_map>
 
 namespace platform {
 
 namespace {
 
-// Handles are never reused, so a stale one is reported, not misdirected.
-struct HandleTable {
-    std::mutex mutex;
-    std::uintptr_t next = 4;
-    std::unordered_map<std::uintptr_t, std::shared_ptr<KernelObject>> objects;
-};
+using KernelHandles = HandleTable<std::shared_ptr<KernelObject>>;
 
 // Never destroyed: threads may still close handles while statics end.
-HandleTable& Handles() {
-    static HandleTable* table = new HandleTable;
+KernelHandles& Handles() {
+    static KernelHandles* table = new KernelHandles(4);
     return *table;
 }
 
@@ -59,19 +53,11 @@ void CancelWaitLocked(KernelWaiter& waiter) {
 }
 
 HANDLE InsertHandle(std::shared_ptr<KernelObject> object) {
-    HandleTable& table = Handles();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    std::uintptr_t value = table.next;
-    table.next += 4;
-    table.objects.emplace(value, std::move(object));
-    return reinterpret_cast<HANDLE>(value);
+    return Handles().Insert(std::move(object));
 }
 
 std::shared_ptr<KernelObject> LookupHandleObject(HANDLE handle) {
-    HandleTable& table = Handles();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    auto it = table.objects.find(reinterpret_cast<std::uintptr_t>(handle));
-    return it == table.objects.end() ? nullptr : it->second;
+    return Handles().Lookup(handle).value_or(nullptr);
 }
 
 void UnwindStoppedThread() {
@@ -153,17 +139,10 @@ void SetLastError(DWORD dwErrCode) {
 }
 
 BOOL CloseHandle(HANDLE hObject) {
-    std::shared_ptr<platform::KernelObject> object;
-    {
-        auto& table = platform::Handles();
-        std::lock_guard<std::mutex> lock(table.mutex);
-        auto it = table.objects.find(reinterpret_cast<std::uintptr_t>(hObject));
-        if (it == table.objects.end()) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return FALSE;
-        }
-        object = std::move(it->second);
-        table.objects.erase(it);
+    auto object = platform::Handles().Take(hObject);
+    if (!object) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
     }
     // The object may end here, outside every lock.
     object.reset();
