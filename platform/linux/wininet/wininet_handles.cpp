@@ -1,22 +1,18 @@
 #include "platform/linux/wininet/wininet_handles.h"
 
-#include <cstdint>
-#include <unordered_map>
+#include "platform/common/handle_table.h"
+
 #include <vector>
 
 namespace platform {
 
 namespace {
 
-struct HandleTable {
-    std::mutex mutex;
-    std::uintptr_t next = 0x10000;                                               // guarded by mutex
-    std::unordered_map<std::uintptr_t, std::shared_ptr<InternetHandle>> handles;  // guarded by mutex
-};
+using InternetHandles = HandleTable<std::shared_ptr<InternetHandle>>;
 
 // Never destroyed: handles may still be closed while statics end.
-HandleTable& Table() {
-    static HandleTable* table = new HandleTable;
+InternetHandles& Table() {
+    static InternetHandles* table = new InternetHandles(0x10000);
     return *table;
 }
 
@@ -62,44 +58,30 @@ std::optional<std::string> InternetHandle::ProxyPassword() const {
 }
 
 HINTERNET InsertInternetHandle(std::shared_ptr<InternetHandle> handle) {
-    HandleTable& table = Table();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    std::uintptr_t value = table.next;
-    table.next += 4;
-    table.handles.emplace(value, std::move(handle));
-    return reinterpret_cast<HINTERNET>(value);
+    return Table().Insert(std::move(handle));
 }
 
 std::shared_ptr<InternetHandle> LookupInternetHandle(HINTERNET handle) {
-    HandleTable& table = Table();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    auto it = table.handles.find(reinterpret_cast<std::uintptr_t>(handle));
-    if (it == table.handles.end()) {
+    auto found = Table().Lookup(handle);
+    if (!found) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    return it->second;
+    return *found;
 }
 
 bool CloseInternetHandle(HINTERNET handle) {
-    HandleTable& table = Table();
     std::vector<std::shared_ptr<InternetHandle>> closed;
     {
-        std::lock_guard<std::mutex> lock(table.mutex);
-        auto it = table.handles.find(reinterpret_cast<std::uintptr_t>(handle));
-        if (it == table.handles.end()) {
+        auto table = Table().Lock();
+        const std::shared_ptr<InternetHandle>* found = table.Find(handle);
+        if (!found) {
             SetLastError(ERROR_INVALID_HANDLE);
             return false;
         }
-        const InternetHandle* top = it->second.get();
-        for (auto entry = table.handles.begin(); entry != table.handles.end();) {
-            if (IsSelfOrBelow(entry->second.get(), top)) {
-                closed.push_back(std::move(entry->second));
-                entry = table.handles.erase(entry);
-            } else {
-                ++entry;
-            }
-        }
+        const InternetHandle* top = found->get();
+        closed = table.TakeIf(
+            [top](const std::shared_ptr<InternetHandle>& object) { return IsSelfOrBelow(object.get(), top); });
     }
     for (const auto& object : closed) {
         object->MarkClosed();
