@@ -2,12 +2,11 @@
 // deleted or made-up handle fails instead of reaching another object.
 #include "platform/gdi.h"
 
+#include "platform/common/handle_table.h"
 #include "platform/kernel32.h"
 #include "platform/linux/gdi/gdi_objects.h"
 
 #include <cstdint>
-#include <mutex>
-#include <unordered_map>
 #include <variant>
 
 namespace {
@@ -29,42 +28,28 @@ struct Brush {
 
 using GdiObject = std::variant<DeviceContext, Bitmap, Brush>;
 
-class HandleTable {
-public:
-    static HandleTable& Instance() {
-        static HandleTable table;
-        return table;
-    }
+using GdiTable = platform::HandleTable<GdiObject>;
 
-    std::mutex& Mutex() { return m_mutex; }
-
-    // The callers below hold Mutex().
-    void* Add(GdiObject object) {
-        m_next += 4;
-        m_objects.emplace(m_next, std::move(object));
-        return reinterpret_cast<void*>(m_next);
-    }
-    template <class T>
-    T* Find(const void* handle) {
-        auto it = m_objects.find(reinterpret_cast<std::uintptr_t>(handle));
-        return it == m_objects.end() ? nullptr : std::get_if<T>(&it->second);
-    }
-    void Remove(const void* handle) { m_objects.erase(reinterpret_cast<std::uintptr_t>(handle)); }
-    HGDIOBJ StockBitmap() const { return m_stockBitmap; }
-
-private:
-    HandleTable() { m_stockBitmap = Add(Bitmap{}); }
-
-    std::mutex m_mutex;
-    std::unordered_map<std::uintptr_t, GdiObject> m_objects;
-    std::uintptr_t m_next = 0x10000;
-    HGDIOBJ m_stockBitmap = nullptr;
+struct GdiObjects {
+    GdiTable table{0x10004};
+    // Selected into any number of memory DCs, never deleted.
+    const HGDIOBJ stockBitmap = table.Insert(Bitmap{});
 };
 
+GdiObjects& Objects() {
+    static GdiObjects objects;
+    return objects;
+}
+
+// The object behind a handle when it is a T, else null.
+template <class T>
+T* Find(GdiTable::Locked& table, const void* handle) {
+    GdiObject* object = table.Find(handle);
+    return object ? std::get_if<T>(object) : nullptr;
+}
+
 HDC AddDeviceContext(DeviceContext dc) {
-    HandleTable& table = HandleTable::Instance();
-    std::lock_guard lock(table.Mutex());
-    return static_cast<HDC>(table.Add(dc));
+    return static_cast<HDC>(Objects().table.Insert(dc));
 }
 
 }  // namespace
@@ -74,46 +59,42 @@ HDC GetDC(HWND hWnd) {
 }
 
 int ReleaseDC(HWND hWnd, HDC hDC) {
-    HandleTable& table = HandleTable::Instance();
-    std::lock_guard lock(table.Mutex());
-    DeviceContext* dc = table.Find<DeviceContext>(hDC);
+    auto table = Objects().table.Lock();
+    DeviceContext* dc = Find<DeviceContext>(table, hDC);
     if (!dc || dc->memory || dc->window != hWnd)
         return 0;
-    table.Remove(hDC);
+    table.Take(hDC);
     return 1;
 }
 
 HDC CreateCompatibleDC(HDC hdc) {
-    HandleTable& table = HandleTable::Instance();
-    std::lock_guard lock(table.Mutex());
-    if (hdc && !table.Find<DeviceContext>(hdc)) {
+    auto table = Objects().table.Lock();
+    if (hdc && !Find<DeviceContext>(table, hdc)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    return static_cast<HDC>(table.Add(DeviceContext{true, nullptr, table.StockBitmap()}));
+    return static_cast<HDC>(table.Insert(DeviceContext{true, nullptr, Objects().stockBitmap}));
 }
 
 BOOL DeleteDC(HDC hdc) {
-    HandleTable& table = HandleTable::Instance();
-    std::lock_guard lock(table.Mutex());
-    DeviceContext* dc = table.Find<DeviceContext>(hdc);
+    auto table = Objects().table.Lock();
+    DeviceContext* dc = Find<DeviceContext>(table, hdc);
     if (!dc || !dc->memory)
         return FALSE;
-    if (Bitmap* bitmap = table.Find<Bitmap>(dc->bitmap); bitmap && bitmap->selectedInto == hdc)
+    if (Bitmap* bitmap = Find<Bitmap>(table, dc->bitmap); bitmap && bitmap->selectedInto == hdc)
         bitmap->selectedInto = nullptr;
-    table.Remove(hdc);
+    table.Take(hdc);
     return TRUE;
 }
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
-    HandleTable& table = HandleTable::Instance();
-    std::lock_guard lock(table.Mutex());
-    DeviceContext* dc = table.Find<DeviceContext>(hdc);
-    Bitmap* bitmap = table.Find<Bitmap>(h);
+    auto table = Objects().table.Lock();
+    DeviceContext* dc = Find<DeviceContext>(table, hdc);
+    Bitmap* bitmap = Find<Bitmap>(table, h);
     if (!dc || !dc->memory || !bitmap || (bitmap->selectedInto && bitmap->selectedInto != hdc))
         return nullptr;
     HGDIOBJ previous = dc->bitmap;
-    if (Bitmap* old = table.Find<Bitmap>(previous); old && old->selectedInto == hdc)
+    if (Bitmap* old = Find<Bitmap>(table, previous); old && old->selectedInto == hdc)
         old->selectedInto = nullptr;
     dc->bitmap = h;
     if (bitmap->section)  // the stock bitmap goes into any number of DCs
@@ -122,17 +103,16 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
 }
 
 BOOL DeleteObject(HGDIOBJ ho) {
-    HandleTable& table = HandleTable::Instance();
-    std::lock_guard lock(table.Mutex());
-    if (ho && ho == table.StockBitmap())
+    auto table = Objects().table.Lock();
+    if (ho && ho == Objects().stockBitmap)
         return TRUE;
-    if (Bitmap* bitmap = table.Find<Bitmap>(ho)) {
+    if (Bitmap* bitmap = Find<Bitmap>(table, ho)) {
         if (bitmap->selectedInto)
             return FALSE;
-    } else if (!table.Find<Brush>(ho)) {
+    } else if (!Find<Brush>(table, ho)) {
         return FALSE;
     }
-    table.Remove(ho);
+    table.Take(ho);
     return TRUE;
 }
 
@@ -160,33 +140,27 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits
     }
     if (ppvBits)
         *ppvBits = section->Bits();
-    HandleTable& table = HandleTable::Instance();
-    std::lock_guard lock(table.Mutex());
-    return static_cast<HBITMAP>(table.Add(Bitmap{std::move(section)}));
+    return static_cast<HBITMAP>(Objects().table.Insert(Bitmap{std::move(section)}));
 }
 
 HBRUSH CreateSolidBrush(COLORREF color) {
-    HandleTable& table = HandleTable::Instance();
-    std::lock_guard lock(table.Mutex());
-    return static_cast<HBRUSH>(table.Add(Brush{color}));
+    return static_cast<HBRUSH>(Objects().table.Insert(Brush{color}));
 }
 
 namespace platform {
 
 std::shared_ptr<DibSection> SelectedDibSection(HDC hdc) {
-    HandleTable& table = HandleTable::Instance();
-    std::lock_guard lock(table.Mutex());
-    DeviceContext* dc = table.Find<DeviceContext>(hdc);
+    auto table = Objects().table.Lock();
+    DeviceContext* dc = Find<DeviceContext>(table, hdc);
     if (!dc || !dc->memory)
         return nullptr;
-    Bitmap* bitmap = table.Find<Bitmap>(dc->bitmap);
+    Bitmap* bitmap = Find<Bitmap>(table, dc->bitmap);
     return bitmap ? bitmap->section : nullptr;
 }
 
 std::optional<COLORREF> SolidBrushColor(HBRUSH brush) {
-    HandleTable& table = HandleTable::Instance();
-    std::lock_guard lock(table.Mutex());
-    Brush* found = table.Find<Brush>(brush);
+    auto table = Objects().table.Lock();
+    Brush* found = Find<Brush>(table, brush);
     return found ? std::optional<COLORREF>(found->color) : std::nullopt;
 }
 
