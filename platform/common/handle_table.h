@@ -90,4 +90,12 @@ private:
     std::unordered_map<std::uintptr_t, T> m_objects;  // guarded by m_mutex
 };
 
+// The process's table of one kind of object, from FirstHandle up. Never
+// destroyed: threads may still close handles while the statics end.
+template <class T, std::uintptr_t FirstHandle>
+HandleTable<T>& ProcessHandleTable() {
+    static HandleTable<T>* table = new HandleTable<T>(FirstHandle);
+    return *table;
+}
+
 }  // namespace platform

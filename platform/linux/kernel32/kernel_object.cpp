@@ -13,12 +13,9 @@ namespace platform {
 
 namespace {
 
-using KernelHandles = HandleTable<std::shared_ptr<KernelObject>>;
-
-// Never destroyed: threads may still close handles while statics end.
-KernelHandles& Handles() {
-    static KernelHandles* table = new KernelHandles(4);
-    return *table;
+// From 4 up, as Windows hands them out.
+HandleTable<std::shared_ptr<KernelObject>>& Handles() {
+    return ProcessHandleTable<std::shared_ptr<KernelObject>, 4>();
 }
 
 thread_local DWORD t_lastError = ERROR_SUCCESS;

@@ -8,12 +8,8 @@ namespace platform {
 
 namespace {
 
-using InternetHandles = HandleTable<std::shared_ptr<InternetHandle>>;
-
-// Never destroyed: handles may still be closed while statics end.
-InternetHandles& Table() {
-    static InternetHandles* table = new InternetHandles(0x10000);
-    return *table;
+HandleTable<std::shared_ptr<InternetHandle>>& Table() {
+    return ProcessHandleTable<std::shared_ptr<InternetHandle>, 0x10000>();
 }
 
 bool IsSelfOrBelow(const InternetHandle* handle, const InternetHandle* top) {
