@@ -84,8 +84,11 @@ HWND CreateDialogWindow(const DialogTemplate& dialogTemplate, HWND owner) {
 }  // namespace platform
 
 BOOL MapDialogRect(HWND hDlg, LPRECT lpRect) {
-    if (!lpRect || !IsWindow(hDlg)) {
-        SetLastError(lpRect ? ERROR_INVALID_WINDOW_HANDLE : ERROR_INVALID_PARAMETER);
+    if (!lpRect) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!platform::RequireWindow(hDlg)) {
         return FALSE;
     }
     *lpRect = platform::DialogUnitsToPixels(*lpRect);

@@ -18,10 +18,13 @@ std::uint32_t PixelRgb(COLORREF color) {
 BOOL UpdateLayeredWindow(HWND hWnd, HDC, POINT* pptDst, SIZE* psize, HDC hdcSrc, POINT* pptSrc, COLORREF crKey,
                          BLENDFUNCTION* pblend, DWORD dwFlags) {
     const auto section = platform::SelectedDibSection(hdcSrc);
-    RECT window{};
-    if (!section || !GetWindowRect(hWnd, &window)) {
-        SetLastError(section ? ERROR_INVALID_WINDOW_HANDLE : ERROR_INVALID_PARAMETER);
+    if (!section) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
+    }
+    RECT window{};
+    if (!GetWindowRect(hWnd, &window)) {
+        return FALSE;  // not a window, which GetWindowRect has set as the error
     }
     const SIZE size = psize ? *psize : SIZE{window.right - window.left, window.bottom - window.top};
     const POINT source = pptSrc ? *pptSrc : POINT{0, 0};

@@ -275,8 +275,7 @@ HCURSOR LoadCursorW(HINSTANCE hInstance, LPCWSTR lpCursorName) {
 }
 
 HWND SetCapture(HWND hWnd) {
-    if (!IsWindow(hWnd)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    if (!platform::RequireWindow(hWnd)) {
         return nullptr;
     }
     std::lock_guard<std::mutex> lock(Mouse().mutex);
@@ -300,8 +299,7 @@ BOOL TrackMouseEvent(LPTRACKMOUSEEVENT lpEventTrack) {
         return FALSE;
     }
     const HWND hwnd = lpEventTrack->hwndTrack;
-    if (!IsWindow(hwnd)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    if (!platform::RequireWindow(hwnd)) {
         return FALSE;
     }
     const DWORD flags = lpEventTrack->dwFlags & (TME_HOVER | TME_LEAVE);

@@ -46,9 +46,8 @@ LONG_PTR SetLongOnOwnerThread(HWND hwnd, int index, LONG_PTR value) {
     DWORD exStyle = 0;
     {
         std::lock_guard<std::mutex> lock(WindowLock());
-        auto window = LookupWindowLocked(hwnd);
+        auto window = RequireWindowLocked(hwnd);
         if (!window) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return 0;
         }
         switch (index) {
@@ -126,10 +125,9 @@ int GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount) {
         return 0;
     }
     std::lock_guard<std::mutex> lock(platform::WindowLock());
-    auto window = platform::LookupWindowLocked(hWnd);
+    auto window = platform::RequireWindowLocked(hWnd);
     if (!window) {
         lpString[0] = L'\0';
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
     // Truncated to the buffer, always terminated.
@@ -147,9 +145,8 @@ int GetWindowTextLengthW(HWND hWnd) {
 
 LONG_PTR GetWindowLongPtrW(HWND hWnd, int nIndex) {
     std::lock_guard<std::mutex> lock(platform::WindowLock());
-    auto window = platform::LookupWindowLocked(hWnd);
+    auto window = platform::RequireWindowLocked(hWnd);
     if (!window) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
     switch (nIndex) {

@@ -55,6 +55,7 @@ void SendNcDestroy(HWND hwnd) {
 }  // namespace platform
 
 using platform::LookupWindow;
+using platform::RequireWindow;
 using platform::WindowLock;
 
 HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle, int X, int Y,
@@ -64,8 +65,7 @@ HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
-    if (hWndParent && !IsWindow(hWndParent)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    if (hWndParent && !platform::RequireWindow(hWndParent)) {
         return nullptr;
     }
     if ((dwStyle & WS_CHILD) && !hWndParent) {
@@ -111,9 +111,8 @@ HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
 }
 
 BOOL DestroyWindow(HWND hWnd) {
-    auto window = LookupWindow(hWnd);
+    auto window = RequireWindow(hWnd);
     if (!window) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     if (!platform::IsOwnerThread(*window)) {
@@ -168,9 +167,8 @@ BOOL IsChild(HWND hWndParent, HWND hWnd) {
 }
 
 HWND GetParent(HWND hWnd) {
-    auto window = LookupWindow(hWnd);
+    auto window = RequireWindow(hWnd);
     if (!window) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }
     std::lock_guard<std::mutex> lock(WindowLock());
@@ -179,9 +177,8 @@ HWND GetParent(HWND hWnd) {
 
 HWND GetDlgItem(HWND hDlg, int nIDDlgItem) {
     std::lock_guard<std::mutex> lock(WindowLock());
-    auto dialog = platform::LookupWindowLocked(hDlg);
+    auto dialog = platform::RequireWindowLocked(hDlg);
     if (!dialog) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }
     for (HWND child : dialog->children) {
@@ -196,9 +193,8 @@ HWND GetDlgItem(HWND hDlg, int nIDDlgItem) {
 
 int GetDlgCtrlID(HWND hWnd) {
     std::lock_guard<std::mutex> lock(WindowLock());
-    auto window = platform::LookupWindowLocked(hWnd);
+    auto window = platform::RequireWindowLocked(hWnd);
     if (!window) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
     return static_cast<int>(window->id);

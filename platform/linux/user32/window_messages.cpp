@@ -42,8 +42,12 @@ BOOL PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     if (!hWnd) {
         return platform::MessageQueue::ForCurrentThread()->Post(msg) ? TRUE : FALSE;
     }
-    auto window = platform::LookupWindow(hWnd);
-    if (!window || !window->queue->Post(msg)) {
+    auto window = platform::RequireWindow(hWnd);
+    if (!window) {
+        return FALSE;
+    }
+    if (!window->queue->Post(msg)) {
+        // Its thread has ended, and the window with it.
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
@@ -51,9 +55,8 @@ BOOL PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    auto window = platform::LookupWindow(hWnd);
+    auto window = platform::RequireWindow(hWnd);
     if (!window) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
     if (!platform::IsOwnerThread(*window) && platform::StoppedHere()) {
@@ -64,8 +67,11 @@ LRESULT SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
-    if (!lpMsg || (hWnd && !IsWindow(hWnd))) {
-        SetLastError(lpMsg ? ERROR_INVALID_WINDOW_HANDLE : ERROR_INVALID_PARAMETER);
+    if (!lpMsg) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    if (hWnd && !platform::RequireWindow(hWnd)) {
         return -1;
     }
     platform::MessageQueue::ForCurrentThread()->Get(*lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true, true);
@@ -93,18 +99,20 @@ LRESULT DispatchMessageW(const MSG* lpMsg) {
     if (!lpMsg->hwnd) {
         return 0;  // a thread message has no window to go to
     }
-    auto window = platform::LookupWindow(lpMsg->hwnd);
-    if (!window || !platform::IsOwnerThread(*window)) {
-        SetLastError(window ? ERROR_WINDOW_OF_OTHER_THREAD : ERROR_INVALID_WINDOW_HANDLE);
+    auto window = platform::RequireWindow(lpMsg->hwnd);
+    if (!window) {
+        return 0;
+    }
+    if (!platform::IsOwnerThread(*window)) {
+        SetLastError(ERROR_WINDOW_OF_OTHER_THREAD);
         return 0;
     }
     return platform::CallWindowProcedure(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
 }
 
 UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc) {
-    auto window = platform::LookupWindow(hWnd);
+    auto window = platform::RequireWindow(hWnd);
     if (!window) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
     if (!platform::IsOwnerThread(*window)) {
@@ -115,9 +123,8 @@ UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerF
 }
 
 BOOL KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
-    auto window = platform::LookupWindow(hWnd);
+    auto window = platform::RequireWindow(hWnd);
     if (!window) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     if (!platform::IsOwnerThread(*window)) {

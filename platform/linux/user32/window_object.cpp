@@ -162,9 +162,22 @@ std::shared_ptr<WindowObject> LookupWindowLocked(HWND hwnd) {
     return it == windows.end() ? nullptr : it->second;
 }
 
+std::shared_ptr<WindowObject> RequireWindowLocked(HWND hwnd) {
+    auto window = LookupWindowLocked(hwnd);
+    if (!window) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    }
+    return window;
+}
+
 std::shared_ptr<WindowObject> LookupWindow(HWND hwnd) {
     std::lock_guard<std::mutex> lock(WindowLock());
     return LookupWindowLocked(hwnd);
+}
+
+std::shared_ptr<WindowObject> RequireWindow(HWND hwnd) {
+    std::lock_guard<std::mutex> lock(WindowLock());
+    return RequireWindowLocked(hwnd);
 }
 
 std::vector<std::shared_ptr<WindowObject>> AllWindowsLocked() {
@@ -354,9 +367,8 @@ bool IsOwnerThread(const WindowObject& window) {
 }
 
 LRESULT CallOnWindowThread(HWND hwnd, std::function<LRESULT()> fn) {
-    auto window = LookupWindow(hwnd);
+    auto window = RequireWindow(hwnd);
     if (!window) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
     if (IsOwnerThread(*window)) {

@@ -56,6 +56,9 @@ bool EqualClassName(std::wstring_view a, std::wstring_view b);
 
 // ---- under WindowLock()
 std::shared_ptr<WindowObject> LookupWindowLocked(HWND hwnd);
+// LookupWindowLocked for a function that fails on a handle that is not a
+// window: null then, with ERROR_INVALID_WINDOW_HANDLE as the last error.
+std::shared_ptr<WindowObject> RequireWindowLocked(HWND hwnd);
 // Every window, in creation order.
 std::vector<std::shared_ptr<WindowObject>> AllWindowsLocked();
 // Top-level windows, topmost first.
@@ -97,6 +100,9 @@ void DetachThreadWindows(const MessageQueue* queue);
 
 // ---- not under the lock
 std::shared_ptr<WindowObject> LookupWindow(HWND hwnd);
+// LookupWindow for a function that fails on a handle that is not a window:
+// null then, with ERROR_INVALID_WINDOW_HANDLE as the last error.
+std::shared_ptr<WindowObject> RequireWindow(HWND hwnd);
 // Frame sizes that a style adds around the client area.
 RECT FrameInsets(DWORD style, DWORD exStyle);
 // Tells the backend about z-order changes.

@@ -120,9 +120,8 @@ BOOL ShowOnOwnerThread(HWND hwnd, int command) {
     DWORD style = 0;
     {
         std::lock_guard<std::mutex> lock(WindowLock());
-        auto window = LookupWindowLocked(hwnd);
+        auto window = RequireWindowLocked(hwnd);
         if (!window) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return FALSE;
         }
         style = window->style;
@@ -178,9 +177,8 @@ BOOL SetWindowPosOnOwnerThread(HWND hwnd, HWND insertAfter, int x, int y, int cx
     bool placementChanged = false;
     {
         std::lock_guard<std::mutex> lock(WindowLock());
-        auto window = LookupWindowLocked(hwnd);
+        auto window = RequireWindowLocked(hwnd);
         if (!window) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return FALSE;
         }
         // WM_MOVE tells where the client area lies: in screen coordinates for
@@ -232,9 +230,8 @@ BOOL SetWindowPosOnOwnerThread(HWND hwnd, HWND insertAfter, int x, int y, int cx
 template <class Fn>
 BOOL ReadWindow(HWND hwnd, Fn&& read) {
     std::lock_guard<std::mutex> lock(WindowLock());
-    auto window = LookupWindowLocked(hwnd);
+    auto window = RequireWindowLocked(hwnd);
     if (!window) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     read(*window);
@@ -244,9 +241,12 @@ BOOL ReadWindow(HWND hwnd, Fn&& read) {
 }  // namespace
 
 BOOL SetLayeredPicture(HWND hwnd, const POINT* position, std::shared_ptr<const LayeredPicture> picture) {
-    auto window = LookupWindow(hwnd);
-    if (!window || !picture) {
-        SetLastError(window ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
+    auto window = RequireWindow(hwnd);
+    if (!window) {
+        return FALSE;
+    }
+    if (!picture) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     if (!IsOwnerThread(*window)) {
@@ -281,9 +281,8 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow) {
         SetLastError(ERROR_CANCELLED);
         return FALSE;
     }
-    auto window = platform::LookupWindow(hWnd);
+    auto window = platform::RequireWindow(hWnd);
     if (!window) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     if (platform::IsOwnerThread(*window)) {
