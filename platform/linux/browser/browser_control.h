@@ -45,9 +45,10 @@ private:
     BrowserControl(CHtmlView& view, COleControlSite& site, HWND window);
     bool Build();
 
+    // The host's answer through the control site, with a reference; null
+    // when it has none.
     template <typename Interface>
     Interface* HostInterface(REFIID iid) const;
-    std::string ExternalScript() const;
     void ApplyUrlPolicies(const std::string& url);
     void ReportNavigateError(const std::string& url, const std::string& frame, DWORD code, bool* cancel);
 
@@ -72,5 +73,14 @@ private:
     std::shared_ptr<Shared> m_shared;
     IDispatch* m_document = nullptr;
 };
+
+template <typename Interface>
+Interface* BrowserControl::HostInterface(REFIID iid) const {
+    void* answer = nullptr;
+    if (FAILED(m_site.ExternalQueryInterface(iid, &answer))) {
+        return nullptr;
+    }
+    return static_cast<Interface*>(answer);
+}
 
 }  // namespace platform
