@@ -1,5 +1,5 @@
-// Owning pointers for cairo objects, declared without cairo's header so that
-// the GDI+ headers stay free of it.
+// Internal to the stand-in: owning pointers for cairo objects, declared
+// without cairo's header so that the headers holding them stay free of it.
 #pragma once
 
 #include <memory>
