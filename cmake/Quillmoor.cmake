@@ -32,8 +32,15 @@ endfunction()
 # one GoogleTest binary registered with CTest. *_main.cpp files hold program
 # entries and stay out of the library; *_posix.cpp and *_posix_test.cpp files
 # hold what only POSIX systems have and stay out of a Windows build.
+#
+# qm_folder_library(NAME [LIBS ...] [PRIVATE_LIBS ...] [TEST_LIBS ...] [LABEL label])
+# LIBS are needed by the folder's headers too; the tests' CTest label is
+# LABEL, by default NAME.
 function(qm_folder_library name)
-  cmake_parse_arguments(QM "" "" "LIBS;TEST_LIBS" ${ARGN})
+  cmake_parse_arguments(QM "" "LABEL" "LIBS;PRIVATE_LIBS;TEST_LIBS" ${ARGN})
+  if(NOT QM_LABEL)
+    set(QM_LABEL ${name})
+  endif()
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   file(GLOB _tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   file(GLOB _mains CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_main.cpp)
@@ -46,10 +53,10 @@ function(qm_folder_library name)
   endif()
   add_library(${name} STATIC ${_sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PUBLIC ${QM_LIBS})
+  target_link_libraries(${name} PUBLIC ${QM_LIBS} PRIVATE ${QM_PRIVATE_LIBS})
   if(_tests AND BUILD_TESTING)
     add_executable(${name}_tests ${_tests})
     target_link_libraries(${name}_tests PRIVATE ${name} ${QM_TEST_LIBS} GTest::gtest_main GTest::gmock)
-    qm_add_tests(${name}_tests LABELS ${name})
+    qm_add_tests(${name}_tests LABELS ${QM_LABEL})
   endif()
 endfunction()

@@ -1,10 +1,16 @@
 // GDI+ pictures loaded from PNG files.
 #pragma once
 
-#include "platform/cairo_pointers.h"
 #include "platform/gdiplus_types.h"
 
 #ifndef _WIN32
+#include <memory>
+
+namespace platform {
+// The decoded picture; what holds it is the implementation's business.
+struct ImagePicture;
+}  // namespace platform
+
 namespace Gdiplus {
 
 class Graphics;
@@ -27,7 +33,7 @@ public:
 private:
     friend class Graphics;
 
-    platform::CairoSurfacePtr m_surface;  // null when loading failed
+    std::unique_ptr<platform::ImagePicture> m_picture;  // null when loading failed
     mutable Status m_lastResult = Ok;
 };
 

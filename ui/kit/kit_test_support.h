@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/gdiplus_startup.h"
-#include "platform/linux/gdi_test_support.h"
+#include "platform/linux/gdi/gdi_test_support.h"
 #include "platform/window_automation.h"
 
 #include <cairo.h>

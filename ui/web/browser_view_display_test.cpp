@@ -6,8 +6,8 @@
 
 #include "state/launcher_settings.h"
 #include "platform/kernel32.h"
-#include "platform/linux/gtk_backend.h"
-#include "platform/linux/headless_backend.h"
+#include "platform/linux/display/gtk/gtk_backend.h"
+#include "platform/linux/display/headless_backend.h"
 #include "platform/text.h"
 #include "platform/window_automation.h"
 #include "tests/support/loopback_server.h"
