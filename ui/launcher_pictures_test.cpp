@@ -1,13 +1,13 @@
 // The windows with the pictures the build draws: every picture they load by
 // name is there and lands in the composed picture.
 #include "app/update_threads.h"
+#include "platform/png_file.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_process.h"
 #include "ui/launcher_translucent_dlg.h"
 #include "ui/launcher_windows_test_support.h"
 #include "ui/progress_dlg.h"
 
-#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -35,16 +35,13 @@ Pixels Capture(HWND hwnd, RECT rect)
 // The same rectangle of a PNG file, premultiplied as pictures are composed.
 Pixels CaptureFile(const std::filesystem::path& file, RECT rect)
 {
-    cairo_surface_t* surface = cairo_image_surface_create_from_png(file.string().c_str());
+    const auto picture = platform::LoadPng(file);
     Pixels pixels;
-    if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
-        const unsigned char* data = cairo_image_surface_get_data(surface);
-        const int stride = cairo_image_surface_get_stride(surface);
+    if (picture) {
         for (LONG y = rect.top; y < rect.bottom; ++y)
             for (LONG x = rect.left; x < rect.right; ++x)
-                pixels.push_back(*reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4));
+                pixels.push_back(picture->pixels[static_cast<std::size_t>(y) * picture->size.cx + x]);
     }
-    cairo_surface_destroy(surface);
     return pixels;
 }
 

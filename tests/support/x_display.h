@@ -1,9 +1,10 @@
 // An X server of a test's own: Xvfb on a display number it picks itself
 // (-displayfd), with xcompmgr compositing so that per-pixel alpha reaches
 // the screen as it would on a desktop. The screen can be read back pixel by
-// pixel or saved as a PNG file; PNG files are read back with cairo.
+// pixel or saved as a PNG file.
 #pragma once
 
+#include "platform/layered_picture.h"
 #include "tests/support/test_process.h"
 
 #include <sys/types.h>
@@ -14,7 +15,6 @@
 #include <string>
 #include <vector>
 
-struct _cairo_surface;
 struct _XDisplay;
 
 namespace testsupport {
@@ -46,9 +46,9 @@ public:
 
 private:
     friend class XDisplay;
-    explicit Picture(_cairo_surface* surface);
+    explicit Picture(platform::LayeredPicture pixels);
 
-    std::shared_ptr<_cairo_surface> m_surface;
+    platform::LayeredPicture m_pixels;
 };
 
 // A top-level window as the X server sees it.

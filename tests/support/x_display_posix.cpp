@@ -1,9 +1,10 @@
 #include "tests/support/x_display.h"
 
+#include "platform/png_file.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <cairo.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -48,10 +49,6 @@ std::optional<std::string> ReadDisplayNumber(int fd)
         number += c;
     }
 }
-
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
 
 std::string TextProperty(Display* display, Window window, const char* name, const char* type)
 {
@@ -117,52 +114,35 @@ std::string Describe(const Rgba& colour)
     return text;
 }
 
-Picture::Picture(cairo_surface_t* surface) : m_surface(surface, SurfaceDeleter())
+Picture::Picture(platform::LayeredPicture pixels) : m_pixels(std::move(pixels))
 {
 }
 
 std::optional<Picture> Picture::Load(const std::filesystem::path& png)
 {
-    cairo_surface_t* surface = cairo_image_surface_create_from_png(png.c_str());
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(surface);
+    std::optional<platform::LayeredPicture> pixels = platform::LoadPng(png);
+    if (!pixels)
         return std::nullopt;
-    }
-    // Every picture is read the same way, whatever format the file had.
-    if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32) {
-        cairo_surface_t* converted = cairo_image_surface_create(
-            CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface));
-        cairo_t* cr = cairo_create(converted);
-        cairo_set_source_surface(cr, surface, 0, 0);
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_paint(cr);
-        cairo_destroy(cr);
-        cairo_surface_destroy(surface);
-        surface = converted;
-    }
-    cairo_surface_flush(surface);
-    return Picture(surface);
+    return Picture(std::move(*pixels));
 }
 
 int Picture::Width() const
 {
-    return cairo_image_surface_get_width(m_surface.get());
+    return m_pixels.size.cx;
 }
 
 int Picture::Height() const
 {
-    return cairo_image_surface_get_height(m_surface.get());
+    return m_pixels.size.cy;
 }
 
 Rgba Picture::At(int x, int y) const
 {
     if (x < 0 || y < 0 || x >= Width() || y >= Height())
         return {0, 0, 0, 0};
-    const unsigned char* row =
-        cairo_image_surface_get_data(m_surface.get()) + y * cairo_image_surface_get_stride(m_surface.get());
-    const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(row)[x];
+    const std::uint32_t pixel = m_pixels.pixels[static_cast<std::size_t>(y) * Width() + x];
     const int a = static_cast<int>(pixel >> 24);
-    // cairo keeps colours premultiplied by alpha.
+    // Pictures keep colours premultiplied by alpha.
     auto straight = [a](std::uint32_t channel) {
         return a == 0 ? 0 : Clamp((static_cast<int>(channel & 0xFF) * 255 + a / 2) / a);
     };
@@ -174,7 +154,7 @@ bool Picture::Save(const std::filesystem::path& png) const
     std::error_code error;
     if (png.has_parent_path())
         std::filesystem::create_directories(png.parent_path(), error);
-    return cairo_surface_write_to_png(m_surface.get(), png.c_str()) == CAIRO_STATUS_SUCCESS;
+    return platform::SavePng(m_pixels, png);
 }
 
 XDisplay::XDisplay(const Options& options) : m_options(options)
@@ -299,17 +279,15 @@ std::optional<Picture> XDisplay::Capture() const
                               m_options.height, AllPlanes, ZPixmap);
     if (!image)
         return std::nullopt;
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, m_options.width, m_options.height);
-    unsigned char* data = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < m_options.height; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(data + y * stride);
+    platform::LayeredPicture screen;
+    screen.size = SIZE{m_options.width, m_options.height};
+    screen.pixels.resize(static_cast<std::size_t>(m_options.width) * static_cast<std::size_t>(m_options.height));
+    for (int y = 0; y < m_options.height; ++y)
         for (int x = 0; x < m_options.width; ++x)
-            row[x] = 0xFF000000u | static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFFu);
-    }
+            screen.pixels[static_cast<std::size_t>(y) * m_options.width + x] =
+                0xFF000000u | static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFFu);
     XDestroyImage(image);
-    cairo_surface_mark_dirty(surface);
-    return Picture(surface);
+    return Picture(std::move(screen));
 }
 
 bool XDisplay::Screenshot(const std::filesystem::path& png) const

@@ -35,6 +35,3 @@ private:
     std::filesystem::path m_folder;
     std::map<std::string, Series> m_series;
 };
-
-// Writes a premultiplied ARGB picture as a PNG; false when it cannot.
-bool WriteLayeredPicture(const platform::LayeredPicture& picture, const std::filesystem::path& file);

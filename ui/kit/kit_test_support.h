@@ -1,15 +1,16 @@
 // Shared by the kit's and the launcher windows' tests: GDI+ for the test,
-// pictures written with cairo, reading the picture a layered window got,
+// pictures written as PNG files, reading the picture a layered window got,
 // and running the window thread until something happened.
 #pragma once
 
 #include "platform/gdiplus_startup.h"
 #include "platform/linux/gdi/gdi_test_support.h"
+#include "platform/png_file.h"
 #include "platform/window_automation.h"
 
-#include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -36,22 +37,22 @@ struct Area {
 inline void WritePng(const std::filesystem::path& file, int width, int height, std::uint32_t background,
                      std::initializer_list<Area> areas = {})
 {
-    std::filesystem::create_directories(file.parent_path());
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    auto fill = [cr](const Area& area) {
-        cairo_set_source_rgba(cr, ((area.argb >> 16) & 0xFF) / 255.0, ((area.argb >> 8) & 0xFF) / 255.0,
-                              (area.argb & 0xFF) / 255.0, (area.argb >> 24) / 255.0);
-        cairo_rectangle(cr, area.x, area.y, area.width, area.height);
-        cairo_fill(cr);
+    const auto premultiplied = [](std::uint32_t argb) {
+        const std::uint32_t alpha = argb >> 24;
+        const auto channel = [alpha](std::uint32_t value) { return ((value & 0xFF) * alpha + 127) / 255; };
+        return alpha << 24 | channel(argb >> 16) << 16 | channel(argb >> 8) << 8 | channel(argb);
     };
-    fill(Area{0, 0, width, height, background});
+    platform::LayeredPicture picture;
+    picture.size = SIZE{width, height};
+    picture.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                          premultiplied(background));
     for (const Area& area : areas)
-        fill(area);
-    cairo_destroy(cr);
-    EXPECT_EQ(cairo_surface_write_to_png(surface, file.string().c_str()), CAIRO_STATUS_SUCCESS);
-    cairo_surface_destroy(surface);
+        for (int y = std::max(area.y, 0); y < std::min(area.y + area.height, height); ++y)
+            for (int x = std::max(area.x, 0); x < std::min(area.x + area.width, width); ++x)
+                picture.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                               static_cast<std::size_t>(x)] = premultiplied(area.argb);
+    std::filesystem::create_directories(file.parent_path());
+    EXPECT_TRUE(platform::SavePng(picture, file));
 }
 
 // The last picture the layered window received.
