@@ -2,7 +2,6 @@
 
 #include "state/single_instance.h"
 
-CGameExeMgr* GetGameExeMgr()
-{
+CGameExeMgr* GetGameExeMgr() {
     return TSingleInstance<CGameExeMgr>::Get();
 }

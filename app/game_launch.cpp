@@ -1,9 +1,9 @@
 #include "app/game_launch.h"
 
-#include "state/launcher_settings.h"
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
+#include "state/launcher_settings.h"
 
 #include <cstdio>
 #include <vector>
@@ -15,8 +15,7 @@ CopyRetryPolicy g_copyRetry;
 
 // Starts a program by its bare name from the current directory; a failure is
 // not reported, the caller goes on as if it had started.
-void StartProcess(const wchar_t* program, std::wstring commandLine)
-{
+void StartProcess(const wchar_t* program, std::wstring commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(STARTUPINFOW);
     PROCESS_INFORMATION process{};
@@ -28,14 +27,12 @@ void StartProcess(const wchar_t* program, std::wstring commandLine)
     }
 }
 
-std::wstring Quoted(const std::wstring& text)
-{
+std::wstring Quoted(const std::wstring& text) {
     return L"\"" + text + L"\"";
 }
 
 // A list of one name for SHFileOperationW: the name and two terminators.
-std::vector<wchar_t> FileOperationList(const std::wstring& name)
-{
+std::vector<wchar_t> FileOperationList(const std::wstring& name) {
     std::vector<wchar_t> list(name.begin(), name.end());
     list.push_back(L'\0');
     list.push_back(L'\0');
@@ -44,8 +41,7 @@ std::vector<wchar_t> FileOperationList(const std::wstring& name)
 
 }  // namespace
 
-std::wstring BuildGameDataArgs(const std::wstring& text)
-{
+std::wstring BuildGameDataArgs(const std::wstring& text) {
     std::wstring args = L"MODE2 \"";
     std::size_t pieceLength = 0;
     for (const wchar_t ch : text) {
@@ -63,28 +59,25 @@ std::wstring BuildGameDataArgs(const std::wstring& text)
     return args;
 }
 
-void StartGame(const std::wstring& gameArgs)
-{
+void StartGame(const std::wstring& gameArgs) {
     StartProcess(L"qm.exe", gameArgs + L" " + Quoted(g_settings.launcherPath));
 }
 
-void StartNewLauncher()
-{
+void StartNewLauncher() {
     StartProcess(L"Launcher.exe", L" " + Quoted(g_settings.launcherPath));
 }
 
-void SetCopyRetryPolicy(const CopyRetryPolicy& policy)
-{
+void SetCopyRetryPolicy(const CopyRetryPolicy& policy) {
     g_copyRetry = policy;
 }
 
-bool CopyAndRestart()
-{
+bool CopyAndRestart() {
     std::vector<wchar_t> destination(g_settings.launcherPath.begin(), g_settings.launcherPath.end());
     destination.push_back(L'\0');
     if (!PathRemoveFileSpecW(destination.data()) || destination[0] == L'\0') {
         // Without a folder there is no installed launcher to replace.
-        std::fprintf(stderr, "Quillmoor launcher: no folder in the launcher path \"%s\"; the update cannot be installed.\n",
+        std::fprintf(stderr,
+                     "Quillmoor launcher: no folder in the launcher path \"%s\"; the update cannot be installed.\n",
                      platform::ToUtf8(g_settings.launcherPath).c_str());
         return false;
     }
@@ -110,8 +103,9 @@ bool CopyAndRestart()
         Sleep(g_copyRetry.pauseMs);
     }
     if (!copied) {
-        std::fprintf(stderr, "Quillmoor launcher: the new launcher could not be copied to \"%s\"; "
-                             "close every launcher and start it again.\n",
+        std::fprintf(stderr,
+                     "Quillmoor launcher: the new launcher could not be copied to \"%s\"; "
+                     "close every launcher and start it again.\n",
                      platform::ToUtf8(destinationFolder).c_str());
         return false;
     }

@@ -1,7 +1,7 @@
 #include "app/game_launch.h"
 
-#include "state/launcher_settings.h"
 #include "platform/kernel32.h"
+#include "state/launcher_settings.h"
 
 #include "tests/support/temp_dir.h"
 
@@ -19,8 +19,7 @@ using testsupport::TempDir;
 namespace {
 
 // What the recording program wrote: its command line, folder and arguments.
-std::string WaitForRecord(const fs::path& folder)
-{
+std::string WaitForRecord(const fs::path& folder) {
     const fs::path record = folder / "echo_args.txt";
     for (int i = 0; i < 1000; ++i) {
         const std::string text = ReadBytes(record);
@@ -32,8 +31,7 @@ std::string WaitForRecord(const fs::path& folder)
     return std::string();
 }
 
-void InstallRecorder(const fs::path& file)
-{
+void InstallRecorder(const fs::path& file) {
     fs::create_directories(file.parent_path());
     fs::copy_file(QM_ECHO_ARGS_PROGRAM, file, fs::copy_options::overwrite_existing);
 }
@@ -41,8 +39,7 @@ void InstallRecorder(const fs::path& file)
 class SettingsGuard {
 public:
     SettingsGuard() : m_saved(g_settings.launcherPath), m_start(g_settings.startDirectory) {}
-    ~SettingsGuard()
-    {
+    ~SettingsGuard() {
         g_settings.launcherPath = m_saved;
         g_settings.startDirectory = m_start;
     }
@@ -54,24 +51,20 @@ private:
 
 }  // namespace
 
-TEST(GameDataArgs, QuotedPiecesOf999Characters)
-{
+TEST(GameDataArgs, QuotedPiecesOf999Characters) {
     EXPECT_EQ(BuildGameDataArgs(L""), L"MODE2 \"\"");
     EXPECT_EQ(BuildGameDataArgs(std::wstring(999, L'a')), L"MODE2 \"" + std::wstring(999, L'a') + L"\"");
-    EXPECT_EQ(BuildGameDataArgs(std::wstring(1000, L'a')),
-              L"MODE2 \"" + std::wstring(999, L'a') + L"\" \"a\"");
+    EXPECT_EQ(BuildGameDataArgs(std::wstring(1000, L'a')), L"MODE2 \"" + std::wstring(999, L'a') + L"\" \"a\"");
 }
 
-TEST(GameDataArgs, QuotesAreEscapedButCountOnce)
-{
+TEST(GameDataArgs, QuotesAreEscapedButCountOnce) {
     EXPECT_EQ(BuildGameDataArgs(L"a\"b\\c"), L"MODE2 \"a\\\"b\\c\"");
     // 998 letters and a quote fill the first piece exactly.
     const std::wstring text = std::wstring(998, L'x') + L"\"" + L"y";
     EXPECT_EQ(BuildGameDataArgs(text), L"MODE2 \"" + std::wstring(998, L'x') + L"\\\"\" \"y\"");
 }
 
-TEST(StartGame, RunsTheGameFromTheCurrentFolderWithTheLauncherPath)
-{
+TEST(StartGame, RunsTheGameFromTheCurrentFolderWithTheLauncherPath) {
     TempDir client;
     InstallRecorder(client.Path() / "qm.exe");
     SettingsGuard guard;
@@ -88,8 +81,7 @@ TEST(StartGame, RunsTheGameFromTheCurrentFolderWithTheLauncherPath)
     EXPECT_NE(record.find("cwd=" + client.Str() + "\n"), std::string::npos) << record;
 }
 
-TEST(StartGame, AfterAnUpdateStartTheLauncherPathIsEmpty)
-{
+TEST(StartGame, AfterAnUpdateStartTheLauncherPathIsEmpty) {
     TempDir client;
     InstallRecorder(client.Path() / "qm.exe");
     SettingsGuard guard;
@@ -104,8 +96,7 @@ TEST(StartGame, AfterAnUpdateStartTheLauncherPathIsEmpty)
 
 class CopyAndRestartTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         InstallRecorder(downloaded.Path() / "Launcher.exe");
         downloaded.Write("LauncherStyles/Image/bg.png", "new picture");
         downloaded.Write("ui.dll", "new library");
@@ -119,8 +110,7 @@ protected:
 
     // A launcher running from the installed folder, holding its program file
     // until a "release" file appears there.
-    void StartHoldingLauncher(PROCESS_INFORMATION& process)
-    {
+    void StartHoldingLauncher(PROCESS_INFORMATION& process) {
         InstallRecorder(installed.Path() / "Launcher.exe");
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
@@ -138,8 +128,7 @@ protected:
     CurrentDirectory here{downloaded.Path()};
 };
 
-TEST_F(CopyAndRestartTest, ReplacesTheInstalledFolderAndRestartsWithN)
-{
+TEST_F(CopyAndRestartTest, ReplacesTheInstalledFolderAndRestartsWithN) {
     ASSERT_TRUE(CopyAndRestart());
     const std::string record = WaitForRecord(installed.Path());
     EXPECT_NE(record.find("line= \"N:\"\n"), std::string::npos) << record;
@@ -151,8 +140,7 @@ TEST_F(CopyAndRestartTest, ReplacesTheInstalledFolderAndRestartsWithN)
     EXPECT_TRUE(fs::exists(installed.Path() / "keep.txt"));
 }
 
-TEST_F(CopyAndRestartTest, WaitsForTheOldLauncherToLetGoOfItsFiles)
-{
+TEST_F(CopyAndRestartTest, WaitsForTheOldLauncherToLetGoOfItsFiles) {
     // The old launcher is still running from the installed folder.
     PROCESS_INFORMATION old{};
     StartHoldingLauncher(old);
@@ -170,8 +158,7 @@ TEST_F(CopyAndRestartTest, WaitsForTheOldLauncherToLetGoOfItsFiles)
     EXPECT_TRUE(copied);
 }
 
-TEST_F(CopyAndRestartTest, GivesUpWhenTheFilesStayInUse)
-{
+TEST_F(CopyAndRestartTest, GivesUpWhenTheFilesStayInUse) {
     PROCESS_INFORMATION old{};
     StartHoldingLauncher(old);
     ASSERT_NE(old.hProcess, nullptr);
@@ -183,8 +170,7 @@ TEST_F(CopyAndRestartTest, GivesUpWhenTheFilesStayInUse)
     CloseHandle(old.hProcess);
 }
 
-TEST_F(CopyAndRestartTest, LauncherPathWithoutAFolderIsRefused)
-{
+TEST_F(CopyAndRestartTest, LauncherPathWithoutAFolderIsRefused) {
     g_settings.launcherPath = L"Launcher.exe";
     EXPECT_FALSE(CopyAndRestart());
     EXPECT_FALSE(fs::exists(downloaded.Path() / "echo_args.txt"));

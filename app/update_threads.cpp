@@ -1,19 +1,19 @@
 #include "app/update_threads.h"
 
-#include "state/controller.h"
 #include "app/game_exe_mgr.h"
 #include "app/game_launch.h"
-#include "state/launcher_settings.h"
-#include "state/launcher_windows.h"
-#include "state/mem_manger.h"
-#include "state/message_table.h"
 #include "app/thread_slots.h"
-#include "state/update_events.h"
-#include "state/view_broser.h"
 #include "net/http_product.h"
 #include "platform/thread_stop.h"
 #include "platform/wininet.h"
 #include "platform/winuser.h"
+#include "state/controller.h"
+#include "state/launcher_settings.h"
+#include "state/launcher_windows.h"
+#include "state/mem_manger.h"
+#include "state/message_table.h"
+#include "state/update_events.h"
+#include "state/view_broser.h"
 #include "update/download_worker.h"
 #include "update/file_list.h"
 #include "update/manifest.h"
@@ -29,35 +29,29 @@ constexpr int kSettingsFetchAttempts = 2;
 constexpr DWORD kSettingsFetchPauseMs = 1000;
 constexpr DWORD kProfileBuffer = MAX_PATH;
 
-bool Online()
-{
+bool Online() {
     return InternetGetConnectedState(nullptr, 0) != FALSE;
 }
 
-bool Closing()
-{
+bool Closing() {
     return GetController()->closing != 0;
 }
 
-ILauncherWindow* WindowOf(LPVOID lpParameter)
-{
+ILauncherWindow* WindowOf(LPVOID lpParameter) {
     return static_cast<ILauncherWindow*>(lpParameter);
 }
 
-void PostClose(HWND window)
-{
+void PostClose(HWND window) {
     if (window)
         PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
-void PostCloseToMainDialog()
-{
+void PostCloseToMainDialog() {
     if (ILauncherWindow* main = GetController()->mainDialog.load())
         PostClose(main->GetWindowHandle());
 }
 
-std::wstring ReadSetting(const wchar_t* key, const std::wstring& fallback, const std::wstring& file)
-{
+std::wstring ReadSetting(const wchar_t* key, const std::wstring& fallback, const std::wstring& file) {
     std::vector<wchar_t> buffer(kProfileBuffer, L'\0');
     const DWORD length =
         GetPrivateProfileStringW(L"Config", key, fallback.c_str(), buffer.data(), kProfileBuffer, file.c_str());
@@ -67,16 +61,14 @@ std::wstring ReadSetting(const wchar_t* key, const std::wstring& fallback, const
 // The server's copy of the settings file is saved beside the local one and
 // only replaces it when it arrived whole: a broken transfer must not cut the
 // player's configuration short.
-bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile)
-{
+bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile) {
     CController* controller = GetController();
     CMemManger* memory = GetMemManger();
     CHttpProduct product(memory->transferBufferSize, memory->transferBuffer.get());
     controller->mainDialog = WindowOf(lpParameter);
     controller->product = &product;
 
-    const std::wstring url =
-        ResolveCdnUrl(*GetUpdateContext(), L"launcher/" + g_settings.platform + L".ini");
+    const std::wstring url = ResolveCdnUrl(*GetUpdateContext(), L"launcher/" + g_settings.platform + L".ini");
     bool opened = false;
     for (int attempt = 0; attempt < kSettingsFetchAttempts && !opened; ++attempt) {
         if (attempt > 0)
@@ -100,8 +92,7 @@ bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile)
 
 }  // namespace
 
-bool RunDriverLoop(bool bLauncherStage)
-{
+bool RunDriverLoop(bool bLauncherStage) {
     CUpdateContext& context = *GetUpdateContext();
     const std::size_t passes = context.pendingFiles.size();
     DWORD result = 1;
@@ -121,16 +112,14 @@ bool RunDriverLoop(bool bLauncherStage)
     return result != 0 && context.pendingFiles.empty();
 }
 
-DWORD WINAPI VersionCheckThread(LPVOID)
-{
+DWORD WINAPI VersionCheckThread(LPVOID) {
     GetViewBroser()->SetStageText(g_messages.entries[4]);
     if (CheckLauncherVersion(*GetUpdateContext()))
         SetEvent(VersionKnownEvent);
     return 0;
 }
 
-DWORD WINAPI LauncherUpdateThread(LPVOID lpParameter)
-{
+DWORD WINAPI LauncherUpdateThread(LPVOID lpParameter) {
     WaitForSingleObject(VersionKnownEvent, INFINITE);
     if (!RunDriverLoop(true)) {
         GetViewBroser()->SetErrorText(g_messages.entries[7]);
@@ -163,8 +152,7 @@ DWORD WINAPI LauncherUpdateThread(LPVOID lpParameter)
     return 0;
 }
 
-DWORD WINAPI LauncherFinishThread(LPVOID)
-{
+DWORD WINAPI LauncherFinishThread(LPVOID) {
     WaitForSingleObject(LauncherCheckedEvent, INFINITE);
     CViewBroser* view = GetViewBroser();
     view->SetStageText(g_messages.entries[8]);
@@ -193,8 +181,7 @@ DWORD WINAPI LauncherFinishThread(LPVOID)
     return 0;
 }
 
-DWORD WINAPI ClientCheckThread(LPVOID)
-{
+DWORD WINAPI ClientCheckThread(LPVOID) {
     WaitForSingleObject(ClientCheckReadyEvent, INFINITE);
     CViewBroser* view = GetViewBroser();
     view->SetErrorText(L"");
@@ -204,9 +191,8 @@ DWORD WINAPI ClientCheckThread(LPVOID)
 
     CUpdateContext& context = *GetUpdateContext();
     const PageInputs inputs = ReadPageInputs(context);
-    const bool answered = inputs.pageAnswer.empty()
-                              ? QueryVersionService(L"", context, inputs.clientVersionUrl)
-                              : ParseVersionAnswer(inputs.pageAnswer, L"", context);
+    const bool answered = inputs.pageAnswer.empty() ? QueryVersionService(L"", context, inputs.clientVersionUrl)
+                                                    : ParseVersionAnswer(inputs.pageAnswer, L"", context);
     if (!answered) {
         view->SetErrorText(g_messages.entries[10]);
         return 0;
@@ -216,8 +202,7 @@ DWORD WINAPI ClientCheckThread(LPVOID)
     return 0;
 }
 
-DWORD WINAPI ClientPrepareThread(LPVOID)
-{
+DWORD WINAPI ClientPrepareThread(LPVOID) {
     if (CheckClientFiles(*GetUpdateContext()))
         SetEvent(ClientListReadyEvent);
     else
@@ -225,8 +210,7 @@ DWORD WINAPI ClientPrepareThread(LPVOID)
     return 0;
 }
 
-DWORD WINAPI ClientDownloadThread(LPVOID)
-{
+DWORD WINAPI ClientDownloadThread(LPVOID) {
     WaitForSingleObject(ClientListReadyEvent, INFINITE);
     if (RunDriverLoop(false))
         SetEvent(ClientDownloadedEvent);
@@ -235,16 +219,14 @@ DWORD WINAPI ClientDownloadThread(LPVOID)
     return 0;
 }
 
-DWORD WINAPI ClientFinishThread(LPVOID)
-{
+DWORD WINAPI ClientFinishThread(LPVOID) {
     WaitForSingleObject(ClientDownloadedEvent, INFINITE);
     GetViewBroser()->SetStageText(g_messages.entries[1]);
     SetEvent(ClientReadyEvent);
     return 0;
 }
 
-DWORD WINAPI GameStartThread(LPVOID lpParameter)
-{
+DWORD WINAPI GameStartThread(LPVOID lpParameter) {
     WaitForSingleObject(ClientReadyEvent, INFINITE);
     GetViewBroser()->SetStageText(g_messages.entries[2]);
     // The client directory: dataFolder\cdn_path without its trailing "/".
@@ -260,15 +242,13 @@ DWORD WINAPI GameStartThread(LPVOID lpParameter)
     return 0;
 }
 
-void StartLauncherCheck()
-{
+void StartLauncherCheck() {
     StartSlotThread(ThreadSlot::VersionCheck, VersionCheckThread);
     StartSlotThread(ThreadSlot::LauncherUpdate, LauncherUpdateThread);
     StartSlotThread(ThreadSlot::LauncherFinish, LauncherFinishThread);
 }
 
-void StopLauncherCheck()
-{
+void StopLauncherCheck() {
     StopSlotThread(ThreadSlot::VersionCheck);
     StopSlotThread(ThreadSlot::DownloadWorker);
     StopSlotThread(ThreadSlot::LauncherFinish);
@@ -277,15 +257,13 @@ void StopLauncherCheck()
     ResetEvent(ClientCheckReadyEvent);
 }
 
-void RestartLauncherCheck(const std::wstring& newVersionUrl)
-{
+void RestartLauncherCheck(const std::wstring& newVersionUrl) {
     StopLauncherCheck();
     g_settings.versionUrl = newVersionUrl;
     StartLauncherCheck();
 }
 
-void StopClientUpdate()
-{
+void StopClientUpdate() {
     StopSlotThread(ThreadSlot::ClientPrepare);
     StopSlotThread(ThreadSlot::ClientDownload);
     StopSlotThread(ThreadSlot::DownloadWorker);
@@ -295,31 +273,26 @@ void StopClientUpdate()
     ResetEvent(ClientReadyEvent);
 }
 
-void StartClientCheck()
-{
+void StartClientCheck() {
     StartSlotThread(ThreadSlot::Count, ClientCheckThread);
 }
 
-void StartClientUpdate()
-{
+void StartClientUpdate() {
     StartSlotThread(ThreadSlot::ClientPrepare, ClientPrepareThread);
     StartSlotThread(ThreadSlot::ClientDownload, ClientDownloadThread);
     StartSlotThread(ThreadSlot::ClientFinish, ClientFinishThread);
 }
 
-void CViewBroser::StartClientUpdate()
-{
+void CViewBroser::StartClientUpdate() {
     platform::CriticalSectionLock hold(Lock());
     ::StartClientUpdate();
 }
 
-void StartGameStart()
-{
+void StartGameStart() {
     StartSlotThread(ThreadSlot::Count, GameStartThread);
 }
 
-void CloseProgressDialog()
-{
+void CloseProgressDialog() {
     CViewBroser* view = GetViewBroser();
     {
         // The window thread clears progressDialog under this lock before the

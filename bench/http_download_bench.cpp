@@ -39,8 +39,7 @@ constexpr std::uint64_t kMiB = 1024 * 1024;
 constexpr DWORD kTransferBufferSize = 1030 * 1024;
 constexpr int kRepeats = 3;
 
-std::string MakeBody(std::uint64_t size)
-{
+std::string MakeBody(std::uint64_t size) {
     std::string body(size, '\0');
     std::uint64_t state = 0x9E3779B97F4A7C15ull;
     for (std::uint64_t i = 0; i + 8 <= size; i += 8) {
@@ -52,8 +51,7 @@ std::string MakeBody(std::uint64_t size)
     return body;
 }
 
-bool SameAsBody(const fs::path& file, const std::string& body)
-{
+bool SameAsBody(const fs::path& file, const std::string& body) {
     std::ifstream in(file, std::ios::binary);
     std::vector<char> chunk(8 * kMiB);
     std::uint64_t offset = 0;
@@ -67,16 +65,14 @@ bool SameAsBody(const fs::path& file, const std::string& body)
     return offset == body.size();
 }
 
-double SecondsOf(const std::function<bool()>& run)
-{
+double SecondsOf(const std::function<bool()>& run) {
     const auto start = Clock::now();
     if (!run())
         return -1.0;
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-bool DownloadWithProduct(const std::string& url, const fs::path& file, std::vector<BYTE>& buffer)
-{
+bool DownloadWithProduct(const std::string& url, const fs::path& file, std::vector<BYTE>& buffer) {
     CHttpProduct product(kTransferBufferSize, buffer.data());
     if (product.Open(platform::FromUtf8(url).c_str(), L"", 0, 0) != 1)
         return false;
@@ -84,8 +80,7 @@ bool DownloadWithProduct(const std::string& url, const fs::path& file, std::vect
     return true;
 }
 
-bool DownloadWithCurl(const std::string& url, const fs::path& file)
-{
+bool DownloadWithCurl(const std::string& url, const fs::path& file) {
     std::string program = "curl";
     std::string silent = "-s";
     std::string output = "-o";
@@ -101,8 +96,7 @@ bool DownloadWithCurl(const std::string& url, const fs::path& file)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const std::uint64_t sizeMiB = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 512;
     const char* tmp = std::getenv("TMPDIR");
     const fs::path base = argc > 2 ? fs::path(argv[2]) : fs::path(tmp && *tmp ? tmp : "/tmp");
@@ -152,8 +146,8 @@ int main(int argc, char** argv)
     if (!ok)
         return 1;
 
-    std::printf("\n%llu MiB over loopback, best of %d (MB = 10^6 bytes):\n",
-                static_cast<unsigned long long>(sizeMiB), kRepeats);
+    std::printf("\n%llu MiB over loopback, best of %d (MB = 10^6 bytes):\n", static_cast<unsigned long long>(sizeMiB),
+                kRepeats);
     std::printf("  CHttpProduct::SaveTo  %8.1f MB/s\n", bestProduct);
     std::printf("  curl -s -o            %8.1f MB/s\n", bestCurl);
     std::printf("  ratio product/curl    %8.2f\n", bestProduct / bestCurl);

@@ -7,11 +7,11 @@
 // RSS (VmHWM) itself: a fresh image after exec, so the figure is that step's
 // alone. (wait4's ru_maxrss would not do: it keeps the high-water mark of the
 // forked copy of this process.)
-#include "platform/text.h"
-#include "tests/support/temp_dir.h"
 #include "codec/inflate_file.h"
 #include "codec/lzma_decode_file.h"
 #include "codec/md5_functions.h"
+#include "platform/text.h"
+#include "tests/support/temp_dir.h"
 
 #include "LzmaEnc.h"
 
@@ -89,8 +89,12 @@ void WriteTestData(const fs::path& path, std::uint64_t size) {
 
 // ---- packing
 
-void* SdkAlloc(void*, std::size_t size) { return std::malloc(size); }
-void SdkFree(void*, void* address) { std::free(address); }
+void* SdkAlloc(void*, std::size_t size) {
+    return std::malloc(size);
+}
+void SdkFree(void*, void* address) {
+    std::free(address);
+}
 ISzAlloc g_sdkAlloc = {SdkAlloc, SdkFree};
 
 struct FileInStream {
@@ -312,8 +316,7 @@ struct DataSet {
 DataSet MakeDataSet(const fs::path& dir, std::uint64_t size) {
     const std::string stem = std::to_string(size / kMiB) + "MiB";
     DataSet set{size, dir / (stem + ".bin"), dir / (stem + ".lz"), dir / (stem + ".z")};
-    std::printf("preparing %s: data, .lz (LzmaEnc level 1, 16 MiB dictionary), .z (zlib level 6)...\n",
-                stem.c_str());
+    std::printf("preparing %s: data, .lz (LzmaEnc level 1, 16 MiB dictionary), .z (zlib level 6)...\n", stem.c_str());
     std::fflush(stdout);
     WriteTestData(set.raw, size);
     PackLzma(set.raw, set.lz, size);
@@ -373,8 +376,7 @@ int main(int argc, char** argv) {
     }
     const std::uint64_t size = (argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 256) * kMiB;
     if (size < kSmallSize) {
-        std::fprintf(stderr, "size must be at least %llu MiB\n",
-                     static_cast<unsigned long long>(kSmallSize / kMiB));
+        std::fprintf(stderr, "size must be at least %llu MiB\n", static_cast<unsigned long long>(kSmallSize / kMiB));
         return 2;
     }
     const char* tmp = std::getenv("TMPDIR");
@@ -414,15 +416,16 @@ int main(int argc, char** argv) {
     const Run md5 = Best(step("md5", full.raw, {}), {}, md5Out, peak);
     const std::string expected = FirstWordOf(md5Out);
 
-    std::printf("\n%llu MiB of output per run, best of %d runs; MB/s = 10^6 bytes of output per second;\n"
-                "ratio = ours / tool\n\n",
-                static_cast<unsigned long long>(size / kMiB), kRepeats);
+    std::printf(
+        "\n%llu MiB of output per run, best of %d runs; MB/s = 10^6 bytes of output per second;\n"
+        "ratio = ours / tool\n\n",
+        static_cast<unsigned long long>(size / kMiB), kRepeats);
     std::printf("%-13s %9s  %-24s %9s %7s\n", "work", "ours MB/s", "tool", "tool MB/s", "ratio");
     bool good = lzGood && zGood;
-    const std::vector<Tool> lzmaTools = Available(
-        {{"lzmp -dc", {"lzmp", "-dc"}}, {"xz --format=lzma -dc", {"xz", "--format=lzma", "-dc"}}});
-    const std::vector<Tool> zlibTools = Available(
-        {{"zlib-flate -uncompress", {"zlib-flate", "-uncompress"}}, {"pigz -dzc", {"pigz", "-dzc"}}});
+    const std::vector<Tool> lzmaTools =
+        Available({{"lzmp -dc", {"lzmp", "-dc"}}, {"xz --format=lzma -dc", {"xz", "--format=lzma", "-dc"}}});
+    const std::vector<Tool> zlibTools =
+        Available({{"zlib-flate -uncompress", {"zlib-flate", "-uncompress"}}, {"pigz -dzc", {"pigz", "-dzc"}}});
     const std::vector<Tool> md5Tools = Available({{"md5sum", {"md5sum"}}});
     good = Compare("lzma decode", lz, lzmaTools, full, full.lz, out, expected) && good;
     good = Compare("zlib inflate", z, zlibTools, full, full.z, out, expected) && good;

@@ -44,15 +44,15 @@ int InflateFile(FILE* source, FILE* target) {
             stream.next_out = out.data();
             result = inflate(&stream, Z_NO_FLUSH);
             switch (result) {
-            case Z_NEED_DICT:
-                // The launcher never packs with a preset dictionary.
-                return Z_DATA_ERROR;
-            case Z_STREAM_ERROR:
-            case Z_DATA_ERROR:
-            case Z_MEM_ERROR:
-                return result;
-            default:
-                break;
+                case Z_NEED_DICT:
+                    // The launcher never packs with a preset dictionary.
+                    return Z_DATA_ERROR;
+                case Z_STREAM_ERROR:
+                case Z_DATA_ERROR:
+                case Z_MEM_ERROR:
+                    return result;
+                default:
+                    break;
             }
             const std::size_t cbHave = out.size() - stream.avail_out;
             platform::StopPoint();

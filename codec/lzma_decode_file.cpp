@@ -16,8 +16,12 @@ constexpr std::size_t kBufferSize = 1 << 16;
 constexpr std::size_t kHeaderSize = LZMA_PROPS_SIZE + 8;
 constexpr std::uint64_t kUnknownSize = ~std::uint64_t{0};
 
-void* SdkAlloc(void*, std::size_t size) { return std::malloc(size); }
-void SdkFree(void*, void* address) { std::free(address); }
+void* SdkAlloc(void*, std::size_t size) {
+    return std::malloc(size);
+}
+void SdkFree(void*, void* address) {
+    std::free(address);
+}
 ISzAlloc g_sdkAlloc = {SdkAlloc, SdkFree};
 
 struct FileClose {
@@ -68,8 +72,8 @@ SRes DecodeStream(CLzmaDec& state, FILE* source, FILE* target, std::uint64_t unp
             finishMode = LZMA_FINISH_END;
         }
         ELzmaStatus status = LZMA_STATUS_NOT_SPECIFIED;
-        const SRes res = LzmaDec_DecodeToBuf(&state, out.data(), &outProcessed, in.data() + inPos,
-                                             &inProcessed, finishMode, &status);
+        const SRes res = LzmaDec_DecodeToBuf(&state, out.data(), &outProcessed, in.data() + inPos, &inProcessed,
+                                             finishMode, &status);
         inPos += inProcessed;
         unpackSize -= outProcessed;
 
@@ -97,8 +101,7 @@ SRes DecodeStream(CLzmaDec& state, FILE* source, FILE* target, std::uint64_t unp
 
 }  // namespace
 
-int LzmaDecodeFile(const std::wstring& source, const std::wstring& target,
-                   const LzmaProgressCallback& progress) {
+int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const LzmaProgressCallback& progress) {
     // The source first: a missing source must not cost the target its content.
     FileHandle sourceFile(_wfopen(source.c_str(), L"rb"));
     if (!sourceFile) {

@@ -15,5 +15,4 @@ using LzmaProgressCallback = std::function<void(std::uint32_t)>;
 // target untouched); otherwise the LZMA SDK's code: 6 header shorter than 13
 // bytes, 4 unsupported properties, 2 no memory, 1 corrupt or truncated data,
 // 8 read error, 9 the target could not be written fully.
-int LzmaDecodeFile(const std::wstring& source, const std::wstring& target,
-                   const LzmaProgressCallback& progress = {});
+int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const LzmaProgressCallback& progress = {});

@@ -23,8 +23,12 @@ using testsupport::OpenFileCount;
 using testsupport::RandomBytes;
 using testsupport::TempDir;
 
-void* SdkAlloc(void*, std::size_t size) { return std::malloc(size); }
-void SdkFree(void*, void* address) { std::free(address); }
+void* SdkAlloc(void*, std::size_t size) {
+    return std::malloc(size);
+}
+void SdkFree(void*, void* address) {
+    std::free(address);
+}
 ISzAlloc g_alloc = {SdkAlloc, SdkFree};
 
 struct EncoderDestroy {
@@ -54,8 +58,8 @@ std::string PackAlone(const std::string& data, Size size, EndMark mark) {
     }
     SizeT streamSize = packed.size() - LZMA_PROPS_SIZE - 8;
     EXPECT_EQ(LzmaEnc_MemEncode(encoder.get(), bytes + LZMA_PROPS_SIZE + 8, &streamSize,
-                                reinterpret_cast<const Byte*>(data.data()), data.size(),
-                                mark == EndMark::With, nullptr, &g_alloc, &g_alloc),
+                                reinterpret_cast<const Byte*>(data.data()), data.size(), mark == EndMark::With, nullptr,
+                                &g_alloc, &g_alloc),
               SZ_OK);
     packed.resize(LZMA_PROPS_SIZE + 8 + streamSize);
     return packed;
@@ -80,12 +84,10 @@ TEST_F(LzmaDecodeFileTest, RoundTripsEveryLayoutWithFullProgress) {
     } layouts[] = {{Size::Known, EndMark::Without}, {Size::Unknown, EndMark::With}, {Size::Known, EndMark::With}};
     for (const std::string* data : {&random, &text}) {
         for (const auto& layout : layouts) {
-            SCOPED_TRACE(testing::Message() << data->size() << " bytes, size known "
-                                            << (layout.size == Size::Known) << ", end mark "
-                                            << (layout.mark == EndMark::With));
+            SCOPED_TRACE(testing::Message() << data->size() << " bytes, size known " << (layout.size == Size::Known)
+                                            << ", end mark " << (layout.mark == EndMark::With));
             std::vector<std::uint32_t> rounds;
-            EXPECT_EQ(Decode(PackAlone(*data, layout.size, layout.mark),
-                             [&](std::uint32_t n) { rounds.push_back(n); }),
+            EXPECT_EQ(Decode(PackAlone(*data, layout.size, layout.mark), [&](std::uint32_t n) { rounds.push_back(n); }),
                       0);
             EXPECT_EQ(m_dir.Read("out.bin"), *data);
             std::uint64_t total = 0;
@@ -100,8 +102,7 @@ TEST_F(LzmaDecodeFileTest, RoundTripsEveryLayoutWithFullProgress) {
 
 TEST_F(LzmaDecodeFileTest, KnownSizeZeroGivesEmptyFileAndOneEmptyRound) {
     std::vector<std::uint32_t> rounds;
-    EXPECT_EQ(Decode(PackAlone("", Size::Known, EndMark::Without), [&](std::uint32_t n) { rounds.push_back(n); }),
-              0);
+    EXPECT_EQ(Decode(PackAlone("", Size::Known, EndMark::Without), [&](std::uint32_t n) { rounds.push_back(n); }), 0);
     EXPECT_EQ(std::filesystem::file_size(m_dir.Path("out.bin")), 0u);
     EXPECT_EQ(rounds, std::vector<std::uint32_t>{0});
 }

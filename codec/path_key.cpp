@@ -1,7 +1,7 @@
 #include "codec/path_key.h"
 
-#include "platform/text.h"
 #include "codec/md5_functions.h"
+#include "platform/text.h"
 
 #include <cryptopp/sha.h>
 

@@ -1,18 +1,16 @@
 #include "launcher/launcher_app.h"
 
 #include "app/game_launch.h"
-#include "state/launcher_settings.h"
-#include "state/message_table.h"
 #include "platform/commctrl.h"
 #include "platform/gdiplus_startup.h"
+#include "state/launcher_settings.h"
+#include "state/message_table.h"
 #include "ui/launcher_translucent_dlg.h"
 
-BOOL CLauncherApp::InitInstance()
-{
-    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
-                                        ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES |
-                                            ICC_TAB_CLASSES | ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS |
-                                            ICC_HOTKEY_CLASS | ICC_ANIMATE_CLASS};
+BOOL CLauncherApp::InitInstance() {
+    const INITCOMMONCONTROLSEX controls{
+        sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES |
+                                          ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS | ICC_HOTKEY_CLASS | ICC_ANIMATE_CLASS};
     InitCommonControlsEx(&controls);
     CWinApp::InitInstance();
     g_settings.ReadConfiguration();
@@ -25,16 +23,14 @@ BOOL CLauncherApp::InitInstance()
     return TRUE;
 }
 
-int CLauncherApp::ExitInstance()
-{
+int CLauncherApp::ExitInstance() {
     if (m_gdiplusToken)
         Gdiplus::GdiplusShutdown(m_gdiplusToken);
     m_gdiplusToken = 0;
     return CWinApp::ExitInstance();
 }
 
-void CLauncherApp::RunMainWindow()
-{
+void CLauncherApp::RunMainWindow() {
     const Gdiplus::GdiplusStartupInput input;
     if (Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr) != Gdiplus::Ok)
         m_gdiplusToken = 0;
@@ -43,7 +39,6 @@ void CLauncherApp::RunMainWindow()
     dialog.DoModal();
 }
 
-void CLauncherApp::CopyAndRestart()
-{
+void CLauncherApp::CopyAndRestart() {
     ::CopyAndRestart();
 }

@@ -1,5 +1,5 @@
-#include "launcher/launcher_app.h"
 #include "codec/md5_functions.h"
+#include "launcher/launcher_app.h"
 
 namespace {
 // The digest functions are resolved before the application object runs.
@@ -7,7 +7,6 @@ const bool g_md5FunctionsLoaded = LoadMd5Functions();
 CLauncherApp theApp;
 }  // namespace
 
-int main()
-{
+int main() {
     return AfxWinMain();
 }

@@ -1,12 +1,12 @@
 #include "net/http_product.h"
 
+#include "platform/crt.h"
+#include "platform/shell32.h"
+#include "platform/thread_stop.h"
 #include "state/controller.h"
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "state/view_broser.h"
-#include "platform/crt.h"
-#include "platform/shell32.h"
-#include "platform/thread_stop.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -22,7 +22,7 @@ static_assert(kRequestFlags == (INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WR
                                 INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | INTERNET_FLAG_NO_UI |
                                 INTERNET_FLAG_PRAGMA_NOCACHE));
 
-constexpr int kStageTextEntry = 13;   // "正在下载客户端更新文件，请稍候... "
+constexpr int kStageTextEntry = 13;     // "正在下载客户端更新文件，请稍候... "
 constexpr int kFinishedTextEntry = 14;  // "下载完毕"
 
 struct FileCloser {
@@ -31,8 +31,7 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // The file name without its folder and without its last extension.
-std::wstring BareFileName(const std::wstring& strPath)
-{
+std::wstring BareFileName(const std::wstring& strPath) {
     std::wstring strName = strPath;
     ::PathStripPathW(strName.data());
     ::PathRemoveExtensionW(strName.data());
@@ -42,8 +41,7 @@ std::wstring BareFileName(const std::wstring& strPath)
 
 }  // namespace
 
-CHttpProduct::CHttpProduct(DWORD cbBuffer, BYTE* pBuffer)
-{
+CHttpProduct::CHttpProduct(DWORD cbBuffer, BYTE* pBuffer) {
     if (pBuffer && cbBuffer >= kReadSize) {
         m_pBuffer = pBuffer;
         m_cbBuffer = cbBuffer;
@@ -55,14 +53,12 @@ CHttpProduct::CHttpProduct(DWORD cbBuffer, BYTE* pBuffer)
     }
 }
 
-CHttpProduct::~CHttpProduct()
-{
+CHttpProduct::~CHttpProduct() {
     m_pClient.reset();
     m_pResponse.reset();
 }
 
-int CHttpProduct::Open(const wchar_t* szUrl, const wchar_t* szSuffix, int nRelativeStart, DWORD nReserved)
-{
+int CHttpProduct::Open(const wchar_t* szUrl, const wchar_t* szSuffix, int nRelativeStart, DWORD nReserved) {
     m_pResponse.reset();
     int nResult = 0;
     try {
@@ -109,8 +105,7 @@ int CHttpProduct::Open(const wchar_t* szUrl, const wchar_t* szSuffix, int nRelat
     return nResult;
 }
 
-bool CHttpProduct::ReadAll(BYTE* pbyBuff, DWORD cbCapacity, DWORD* pcbRead)
-{
+bool CHttpProduct::ReadAll(BYTE* pbyBuff, DWORD cbCapacity, DWORD* pcbRead) {
     DWORD dwConnectedFlags = 0;
     if (cbCapacity < m_nTotal || !m_pResponse || !::InternetGetConnectedState(&dwConnectedFlags, 0))
         return false;
@@ -126,8 +121,7 @@ bool CHttpProduct::ReadAll(BYTE* pbyBuff, DWORD cbCapacity, DWORD* pcbRead)
     }
 }
 
-const wchar_t* CHttpProduct::SetSavePath(const wchar_t* szPath)
-{
+const wchar_t* CHttpProduct::SetSavePath(const wchar_t* szPath) {
     const std::wstring_view strPath = szPath ? szPath : L"";
     if (strPath.size() <= kMaxPathLength)
         m_szSavePath = strPath;
@@ -136,16 +130,14 @@ const wchar_t* CHttpProduct::SetSavePath(const wchar_t* szPath)
     return m_szSavePath.c_str();
 }
 
-int CHttpProduct::SaveTo(const wchar_t* szPath)
-{
+int CHttpProduct::SaveTo(const wchar_t* szPath) {
     std::wstring strPath = szPath ? szPath : L"";
     std::replace(strPath.begin(), strPath.end(), L'/', L'\\');
     SetSavePath(strPath.c_str());
     return Save();
 }
 
-int CHttpProduct::Save()
-{
+int CHttpProduct::Save() {
     CViewBroser* pView = GetViewBroser();
     FilePtr pFile;
     if (m_cbBuffer != 0 && m_pResponse && !m_szSavePath.empty()) {
@@ -179,8 +171,7 @@ int CHttpProduct::Save()
                 const DWORD cbRead = m_pResponse->ReadContent(m_pBuffer + cbFill, kReadSize);
                 cbFill += cbRead;
                 nReceived += cbRead;
-                m_nReceived = static_cast<DWORD>(
-                    std::min<std::uint64_t>(nReceived, std::numeric_limits<DWORD>::max()));
+                m_nReceived = static_cast<DWORD>(std::min<std::uint64_t>(nReceived, std::numeric_limits<DWORD>::max()));
 
                 pView->SetStageText(g_messages.entries[kStageTextEntry]);
                 pView->SetDone(0, static_cast<std::int64_t>(nReceived));
@@ -210,8 +201,7 @@ int CHttpProduct::Save()
     return 1;
 }
 
-std::size_t CHttpProduct::WriteBlock(std::FILE* pFile, const BYTE* pbyData, DWORD cbData)
-{
+std::size_t CHttpProduct::WriteBlock(std::FILE* pFile, const BYTE* pbyData, DWORD cbData) {
     // A thread stopped from outside writes nothing more; a write under way
     // ends before the stop request returns, since the buffer is shared.
     platform::StopPoint();
@@ -221,15 +211,13 @@ std::size_t CHttpProduct::WriteBlock(std::FILE* pFile, const BYTE* pbyData, DWOR
     return std::fwrite(pbyData, cbData, 1, pFile);
 }
 
-float CHttpProduct::GetPercent()
-{
+float CHttpProduct::GetPercent() {
     if (m_nTotal == 0)
         return 0.0f;
     return static_cast<float>(static_cast<double>(m_nReceived) / static_cast<double>(m_nTotal) * 100.0);
 }
 
-bool CHttpProduct::ToggleStop()
-{
+bool CHttpProduct::ToggleStop() {
     m_bStop = !m_bStop;
     return m_bStop;
 }

@@ -1,12 +1,12 @@
 #include "net/http_product.h"
 
+#include "platform/kernel32.h"
+#include "platform/text.h"
+#include "platform/thread_stop.h"
 #include "state/controller.h"
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "state/view_broser.h"
-#include "platform/kernel32.h"
-#include "platform/text.h"
-#include "platform/thread_stop.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/request_checks.h"
 #include "tests/support/temp_dir.h"
@@ -32,8 +32,7 @@ const std::wstring kStageText = L"正在下载客户端更新文件，请稍候.
 
 // Bytes that differ from one position to the next, so that a lost, doubled
 // or misplaced block shows.
-std::string Body(std::size_t size)
-{
+std::string Body(std::size_t size) {
     std::string body(size, '\0');
     std::uint32_t state = 0x12345678u + static_cast<std::uint32_t>(size);
     for (char& c : body) {
@@ -59,16 +58,14 @@ public:
     std::vector<ObservedBlock> blocks;
 
 protected:
-    std::size_t WriteBlock(std::FILE* pFile, const BYTE* pbyData, DWORD cbData) override
-    {
+    std::size_t WriteBlock(std::FILE* pFile, const BYTE* pbyData, DWORD cbData) override {
         const ViewProgress progress = GetViewBroser()->GetProgress();
         blocks.push_back({cbData, progress.detailText, progress.stageText, progress.done[0], progress.totals[0]});
         return CHttpProduct::WriteBlock(pFile, pbyData, cbData);
     }
 };
 
-std::vector<DWORD> BlockSizes(const WatchedProduct& product)
-{
+std::vector<DWORD> BlockSizes(const WatchedProduct& product) {
     std::vector<DWORD> sizes;
     for (const auto& block : product.blocks)
         sizes.push_back(block.cbData);
@@ -77,8 +74,7 @@ std::vector<DWORD> BlockSizes(const WatchedProduct& product)
 
 class HttpProductTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         g_messages.Fill(L"chs");
         g_settings.dataFolder = platform::FromUtf8(m_folder.Str());
         GetController()->closing = 0;
@@ -89,7 +85,9 @@ protected:
     void TearDown() override { GetController()->closing = 0; }
 
     std::wstring Url(const std::string& target) const { return platform::FromUtf8(m_server.BaseUrl() + target); }
-    std::wstring PathOf(const std::string& relative) const { return platform::FromUtf8((m_folder.Path() / relative).string()); }
+    std::wstring PathOf(const std::string& relative) const {
+        return platform::FromUtf8((m_folder.Path() / relative).string());
+    }
 
     testsupport::TempDir m_folder;
     testsupport::LoopbackServer m_server;
@@ -98,8 +96,7 @@ protected:
 
 // ---- Open
 
-TEST_F(HttpProductTest, OpenAccepts200And206Only)
-{
+TEST_F(HttpProductTest, OpenAccepts200And206Only) {
     m_server.SetBody("/f", "12345");
     CHttpProduct product(0, nullptr);
 
@@ -119,8 +116,7 @@ TEST_F(HttpProductTest, OpenAccepts200And206Only)
     EXPECT_EQ(requests[0].Header("Range"), "bytes=0-");
 }
 
-TEST_F(HttpProductTest, OpenTurnsEveryFailureIntoZero)
-{
+TEST_F(HttpProductTest, OpenTurnsEveryFailureIntoZero) {
     CHttpProduct product(0, nullptr);
     const std::string refused = "http://127.0.0.1:" + std::to_string(testsupport::LoopbackServer::RefusedPort()) + "/f";
     EXPECT_EQ(product.Open(platform::FromUtf8(refused).c_str(), L"", 0, 0), 0);
@@ -135,8 +131,7 @@ TEST_F(HttpProductTest, OpenTurnsEveryFailureIntoZero)
     EXPECT_TRUE(m_server.Requests().empty());
 }
 
-TEST_F(HttpProductTest, LengthBeyondThirtyTwoBitsIsRefused)
-{
+TEST_F(HttpProductTest, LengthBeyondThirtyTwoBitsIsRefused) {
     // The total is a 32-bit value: an answer announcing more than 4 GiB is
     // refused instead of being counted with a cut length.
     m_server.SetBody("/huge", "start");
@@ -146,8 +141,7 @@ TEST_F(HttpProductTest, LengthBeyondThirtyTwoBitsIsRefused)
     EXPECT_EQ(product.GetTotalSize(), 0u);
 }
 
-TEST_F(HttpProductTest, EveryOpenSendsExactlyOneRangeHeader)
-{
+TEST_F(HttpProductTest, EveryOpenSendsExactlyOneRangeHeader) {
     m_server.SetBody("/f", "x");
     CHttpProduct product(0, nullptr);
     for (int i = 0; i < 3; ++i)
@@ -159,8 +153,7 @@ TEST_F(HttpProductTest, EveryOpenSendsExactlyOneRangeHeader)
         EXPECT_TRUE(testsupport::IsDownloadRequest(request, "bytes=0-"));
 }
 
-TEST_F(HttpProductTest, MissingContentLengthKeepsTheEarlierTotal)
-{
+TEST_F(HttpProductTest, MissingContentLengthKeepsTheEarlierTotal) {
     m_server.SetBody("/sized", "0123456789");
     m_server.SetBody("/chunked", "abc");
     m_server.SetFault("/chunked", Fault{.chunked = true});
@@ -181,8 +174,7 @@ TEST_F(HttpProductTest, MissingContentLengthKeepsTheEarlierTotal)
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), cbRead), "abc");
 }
 
-TEST_F(HttpProductTest, UrlLengthLimitCountsTheSuffix)
-{
+TEST_F(HttpProductTest, UrlLengthLimitCountsTheSuffix) {
     // 2,083 characters of URL and suffix together are the most a URL may have.
     const std::string base = m_server.BaseUrl() + "/";
     const std::string name(CHttpProduct::kMaxUrlLength - base.size() - 3, 'n');
@@ -199,8 +191,7 @@ TEST_F(HttpProductTest, UrlLengthLimitCountsTheSuffix)
 
 // ---- ReadAll
 
-TEST_F(HttpProductTest, ReadAllNeedsRoomForTheAnnouncedLength)
-{
+TEST_F(HttpProductTest, ReadAllNeedsRoomForTheAnnouncedLength) {
     const std::string body = Body(3000);
     m_server.SetBody("/answer", body);
     std::vector<BYTE> buffer(4000, 0xEE);
@@ -220,8 +211,7 @@ TEST_F(HttpProductTest, ReadAllNeedsRoomForTheAnnouncedLength)
     EXPECT_TRUE(exact.ReadAll(buffer.data(), 3000, nullptr));  // at the end: a read of 0
 }
 
-TEST_F(HttpProductTest, ReadAllFailsWhenTheConnectionBreaks)
-{
+TEST_F(HttpProductTest, ReadAllFailsWhenTheConnectionBreaks) {
     m_server.SetBody("/cut", Body(50000));
     m_server.SetBody("/short", Body(5000));
     m_server.SetFault("/cut", Fault{.closeAfterBytes = 20000});
@@ -239,8 +229,7 @@ TEST_F(HttpProductTest, ReadAllFailsWhenTheConnectionBreaks)
 
 // ---- Save
 
-TEST_F(HttpProductTest, BodyFillingTheBufferIsWrittenAsOneBlock)
-{
+TEST_F(HttpProductTest, BodyFillingTheBufferIsWrittenAsOneBlock) {
     const std::string body = Body(kTransferBufferSize);
     m_server.SetBody("/full.lz", body);
     WatchedProduct product(kTransferBufferSize, m_buffer.data());
@@ -255,8 +244,7 @@ TEST_F(HttpProductTest, BodyFillingTheBufferIsWrittenAsOneBlock)
     EXPECT_FLOAT_EQ(product.GetPercent(), 100.0f);
 }
 
-TEST_F(HttpProductTest, LargerBodyIsWrittenInBufferSizedBlocksAndReportedAfterEveryRead)
-{
+TEST_F(HttpProductTest, LargerBodyIsWrittenInBufferSizedBlocksAndReportedAfterEveryRead) {
     const std::size_t size = 2 * kTransferBufferSize + 12345;
     const std::string body = Body(size);
     m_server.SetBody("/big.lz", body);
@@ -279,8 +267,7 @@ TEST_F(HttpProductTest, LargerBodyIsWrittenInBufferSizedBlocksAndReportedAfterEv
     EXPECT_EQ(GetViewBroser()->GetProgress().detailText, kFinishedText);
 }
 
-TEST_F(HttpProductTest, EmptyBodyLeavesAnEmptyFile)
-{
+TEST_F(HttpProductTest, EmptyBodyLeavesAnEmptyFile) {
     // An empty body cannot satisfy "bytes=0-": the server must answer 200.
     m_server.SetRangeAnswer206(false);
     m_server.SetBody("/empty", "");
@@ -294,11 +281,11 @@ TEST_F(HttpProductTest, EmptyBodyLeavesAnEmptyFile)
     EXPECT_EQ(BlockSizes(product), (std::vector<DWORD>{0}));
 }
 
-TEST_F(HttpProductTest, ProductWithoutUsableBufferWritesNoFile)
-{
+TEST_F(HttpProductTest, ProductWithoutUsableBufferWritesNoFile) {
     m_server.SetBody("/f", "data");
     // Size 0, a buffer too small for one read, and a size without a buffer.
-    for (auto [cbBuffer, pBuffer] : {std::pair<DWORD, BYTE*>{0, nullptr}, {CHttpProduct::kReadSize - 1, m_buffer.data()},
+    for (auto [cbBuffer, pBuffer] : {std::pair<DWORD, BYTE*>{0, nullptr},
+                                     {CHttpProduct::kReadSize - 1, m_buffer.data()},
                                      {kTransferBufferSize, nullptr}}) {
         GetViewBroser()->SetDetailText(L"");
         CHttpProduct product(cbBuffer, pBuffer);
@@ -309,8 +296,7 @@ TEST_F(HttpProductTest, ProductWithoutUsableBufferWritesNoFile)
     }
 }
 
-TEST_F(HttpProductTest, SmallestBufferTakesOneReadPerBlock)
-{
+TEST_F(HttpProductTest, SmallestBufferTakesOneReadPerBlock) {
     const std::string body = Body(25000);
     m_server.SetBody("/f", body);
     WatchedProduct product(CHttpProduct::kReadSize, m_buffer.data());
@@ -322,8 +308,7 @@ TEST_F(HttpProductTest, SmallestBufferTakesOneReadPerBlock)
     EXPECT_EQ(ReadBytes(m_folder.Path() / "f.bin"), body);
 }
 
-TEST_F(HttpProductTest, SaveToTakesForwardSlashesAndShowsTheBareName)
-{
+TEST_F(HttpProductTest, SaveToTakesForwardSlashesAndShowsTheBareName) {
     m_server.SetBody("/pkg", "content");
     WatchedProduct product(kTransferBufferSize, m_buffer.data());
     ASSERT_EQ(product.Open(Url("/pkg").c_str(), L"", 0, 0), 1);
@@ -335,8 +320,7 @@ TEST_F(HttpProductTest, SaveToTakesForwardSlashesAndShowsTheBareName)
     EXPECT_EQ(GetViewBroser()->GetProgress().detailText, kFinishedText);
 }
 
-TEST_F(HttpProductTest, DefaultDestinationMirrorsTheUrlBelowTheUpdateFolder)
-{
+TEST_F(HttpProductTest, DefaultDestinationMirrorsTheUrlBelowTheUpdateFolder) {
     m_server.SetBody("/cdn/file/x.z", "zz");
     const std::wstring url = Url("/cdn/file/x.z");
     CHttpProduct product(kTransferBufferSize, m_buffer.data());
@@ -346,8 +330,7 @@ TEST_F(HttpProductTest, DefaultDestinationMirrorsTheUrlBelowTheUpdateFolder)
     EXPECT_EQ(ReadBytes(m_folder.Path() / "Update" / "file" / "x.z"), "zz");
 }
 
-TEST_F(HttpProductTest, OverlongPathWritesNothing)
-{
+TEST_F(HttpProductTest, OverlongPathWritesNothing) {
     m_server.SetBody("/f", "data");
     CHttpProduct product(kTransferBufferSize, m_buffer.data());
     ASSERT_EQ(product.Open(Url("/f").c_str(), L"", 0, 0), 1);
@@ -365,8 +348,7 @@ TEST_F(HttpProductTest, OverlongPathWritesNothing)
     EXPECT_EQ(product.SetSavePath(longPath.c_str()), longPath);
 }
 
-TEST_F(HttpProductTest, BrokenConnectionKeepsTheBytesReceived)
-{
+TEST_F(HttpProductTest, BrokenConnectionKeepsTheBytesReceived) {
     const std::string body = Body(300000);
     m_server.SetBody("/cut", body);
     m_server.SetFault("/cut", Fault{.closeAfterBytes = 100000});
@@ -382,14 +364,12 @@ TEST_F(HttpProductTest, BrokenConnectionKeepsTheBytesReceived)
 }
 
 // Waits until the transfer has received something.
-void WaitForFirstRead()
-{
+void WaitForFirstRead() {
     while (GetViewBroser()->GetDone(0) == 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-TEST_F(HttpProductTest, ClosingMidTransferKeepsEveryCompletedRead)
-{
+TEST_F(HttpProductTest, ClosingMidTransferKeepsEveryCompletedRead) {
     const std::string body = Body(40 * 64 * 1024);
     m_server.SetBody("/slow", body);
     m_server.SetFault("/slow", Fault{.slowBodyDelayMs = 100});
@@ -414,15 +394,13 @@ struct SaveJob {
     std::wstring path;
 };
 
-DWORD WINAPI SaveThread(LPVOID pParam)
-{
+DWORD WINAPI SaveThread(LPVOID pParam) {
     auto* job = static_cast<SaveJob*>(pParam);
     job->product->SaveTo(job->path.c_str());
     return 0;
 }
 
-TEST_F(HttpProductTest, StoppedThreadWritesNothingMore)
-{
+TEST_F(HttpProductTest, StoppedThreadWritesNothingMore) {
     // Less than the buffer holds: nothing is written before the end.
     m_server.SetBody("/slow", Body(10 * 64 * 1024));
     m_server.SetFault("/slow", Fault{.slowBodyDelayMs = 200});

@@ -16,15 +16,13 @@ public:
     CBrush& operator=(const CBrush&) = delete;
 
     // FALSE when the object holds a brush already.
-    BOOL CreateSolidBrush(COLORREF crColor)
-    {
+    BOOL CreateSolidBrush(COLORREF crColor) {
         if (m_hObject)
             return FALSE;
         m_hObject = ::CreateSolidBrush(crColor);
         return m_hObject != nullptr;
     }
-    BOOL DeleteObject()
-    {
+    BOOL DeleteObject() {
         if (!m_hObject)
             return FALSE;
         const BOOL deleted = ::DeleteObject(m_hObject);

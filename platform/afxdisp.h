@@ -34,16 +34,16 @@ constexpr AFX_DISPMAP_ENTRY AfxDispatchEntry(LPCWSTR name, AFX_DISPFN pfn, VARTY
 protected:                     \
     const AFX_DISPMAP_ENTRY* GetDispatchMap() const override;
 
-#define BEGIN_DISPATCH_MAP(theClass, baseClass)                      \
-    const AFX_DISPMAP_ENTRY* theClass::GetDispatchMap() const {     \
+#define BEGIN_DISPATCH_MAP(theClass, baseClass)                 \
+    const AFX_DISPMAP_ENTRY* theClass::GetDispatchMap() const { \
         static constexpr AFX_DISPMAP_ENTRY entries[] = {
-#define DISP_FUNCTION(theClass, szExternalName, pfnMember, vtRetVal, vtsParams)                           \
+#define DISP_FUNCTION(theClass, szExternalName, pfnMember, vtRetVal, vtsParams) \
     AfxDispatchEntry(L##szExternalName, static_cast<AFX_DISPFN>(&theClass::pfnMember), vtRetVal, vtsParams),
-#define END_DISPATCH_MAP()        \
-    {nullptr, nullptr, VT_EMPTY}  \
-    }                             \
-    ;                             \
-    return entries;               \
+#define END_DISPATCH_MAP()         \
+    { nullptr, nullptr, VT_EMPTY } \
+    }                              \
+    ;                              \
+    return entries;                \
     }
 
 class CCmdTarget {

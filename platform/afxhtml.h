@@ -19,7 +19,7 @@ class BrowserControl;
 struct BrowserControlRelease {
     void operator()(BrowserControl* control) const;
 };
-}
+}  // namespace platform
 
 #define AFX_IDW_PANE_FIRST 0xE900
 

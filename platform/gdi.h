@@ -14,8 +14,7 @@ using HBITMAP = struct HBITMAP__*;
 using HBRUSH = struct HBRUSH__*;
 using COLORREF = DWORD;
 
-#define RGB(r, g, b) \
-    ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
 #define GetRValue(rgb) ((BYTE)(rgb))
 #define GetGValue(rgb) ((BYTE)(((WORD)(rgb)) >> 8))
 #define GetBValue(rgb) ((BYTE)((rgb) >> 16))
@@ -68,8 +67,7 @@ struct BITMAPINFO {
 // 32 bits per pixel, BI_RGB only: premultiplied BGRA, rows of width * 4
 // bytes, zero-filled. *ppvBits receives the pixel memory itself; it lives
 // until the bitmap is deleted and no Gdiplus::Graphics draws on it any more.
-HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage, void** ppvBits, HANDLE hSection,
-                         DWORD offset);
+HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage, void** ppvBits, HANDLE hSection, DWORD offset);
 
 // ---- brushes
 HBRUSH CreateSolidBrush(COLORREF color);

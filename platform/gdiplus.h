@@ -2,8 +2,8 @@
 #pragma once
 
 #ifdef _WIN32
-#include <windows.h>
 #include <gdiplus.h>
+#include <windows.h>
 #else
 #include "platform/gdiplus_brush.h"
 #include "platform/gdiplus_graphics.h"

@@ -43,8 +43,7 @@ public:
     Status DrawImage(Image* image, const RectF& destRect);
     // The source rectangle, in pixels of the picture, scaled into destRect.
     // Only the part of it that lies on the picture is drawn.
-    Status DrawImage(Image* image, const Rect& destRect, INT srcx, INT srcy, INT srcwidth, INT srcheight,
-                     Unit srcUnit);
+    Status DrawImage(Image* image, const Rect& destRect, INT srcx, INT srcy, INT srcwidth, INT srcheight, Unit srcUnit);
     Status DrawImage(Image* image, const RectF& destRect, REAL srcx, REAL srcy, REAL srcwidth, REAL srcheight,
                      Unit srcUnit);
 

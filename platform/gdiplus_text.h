@@ -26,8 +26,8 @@ public:
 private:
     friend class Graphics;
 
-    std::string m_families;   // pango family list
-    double m_pixelSize = 0;   // em height at 96 dpi; 0 when not available
+    std::string m_families;  // pango family list
+    double m_pixelSize = 0;  // em height at 96 dpi; 0 when not available
     INT m_style = FontStyleRegular;
     mutable Status m_lastResult = Ok;
 };

@@ -28,9 +28,8 @@ using LPTHREAD_START_ROUTINE = DWORD(WINAPI*)(LPVOID lpThreadParameter);
 struct SECURITY_ATTRIBUTES;
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 
-HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
-                    LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
-                    DWORD dwCreationFlags, LPDWORD lpThreadId);
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize, LPTHREAD_START_ROUTINE lpStartAddress,
+                    LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId);
 BOOL GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
 // Cooperative: returns at once; the thread does nothing further and unwinds
 // at its next wait, sleep, read or visible step. dwExitCode becomes its code.
@@ -38,8 +37,7 @@ BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode);
 DWORD GetCurrentThreadId();
 
 // ---- events (auto-reset events release exactly one waiter per signal)
-HANDLE CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
-                    BOOL bInitialState, LPCWSTR lpName);
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState, LPCWSTR lpName);
 BOOL SetEvent(HANDLE hEvent);
 BOOL ResetEvent(HANDLE hEvent);
 
@@ -68,8 +66,8 @@ FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL FreeLibrary(HMODULE hLibModule);
 
 // ---- profile (INI) files
-DWORD GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault,
-                               LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName);
+DWORD GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault, LPWSTR lpReturnedString,
+                               DWORD nSize, LPCWSTR lpFileName);
 
 // ---- processes
 struct STARTUPINFOW {
@@ -99,10 +97,9 @@ LPWSTR GetCommandLineW();
 // lpApplicationName is resolved against the current directory; lpCommandLine
 // is split into argv by the Microsoft C runtime rules. A program file without
 // an execute bit gets the owner's before it is started.
-BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
-                    LPSECURITY_ATTRIBUTES lpProcessAttributes, LPSECURITY_ATTRIBUTES lpThreadAttributes,
-                    BOOL bInheritHandles, DWORD dwCreationFlags, LPVOID lpEnvironment,
-                    LPCWSTR lpCurrentDirectory, LPSTARTUPINFOW lpStartupInfo,
+BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                    LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles, DWORD dwCreationFlags,
+                    LPVOID lpEnvironment, LPCWSTR lpCurrentDirectory, LPSTARTUPINFOW lpStartupInfo,
                     LPPROCESS_INFORMATION lpProcessInformation);
 BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
 
@@ -111,9 +108,8 @@ BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
 #define CP_UTF7 65000u
 #define CP_UTF8 65001u
 #define MB_ERR_INVALID_CHARS 0x00000008u
-int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
-                        LPWSTR lpWideCharStr, int cchWideChar);
-int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
-                        LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
-                        BOOL* lpUsedDefaultChar);
+int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,
+                        int cchWideChar);
+int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
+                        int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar);
 #endif

@@ -22,8 +22,8 @@ struct LayeredPicture {
             pixels.size() < static_cast<std::size_t>(size.cx) * static_cast<std::size_t>(size.cy)) {
             return 0;
         }
-        const std::uint32_t pixel = pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(size.cx) +
-                                           static_cast<std::size_t>(x)];
+        const std::uint32_t pixel =
+            pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(size.cx) + static_cast<std::size_t>(x)];
         return static_cast<std::uint8_t>(((pixel >> 24) * constantAlpha) / 255);
     }
 };

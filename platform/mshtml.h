@@ -6,8 +6,8 @@
 #include "platform/winuser.h"
 
 #ifdef _WIN32
-#include <mshtml.h>
 #include <mshtmhst.h>
+#include <mshtml.h>
 #include <servprov.h>
 #include <urlmon.h>
 #else
@@ -65,8 +65,10 @@ using LPDROPTARGET = IDropTarget*;
 using LPDATAOBJECT = IDataObject*;
 
 inline constexpr IID IID_IDocHostShowUI{0xC4D244B0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
-inline constexpr IID IID_IDocHostUIHandler{0xBD3F23C0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
-inline constexpr IID IID_IDocHostUIHandler2{0x3050F6D0, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+inline constexpr IID IID_IDocHostUIHandler{
+    0xBD3F23C0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
+inline constexpr IID IID_IDocHostUIHandler2{
+    0x3050F6D0, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
 
 struct IDocHostShowUI : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE ShowMessage(HWND hwnd, LPOLESTR lpstrText, LPOLESTR lpstrCaption, DWORD dwType,
@@ -143,9 +145,9 @@ struct IInternetSecurityManager : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE MapUrlToZone(LPCWSTR pwszUrl, DWORD* pdwZone, DWORD dwFlags) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetSecurityId(LPCWSTR pwszUrl, BYTE* pbSecurityId, DWORD* pcbSecurityId,
                                                     DWORD_PTR dwReserved) = 0;
-    virtual HRESULT STDMETHODCALLTYPE ProcessUrlAction(LPCWSTR pwszUrl, DWORD dwAction, BYTE* pPolicy,
-                                                       DWORD cbPolicy, BYTE* pContext, DWORD cbContext,
-                                                       DWORD dwFlags, DWORD dwReserved) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ProcessUrlAction(LPCWSTR pwszUrl, DWORD dwAction, BYTE* pPolicy, DWORD cbPolicy,
+                                                       BYTE* pContext, DWORD cbContext, DWORD dwFlags,
+                                                       DWORD dwReserved) = 0;
     virtual HRESULT STDMETHODCALLTYPE QueryCustomPolicy(LPCWSTR pwszUrl, REFGUID guidKey, BYTE** ppPolicy,
                                                         DWORD* pcbPolicy, BYTE* pContext, DWORD cbContext,
                                                         DWORD dwReserved) = 0;

@@ -83,7 +83,9 @@ inline bool IsEqualGUID(REFGUID a, REFGUID b) {
     }
     return true;
 }
-inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
+inline bool operator==(REFGUID a, REFGUID b) {
+    return IsEqualGUID(a, b);
+}
 
 // Win32 error codes (GetLastError).
 #define ERROR_SUCCESS 0L

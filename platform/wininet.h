@@ -9,8 +9,8 @@
 #include "platform/win_types.h"
 
 #ifdef _WIN32
-#include <wininet.h>
 #include <objbase.h>
+#include <wininet.h>
 #else
 using HINTERNET = void*;
 using INTERNET_PORT = WORD;
@@ -91,35 +91,31 @@ using INTERNET_PORT = WORD;
 // Synchronous sessions only (INTERNET_FLAG_ASYNC is refused). A
 // preconfigured session takes its proxy from the environment (http_proxy,
 // https_proxy, no_proxy); loopback hosts are always reached directly.
-HINTERNET InternetOpenW(LPCWSTR lpszAgent, DWORD dwAccessType, LPCWSTR lpszProxy,
-                        LPCWSTR lpszProxyBypass, DWORD dwFlags);
+HINTERNET InternetOpenW(LPCWSTR lpszAgent, DWORD dwAccessType, LPCWSTR lpszProxy, LPCWSTR lpszProxyBypass,
+                        DWORD dwFlags);
 // No network activity. HTTP only; server accounts are refused.
-HINTERNET InternetConnectW(HINTERNET hInternet, LPCWSTR lpszServerName, INTERNET_PORT nServerPort,
-                           LPCWSTR lpszUserName, LPCWSTR lpszPassword, DWORD dwService,
-                           DWORD dwFlags, DWORD_PTR dwContext);
+HINTERNET InternetConnectW(HINTERNET hInternet, LPCWSTR lpszServerName, INTERNET_PORT nServerPort, LPCWSTR lpszUserName,
+                           LPCWSTR lpszPassword, DWORD dwService, DWORD dwFlags, DWORD_PTR dwContext);
 // INTERNET_FLAG_SECURE selects https with certificate checks;
 // INTERNET_FLAG_IGNORE_CERT_CN_INVALID skips the host name check only.
 // The accept types become one Accept header; without them none is sent.
-HINTERNET HttpOpenRequestA(HINTERNET hConnect, LPCSTR lpszVerb, LPCSTR lpszObjectName,
-                           LPCSTR lpszVersion, LPCSTR lpszReferrer, LPCSTR* lplpszAcceptTypes,
-                           DWORD dwFlags, DWORD_PTR dwContext);
+HINTERNET HttpOpenRequestA(HINTERNET hConnect, LPCSTR lpszVerb, LPCSTR lpszObjectName, LPCSTR lpszVersion,
+                           LPCSTR lpszReferrer, LPCSTR* lplpszAcceptTypes, DWORD dwFlags, DWORD_PTR dwContext);
 // "Name: value" lines separated by CR LF; a length of -1 or 0 means
 // zero-terminated. Exactly these headers, the Host and the agent are sent.
-BOOL HttpAddRequestHeadersA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHeadersLength,
-                            DWORD dwModifiers);
+BOOL HttpAddRequestHeadersA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHeadersLength, DWORD dwModifiers);
 // Performs the request up to the final response headers (redirects are
 // followed unless INTERNET_FLAG_NO_AUTO_REDIRECT). Any status is an answer;
 // only a failed exchange returns FALSE. Request bodies are refused.
-BOOL HttpSendRequestW(HINTERNET hRequest, LPCWSTR lpszHeaders, DWORD dwHeadersLength,
-                      LPVOID lpOptional, DWORD dwOptionalLength);
+BOOL HttpSendRequestW(HINTERNET hRequest, LPCWSTR lpszHeaders, DWORD dwHeadersLength, LPVOID lpOptional,
+                      DWORD dwOptionalLength);
 // HTTP_QUERY_STATUS_CODE and HTTP_QUERY_CONTENT_LENGTH, as wide text or with
 // HTTP_QUERY_FLAG_NUMBER as a DWORD.
-BOOL HttpQueryInfoW(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer,
-                    LPDWORD lpdwBufferLength, LPDWORD lpdwIndex);
+BOOL HttpQueryInfoW(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer, LPDWORD lpdwBufferLength,
+                    LPDWORD lpdwIndex);
 // Blocks until dwNumberOfBytesToRead bytes or the end of the body; 0 bytes
 // read with TRUE means the end. A body cut short fails, and keeps failing.
-BOOL InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfBytesToRead,
-                      LPDWORD lpdwNumberOfBytesRead);
+BOOL InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfBytesToRead, LPDWORD lpdwNumberOfBytesRead);
 // Also closes the handles opened below it; a call blocked on one of them in
 // another thread fails with ERROR_INTERNET_OPERATION_CANCELLED.
 BOOL InternetCloseHandle(HINTERNET hInternet);

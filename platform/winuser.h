@@ -105,7 +105,8 @@ using LPOSVERSIONINFOW = OSVERSIONINFOW*;
 // ---- helpers
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
-#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
+#define MAKELONG(a, b) \
+    ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
@@ -203,8 +204,7 @@ using LPOSVERSIONINFOW = OSVERSIONINFOW*;
 #define WS_TABSTOP 0x00010000L
 #define WS_MINIMIZEBOX 0x00020000L
 #define WS_MAXIMIZEBOX 0x00010000L
-#define WS_OVERLAPPEDWINDOW \
-    (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+#define WS_OVERLAPPEDWINDOW (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 
 #define WS_EX_DLGMODALFRAME 0x00000001L
 #define WS_EX_TOPMOST 0x00000008L
@@ -329,9 +329,8 @@ LRESULT CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wPara
 ATOM RegisterClassW(const WNDCLASSW* lpWndClass);
 // A window of another thread's parent may be created; it belongs to the
 // creating thread. WM_CREATE returning -1 destroys it again and fails.
-HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle,
-                     int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
-                     HINSTANCE hInstance, LPVOID lpParam);
+HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle, int X, int Y,
+                     int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
 // Owner thread only. Destroys the windows it owns, then sends WM_DESTROY
 // (parent before children) and WM_NCDESTROY (children before parent); the
 // messages still queued for them are dropped.
@@ -411,8 +410,8 @@ BOOL SetLayeredWindowAttributes(HWND hwnd, COLORREF crKey, BYTE bAlpha, DWORD dw
 // hdcSrc (premultiplied alpha with ULW_ALPHA and AC_SRC_ALPHA, otherwise
 // opaque; ULW_COLORKEY makes crKey transparent), moves to pptDst when given
 // and takes the picture's size. The mouse passes where a pixel's alpha is 0.
-BOOL UpdateLayeredWindow(HWND hWnd, HDC hdcDst, POINT* pptDst, SIZE* psize, HDC hdcSrc, POINT* pptSrc,
-                         COLORREF crKey, BLENDFUNCTION* pblend, DWORD dwFlags);
+BOOL UpdateLayeredWindow(HWND hWnd, HDC hdcDst, POINT* pptDst, SIZE* psize, HDC hdcSrc, POINT* pptSrc, COLORREF crKey,
+                         BLENDFUNCTION* pblend, DWORD dwFlags);
 
 // ---- timers
 // Owner thread only; needs a window. WM_TIMER with the id arrives on the

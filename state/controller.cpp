@@ -2,7 +2,6 @@
 
 #include "state/single_instance.h"
 
-CController* GetController()
-{
+CController* GetController() {
     return TSingleInstance<CController>::Get();
 }

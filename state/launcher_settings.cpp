@@ -16,12 +16,10 @@ constexpr DWORD kLanguageBuffer = 9;
 const wchar_t kConfigSection[] = L"Config";
 const wchar_t kDefaultPlatform[] = L"pv";
 
-std::wstring ReadProfile(const wchar_t* key, const std::wstring& fallback, DWORD bufferSize,
-                         const std::wstring& file)
-{
+std::wstring ReadProfile(const wchar_t* key, const std::wstring& fallback, DWORD bufferSize, const std::wstring& file) {
     std::vector<wchar_t> buffer(bufferSize, L'\0');
-    const DWORD length = GetPrivateProfileStringW(kConfigSection, key, fallback.c_str(), buffer.data(),
-                                                  bufferSize, file.c_str());
+    const DWORD length =
+        GetPrivateProfileStringW(kConfigSection, key, fallback.c_str(), buffer.data(), bufferSize, file.c_str());
     return std::wstring(buffer.data(), length);
 }
 
@@ -33,22 +31,20 @@ LauncherSettings g_settings = [] {
     return settings;
 }();
 
-void LauncherSettings::InitialiseFromProcess()
-{
+void LauncherSettings::InitialiseFromProcess() {
     wchar_t buffer[kPathBuffer] = {};
     const DWORD length = GetCurrentDirectoryW(kPathBuffer, buffer);
     startDirectory = length < kPathBuffer ? std::wstring(buffer, length) : std::wstring();
 
     wchar_t localAppData[MAX_PATH] = {};
-    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
-                                   SHGFP_TYPE_CURRENT, localAppData)))
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                                   localAppData)))
         dataFolder = std::wstring(localAppData) + L"\\" + dataFolderName;
 
     ApplyCommandLine(GetCommandLineW());
 }
 
-void LauncherSettings::ApplyCommandLine(const std::wstring& commandLine)
-{
+void LauncherSettings::ApplyCommandLine(const std::wstring& commandLine) {
     const std::vector<std::wstring> arguments = platform::SplitCommandLine(commandLine);
     const std::wstring argument0 = arguments.empty() ? std::wstring() : arguments[0];
     if (arguments.size() < 2) {
@@ -64,13 +60,11 @@ void LauncherSettings::ApplyCommandLine(const std::wstring& commandLine)
     }
 }
 
-std::wstring LauncherSettings::SettingsFileName() const
-{
+std::wstring LauncherSettings::SettingsFileName() const {
     return L"./" + platform + L".ini";
 }
 
-void LauncherSettings::ReadConfiguration()
-{
+void LauncherSettings::ReadConfiguration() {
     platform = ReadProfile(L"Platform", kDefaultPlatform, kPathBuffer, L"./Platform.ini");
     // The settings file name must fit a path buffer; a longer code is refused
     // in favour of the default rather than cut into another file's name.
@@ -83,8 +77,7 @@ void LauncherSettings::ReadConfiguration()
     language = ReadProfile(L"Language", L"chs", kLanguageBuffer, file);
 }
 
-StartRole DecideStartRole(const LauncherSettings& settings)
-{
+StartRole DecideStartRole(const LauncherSettings& settings) {
     if (settings.startedPlain)
         return StartRole::MainWindow;
     if (settings.startedAfterUpdate)

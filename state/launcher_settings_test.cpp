@@ -10,8 +10,7 @@ using testsupport::TempDir;
 
 namespace {
 
-LauncherSettings FromCommandLine(const std::wstring& commandLine)
-{
+LauncherSettings FromCommandLine(const std::wstring& commandLine) {
     LauncherSettings settings;
     settings.ApplyCommandLine(commandLine);
     return settings;
@@ -19,8 +18,7 @@ LauncherSettings FromCommandLine(const std::wstring& commandLine)
 
 }  // namespace
 
-TEST(CommandLine, RelaunchLineStartsAfterUpdateWithEmptyLauncherPath)
-{
+TEST(CommandLine, RelaunchLineStartsAfterUpdateWithEmptyLauncherPath) {
     // What a launcher writes when it restarts the installed copy.
     const LauncherSettings settings = FromCommandLine(L" \"N:\"");
     EXPECT_EQ(settings.startedPlain, 0);
@@ -29,8 +27,7 @@ TEST(CommandLine, RelaunchLineStartsAfterUpdateWithEmptyLauncherPath)
     EXPECT_EQ(DecideStartRole(settings), StartRole::MainWindowAfterUpdate);
 }
 
-TEST(CommandLine, OtherSecondArgumentsAskForCopyAndRestart)
-{
+TEST(CommandLine, OtherSecondArgumentsAskForCopyAndRestart) {
     LauncherSettings lower = FromCommandLine(L"Launcher.exe n:");
     EXPECT_EQ(lower.startedPlain, 0);
     EXPECT_EQ(lower.startedAfterUpdate, 0);
@@ -43,8 +40,7 @@ TEST(CommandLine, OtherSecondArgumentsAskForCopyAndRestart)
     EXPECT_EQ(DecideStartRole(installed), StartRole::CopyAndRestart);
 }
 
-TEST(CommandLine, PlainStartKeepsArgumentZeroAsWritten)
-{
+TEST(CommandLine, PlainStartKeepsArgumentZeroAsWritten) {
     EXPECT_EQ(FromCommandLine(L"Launcher.exe").launcherPath, L"Launcher.exe");
     const LauncherSettings quoted = FromCommandLine(L"\"D:\\My Games\\Launcher.exe\"");
     EXPECT_EQ(quoted.launcherPath, L"D:\\My Games\\Launcher.exe");
@@ -59,8 +55,7 @@ protected:
     LauncherSettings settings;
 };
 
-TEST_F(Configuration, MissingFilesGiveTheDefaults)
-{
+TEST_F(Configuration, MissingFilesGiveTheDefaults) {
     settings.ReadConfiguration();
     EXPECT_EQ(settings.platform, L"pv");
     EXPECT_EQ(settings.webUrl, kDefaultWebUrl);
@@ -68,11 +63,11 @@ TEST_F(Configuration, MissingFilesGiveTheDefaults)
     EXPECT_EQ(settings.language, L"chs");
 }
 
-TEST_F(Configuration, PlatformNamesTheSettingsFile)
-{
+TEST_F(Configuration, PlatformNamesTheSettingsFile) {
     folder.Write("Platform.ini", "[config]\nplatform=qa\n");
-    folder.Write("qa.ini", "[Config]\nWeb=http://127.0.0.1/page.html\nVersion=http://127.0.0.1/api/launcherversionnew\n"
-                           "Language=cht\n");
+    folder.Write("qa.ini",
+                 "[Config]\nWeb=http://127.0.0.1/page.html\nVersion=http://127.0.0.1/api/launcherversionnew\n"
+                 "Language=cht\n");
     folder.Write("pv.ini", "[Config]\nWeb=http://wrong/\n");
     settings.ReadConfiguration();
     EXPECT_EQ(settings.platform, L"qa");
@@ -81,16 +76,14 @@ TEST_F(Configuration, PlatformNamesTheSettingsFile)
     EXPECT_EQ(settings.language, L"cht");
 }
 
-TEST_F(Configuration, VersionWithoutWebKeepsTheBuiltInPage)
-{
+TEST_F(Configuration, VersionWithoutWebKeepsTheBuiltInPage) {
     folder.Write("pv.ini", "[Config]\nVersion=http://127.0.0.1:1/v\n");
     settings.ReadConfiguration();
     EXPECT_EQ(settings.webUrl, kDefaultWebUrl);
     EXPECT_EQ(settings.versionUrl, L"http://127.0.0.1:1/v");
 }
 
-TEST_F(Configuration, LongLanguageIsCutToEightCharactersAndMatchesNothing)
-{
+TEST_F(Configuration, LongLanguageIsCutToEightCharactersAndMatchesNothing) {
     folder.Write("pv.ini", "[Config]\nLanguage=chsxxxxxx\n");
     settings.ReadConfiguration();
     EXPECT_EQ(settings.language, L"chsxxxxx");
@@ -101,8 +94,7 @@ TEST_F(Configuration, LongLanguageIsCutToEightCharactersAndMatchesNothing)
         EXPECT_TRUE(entry.empty());
 }
 
-TEST_F(Configuration, PlatformTooLongForAFileNameFallsBackToTheDefault)
-{
+TEST_F(Configuration, PlatformTooLongForAFileNameFallsBackToTheDefault) {
     folder.Write("Platform.ini", "[Config]\nPlatform=" + std::string(254, 'p') + "\n");
     folder.Write("pv.ini", "[Config]\nLanguage=cht\n");
     settings.ReadConfiguration();

@@ -54,8 +54,7 @@ constexpr LanguageTexts kLanguages[] = {
 
 MessageTable g_messages;
 
-void MessageTable::Fill(const std::wstring& language)
-{
+void MessageTable::Fill(const std::wstring& language) {
     for (const LanguageTexts& texts : kLanguages) {
         if (language != texts.language)
             continue;

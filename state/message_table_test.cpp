@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(MessageTable, SimplifiedAndTraditionalTexts)
-{
+TEST(MessageTable, SimplifiedAndTraditionalTexts) {
     MessageTable chs;
     chs.Fill(L"chs");
     EXPECT_EQ(chs.fonts[0], L"微软雅黑");
@@ -25,8 +24,7 @@ TEST(MessageTable, SimplifiedAndTraditionalTexts)
     }
 }
 
-TEST(MessageTable, TrailingBlanksAreExact)
-{
+TEST(MessageTable, TrailingBlanksAreExact) {
     MessageTable chs;
     chs.Fill(L"chs");
     MessageTable cht;
@@ -43,8 +41,7 @@ TEST(MessageTable, TrailingBlanksAreExact)
         EXPECT_FALSE(endsWithBlank(chs.entries[entry])) << entry;
 }
 
-TEST(MessageTable, LanguageMustMatchExactly)
-{
+TEST(MessageTable, LanguageMustMatchExactly) {
     for (const wchar_t* language : {L"CHS", L"", L"chs ", L"zh"}) {
         MessageTable table;
         table.Fill(language);

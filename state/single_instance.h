@@ -10,8 +10,7 @@
 template <class T>
 class TSingleInstance {
 public:
-    static T* Get()
-    {
+    static T* Get() {
         Slot& slot = Storage();
         if (T* instance = slot.pointer.load(std::memory_order_acquire))
             return instance;
@@ -30,8 +29,7 @@ private:
         std::unique_ptr<T> owner;
     };
     // A function-local slot is ready however early the first call comes.
-    static Slot& Storage()
-    {
+    static Slot& Storage() {
         static Slot slot;
         return slot;
     }

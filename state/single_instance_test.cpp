@@ -1,5 +1,5 @@
-#include "state/controller.h"
 #include "state/single_instance.h"
+#include "state/controller.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,7 @@ std::atomic<int> g_constructions{0};
 
 // Slow to build, so racing first callers really overlap.
 struct SlowToBuild {
-    SlowToBuild()
-    {
+    SlowToBuild() {
         ++g_constructions;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -23,8 +22,7 @@ struct SlowToBuild {
 
 }  // namespace
 
-TEST(SingleInstance, RacingFirstCallersShareOneInstance)
-{
+TEST(SingleInstance, RacingFirstCallersShareOneInstance) {
     std::atomic<bool> go{false};
     std::vector<SlowToBuild*> seen(8, nullptr);
     std::vector<std::thread> threads;
@@ -44,8 +42,7 @@ TEST(SingleInstance, RacingFirstCallersShareOneInstance)
     EXPECT_EQ(TSingleInstance<SlowToBuild>::Get(), seen[0]);
 }
 
-TEST(SingleInstance, ControllerStartsOpen)
-{
+TEST(SingleInstance, ControllerStartsOpen) {
     CController* controller = GetController();
     EXPECT_EQ(controller, GetController());
     EXPECT_EQ(controller->closing.load(), 0);

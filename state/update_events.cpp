@@ -1,8 +1,7 @@
 #include "state/update_events.h"
 
 namespace {
-HANDLE NewUpdateEvent()
-{
+HANDLE NewUpdateEvent() {
     return CreateEventW(nullptr, FALSE, FALSE, nullptr);
 }
 }  // namespace

@@ -2,13 +2,12 @@
 // and the window thread under one lock.
 #pragma once
 
-#include "state/launcher_windows.h"
 #include "platform/critical_section.h"
+#include "state/launcher_windows.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
-
 
 // Scale applied to unpacked byte counts while a file is decoded; set by the
 // download worker before each unpack and used by AddScaledDone on that thread.

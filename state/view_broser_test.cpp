@@ -23,8 +23,7 @@ public:
 
 }  // namespace
 
-TEST(ViewBroser, StartsWithUnitTotalsAndNothingDone)
-{
+TEST(ViewBroser, StartsWithUnitTotalsAndNothingDone) {
     CViewBroser view;
     const ViewProgress progress = view.GetProgress();
     EXPECT_EQ(progress.totals[0], 1);
@@ -35,8 +34,7 @@ TEST(ViewBroser, StartsWithUnitTotalsAndNothingDone)
     EXPECT_TRUE(progress.errorText.empty());
 }
 
-TEST(ViewBroser, ScaledDoneTruncatesTowardZero)
-{
+TEST(ViewBroser, ScaledDoneTruncatesTowardZero) {
     CViewBroser view;
     ScaleGuard half(0.5f);
     view.AddScaledDone(3);
@@ -53,8 +51,7 @@ TEST(ViewBroser, ScaledDoneTruncatesTowardZero)
     EXPECT_EQ(view.GetDone(1), 65535);
 }
 
-TEST(ViewBroser, CountersHoldSizesBeyondFourGigabytes)
-{
+TEST(ViewBroser, CountersHoldSizesBeyondFourGigabytes) {
     CViewBroser view;
     const std::int64_t big = std::int64_t{5} << 30;
     view.SetTotal(1, big);
@@ -64,8 +61,7 @@ TEST(ViewBroser, CountersHoldSizesBeyondFourGigabytes)
     EXPECT_EQ(view.GetDone(1), big - 10 + std::numeric_limits<std::uint32_t>::max());
 }
 
-TEST(ViewBroser, ReloadWebPageReachesOnlyAnExistingWindow)
-{
+TEST(ViewBroser, ReloadWebPageReachesOnlyAnExistingWindow) {
     CViewBroser view;
     view.ReloadWebPage();  // no window yet: nothing happens
 

@@ -14,8 +14,7 @@ constexpr DWORD kStatic = WS_VISIBLE | SS_LEFT;
 // The main window. Its picture is drawn by the program, so only the two
 // buttons it binds are kept: unbound controls would be invisible and still
 // catch the mouse over the picture.
-DialogTemplate MainWindowTemplate()
-{
+DialogTemplate MainWindowTemplate() {
     DialogTemplate dialog;
     dialog.id = IDD_LAUNCHER_TRANSLUCENT;
     dialog.style = WS_CAPTION | DS_SETFONT | DS_FIXEDSYS;
@@ -33,8 +32,7 @@ DialogTemplate MainWindowTemplate()
 
 // The colour-keyed window over the main one; its static marks the place of
 // the web view.
-DialogTemplate PageWindowTemplate()
-{
+DialogTemplate PageWindowTemplate() {
     DialogTemplate dialog;
     dialog.id = IDD_LAUNCHER_STANDARD;
     dialog.style = WS_POPUP | DS_SETFONT | DS_FIXEDSYS;
@@ -48,8 +46,7 @@ DialogTemplate PageWindowTemplate()
     return dialog;
 }
 
-DialogTemplate ProgressTemplate()
-{
+DialogTemplate ProgressTemplate() {
     DialogTemplate dialog;
     dialog.id = IDD_PROGRESS;
     dialog.style = DS_SETFONT;
@@ -74,8 +71,7 @@ DialogTemplate ProgressTemplate()
 
 }  // namespace
 
-void RegisterLauncherDialogTemplates()
-{
+void RegisterLauncherDialogTemplates() {
     static std::once_flag once;
     std::call_once(once, [] {
         platform::AddDialogTemplate(MainWindowTemplate());

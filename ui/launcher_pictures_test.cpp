@@ -23,8 +23,7 @@ using ui_test::TextOf;
 using Pixels = std::vector<std::uint32_t>;
 
 // The pixels of a rectangle of the window's picture.
-Pixels Capture(HWND hwnd, RECT rect)
-{
+Pixels Capture(HWND hwnd, RECT rect) {
     Pixels pixels;
     for (LONG y = rect.top; y < rect.bottom; ++y)
         for (LONG x = rect.left; x < rect.right; ++x)
@@ -33,8 +32,7 @@ Pixels Capture(HWND hwnd, RECT rect)
 }
 
 // The same rectangle of a PNG file, premultiplied as pictures are composed.
-Pixels CaptureFile(const std::filesystem::path& file, RECT rect)
-{
+Pixels CaptureFile(const std::filesystem::path& file, RECT rect) {
     const auto picture = platform::LoadPng(file);
     Pixels pixels;
     if (picture) {
@@ -45,8 +43,7 @@ Pixels CaptureFile(const std::filesystem::path& file, RECT rect)
     return pixels;
 }
 
-int Differences(const Pixels& a, const Pixels& b)
-{
+int Differences(const Pixels& a, const Pixels& b) {
     if (a.size() != b.size())
         return -1;
     int count = 0;
@@ -57,8 +54,7 @@ int Differences(const Pixels& a, const Pixels& b)
 
 class GeneratedPicturesTest : public ui_test::LauncherWindowsTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ui_test::LauncherWindowsTest::SetUp();
         testsupport::ProcessStart generator;
         generator.argv = {QM_STYLES_GENERATOR, m_folder.Str()};
@@ -66,10 +62,7 @@ protected:
         ASSERT_EQ(testsupport::RunProcess(generator, std::chrono::minutes(5)), std::optional<int>(0));
     }
 
-    std::filesystem::path Image(const char* name) const
-    {
-        return m_folder.Path() / "LauncherStyles" / "Image" / name;
-    }
+    std::filesystem::path Image(const char* name) const { return m_folder.Path() / "LauncherStyles" / "Image" / name; }
 };
 
 constexpr RECT kExit{794, 39, 819, 64};
@@ -80,8 +73,7 @@ constexpr RECT kClose{380, 43, 405, 68};
 constexpr RECT kBarMiddles[2] = {{50, 100, 340, 118}, {50, 125, 340, 143}};
 constexpr RECT kBarEnds[2] = {{355, 100, 360, 118}, {355, 125, 360, 143}};
 
-TEST_F(GeneratedPicturesTest, TheMainWindowShowsItsBackgroundAndButtons)
-{
+TEST_F(GeneratedPicturesTest, TheMainWindowShowsItsBackgroundAndButtons) {
     SIZE size{};
     int exitDrawn = 0;
     int minimizeDrawn = 0;
@@ -103,8 +95,7 @@ TEST_F(GeneratedPicturesTest, TheMainWindowShowsItsBackgroundAndButtons)
     EXPECT_GT(minimizeDrawn, 0);
 }
 
-TEST_F(GeneratedPicturesTest, TheProgressDialogShowsItsBackgroundBarsAndCloseButton)
-{
+TEST_F(GeneratedPicturesTest, TheProgressDialogShowsItsBackgroundBarsAndCloseButton) {
     CViewBroser* view = GetViewBroser();
     for (int i = 0; i < 2; ++i) {
         view->SetTotal(i, 100);

@@ -14,18 +14,15 @@ constexpr RECT kWebViewPlace{75, 69, 75 + 718, 69 + 398};
 }  // namespace
 
 CLauncherStandardDlg::CLauncherStandardDlg(CWnd* pParentWnd)
-    : CStandardDialog(IDD_LAUNCHER_STANDARD, pParentWnd, kColorKey)
-{
+    : CStandardDialog(IDD_LAUNCHER_STANDARD, pParentWnd, kColorKey) {
     RegisterLauncherDialogTemplates();
 }
 
-void CLauncherStandardDlg::ShowStartPage()
-{
+void CLauncherStandardDlg::ShowStartPage() {
     PostMessage(WM_SHOW_START_PAGE);
 }
 
-BOOL CLauncherStandardDlg::OnInitDialog()
-{
+BOOL CLauncherStandardDlg::OnInitDialog() {
     CStandardDialog::OnInitDialog();
     m_webView.CreateInDialog(this, GetParent());
     if (m_webView.GetSafeHwnd())
@@ -33,8 +30,7 @@ BOOL CLauncherStandardDlg::OnInitDialog()
     return TRUE;
 }
 
-LRESULT CLauncherStandardDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CLauncherStandardDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_SHOW_START_PAGE) {
         m_webView.ShowStartPage();
         return 0;

@@ -12,8 +12,7 @@ namespace {
 
 using PageWindowTest = ui_test::LauncherWindowsTest;
 
-TEST_F(PageWindowTest, AReloadRequestFromAnotherThreadIsCarriedOutOnTheWindowThread)
-{
+TEST_F(PageWindowTest, AReloadRequestFromAnotherThreadIsCarriedOutOnTheWindowThread) {
     CWnd owner;
     ASSERT_TRUE(owner.CreateEx(0, nullptr, L"owner", WS_POPUP, 100, 100, 870, 520, nullptr, nullptr));
     CLauncherStandardDlg page(&owner);
@@ -31,8 +30,7 @@ TEST_F(PageWindowTest, AReloadRequestFromAnotherThreadIsCarriedOutOnTheWindowThr
     g_settings.webUrl = previous;
 }
 
-TEST_F(PageWindowTest, ItKeepsTheWebViewsPlaceOnAKeyColouredBackground)
-{
+TEST_F(PageWindowTest, ItKeepsTheWebViewsPlaceOnAKeyColouredBackground) {
     CWnd owner;
     ASSERT_TRUE(owner.CreateEx(0, nullptr, L"owner", WS_POPUP, 100, 100, 870, 520, nullptr, nullptr));
     CLauncherStandardDlg page(&owner);

@@ -1,35 +1,33 @@
 #include "ui/launcher_translucent_dlg.h"
 
-#include "state/controller.h"
 #include "app/game_launch.h"
+#include "app/update_threads.h"
+#include "platform/thread_stop.h"
+#include "state/controller.h"
 #include "state/launcher_settings.h"
 #include "state/mem_manger.h"
 #include "state/update_events.h"
-#include "app/update_threads.h"
 #include "state/view_broser.h"
-#include "platform/thread_stop.h"
+#include "ui/dialog_templates.h"
+#include "ui/launcher_standard_dlg.h"
+#include "ui/progress_dlg.h"
+#include "ui/web/launcher_resource.h"
+#include "ui/web/page_messages.h"
 #include "update/update_context.h"
 #include "update/version_service.h"
-#include "ui/dialog_templates.h"
-#include "ui/web/launcher_resource.h"
-#include "ui/launcher_standard_dlg.h"
-#include "ui/web/page_messages.h"
-#include "ui/progress_dlg.h"
 
 namespace {
 
 constexpr UINT kPlaceFlags = SWP_NOZORDER | SWP_NOACTIVATE;
 
 // The page's text; a command without one counts as an empty text.
-std::wstring PageText(LPARAM lParam)
-{
+std::wstring PageText(LPARAM lParam) {
     const auto* text = reinterpret_cast<const wchar_t*>(lParam);
     return text ? std::wstring(text) : std::wstring();
 }
 
 // A changed version report replaces whatever client chain still runs.
-void RestartClientCheck()
-{
+void RestartClientCheck() {
     StopClientUpdate();
     StartClientCheck();
 }
@@ -37,16 +35,14 @@ void RestartClientCheck()
 }  // namespace
 
 CLauncherTranslucentDlg::CLauncherTranslucentDlg()
-    : CTranslucentDialog(IDD_LAUNCHER_TRANSLUCENT, nullptr, L"LauncherStyles/Image/ui_main_01.png")
-{
+    : CTranslucentDialog(IDD_LAUNCHER_TRANSLUCENT, nullptr, L"LauncherStyles/Image/ui_main_01.png") {
     RegisterLauncherDialogTemplates();
     GetMemManger()->Allocate(CMemManger::kTransferBufferSize);
 }
 
 // The update threads find the windows through the shared objects; once this
 // object is gone they must find nothing there.
-CLauncherTranslucentDlg::~CLauncherTranslucentDlg()
-{
+CLauncherTranslucentDlg::~CLauncherTranslucentDlg() {
     CViewBroser* view = GetViewBroser();
     {
         platform::CriticalSectionLock hold(view->Lock());
@@ -57,34 +53,29 @@ CLauncherTranslucentDlg::~CLauncherTranslucentDlg()
     GetController()->mainDialog.compare_exchange_strong(self, nullptr);
 }
 
-std::wstring CLauncherTranslucentDlg::GetGameArgs()
-{
+std::wstring CLauncherTranslucentDlg::GetGameArgs() {
     std::lock_guard<std::mutex> hold(m_gameArgsLock);
     return m_strGameArgs;
 }
 
-void CLauncherTranslucentDlg::SetGameArgs(std::wstring args)
-{
+void CLauncherTranslucentDlg::SetGameArgs(std::wstring args) {
     std::lock_guard<std::mutex> hold(m_gameArgsLock);
     m_strGameArgs = std::move(args);
 }
 
-void CLauncherTranslucentDlg::DoDataExchange(CDataExchange* pDX)
-{
+void CLauncherTranslucentDlg::DoDataExchange(CDataExchange* pDX) {
     CTranslucentDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_EXIT, m_btnExit);
     DDX_Control(pDX, IDC_MINIMIZE, m_btnMinimize);
 }
 
-std::unique_ptr<CStandardDialog> CLauncherTranslucentDlg::CreateStandardDialog()
-{
+std::unique_ptr<CStandardDialog> CLauncherTranslucentDlg::CreateStandardDialog() {
     auto pageWindow = std::make_unique<CLauncherStandardDlg>(this);
     GetViewBroser()->SetWindows(this, pageWindow.get());
     return pageWindow;
 }
 
-void CLauncherTranslucentDlg::InitControls()
-{
+void CLauncherTranslucentDlg::InitControls() {
     m_btnExit.SetImages({L"LauncherStyles/Image/ui_exit_01.png", L"LauncherStyles/Image/ui_exit_02.png",
                          L"LauncherStyles/Image/ui_exit_03.png", nullptr, nullptr});
     m_btnExit.SetWindowPos(nullptr, 794, 39, 25, 25, kPlaceFlags);
@@ -96,8 +87,7 @@ void CLauncherTranslucentDlg::InitControls()
     AddRenderedControl(m_btnMinimize);
 }
 
-BOOL CLauncherTranslucentDlg::OnInitDialog()
-{
+BOOL CLauncherTranslucentDlg::OnInitDialog() {
     CTranslucentDialog::OnInitDialog();
     CController* controller = GetController();
     controller->mainDialog = this;
@@ -124,8 +114,7 @@ BOOL CLauncherTranslucentDlg::OnInitDialog()
     return TRUE;
 }
 
-void CLauncherTranslucentDlg::RunGameStart()
-{
+void CLauncherTranslucentDlg::RunGameStart() {
     CViewBroser* view = GetViewBroser();
     view->SetProgressActive(1);
     CController* controller = GetController();
@@ -140,8 +129,7 @@ void CLauncherTranslucentDlg::RunGameStart()
     PostMessage(WM_CLOSE);
 }
 
-bool CLauncherTranslucentDlg::ShowProgressWhileActive(CProgressDlg& progress)
-{
+bool CLauncherTranslucentDlg::ShowProgressWhileActive(CProgressDlg& progress) {
     // Checked, hidden and recorded in one step under the lock the threads
     // close the dialog with: threads that end in between would otherwise find
     // no dialog to close, and it would stay open for good.
@@ -154,65 +142,60 @@ bool CLauncherTranslucentDlg::ShowProgressWhileActive(CProgressDlg& progress)
     return true;
 }
 
-void CLauncherTranslucentDlg::HideWindows()
-{
+void CLauncherTranslucentDlg::HideWindows() {
     ShowWindow(SW_HIDE);
     if (CStandardDialog* pageWindow = StandardDialog())
         pageWindow->ShowWindow(SW_HIDE);
 }
 
-BOOL CLauncherTranslucentDlg::PreTranslateMessage(MSG* pMsg)
-{
+BOOL CLauncherTranslucentDlg::PreTranslateMessage(MSG* pMsg) {
     // Neither key may end the launcher.
     if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_RETURN))
         return TRUE;
     return CTranslucentDialog::PreTranslateMessage(pMsg);
 }
 
-BOOL CLauncherTranslucentDlg::OnCommand(WPARAM wParam, LPARAM lParam)
-{
+BOOL CLauncherTranslucentDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     if (HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
-        case IDC_EXIT:
-            if (ILauncherWindow* mainDialog = GetController()->mainDialog.load())
-                PostMessageW(mainDialog->GetWindowHandle(), WM_CLOSE, 0, 0);
-            return TRUE;
-        case IDC_MINIMIZE:
-            ShowWindow(SW_MINIMIZE);
-            return TRUE;
-        default:
-            break;
+            case IDC_EXIT:
+                if (ILauncherWindow* mainDialog = GetController()->mainDialog.load())
+                    PostMessageW(mainDialog->GetWindowHandle(), WM_CLOSE, 0, 0);
+                return TRUE;
+            case IDC_MINIMIZE:
+                ShowWindow(SW_MINIMIZE);
+                return TRUE;
+            default:
+                break;
         }
     }
     return CTranslucentDialog::OnCommand(wParam, lParam);
 }
 
-LRESULT CLauncherTranslucentDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CLauncherTranslucentDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_STARTGAME:
-        SetGameArgs(PageText(lParam));
-        RunGameStart();
-        return 0;
-    case WM_STARTGAMEDATA:
-        SetGameArgs(BuildGameDataArgs(PageText(lParam)));
-        RunGameStart();
-        return 0;
-    case WM_PCVERSION:
-        if (UpdateClientVersionUrl(*GetUpdateContext(), PageText(lParam)))
-            RestartClientCheck();
-        return 0;
-    case WM_PCVERSIONDATA:
-        if (SetPageAnswer(*GetUpdateContext(), PageText(lParam)))
-            RestartClientCheck();
-        return 0;
-    default:
-        return CTranslucentDialog::WindowProc(message, wParam, lParam);
+        case WM_STARTGAME:
+            SetGameArgs(PageText(lParam));
+            RunGameStart();
+            return 0;
+        case WM_STARTGAMEDATA:
+            SetGameArgs(BuildGameDataArgs(PageText(lParam)));
+            RunGameStart();
+            return 0;
+        case WM_PCVERSION:
+            if (UpdateClientVersionUrl(*GetUpdateContext(), PageText(lParam)))
+                RestartClientCheck();
+            return 0;
+        case WM_PCVERSIONDATA:
+            if (SetPageAnswer(*GetUpdateContext(), PageText(lParam)))
+                RestartClientCheck();
+            return 0;
+        default:
+            return CTranslucentDialog::WindowProc(message, wParam, lParam);
     }
 }
 
-void CLauncherTranslucentDlg::OnClose()
-{
+void CLauncherTranslucentDlg::OnClose() {
     StopClientUpdate();
     m_btnExit.EnableWindow(FALSE);
     CController* controller = GetController();

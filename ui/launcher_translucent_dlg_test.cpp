@@ -3,8 +3,8 @@
 #include "ui/launcher_translucent_dlg.h"
 
 #include "app/game_launch.h"
-#include "state/mem_manger.h"
 #include "platform/text.h"
+#include "state/mem_manger.h"
 #include "tests/support/loopback_server.h"
 #include "ui/launcher_windows_test_support.h"
 #include "ui/web/page_messages.h"
@@ -27,8 +27,7 @@ protected:
     static bool Closing() { return GetController()->closing != 0; }
 };
 
-TEST_F(MainWindowTest, AnAfterUpdateStartShowsTheWindowsAtOnceAndOpensTheClientCheck)
-{
+TEST_F(MainWindowTest, AnAfterUpdateStartShowsTheWindowsAtOnceAndOpensTheClientCheck) {
     struct Seen {
         bool progressShown = true;
         bool tokenGiven = false;
@@ -44,37 +43,37 @@ TEST_F(MainWindowTest, AnAfterUpdateStartShowsTheWindowsAtOnceAndOpensTheClientC
         RECT webView{};
     } seen;
     {
-    CLauncherTranslucentDlg dialog;
-    EXPECT_EQ(GetMemManger()->transferBufferSize, 1030u * 1024u);
-    Helper helper([&] {
-        const HWND main = MainWindow();
-        if (main) {
-            seen.progressShown = platform::FindDialog(IDD_PROGRESS) != nullptr;
-            seen.tokenGiven = WaitForSingleObject(ClientCheckReadyEvent, 0) == WAIT_OBJECT_0;
-            if (const auto picture = kit_test::PictureOf(main))
-                seen.picture = picture->size;
-            seen.exitPixel = PixelAt(main, 806, 51);
-            seen.minimizePixel = PixelAt(main, 774, 51);
-            seen.exit = ui_test::PlaceIn(main, GetDlgItem(main, IDC_EXIT));
-            const HWND page = platform::FindDialog(IDD_LAUNCHER_STANDARD);
-            if (const auto info = ui_test::Describe(page)) {
-                seen.pageShown = info->visible;
-                seen.pageKeyFlags = info->layeredFlags;
-                seen.pageKey = info->colorKey;
-                seen.pageRect = info->windowRect;
-                seen.webView = ui_test::PlaceIn(page, GetDlgItem(page, IDC_WEBVIEW));
+        CLauncherTranslucentDlg dialog;
+        EXPECT_EQ(GetMemManger()->transferBufferSize, 1030u * 1024u);
+        Helper helper([&] {
+            const HWND main = MainWindow();
+            if (main) {
+                seen.progressShown = platform::FindDialog(IDD_PROGRESS) != nullptr;
+                seen.tokenGiven = WaitForSingleObject(ClientCheckReadyEvent, 0) == WAIT_OBJECT_0;
+                if (const auto picture = kit_test::PictureOf(main))
+                    seen.picture = picture->size;
+                seen.exitPixel = PixelAt(main, 806, 51);
+                seen.minimizePixel = PixelAt(main, 774, 51);
+                seen.exit = ui_test::PlaceIn(main, GetDlgItem(main, IDC_EXIT));
+                const HWND page = platform::FindDialog(IDD_LAUNCHER_STANDARD);
+                if (const auto info = ui_test::Describe(page)) {
+                    seen.pageShown = info->visible;
+                    seen.pageKeyFlags = info->layeredFlags;
+                    seen.pageKey = info->colorKey;
+                    seen.pageRect = info->windowRect;
+                    seen.webView = ui_test::PlaceIn(page, GetDlgItem(page, IDC_WEBVIEW));
+                }
+                seen.mainRect = kit_test::WindowRect(main);
+                // The player leaves through the exit button.
+                platform::InjectMouseMove(kit_test::At(main, 806, 51));
+                platform::InjectClick(kit_test::At(main, 806, 51));
+                if (WaitUntil([&] { return !IsWindow(main); }))
+                    return;
             }
-            seen.mainRect = kit_test::WindowRect(main);
-            // The player leaves through the exit button.
-            platform::InjectMouseMove(kit_test::At(main, 806, 51));
-            platform::InjectClick(kit_test::At(main, 806, 51));
-            if (WaitUntil([&] { return !IsWindow(main); }))
-                return;
-        }
-        Close(main);
-    });
-    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-    helper.Join();
+            Close(main);
+        });
+        EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+        helper.Join();
     }
 
     EXPECT_FALSE(seen.progressShown);
@@ -105,8 +104,7 @@ TEST_F(MainWindowTest, AnAfterUpdateStartShowsTheWindowsAtOnceAndOpensTheClientC
     EXPECT_EQ(GetController()->mainDialog.load(), nullptr);
 }
 
-TEST_F(MainWindowTest, EscapeAndEnterDoNotEndTheMainWindow)
-{
+TEST_F(MainWindowTest, EscapeAndEnterDoNotEndTheMainWindow) {
     CLauncherTranslucentDlg dialog;
     Helper helper([&] {
         const HWND main = MainWindow();
@@ -123,8 +121,7 @@ TEST_F(MainWindowTest, EscapeAndEnterDoNotEndTheMainWindow)
     EXPECT_TRUE(Closing());
 }
 
-TEST_F(MainWindowTest, CancelInThePageWindowClosesTheLauncher)
-{
+TEST_F(MainWindowTest, CancelInThePageWindowClosesTheLauncher) {
     CLauncherTranslucentDlg dialog;
     Helper helper([&] {
         const HWND main = MainWindow();
@@ -141,8 +138,7 @@ TEST_F(MainWindowTest, CancelInThePageWindowClosesTheLauncher)
     EXPECT_TRUE(Closing());
 }
 
-TEST_F(MainWindowTest, OnlyAChangedVersionReportRestartsTheClientCheck)
-{
+TEST_F(MainWindowTest, OnlyAChangedVersionReportRestartsTheClientCheck) {
     SkipRetryPauses();
     testsupport::LoopbackServer server;  // answers 404: every check fails
     const std::wstring base = platform::FromUtf8(server.BaseUrl());
@@ -194,8 +190,7 @@ TEST_F(MainWindowTest, OnlyAChangedVersionReportRestartsTheClientCheck)
         EXPECT_EQ(request.target, "/b/pcversion");
 }
 
-TEST_F(MainWindowTest, TheGameStartShowsTheProgressUntilTheClientIsReady)
-{
+TEST_F(MainWindowTest, TheGameStartShowsTheProgressUntilTheClientIsReady) {
     struct Seen {
         bool mainHidden = false;
         bool progressShown = false;
@@ -230,8 +225,7 @@ TEST_F(MainWindowTest, TheGameStartShowsTheProgressUntilTheClientIsReady)
     EXPECT_EQ(GetViewBroser()->GetProgress().stageText, g_messages.entries[2]);
 }
 
-TEST_F(MainWindowTest, AFailedLauncherCheckClosesTheLauncherWithTheProgressDialog)
-{
+TEST_F(MainWindowTest, AFailedLauncherCheckClosesTheLauncherWithTheProgressDialog) {
     SkipRetryPauses();
     g_settings.startedPlain = 1;
     g_settings.versionUrl =

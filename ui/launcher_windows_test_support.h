@@ -4,13 +4,13 @@
 // the test thread runs their modal loops.
 #pragma once
 
+#include "platform/thread_stop.h"
+#include "platform/window_automation.h"
 #include "state/controller.h"
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "state/update_events.h"
 #include "state/view_broser.h"
-#include "platform/thread_stop.h"
-#include "platform/window_automation.h"
 #include "tests/support/temp_dir.h"
 #include "ui/kit/kit_test_support.h"
 #include "ui/web/launcher_resource.h"
@@ -34,8 +34,7 @@ constexpr std::uint32_t kSlider = 0xFFFF0000;
 constexpr std::uint32_t kExitNormal = 0xFF900000;
 constexpr std::uint32_t kMinimizeNormal = 0xFF009000;
 
-inline void WriteWindowPictures(const std::filesystem::path& startFolder)
-{
+inline void WriteWindowPictures(const std::filesystem::path& startFolder) {
     const auto dir = startFolder / "LauncherStyles" / "Image";
     kit_test::WritePng(dir / "ui_main_01.png", 870, 520, kMainBackground);
     kit_test::WritePng(dir / "ui_main_02.png", 440, 200, kProgressBackground);
@@ -56,8 +55,7 @@ inline void WriteWindowPictures(const std::filesystem::path& startFolder)
 // it one that the end of the test can stop.
 class Helper {
 public:
-    explicit Helper(std::function<void()> body) : m_body(std::move(body))
-    {
+    explicit Helper(std::function<void()> body) : m_body(std::move(body)) {
         m_thread = CreateThread(nullptr, 0, &Helper::Run, this, 0, nullptr);
         EXPECT_NE(m_thread, nullptr);
     }
@@ -65,8 +63,7 @@ public:
     Helper(const Helper&) = delete;
     Helper& operator=(const Helper&) = delete;
 
-    void Join()
-    {
+    void Join() {
         if (m_thread) {
             WaitForSingleObject(m_thread, INFINITE);
             CloseHandle(m_thread);
@@ -75,8 +72,7 @@ public:
     }
 
 private:
-    static DWORD WINAPI Run(LPVOID parameter)
-    {
+    static DWORD WINAPI Run(LPVOID parameter) {
         static_cast<Helper*>(parameter)->m_body();
         return 0;
     }
@@ -85,26 +81,22 @@ private:
     HANDLE m_thread = nullptr;
 };
 
-inline std::optional<platform::WindowInfo> Describe(HWND hwnd)
-{
+inline std::optional<platform::WindowInfo> Describe(HWND hwnd) {
     return platform::DescribeWindow(hwnd);
 }
 
-inline bool IsShown(HWND hwnd)
-{
+inline bool IsShown(HWND hwnd) {
     const auto info = platform::DescribeWindow(hwnd);
     return info && info->visible;
 }
 
-inline std::wstring TextOf(HWND hwnd)
-{
+inline std::wstring TextOf(HWND hwnd) {
     const auto info = platform::DescribeWindow(hwnd);
     return info ? info->text : std::wstring();
 }
 
 // A control's rectangle relative to its dialog's top-left corner.
-inline RECT PlaceIn(HWND dialog, HWND control)
-{
+inline RECT PlaceIn(HWND dialog, HWND control) {
     const RECT outer = kit_test::WindowRect(dialog);
     const RECT inner = kit_test::WindowRect(control);
     return RECT{inner.left - outer.left, inner.top - outer.top, inner.right - outer.left, inner.bottom - outer.top};
@@ -112,15 +104,13 @@ inline RECT PlaceIn(HWND dialog, HWND control)
 
 // Returns once the window's thread has finished what it was doing: a sent
 // message waits for the handler that runs now (a refresh, say) to end.
-inline void Settle(HWND hwnd)
-{
+inline void Settle(HWND hwnd) {
     SendMessageW(hwnd, WM_NULL, 0, 0);
 }
 
 // Waits (on a helper thread) until the newest dialog made from the template
 // is shown; null when none shows in time.
-inline HWND WaitForShownDialog(UINT templateId)
-{
+inline HWND WaitForShownDialog(UINT templateId) {
     HWND found = nullptr;
     kit_test::WaitUntil([&] {
         found = platform::FindDialog(templateId);
@@ -131,8 +121,7 @@ inline HWND WaitForShownDialog(UINT templateId)
 
 class LauncherWindowsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         WriteWindowPictures(m_folder.Path());
         g_settings.startDirectory = m_folder.Path().wstring();
         g_settings.dataFolder = (m_folder.Path() / "data").wstring();
@@ -167,8 +156,7 @@ protected:
         context.pageAnswer.clear();
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         platform::EndRemainingThreads();
         platform::SetSleepHook({});
         platform::InjectMouseUp(POINT{1900, 1030});
@@ -179,8 +167,7 @@ protected:
     }
 
     // Retries of the update protocol happen at once.
-    static void SkipRetryPauses()
-    {
+    static void SkipRetryPauses() {
         platform::SetSleepHook([](DWORD) { return DWORD{0}; });
     }
 

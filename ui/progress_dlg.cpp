@@ -1,13 +1,13 @@
 #include "ui/progress_dlg.h"
 
+#include "platform/shell32.h"
+#include "platform/thread_stop.h"
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "state/view_broser.h"
-#include "platform/shell32.h"
-#include "platform/thread_stop.h"
-#include "update/update_context.h"
 #include "ui/dialog_templates.h"
 #include "ui/web/launcher_resource.h"
+#include "update/update_context.h"
 
 #include <algorithm>
 #include <climits>
@@ -30,20 +30,17 @@ constexpr Place kStatusPlace{35, 157, 356, 20};
 constexpr Place kErrorPlace{35, 95, 356, 20};
 constexpr Place kLinkPlace{35, 120, 356, 18};
 
-void Move(CWnd& control, const Place& place)
-{
+void Move(CWnd& control, const Place& place) {
     control.SetWindowPos(nullptr, place.x, place.y, place.width, place.height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-std::wstring Picture(const wchar_t* name)
-{
+std::wstring Picture(const wchar_t* name) {
     return g_settings.startDirectory + L"/LauncherStyles/Image/" + name;
 }
 
 // done * 100 / total, truncated. Nothing can be done of nothing, so a total
 // of 0 shows 0% rather than dividing by zero.
-std::wstring FormatPercent(std::int64_t done, std::int64_t total)
-{
+std::wstring FormatPercent(std::int64_t done, std::int64_t total) {
     std::int64_t percent = 0;
     if (total > 0 && done > 0)
         percent = done / total * 100 + done % total * 100 / total;
@@ -52,8 +49,7 @@ std::wstring FormatPercent(std::int64_t done, std::int64_t total)
     return text;
 }
 
-std::wstring WindowText(const CWnd& window)
-{
+std::wstring WindowText(const CWnd& window) {
     std::wstring text(static_cast<std::size_t>(window.GetWindowTextLength()) + 1, L'\0');
     text.resize(static_cast<std::size_t>(window.GetWindowText(text.data(), static_cast<int>(text.size()))));
     return text;
@@ -62,20 +58,17 @@ std::wstring WindowText(const CWnd& window)
 }  // namespace
 
 CProgressDlg::CProgressDlg(UINT nIDTemplate, const std::wstring& backgroundPath, CWnd* pParentWnd)
-    : CTranslucentDialog(nIDTemplate, pParentWnd, backgroundPath.c_str())
-{
+    : CTranslucentDialog(nIDTemplate, pParentWnd, backgroundPath.c_str()) {
     RegisterLauncherDialogTemplates();
 }
 
 // Worker threads reach the dialog through progressDialog: it must not name
 // this object once it is gone, however the dialog ended.
-CProgressDlg::~CProgressDlg()
-{
+CProgressDlg::~CProgressDlg() {
     ForgetOpenDialog();
 }
 
-void CProgressDlg::DoDataExchange(CDataExchange* pDX)
-{
+void CProgressDlg::DoDataExchange(CDataExchange* pDX) {
     CTranslucentDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDCANCEL, m_btnClose);
     DDX_Control(pDX, IDC_FILE_PROGRESS, m_bars[0]);
@@ -86,8 +79,7 @@ void CProgressDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_LINK, m_btnLink);
 }
 
-void CProgressDlg::InitControls()
-{
+void CProgressDlg::InitControls() {
     const std::wstring exitNormal = Picture(L"ui_exit_01.png");
     const std::wstring exitDisabled = Picture(L"ui_exit_02.png");
     const std::wstring exitHover = Picture(L"ui_exit_03.png");
@@ -139,8 +131,7 @@ void CProgressDlg::InitControls()
     m_btnLink.Show(SW_HIDE);
 }
 
-BOOL CProgressDlg::OnInitDialog()
-{
+BOOL CProgressDlg::OnInitDialog() {
     CTranslucentDialog::OnInitDialog();
     // The work may have ended before the dialog existed: its WM_CLOSE went
     // nowhere, so the dialog closes itself.
@@ -153,8 +144,7 @@ BOOL CProgressDlg::OnInitDialog()
     return TRUE;
 }
 
-BOOL CProgressDlg::PreTranslateMessage(MSG* pMsg)
-{
+BOOL CProgressDlg::PreTranslateMessage(MSG* pMsg) {
     if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_RETURN))
         return TRUE;
     if (pMsg->message == WM_LBUTTONUP && pMsg->hwnd == m_btnLink.GetSafeHwnd()) {
@@ -172,21 +162,18 @@ BOOL CProgressDlg::PreTranslateMessage(MSG* pMsg)
     return CTranslucentDialog::PreTranslateMessage(pMsg);
 }
 
-void CProgressDlg::OnClose()
-{
+void CProgressDlg::OnClose() {
     ForgetOpenDialog();
     EndDialog(GetViewBroser()->GetErrorText().empty() ? 0 : 1);
     CTranslucentDialog::OnClose();
 }
 
-void CProgressDlg::OnCancel()
-{
+void CProgressDlg::OnCancel() {
     ForgetOpenDialog();
     CTranslucentDialog::OnCancel();
 }
 
-void CProgressDlg::Refresh()
-{
+void CProgressDlg::Refresh() {
     const ViewProgress progress = GetViewBroser()->GetProgress();
     if (!progress.errorText.empty()) {
         ShowError(progress.errorText);
@@ -202,8 +189,7 @@ void CProgressDlg::Refresh()
     UpdateView();
 }
 
-void CProgressDlg::ShowError(const std::wstring& errorText)
-{
+void CProgressDlg::ShowError(const std::wstring& errorText) {
     for (int i = 0; i < 2; ++i) {
         m_bars[i].Show(SW_HIDE);
         m_labels[i].Show(SW_HIDE);
@@ -221,8 +207,7 @@ void CProgressDlg::ShowError(const std::wstring& errorText)
     }
 }
 
-void CProgressDlg::ShowProgress(int index, std::int64_t total, std::int64_t done)
-{
+void CProgressDlg::ShowProgress(int index, std::int64_t total, std::int64_t done) {
     m_bars[index].Show(SW_SHOW);
     m_bars[index].SetRange(static_cast<std::uint64_t>(std::max<std::int64_t>(total, 0)));
     if (done >= 0)
@@ -232,8 +217,7 @@ void CProgressDlg::ShowProgress(int index, std::int64_t total, std::int64_t done
     UpdateView();
 }
 
-void CProgressDlg::ForgetOpenDialog()
-{
+void CProgressDlg::ForgetOpenDialog() {
     CViewBroser* view = GetViewBroser();
     platform::CriticalSectionLock hold(view->Lock());
     if (view->GetProgressDialog() == this)

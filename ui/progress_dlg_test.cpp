@@ -12,8 +12,7 @@
 #if defined(__SANITIZE_ADDRESS__)
 // Text drawing reaches fontconfig, whose cached patterns LeakSanitizer
 // cannot see as referenced; only that library's allocations are excused.
-extern "C" const char* __lsan_default_suppressions()
-{
+extern "C" const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\n";
 }
 #endif
@@ -32,14 +31,12 @@ constexpr int kTotalRow = 133;
 
 class ProgressDialogTest : public ui_test::LauncherWindowsTest {
 protected:
-    std::wstring Background() const
-    {
+    std::wstring Background() const {
         return (m_folder.Path() / "LauncherStyles" / "Image" / "ui_main_02.png").wstring();
     }
 
     // As the main window runs it.
-    INT_PTR Run(CProgressDlg& dialog)
-    {
+    INT_PTR Run(CProgressDlg& dialog) {
         GetViewBroser()->SetProgressDialog(&dialog);
         return dialog.DoModal();
     }
@@ -50,8 +47,7 @@ protected:
     static void CloseAsTheLauncherDoes() { CloseProgressDialog(); }
 };
 
-TEST_F(ProgressDialogTest, ShowsTheCountersAsBarsAndPercentages)
-{
+TEST_F(ProgressDialogTest, ShowsTheCountersAsBarsAndPercentages) {
     CViewBroser* view = GetViewBroser();
     view->SetTotal(0, 200);
     view->SetDone(0, 50);
@@ -99,8 +95,7 @@ TEST_F(ProgressDialogTest, ShowsTheCountersAsBarsAndPercentages)
     EXPECT_EQ(view->GetProgressActive(), 0);
 }
 
-TEST_F(ProgressDialogTest, DoneAboveTotalKeepsTheBarInItsRangeAndTheLabelAbove100)
-{
+TEST_F(ProgressDialogTest, DoneAboveTotalKeepsTheBarInItsRangeAndTheLabelAbove100) {
     CViewBroser* view = GetViewBroser();
     view->SetTotal(0, 200);
     view->SetDone(0, 50);
@@ -132,8 +127,7 @@ TEST_F(ProgressDialogTest, DoneAboveTotalKeepsTheBarInItsRangeAndTheLabelAbove10
     EXPECT_EQ(afterShrink, ui_test::kFileFill);
 }
 
-TEST_F(ProgressDialogTest, AnErrorReplacesTheBarsWithTheErrorTheCloseButtonAndTheLink)
-{
+TEST_F(ProgressDialogTest, AnErrorReplacesTheBarsWithTheErrorTheCloseButtonAndTheLink) {
     CViewBroser* view = GetViewBroser();
     view->SetTotal(0, 200);
     view->SetDone(0, 50);
@@ -184,8 +178,7 @@ TEST_F(ProgressDialogTest, AnErrorReplacesTheBarsWithTheErrorTheCloseButtonAndTh
     EXPECT_EQ(seen.barPixel, ui_test::kProgressBackground);
 }
 
-TEST_F(ProgressDialogTest, AnErrorWithoutPageAddressShowsNoLink)
-{
+TEST_F(ProgressDialogTest, AnErrorWithoutPageAddressShowsNoLink) {
     GetViewBroser()->SetErrorText(g_messages.entries[3]);
     bool linkShown = true;
     CProgressDlg dialog(IDD_PROGRESS, Background(), nullptr);
@@ -202,8 +195,7 @@ TEST_F(ProgressDialogTest, AnErrorWithoutPageAddressShowsNoLink)
     EXPECT_FALSE(linkShown);
 }
 
-TEST_F(ProgressDialogTest, ANewCheckClearingTheErrorBringsBackTheBars)
-{
+TEST_F(ProgressDialogTest, ANewCheckClearingTheErrorBringsBackTheBars) {
     web_url = L"http://127.0.0.1/support";
     GetViewBroser()->SetErrorText(g_messages.entries[10]);
     bool barsBack = false;
@@ -232,8 +224,7 @@ TEST_F(ProgressDialogTest, ANewCheckClearingTheErrorBringsBackTheBars)
     EXPECT_EQ(status.top, 157);
 }
 
-TEST_F(ProgressDialogTest, ClickingTheLinkOpensThePageAddress)
-{
+TEST_F(ProgressDialogTest, ClickingTheLinkOpensThePageAddress) {
     const testsupport::RecordingOpener opener(m_folder.Path());
     web_url = L"http://127.0.0.1/help?from=launcher";
     GetViewBroser()->SetErrorText(g_messages.entries[10]);
@@ -255,8 +246,7 @@ TEST_F(ProgressDialogTest, ClickingTheLinkOpensThePageAddress)
     EXPECT_EQ(opener.Opened(), "http://127.0.0.1/help?from=launcher\n");
 }
 
-TEST_F(ProgressDialogTest, TheCloseButtonEndsWith2AndForgetsTheDialog)
-{
+TEST_F(ProgressDialogTest, TheCloseButtonEndsWith2AndForgetsTheDialog) {
     GetViewBroser()->SetErrorText(g_messages.entries[7]);
     CProgressDlg dialog(IDD_PROGRESS, Background(), nullptr);
     Helper helper([&] {
@@ -279,8 +269,7 @@ TEST_F(ProgressDialogTest, TheCloseButtonEndsWith2AndForgetsTheDialog)
     helper.Join();
 }
 
-TEST_F(ProgressDialogTest, TheCloseButtonAppearsWhenItsTimerFires)
-{
+TEST_F(ProgressDialogTest, TheCloseButtonAppearsWhenItsTimerFires) {
     bool hiddenAtFirst = false;
     bool shownAfterTimer = false;
     CProgressDlg dialog(IDD_PROGRESS, Background(), nullptr);
@@ -299,8 +288,7 @@ TEST_F(ProgressDialogTest, TheCloseButtonAppearsWhenItsTimerFires)
     EXPECT_TRUE(shownAfterTimer);
 }
 
-TEST_F(ProgressDialogTest, EscapeAndEnterDoNotEndIt)
-{
+TEST_F(ProgressDialogTest, EscapeAndEnterDoNotEndIt) {
     CProgressDlg dialog(IDD_PROGRESS, Background(), nullptr);
     Helper helper([&] {
         if (const HWND hwnd = ui_test::WaitForShownDialog(IDD_PROGRESS)) {
@@ -316,8 +304,7 @@ TEST_F(ProgressDialogTest, EscapeAndEnterDoNotEndIt)
     helper.Join();
 }
 
-TEST_F(ProgressDialogTest, WorkFinishedBeforeItOpenedClosesItAtOnce)
-{
+TEST_F(ProgressDialogTest, WorkFinishedBeforeItOpenedClosesItAtOnce) {
     {
         CProgressDlg dialog(IDD_PROGRESS, Background(), nullptr);
         dialog.MarkClosedByLauncher();

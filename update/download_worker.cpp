@@ -1,18 +1,18 @@
 #include "update/download_worker.h"
 
+#include "codec/inflate_file.h"
+#include "codec/lzma_decode_file.h"
+#include "codec/md5_functions.h"
+#include "net/http_product.h"
+#include "platform/crt.h"
+#include "platform/shell32.h"
+#include "platform/wininet.h"
 #include "state/controller.h"
 #include "state/launcher_settings.h"
 #include "state/mem_manger.h"
 #include "state/message_table.h"
 #include "state/view_broser.h"
-#include "net/http_product.h"
-#include "platform/crt.h"
-#include "platform/shell32.h"
-#include "platform/wininet.h"
-#include "codec/inflate_file.h"
-#include "codec/lzma_decode_file.h"
 #include "update/manifest.h"
-#include "codec/md5_functions.h"
 #include "update/retry.h"
 #include "update/safe_path.h"
 #include "update/update_context.h"
@@ -30,13 +30,11 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-bool Online()
-{
+bool Online() {
     return InternetGetConnectedState(nullptr, 0) != FALSE;
 }
 
-std::wstring WithBackslashes(std::wstring path)
-{
+std::wstring WithBackslashes(std::wstring path) {
     std::replace(path.begin(), path.end(), L'/', L'\\');
     return path;
 }
@@ -44,8 +42,7 @@ std::wstring WithBackslashes(std::wstring path)
 // Unpacks the downloaded file into place and returns the Md5Text of the
 // result; empty when nothing usable was produced.
 std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring& packedFile,
-                             const std::wstring& targetFile, const FileEntry& entry)
-{
+                             const std::wstring& targetFile, const FileEntry& entry) {
     if (packSuffix == L".lz") {
         CViewBroser* view = GetViewBroser();
         bool withProgress = true;
@@ -58,8 +55,8 @@ std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring&
                 withProgress = false;
             } else {
                 // An empty file produces nothing to scale.
-                unpackScale = entry.size > 0 ? static_cast<float>(fileEnd - done) / static_cast<float>(entry.size)
-                                             : 0.0f;
+                unpackScale =
+                    entry.size > 0 ? static_cast<float>(fileEnd - done) / static_cast<float>(entry.size) : 0.0f;
             }
         }
         LzmaProgressCallback progress;
@@ -84,8 +81,7 @@ std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring&
 }
 
 // Downloads, unpacks and checks one entry, retrying; true when it matched.
-bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEntry& entry)
-{
+bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEntry& entry) {
     CViewBroser* view = GetViewBroser();
     const std::wstring cdnPath = cdn_path + entry.path + context.packSuffix;
     // Server data becomes local paths here: anything that could leave the
@@ -125,12 +121,10 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
 class PublishedProduct {
 public:
     PublishedProduct(CController& controller, ILauncherWindow* window, CHttpProduct& product)
-        : m_controller(controller), m_window(window)
-    {
+        : m_controller(controller), m_window(window) {
         m_controller.product = &product;
     }
-    ~PublishedProduct()
-    {
+    ~PublishedProduct() {
         m_controller.mainDialog = m_window;
         m_controller.product = nullptr;
     }
@@ -144,8 +138,7 @@ private:
 
 }  // namespace
 
-DWORD WINAPI DownloadWorker(LPVOID lpParameter)
-{
+DWORD WINAPI DownloadWorker(LPVOID lpParameter) {
     CController* controller = GetController();
     if (controller->closing && !Online())
         return 0;

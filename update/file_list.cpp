@@ -1,12 +1,12 @@
 #include "update/file_list.h"
 
-#include "state/launcher_settings.h"
-#include "state/view_broser.h"
+#include "codec/md5_functions.h"
 #include "platform/crt.h"
 #include "platform/kernel32.h"
 #include "platform/text.h"
+#include "state/launcher_settings.h"
+#include "state/view_broser.h"
 #include "update/manifest.h"
-#include "codec/md5_functions.h"
 #include "update/retry.h"
 #include "update/safe_path.h"
 #include "update/whole_body.h"
@@ -29,8 +29,7 @@ struct FileCloser {
 
 // Size and content decide; a name that could reach outside the folder is
 // never opened and so always counts as changed.
-bool LocalFileMatches(const std::wstring& localName, const FileEntry& entry)
-{
+bool LocalFileMatches(const std::wstring& localName, const FileEntry& entry) {
     if (!IsSafeRelativePath(localName))
         return false;
     std::unique_ptr<FILE, FileCloser> file(_wfopen(localName.c_str(), L"rb"));
@@ -47,8 +46,7 @@ bool LocalFileMatches(const std::wstring& localName, const FileEntry& entry)
 
 }  // namespace
 
-bool FetchFileList(CUpdateContext& context, const std::wstring& listName)
-{
+bool FetchFileList(CUpdateContext& context, const std::wstring& listName) {
     const std::wstring url = ResolveCdnUrl(context, cdn_path + listName);
     return RetryWithBackoff([&] {
         const auto body = FetchWholeBody(url);
@@ -67,8 +65,7 @@ bool FetchFileList(CUpdateContext& context, const std::wstring& listName)
     });
 }
 
-void ParseFileList(std::wistream& stream, CUpdateContext& context)
-{
+void ParseFileList(std::wistream& stream, CUpdateContext& context) {
     context.remoteFiles.clear();
     for (;;) {
         wchar_t line[kPathLineBuffer] = {};
@@ -88,8 +85,7 @@ void ParseFileList(std::wistream& stream, CUpdateContext& context)
     }
 }
 
-void CompareFileList(CUpdateContext& context, std::size_t stripLength, bool localFolderExists)
-{
+void CompareFileList(CUpdateContext& context, std::size_t stripLength, bool localFolderExists) {
     context.pendingFiles.clear();
     context.totalBytes = 0;
     std::int64_t pendingBytes = 0;
@@ -110,8 +106,7 @@ void CompareFileList(CUpdateContext& context, std::size_t stripLength, bool loca
     view->SetFileRange(done, done);
 }
 
-void PrepareLauncherList(CUpdateContext& context)
-{
+void PrepareLauncherList(CUpdateContext& context) {
     context.launcherUpdatePending = 0;
     SetCurrentDirectoryW(g_settings.startDirectory.c_str());
     CompareFileList(context, kLauncherPrefixLength);
@@ -138,8 +133,7 @@ void PrepareLauncherList(CUpdateContext& context)
     context.launcherUpdatePending = 1;
 }
 
-bool CheckClientFiles(CUpdateContext& context)
-{
+bool CheckClientFiles(CUpdateContext& context) {
     ContextLockHolder hold(context);
     context.totalBytes = 1;
     if (!FetchFileList(context, g_settings.clientListName))

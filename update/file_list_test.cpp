@@ -1,10 +1,10 @@
 #include "update/file_list.h"
 
+#include "codec/md5_functions.h"
+#include "codec/path_key.h"
 #include "state/launcher_settings.h"
 #include "state/view_broser.h"
 #include "update/manifest.h"
-#include "codec/md5_functions.h"
-#include "codec/path_key.h"
 
 #include "tests/support/temp_dir.h"
 
@@ -17,8 +17,7 @@ using testsupport::TempDir;
 
 namespace {
 
-std::vector<FileEntry> Parse(const std::wstring& text)
-{
+std::vector<FileEntry> Parse(const std::wstring& text) {
     CUpdateContext context;
     std::wistringstream stream(text);
     ParseFileList(stream, context);
@@ -30,8 +29,7 @@ const wchar_t kAbcMd5Text[] = L"3cd24fb0d6963f7d";
 
 }  // namespace
 
-TEST(ParseFileList, ReadsPathSizeAndDigestRecords)
-{
+TEST(ParseFileList, ReadsPathSizeAndDigestRecords) {
     const auto entries = Parse(L"data/a.bin\n3 3cd24fb0d6963f7d\nqm.exe\n  1024\n0123456789abcdef trailing words\n");
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].path, L"data/a.bin");
@@ -42,22 +40,19 @@ TEST(ParseFileList, ReadsPathSizeAndDigestRecords)
     EXPECT_EQ(entries[1].md5, L"0123456789abcdef");
 }
 
-TEST(ParseFileList, CarriageReturnsStayInThePath)
-{
+TEST(ParseFileList, CarriageReturnsStayInThePath) {
     const auto entries = Parse(L"a.txt\r\n3 3cd24fb0d6963f7d\r\n");
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].path, L"a.txt\r");
 }
 
-TEST(ParseFileList, SizesBeyondTwoGigabytesAreKept)
-{
+TEST(ParseFileList, SizesBeyondTwoGigabytesAreKept) {
     const auto entries = Parse(L"big.pak\n5368709120 0123456789abcdef\n");
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].size, 5368709120LL);
 }
 
-TEST(ParseFileList, OverlongPathLineEndsTheList)
-{
+TEST(ParseFileList, OverlongPathLineEndsTheList) {
     const std::wstring longPath(300, L'x');
     const auto entries = Parse(L"a\n1 0123456789abcdef\n" + longPath + L"\n2 0123456789abcdef\nb\n3 x\n");
     ASSERT_EQ(entries.size(), 2u);
@@ -66,8 +61,7 @@ TEST(ParseFileList, OverlongPathLineEndsTheList)
     EXPECT_TRUE(entries[1].md5.empty());
 }
 
-TEST(ParseFileList, EmptyTextAndMissingFields)
-{
+TEST(ParseFileList, EmptyTextAndMissingFields) {
     EXPECT_TRUE(Parse(L"").empty());
     const auto entries = Parse(L"only-a-path");
     ASSERT_EQ(entries.size(), 1u);
@@ -75,8 +69,7 @@ TEST(ParseFileList, EmptyTextAndMissingFields)
     EXPECT_TRUE(entries[0].md5.empty());
 }
 
-TEST(Manifest, RecordsOfTwentyFiveBytes)
-{
+TEST(Manifest, RecordsOfTwentyFiveBytes) {
     std::vector<unsigned char> body(50);
     for (std::size_t i = 0; i < body.size(); ++i)
         body[i] = static_cast<unsigned char>(i);
@@ -92,8 +85,7 @@ TEST(Manifest, RecordsOfTwentyFiveBytes)
     EXPECT_TRUE(none.empty());
 }
 
-TEST(Manifest, LaterRecordWithTheSameKeyWins)
-{
+TEST(Manifest, LaterRecordWithTheSameKeyWins) {
     std::vector<unsigned char> body(50, 0);
     body[49] = 0x7f;
     std::map<std::string, std::wstring> map;
@@ -109,8 +101,7 @@ protected:
     CUpdateContext context;
 };
 
-TEST_F(Resolve, DiffFirstThenTreeOfTheDirectory)
-{
+TEST_F(Resolve, DiffFirstThenTreeOfTheDirectory) {
     context.indexMap[PathKey(L"C1/data")] = L"tree-id";
     context.diffMap[PathKey(L"C1/data/new.pak.lz")] = L"file-id";
     EXPECT_EQ(ResolveCdnUrl(context, L"C1/data/new.pak.lz"), L"http://cdn/file/file-id/new.pak.lz");
@@ -119,8 +110,7 @@ TEST_F(Resolve, DiffFirstThenTreeOfTheDirectory)
     EXPECT_EQ(ResolveCdnUrl(context, L"C1/other/x.lz"), L"");
 }
 
-TEST_F(Resolve, PathWithoutDirectoryIsKeyedByDot)
-{
+TEST_F(Resolve, PathWithoutDirectoryIsKeyedByDot) {
     context.indexMap[PathKey(L".")] = L"root";
     EXPECT_EQ(ResolveCdnUrl(context, L"qm.md5"), L"http://cdn/tree/root/qm.md5");
     // The launcher list of version v/ sits in the tree of "launcher/v".
@@ -131,12 +121,10 @@ TEST_F(Resolve, PathWithoutDirectoryIsKeyedByDot)
 class Compare : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(LoadMd5Functions()); }
-    void Add(const std::wstring& path, std::int64_t size, const std::wstring& md5)
-    {
+    void Add(const std::wstring& path, std::int64_t size, const std::wstring& md5) {
         context.remoteFiles.push_back(FileEntry{path, size, md5});
     }
-    std::vector<std::wstring> PendingPaths() const
-    {
+    std::vector<std::wstring> PendingPaths() const {
         std::vector<std::wstring> paths;
         for (const FileEntry& entry : context.pendingFiles)
             paths.push_back(entry.path);
@@ -147,8 +135,7 @@ protected:
     CUpdateContext context;
 };
 
-TEST_F(Compare, MissingWrongLengthAndWrongContentArePending)
-{
+TEST_F(Compare, MissingWrongLengthAndWrongContentArePending) {
     folder.Write("same.txt", "abc");
     folder.Write("sub/changed.txt", "abd");  // right length, other content
     folder.Write("short.txt", "ab");
@@ -159,8 +146,8 @@ TEST_F(Compare, MissingWrongLengthAndWrongContentArePending)
     Add(L"../same.txt", 3, kAbcMd5Text);  // never read outside the folder
     CompareFileList(context, 0);
 
-    EXPECT_EQ(PendingPaths(), (std::vector<std::wstring>{L"sub/changed.txt", L"short.txt", L"missing.txt",
-                                                         L"../same.txt"}));
+    EXPECT_EQ(PendingPaths(),
+              (std::vector<std::wstring>{L"sub/changed.txt", L"short.txt", L"missing.txt", L"../same.txt"}));
     EXPECT_EQ(context.totalBytes, 22);
     CViewBroser* view = GetViewBroser();
     EXPECT_EQ(view->GetTotal(1), 22);
@@ -169,16 +156,14 @@ TEST_F(Compare, MissingWrongLengthAndWrongContentArePending)
     EXPECT_EQ(view->GetFileEnd(), 3);
 }
 
-TEST_F(Compare, WithoutALocalFolderEverythingIsPending)
-{
+TEST_F(Compare, WithoutALocalFolderEverythingIsPending) {
     folder.Write("same.txt", "abc");
     Add(L"same.txt", 3, kAbcMd5Text);
     CompareFileList(context, 0, false);
     EXPECT_EQ(PendingPaths(), std::vector<std::wstring>{L"same.txt"});
 }
 
-TEST_F(Compare, ChangedLauncherFilePullsInLauncherExe)
-{
+TEST_F(Compare, ChangedLauncherFilePullsInLauncherExe) {
     const std::wstring previous = g_settings.startDirectory;
     g_settings.startDirectory = folder.Path().wstring();
     folder.Write("Launcher.exe", "abc");
@@ -196,8 +181,7 @@ TEST_F(Compare, ChangedLauncherFilePullsInLauncherExe)
     EXPECT_EQ(GetViewBroser()->GetDone(1), 0);
 }
 
-TEST_F(Compare, UnchangedLauncherNeedsNothing)
-{
+TEST_F(Compare, UnchangedLauncherNeedsNothing) {
     const std::wstring previous = g_settings.startDirectory;
     g_settings.startDirectory = folder.Path().wstring();
     folder.Write("Launcher.exe", "abc");

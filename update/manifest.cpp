@@ -5,14 +5,12 @@
 #include "update/retry.h"
 #include "update/whole_body.h"
 
-
 namespace {
 constexpr std::size_t kRecordSize = 25;
 constexpr std::size_t kKeySize = 5;
 }  // namespace
 
-void ParseManifest(const unsigned char* pbyData, std::size_t cbData, std::map<std::string, std::wstring>& map)
-{
+void ParseManifest(const unsigned char* pbyData, std::size_t cbData, std::map<std::string, std::wstring>& map) {
     if (cbData % kRecordSize != 0)
         return;
     for (std::size_t offset = 0; offset < cbData; offset += kRecordSize) {
@@ -22,8 +20,7 @@ void ParseManifest(const unsigned char* pbyData, std::size_t cbData, std::map<st
     }
 }
 
-bool FetchManifest(const std::wstring& url, std::map<std::string, std::wstring>& map)
-{
+bool FetchManifest(const std::wstring& url, std::map<std::string, std::wstring>& map) {
     return RetryWithBackoff([&] {
         const auto body = FetchWholeBody(url);
         if (!body)
@@ -33,8 +30,7 @@ bool FetchManifest(const std::wstring& url, std::map<std::string, std::wstring>&
     });
 }
 
-std::wstring ResolveCdnUrl(const CUpdateContext& context, const std::wstring& cdnPath)
-{
+std::wstring ResolveCdnUrl(const CUpdateContext& context, const std::wstring& cdnPath) {
     const std::size_t nameStart = cdnPath.find_last_of(L"/\\");
     const std::wstring fileName = nameStart == std::wstring::npos ? cdnPath : cdnPath.substr(nameStart + 1);
 

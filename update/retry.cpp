@@ -2,8 +2,7 @@
 
 #include "platform/kernel32.h"
 
-bool RetryWithBackoff(const std::function<bool()>& attempt)
-{
+bool RetryWithBackoff(const std::function<bool()>& attempt) {
     unsigned wait = kFirstRetryWaitMs;
     for (int i = 1;; ++i) {
         if (attempt())

@@ -1,7 +1,6 @@
 #include "update/safe_path.h"
 
-bool IsSafeRelativePath(const std::wstring& path)
-{
+bool IsSafeRelativePath(const std::wstring& path) {
     if (path.empty() || path[0] == L'/' || path[0] == L'\\')
         return false;
     if (path.find(L':') != std::wstring::npos)  // "C:", "\\?\", alternate streams

@@ -6,8 +6,7 @@
 #include <chrono>
 #include <thread>
 
-TEST(UpdateContext, FreshContextIsEmpty)
-{
+TEST(UpdateContext, FreshContextIsEmpty) {
     CUpdateContext context;
     EXPECT_TRUE(context.remoteFiles.empty());
     EXPECT_TRUE(context.pendingFiles.empty());
@@ -19,8 +18,7 @@ TEST(UpdateContext, FreshContextIsEmpty)
     EXPECT_EQ(context.lockDepth, 0);
 }
 
-TEST(UpdateContext, LockHolderCountsDepthAndExcludesOthers)
-{
+TEST(UpdateContext, LockHolderCountsDepthAndExcludesOthers) {
     CUpdateContext context;
     std::atomic<bool> otherGotIn{false};
     std::thread other;

@@ -1,10 +1,10 @@
 #include "update/version_service.h"
 
+#include "net/http_product.h"
+#include "platform/text.h"
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "state/view_broser.h"
-#include "net/http_product.h"
-#include "platform/text.h"
 #include "update/file_list.h"
 #include "update/manifest.h"
 #include "update/retry.h"
@@ -19,8 +19,7 @@ constexpr int kAnswerFieldLimit = 5;
 constexpr int kAnswerFieldMinimum = 4;
 constexpr DWORD kAnswerCapacity = 1024;
 
-bool FetchAnswerManifests(const std::wstring& indexName, const std::wstring& diffName, CUpdateContext& context)
-{
+bool FetchAnswerManifests(const std::wstring& indexName, const std::wstring& diffName, CUpdateContext& context) {
     if (indexName.empty())
         return false;
     FetchManifest(cdn_url + L"index/" + indexName, context.indexMap);
@@ -34,8 +33,7 @@ bool FetchAnswerManifests(const std::wstring& indexName, const std::wstring& dif
 
 }  // namespace
 
-int SplitFields(wchar_t* text, int limit, const wchar_t* delimiters, wchar_t** fields)
-{
+int SplitFields(wchar_t* text, int limit, const wchar_t* delimiters, wchar_t** fields) {
     int count = 0;
     bool atFieldStart = true;
     for (wchar_t* p = text; *p; ++p) {
@@ -52,8 +50,7 @@ int SplitFields(wchar_t* text, int limit, const wchar_t* delimiters, wchar_t** f
     return count;
 }
 
-bool ParseVersionAnswer(const std::wstring& answer, const std::wstring& prefix, CUpdateContext& context)
-{
+bool ParseVersionAnswer(const std::wstring& answer, const std::wstring& prefix, CUpdateContext& context) {
     std::vector<wchar_t> text(answer.begin(), answer.end());
     text.push_back(L'\0');
     wchar_t* fields[kAnswerFieldLimit] = {};
@@ -96,8 +93,7 @@ bool ParseVersionAnswer(const std::wstring& answer, const std::wstring& prefix, 
     return FetchAnswerManifests(indexName, diffName, context);
 }
 
-bool QueryVersionService(const std::wstring& prefix, CUpdateContext& context, const std::wstring& url)
-{
+bool QueryVersionService(const std::wstring& prefix, CUpdateContext& context, const std::wstring& url) {
     return RetryWithBackoff([&] {
         std::wstring answer;
         {
@@ -107,16 +103,15 @@ bool QueryVersionService(const std::wstring& prefix, CUpdateContext& context, co
                 std::vector<unsigned char> buffer(kAnswerCapacity + 1, 0);
                 DWORD received = 0;
                 if (product.ReadAll(buffer.data(), kAnswerCapacity, &received))
-                    answer = platform::FromUtf8(
-                        std::string_view(reinterpret_cast<const char*>(buffer.data()), received));
+                    answer =
+                        platform::FromUtf8(std::string_view(reinterpret_cast<const char*>(buffer.data()), received));
             }
         }
         return ParseVersionAnswer(answer, prefix, context);
     });
 }
 
-bool CheckLauncherVersion(CUpdateContext& context)
-{
+bool CheckLauncherVersion(CUpdateContext& context) {
     ContextLockHolder hold(context);
     context.totalBytes = 1;
     const std::wstring url = g_settings.versionUrl + L"?platform=" + g_settings.platform;
@@ -132,8 +127,7 @@ bool CheckLauncherVersion(CUpdateContext& context)
     return true;
 }
 
-bool SetClientVersionUrl(const std::wstring& pageArgument, std::wstring& target)
-{
+bool SetClientVersionUrl(const std::wstring& pageArgument, std::wstring& target) {
     std::wstring url = pageArgument;
     const std::size_t slash = url.rfind(L'/');
     if (slash != std::wstring::npos) {
@@ -145,14 +139,12 @@ bool SetClientVersionUrl(const std::wstring& pageArgument, std::wstring& target)
     return changed;
 }
 
-bool UpdateClientVersionUrl(CUpdateContext& context, const std::wstring& pageArgument)
-{
+bool UpdateClientVersionUrl(CUpdateContext& context, const std::wstring& pageArgument) {
     std::lock_guard<std::mutex> hold(context.pageInputLock);
     return SetClientVersionUrl(pageArgument, context.clientVersionUrl);
 }
 
-bool SetPageAnswer(CUpdateContext& context, const std::wstring& text)
-{
+bool SetPageAnswer(CUpdateContext& context, const std::wstring& text) {
     std::lock_guard<std::mutex> hold(context.pageInputLock);
     if (text == context.pageAnswer)
         return false;

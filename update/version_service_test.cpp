@@ -8,8 +8,7 @@
 
 namespace {
 
-std::vector<std::wstring> Split(const std::wstring& text, int limit, const wchar_t* delimiters)
-{
+std::vector<std::wstring> Split(const std::wstring& text, int limit, const wchar_t* delimiters) {
     std::vector<wchar_t> buffer(text.begin(), text.end());
     buffer.push_back(L'\0');
     std::vector<wchar_t*> fields(limit, nullptr);
@@ -21,8 +20,7 @@ using Fields = std::vector<std::wstring>;
 
 }  // namespace
 
-TEST(SplitFields, SkipsEmptyFieldsAndStopsAtTheLimit)
-{
+TEST(SplitFields, SkipsEmptyFieldsAndStopsAtTheLimit) {
     EXPECT_EQ(Split(L"a|b|c", 5, L"|"), (Fields{L"a", L"b", L"c"}));
     EXPECT_EQ(Split(L"||a|||b|", 5, L"|"), (Fields{L"a", L"b"}));
     EXPECT_EQ(Split(L"1|2|3|4|5|6|7", 5, L"|"), (Fields{L"1", L"2", L"3", L"4", L"5"}));
@@ -32,8 +30,7 @@ TEST(SplitFields, SkipsEmptyFieldsAndStopsAtTheLimit)
     EXPECT_EQ(Split(L"key=", 2, L"="), (Fields{L"key"}));
 }
 
-TEST(ClientVersionUrl, ReplacesTheLastComponentAndReportsChanges)
-{
+TEST(ClientVersionUrl, ReplacesTheLastComponentAndReportsChanges) {
     std::wstring stored;
     EXPECT_TRUE(SetClientVersionUrl(L"http://h/web/page.html", stored));
     EXPECT_EQ(stored, L"http://h/web/pcversion");
@@ -45,8 +42,7 @@ TEST(ClientVersionUrl, ReplacesTheLastComponentAndReportsChanges)
     EXPECT_EQ(stored, L"http://h/web/pcversion");
 }
 
-TEST(PageAnswer, ChangesOnlyWithNewText)
-{
+TEST(PageAnswer, ChangesOnlyWithNewText) {
     CUpdateContext context;
     EXPECT_TRUE(SetPageAnswer(context, L"cdn_url=x|cdn_path=y|cdn_index=z|web_url=w"));
     EXPECT_FALSE(SetPageAnswer(context, L"cdn_url=x|cdn_path=y|cdn_index=z|web_url=w"));
@@ -56,16 +52,14 @@ TEST(PageAnswer, ChangesOnlyWithNewText)
 
 class ParseAnswer : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         cdn_url = L"old-url";
         cdn_path = L"old-path/";
         web_url = L"old-web";
         context.indexMap["0000000000"] = L"stale";
         context.diffMap["0000000000"] = L"stale";
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         cdn_url.clear();
         cdn_path.clear();
         web_url.clear();
@@ -73,8 +67,7 @@ protected:
     CUpdateContext context;
 };
 
-TEST_F(ParseAnswer, ThreeFieldsAssignNothingButClearTheManifests)
-{
+TEST_F(ParseAnswer, ThreeFieldsAssignNothingButClearTheManifests) {
     EXPECT_FALSE(ParseVersionAnswer(L"cdn_url=U|cdn_path=p/|cdn_index=I", L"", context));
     EXPECT_EQ(cdn_url, L"old-url");
     EXPECT_EQ(cdn_path, L"old-path/");
@@ -82,29 +75,26 @@ TEST_F(ParseAnswer, ThreeFieldsAssignNothingButClearTheManifests)
     EXPECT_TRUE(context.diffMap.empty());
 }
 
-TEST_F(ParseAnswer, KeysAreExactAndOnlyFiveFieldsCount)
-{
+TEST_F(ParseAnswer, KeysAreExactAndOnlyFiveFieldsCount) {
     // No index is named among the first five fields, so the parse fails, but
     // the values it did read are taken.
-    EXPECT_FALSE(ParseVersionAnswer(L"CDN_URL=X| web_url=Y|cdn_path=p/|web_url=W|other=1|cdn_index=I", L"launcher/",
-                                    context));
+    EXPECT_FALSE(
+        ParseVersionAnswer(L"CDN_URL=X| web_url=Y|cdn_path=p/|web_url=W|other=1|cdn_index=I", L"launcher/", context));
     EXPECT_EQ(cdn_url, L"old-url");
     EXPECT_EQ(cdn_path, L"launcher/p/");
     EXPECT_EQ(web_url, L"W");
 }
 
-TEST_F(ParseAnswer, ByteOrderMarkSpoilsTheFirstKey)
-{
+TEST_F(ParseAnswer, ByteOrderMarkSpoilsTheFirstKey) {
     EXPECT_FALSE(ParseVersionAnswer(L"\uFEFFcdn_url=U|cdn_path=p/|web_url=W|x=y", L"", context));
     EXPECT_EQ(cdn_url, L"old-url");
     EXPECT_EQ(web_url, L"W");
 }
 
-TEST_F(ParseAnswer, PathsLeavingTheDataFolderAreRefused)
-{
-    for (const wchar_t* answer : {L"cdn_url=U|cdn_path=../../x/|cdn_index=I|web_url=W",
-                                  L"cdn_url=U|cdn_path=/etc/|cdn_index=I|web_url=W",
-                                  L"cdn_url=U|cdn_path=C:/x/|cdn_index=I|web_url=W"}) {
+TEST_F(ParseAnswer, PathsLeavingTheDataFolderAreRefused) {
+    for (const wchar_t* answer :
+         {L"cdn_url=U|cdn_path=../../x/|cdn_index=I|web_url=W", L"cdn_url=U|cdn_path=/etc/|cdn_index=I|web_url=W",
+          L"cdn_url=U|cdn_path=C:/x/|cdn_index=I|web_url=W"}) {
         EXPECT_FALSE(ParseVersionAnswer(answer, L"", context)) << answer;
         EXPECT_EQ(cdn_path, L"old-path/") << answer;
     }

@@ -4,8 +4,7 @@
 
 #include <new>
 
-std::optional<std::vector<unsigned char>> FetchWholeBody(const std::wstring& url)
-{
+std::optional<std::vector<unsigned char>> FetchWholeBody(const std::wstring& url) {
     CHttpProduct product(0, nullptr);
     if (!product.Open(url.c_str(), L"", 0, 0))
         return std::nullopt;

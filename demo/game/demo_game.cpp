@@ -8,8 +8,7 @@
 #include <fstream>
 #include <iostream>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const std::string commandLine = platform::ToUtf8(GetCommandLineW());
     const std::string folder = std::filesystem::current_path().string();
     {
@@ -23,7 +22,7 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    std::cout << "Quillmoor (demo) is starting: welcome, adventurer! Started in " << folder << " with: "
-              << commandLine << std::endl;
+    std::cout << "Quillmoor (demo) is starting: welcome, adventurer! Started in " << folder << " with: " << commandLine
+              << std::endl;
     return 0;
 }

@@ -16,21 +16,18 @@ constexpr std::size_t kBoundaryLength = 43;
 }  // namespace
 
 template <typename HttpTool, typename HttpEncoder>
-CHttpClientT<HttpTool, HttpEncoder>::CHttpClientT()
-{
+CHttpClientT<HttpTool, HttpEncoder>::CHttpClientT() {
     MakeBoundary();
 }
 
 template <typename HttpTool, typename HttpEncoder>
-CHttpClientT<HttpTool, HttpEncoder>::~CHttpClientT()
-{
+CHttpClientT<HttpTool, HttpEncoder>::~CHttpClientT() {
     if (m_objPostContext.objStat.IsActive())
         _ReleasePostResponse();
 }
 
 template <typename HttpTool, typename HttpEncoder>
-void CHttpClientT<HttpTool, HttpEncoder>::MakeBoundary()
-{
+void CHttpClientT<HttpTool, HttpEncoder>::MakeBoundary() {
     GUID guid{};
     if (FAILED(::CoCreateGuid(&guid)))
         return;
@@ -56,8 +53,7 @@ void CHttpClientT<HttpTool, HttpEncoder>::MakeBoundary()
 }
 
 template <typename HttpTool, typename HttpEncoder>
-void CHttpClientT<HttpTool, HttpEncoder>::AddHeader(const CharType* szName, const CharType* szValue)
-{
+void CHttpClientT<HttpTool, HttpEncoder>::AddHeader(const CharType* szName, const CharType* szValue) {
     if (!szValue)
         HttpTool::ThrowException("CHttpClientT::AddHeader: szValue can not be NULL.");
     if (!*szValue)
@@ -66,21 +62,18 @@ void CHttpClientT<HttpTool, HttpEncoder>::AddHeader(const CharType* szName, cons
 }
 
 template <typename HttpTool, typename HttpEncoder>
-void CHttpClientT<HttpTool, HttpEncoder>::RemoveHeader(const CharType* szName)
-{
+void CHttpClientT<HttpTool, HttpEncoder>::RemoveHeader(const CharType* szName) {
     m_mapHeader.Remove(szName);
 }
 
 template <typename HttpTool, typename HttpEncoder>
-void CHttpClientT<HttpTool, HttpEncoder>::AddParam(const CharType* szName, const CharType* szValue, DWORD dwFlags)
-{
+void CHttpClientT<HttpTool, HttpEncoder>::AddParam(const CharType* szName, const CharType* szValue, DWORD dwFlags) {
     m_mapParam.Add(szName, szValue, dwFlags);
 }
 
 template <typename HttpTool, typename HttpEncoder>
 std::unique_ptr<typename CHttpClientT<HttpTool, HttpEncoder>::CHttpResponse> CHttpClientT<HttpTool, HttpEncoder>::Get(
-    const CharType* szUrl, DWORD dwFlags)
-{
+    const CharType* szUrl, DWORD dwFlags) {
     if (m_objPostContext.objStat.IsActive())
         _ReleasePostResponse();
 
@@ -120,8 +113,7 @@ std::unique_ptr<typename CHttpClientT<HttpTool, HttpEncoder>::CHttpResponse> CHt
 }
 
 template <typename HttpTool, typename HttpEncoder>
-InternetHandle CHttpClientT<HttpTool, HttpEncoder>::OpenConnection(HINTERNET hInternet, const CharType* szUrl)
-{
+InternetHandle CHttpClientT<HttpTool, HttpEncoder>::OpenConnection(HINTERNET hInternet, const CharType* szUrl) {
     if (!hInternet)
         HttpTool::ThrowException("CHttpClientT::OpenConnection: hInternet can not be NULL.");
 
@@ -138,8 +130,7 @@ InternetHandle CHttpClientT<HttpTool, HttpEncoder>::OpenConnection(HINTERNET hIn
 }
 
 template <typename HttpTool, typename HttpEncoder>
-void CHttpClientT<HttpTool, HttpEncoder>::ApplyProxyAccount(HINTERNET hConnection)
-{
+void CHttpClientT<HttpTool, HttpEncoder>::ApplyProxyAccount(HINTERNET hConnection) {
     if (!hConnection)
         HttpTool::ThrowException("CHttpClientT::ApplyProxyAccount: hConnection can not be NULL.");
     if (!m_szProxyUserName || !*m_szProxyUserName || !m_szProxyPassword || !*m_szProxyPassword)
@@ -156,8 +147,7 @@ void CHttpClientT<HttpTool, HttpEncoder>::ApplyProxyAccount(HINTERNET hConnectio
 
 template <typename HttpTool, typename HttpEncoder>
 InternetHandle CHttpClientT<HttpTool, HttpEncoder>::OpenRequest(const CharType* szUrl, HINTERNET hConnection,
-                                                                DWORD dwFlags)
-{
+                                                                DWORD dwFlags) {
     if (!hConnection)
         HttpTool::ThrowException("CHttpClientT::OpenRequest: hConnection can not be NULL.");
 
@@ -174,8 +164,7 @@ InternetHandle CHttpClientT<HttpTool, HttpEncoder>::OpenRequest(const CharType* 
 }
 
 template <typename HttpTool, typename HttpEncoder>
-void CHttpClientT<HttpTool, HttpEncoder>::AddRequestHeader(HINTERNET hRequest)
-{
+void CHttpClientT<HttpTool, HttpEncoder>::AddRequestHeader(HINTERNET hRequest) {
     if (!hRequest)
         HttpTool::ThrowException("CHttpClientT::AddRequestHeader: hRequest can not be NULL.");
     for (const auto& entry : m_mapHeader)
@@ -183,8 +172,7 @@ void CHttpClientT<HttpTool, HttpEncoder>::AddRequestHeader(HINTERNET hRequest)
 }
 
 template <typename HttpTool, typename HttpEncoder>
-std::size_t CHttpClientT<HttpTool, HttpEncoder>::MakeGetUrlLength(const CharType* szUrl)
-{
+std::size_t CHttpClientT<HttpTool, HttpEncoder>::MakeGetUrlLength(const CharType* szUrl) {
     UrlAnalysis objAnal;
     CHttpUrlAnalyzerT<HttpTool>::Analyze(szUrl, m_nAnsiCodePage, objAnal);
 
@@ -211,8 +199,7 @@ std::size_t CHttpClientT<HttpTool, HttpEncoder>::MakeGetUrlLength(const CharType
 }
 
 template <typename HttpTool, typename HttpEncoder>
-typename HttpTool::CharType* CHttpClientT<HttpTool, HttpEncoder>::MakeGetUrl(CharType* szBuff, const CharType* szUrl)
-{
+typename HttpTool::CharType* CHttpClientT<HttpTool, HttpEncoder>::MakeGetUrl(CharType* szBuff, const CharType* szUrl) {
     if (!szBuff)
         HttpTool::ThrowException("CHttpClientT::MakeGetUrl: szBuff can not be NULL.");
 
@@ -251,8 +238,7 @@ typename HttpTool::CharType* CHttpClientT<HttpTool, HttpEncoder>::MakeGetUrl(Cha
 }
 
 template <typename HttpTool, typename HttpEncoder>
-INTERNET_PORT CHttpClientT<HttpTool, HttpEncoder>::ServerPort(const CharType* szUrl, const UrlAnalysis& objAnal)
-{
+INTERNET_PORT CHttpClientT<HttpTool, HttpEncoder>::ServerPort(const CharType* szUrl, const UrlAnalysis& objAnal) {
     if (objAnal.nPortLen == 0)
         return IsHttpsScheme(szUrl, objAnal) ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
     // Checked before parsing, so the value below cannot overflow.
@@ -270,8 +256,7 @@ INTERNET_PORT CHttpClientT<HttpTool, HttpEncoder>::ServerPort(const CharType* sz
 }
 
 template <typename HttpTool, typename HttpEncoder>
-bool CHttpClientT<HttpTool, HttpEncoder>::IsHttpsScheme(const CharType* szUrl, const UrlAnalysis& objAnal)
-{
+bool CHttpClientT<HttpTool, HttpEncoder>::IsHttpsScheme(const CharType* szUrl, const UrlAnalysis& objAnal) {
     if (objAnal.nSchemeLen != 5)
         return false;
     const std::basic_string<CharType> strScheme(szUrl + objAnal.nSchemeIdx, 5);
@@ -280,8 +265,7 @@ bool CHttpClientT<HttpTool, HttpEncoder>::IsHttpsScheme(const CharType* szUrl, c
 
 template <typename HttpTool, typename HttpEncoder>
 std::basic_string<typename HttpTool::CharType> CHttpClientT<HttpTool, HttpEncoder>::ObjectName(
-    const CharType* szUrl, const UrlAnalysis& objAnal)
-{
+    const CharType* szUrl, const UrlAnalysis& objAnal) {
     std::basic_string<CharType> strObjectName;
     if (objAnal.nPathLen == 0)
         strObjectName = L"/";
@@ -291,8 +275,7 @@ std::basic_string<typename HttpTool::CharType> CHttpClientT<HttpTool, HttpEncode
 }
 
 template <typename HttpTool, typename HttpEncoder>
-void CHttpClientT<HttpTool, HttpEncoder>::_ReleasePostResponse()
-{
+void CHttpClientT<HttpTool, HttpEncoder>::_ReleasePostResponse() {
     if (!m_objPostContext.objStat.IsActive())
         HttpTool::ThrowException("CHttpClientT::_ReleasePostResponse: The post context is not active.");
     m_objPostContext.hRequest.Close();

@@ -8,8 +8,7 @@
 namespace Drelk {
 
 template <typename HttpTool>
-void CHttpClientMapT<HttpTool>::Add(const CharType* szName, const CharType* szValue, DWORD dwFlags)
-{
+void CHttpClientMapT<HttpTool>::Add(const CharType* szName, const CharType* szValue, DWORD dwFlags) {
     if (!szName)
         HttpTool::ThrowException("CHttpClientMapT::AddPointerDirectly: szName can not be NULL.");
     StringPtr szNameCopy = HttpTool::StringCopy(szName);
@@ -18,16 +17,14 @@ void CHttpClientMapT<HttpTool>::Add(const CharType* szName, const CharType* szVa
 }
 
 template <typename HttpTool>
-void CHttpClientMapT<HttpTool>::AddPointerDirectly(StringPtr szName, StringPtr szValue)
-{
+void CHttpClientMapT<HttpTool>::AddPointerDirectly(StringPtr szName, StringPtr szValue) {
     if (!szName)
         HttpTool::ThrowException("CHttpClientMapT::AddPointerDirectly: szName can not be NULL.");
     Insert(std::move(szName), std::move(szValue), 0);
 }
 
 template <typename HttpTool>
-void CHttpClientMapT<HttpTool>::Remove(const CharType* szName)
-{
+void CHttpClientMapT<HttpTool>::Remove(const CharType* szName) {
     if (!szName)
         return;
     std::erase_if(m_entries,
@@ -35,12 +32,11 @@ void CHttpClientMapT<HttpTool>::Remove(const CharType* szName)
 }
 
 template <typename HttpTool>
-void CHttpClientMapT<HttpTool>::Insert(StringPtr szName, StringPtr szValue, DWORD dwFlags)
-{
-    const auto position =
-        std::upper_bound(m_entries.begin(), m_entries.end(), szName.get(), [](const CharType* szKey, const Entry& entry) {
-            return HttpTool::StringICompare(szKey, entry.szName.get()) < 0;
-        });
+void CHttpClientMapT<HttpTool>::Insert(StringPtr szName, StringPtr szValue, DWORD dwFlags) {
+    const auto position = std::upper_bound(m_entries.begin(), m_entries.end(), szName.get(),
+                                           [](const CharType* szKey, const Entry& entry) {
+                                               return HttpTool::StringICompare(szKey, entry.szName.get()) < 0;
+                                           });
     try {
         m_entries.insert(position, Entry{std::move(szName), std::move(szValue), dwFlags});
     } catch (const std::bad_alloc&) {

@@ -13,8 +13,7 @@ namespace {
 using Map = CHttpClientMapT<CHttpToolW>;
 
 // "name=value/flags" for every entry in map order; a null value shows as "(null)".
-std::vector<std::wstring> Entries(const Map& map)
-{
+std::vector<std::wstring> Entries(const Map& map) {
     std::vector<std::wstring> out;
     for (const auto& entry : map) {
         out.push_back(std::wstring(entry.szName.get()) + L"=" + (entry.szValue ? entry.szValue.get() : L"(null)") +
@@ -23,8 +22,7 @@ std::vector<std::wstring> Entries(const Map& map)
     return out;
 }
 
-TEST(HttpClientMap, OrdersByNameWithoutRegardToCaseKeepingArrivalOrderOfEqualNames)
-{
+TEST(HttpClientMap, OrdersByNameWithoutRegardToCaseKeepingArrivalOrderOfEqualNames) {
     Map map;
     map.Add(L"range", L"1");
     map.Add(L"Accept", L"2");
@@ -32,13 +30,12 @@ TEST(HttpClientMap, OrdersByNameWithoutRegardToCaseKeepingArrivalOrderOfEqualNam
     map.Add(L"b", L"4");
     map.Add(L"Range", L"5");
 
-    EXPECT_EQ(Entries(map), (std::vector<std::wstring>{L"Accept=2/0", L"b=4/0", L"range=1/0", L"RANGE=3/2",
-                                                       L"Range=5/0"}));
+    EXPECT_EQ(Entries(map),
+              (std::vector<std::wstring>{L"Accept=2/0", L"b=4/0", L"range=1/0", L"RANGE=3/2", L"Range=5/0"}));
     EXPECT_EQ(map.Count(), 5u);
 }
 
-TEST(HttpClientMap, KeepsItsOwnCopies)
-{
+TEST(HttpClientMap, KeepsItsOwnCopies) {
     Map map;
     std::wstring name = L"Name";
     std::wstring value = L"Value";
@@ -48,8 +45,7 @@ TEST(HttpClientMap, KeepsItsOwnCopies)
     EXPECT_EQ(Entries(map), (std::vector<std::wstring>{L"Name=Value/0"}));
 }
 
-TEST(HttpClientMap, RemoveTakesEveryEntryOfTheNameOnly)
-{
+TEST(HttpClientMap, RemoveTakesEveryEntryOfTheNameOnly) {
     Map map;
     map.Add(L"Range", L"bytes=0-");
     map.Add(L"X", L"1");
@@ -61,16 +57,14 @@ TEST(HttpClientMap, RemoveTakesEveryEntryOfTheNameOnly)
     EXPECT_TRUE(map.Empty());
 }
 
-TEST(HttpClientMap, AddPointerDirectlyTakesOwnershipWithFlagsZero)
-{
+TEST(HttpClientMap, AddPointerDirectlyTakesOwnershipWithFlagsZero) {
     Map map;
     map.AddPointerDirectly(CHttpToolW::StringCopy(L"n"), nullptr);
     map.AddPointerDirectly(CHttpToolW::StringCopy(L"a"), CHttpToolW::StringCopy(L"v"));
     EXPECT_EQ(Entries(map), (std::vector<std::wstring>{L"a=v/0", L"n=(null)/0"}));
 }
 
-TEST(HttpClientMap, RefusesANullName)
-{
+TEST(HttpClientMap, RefusesANullName) {
     Map map;
     for (int viaAdd = 0; viaAdd < 2; ++viaAdd) {
         try {

@@ -15,21 +15,18 @@ namespace {
 
 constexpr DWORD kProductFlags = 0x84400F00u;
 
-UrlAnalysis Analysed(const wchar_t* szUrl)
-{
+UrlAnalysis Analysed(const wchar_t* szUrl) {
     UrlAnalysis objAnal;
     CHttpUrlAnalyzerT<CHttpToolW>::Analyze(szUrl, CP_ACP, objAnal);
     return objAnal;
 }
 
-INTERNET_PORT PortOf(const wchar_t* szUrl)
-{
+INTERNET_PORT PortOf(const wchar_t* szUrl) {
     return CHttpClient::ServerPort(szUrl, Analysed(szUrl));
 }
 
 // The layer's code of the exception the call raises; -1 when it raises none.
-long long ErrorCodeOf(const std::function<void()>& call)
-{
+long long ErrorCodeOf(const std::function<void()>& call) {
     try {
         call();
     } catch (const httpclientexceptionW& e) {
@@ -38,8 +35,7 @@ long long ErrorCodeOf(const std::function<void()>& call)
     return -1;
 }
 
-std::wstring MessageOf(const std::function<void()>& call)
-{
+std::wstring MessageOf(const std::function<void()>& call) {
     try {
         call();
     } catch (const httpclientexceptionW& e) {
@@ -48,8 +44,7 @@ std::wstring MessageOf(const std::function<void()>& call)
     return L"(accepted)";
 }
 
-std::string ReadBody(CHttpResponse& response)
-{
+std::string ReadBody(CHttpResponse& response) {
     std::string body;
     BYTE buffer[4096];
     while (DWORD cbRead = response.ReadContent(buffer, sizeof buffer))
@@ -59,8 +54,7 @@ std::string ReadBody(CHttpResponse& response)
 
 // ---- without a network
 
-TEST(HttpClient, BoundaryIsFreshAndFortyThreeCharactersLong)
-{
+TEST(HttpClient, BoundaryIsFreshAndFortyThreeCharactersLong) {
     CHttpClient first;
     CHttpClient second;
     ASSERT_NE(first.GetBoundary(), nullptr);
@@ -74,8 +68,7 @@ TEST(HttpClient, BoundaryIsFreshAndFortyThreeCharactersLong)
     EXPECT_EQ(first.GetPostContentType(), L"multipart/form-data; boundary=" + boundary);
 }
 
-TEST(HttpClient, PortIsExplicitOrFollowsTheScheme)
-{
+TEST(HttpClient, PortIsExplicitOrFollowsTheScheme) {
     EXPECT_EQ(PortOf(L"http://h/"), 80);
     EXPECT_EQ(PortOf(L"h/x"), 80);
     EXPECT_EQ(PortOf(L"https://h/"), 443);
@@ -90,24 +83,22 @@ TEST(HttpClient, PortIsExplicitOrFollowsTheScheme)
     EXPECT_EQ(PortOf(L"http://h:/x"), 80);
 }
 
-TEST(HttpClient, InvalidPortsRaiseCode107)
-{
-    for (const wchar_t* szUrl : {L"http://h:123456/", L"http://h:0000080/", L"http://h:65536/", L"http://h:99999",
-                                 L"http://h:80a/", L"http://h:a/", L"http://h:-1/", L"http://h: 80/", L"http://h:1:2/"}) {
+TEST(HttpClient, InvalidPortsRaiseCode107) {
+    for (const wchar_t* szUrl :
+         {L"http://h:123456/", L"http://h:0000080/", L"http://h:65536/", L"http://h:99999", L"http://h:80a/",
+          L"http://h:a/", L"http://h:-1/", L"http://h: 80/", L"http://h:1:2/"}) {
         EXPECT_EQ(ErrorCodeOf([&] { PortOf(szUrl); }), 107) << platform::ToUtf8(szUrl);
     }
 }
 
-TEST(HttpClient, HttpsSchemeIsRecognisedWithoutRegardToCase)
-{
+TEST(HttpClient, HttpsSchemeIsRecognisedWithoutRegardToCase) {
     for (const wchar_t* szUrl : {L"https://h", L"HTTPS://h", L"Https://h", L"hTtPs://h"})
         EXPECT_TRUE(CHttpClient::IsHttpsScheme(szUrl, Analysed(szUrl))) << platform::ToUtf8(szUrl);
     for (const wchar_t* szUrl : {L"http://h", L"httpsx://h", L"https:/h", L"ftp://h", L"https"})
         EXPECT_FALSE(CHttpClient::IsHttpsScheme(szUrl, Analysed(szUrl))) << platform::ToUtf8(szUrl);
 }
 
-TEST(HttpClient, ObjectNameIsPathQueryAndFragmentOrASlash)
-{
+TEST(HttpClient, ObjectNameIsPathQueryAndFragmentOrASlash) {
     auto objectName = [](const wchar_t* szUrl) { return CHttpClient::ObjectName(szUrl, Analysed(szUrl)); };
     EXPECT_EQ(objectName(L"http://host/a/b?x=1#f"), L"/a/b?x=1#f");
     EXPECT_EQ(objectName(L"http://host"), L"/");
@@ -117,8 +108,7 @@ TEST(HttpClient, ObjectNameIsPathQueryAndFragmentOrASlash)
     EXPECT_EQ(objectName(L"host/dir/file.lz"), L"/dir/file.lz");
 }
 
-TEST(HttpClient, AddHeaderRefusesAMissingOrEmptyValue)
-{
+TEST(HttpClient, AddHeaderRefusesAMissingOrEmptyValue) {
     CHttpClient client;
     EXPECT_EQ(MessageOf([&] { client.AddHeader(L"Range", nullptr); }),
               L"CHttpClientT::AddHeader: szValue can not be NULL.");
@@ -127,8 +117,7 @@ TEST(HttpClient, AddHeaderRefusesAMissingOrEmptyValue)
     EXPECT_TRUE(client.GetHeaders().Empty());
 }
 
-TEST(HttpClient, StepsRefuseMissingHandles)
-{
+TEST(HttpClient, StepsRefuseMissingHandles) {
     CHttpClient client;
     wchar_t* noBuffer = nullptr;
     EXPECT_EQ(MessageOf([&] { client.OpenConnection(nullptr, L"http://h/"); }),
@@ -143,8 +132,7 @@ TEST(HttpClient, StepsRefuseMissingHandles)
               L"CHttpClientT::MakeGetUrl: szBuff can not be NULL.");
 }
 
-TEST(HttpClient, NoPostIsEverActive)
-{
+TEST(HttpClient, NoPostIsEverActive) {
     CHttpClient client;
     EXPECT_FALSE(client.GetPostStat().IsActive());
     EXPECT_EQ(MessageOf([&] { client.GetPostStat().FileCount(); }),
@@ -153,8 +141,7 @@ TEST(HttpClient, NoPostIsEverActive)
               L"CHttpClientT::_ReleasePostResponse: The post context is not active.");
 }
 
-TEST(HttpClient, ResponseWithoutRequestHandleRefusesEveryQuery)
-{
+TEST(HttpClient, ResponseWithoutRequestHandleRefusesEveryQuery) {
     CHttpResponse response{InternetHandle(), InternetHandle(), InternetHandle()};
     DWORD cbLength = 7;
     BYTE buffer[4];
@@ -166,8 +153,7 @@ TEST(HttpClient, ResponseWithoutRequestHandleRefusesEveryQuery)
     EXPECT_EQ(cbLength, 7u);
 }
 
-TEST(HttpClient, MakeGetUrlAppendsEncodedParametersBeforeTheFragment)
-{
+TEST(HttpClient, MakeGetUrlAppendsEncodedParametersBeforeTheFragment) {
     CHttpClient client;
     client.AddParam(L"platform", L"qm 1");
     client.AddParam(L"raw", L"a/b", CHttpClient::CHttpClientMap::kRawValue);
@@ -195,8 +181,7 @@ protected:
     CHttpClient m_client;
 };
 
-TEST_F(HttpClientServer, GetSendsTheRequestLineAndHeadersInOrder)
-{
+TEST_F(HttpClientServer, GetSendsTheRequestLineAndHeadersInOrder) {
     m_server.SetBody("/file.bin", "0123456789");
     m_client.AddHeader(L"Range", L"bytes=0-");
     m_client.AddHeader(L"X-First", L"1");
@@ -217,8 +202,7 @@ TEST_F(HttpClientServer, GetSendsTheRequestLineAndHeadersInOrder)
     EXPECT_EQ(firsts, (std::vector<std::string>{"1", "2"}));
 }
 
-TEST_F(HttpClientServer, CacheControlOnlyWithPragmaNoCache)
-{
+TEST_F(HttpClientServer, CacheControlOnlyWithPragmaNoCache) {
     m_server.SetBody("/a", "x");
     m_client.Get(Url("/a").c_str(), 0);
     const auto requests = m_server.Requests();
@@ -226,8 +210,7 @@ TEST_F(HttpClientServer, CacheControlOnlyWithPragmaNoCache)
     EXPECT_EQ(requests[0].HeaderCount("Cache-Control"), 0u);
 }
 
-TEST_F(HttpClientServer, ResponseReportsStatusLengthAndBody)
-{
+TEST_F(HttpClientServer, ResponseReportsStatusLengthAndBody) {
     const std::string body(100000, 'b');
     m_server.SetBody("/big", body);
     auto response = m_client.Get(Url("/big").c_str(), kProductFlags);
@@ -242,8 +225,7 @@ TEST_F(HttpClientServer, ResponseReportsStatusLengthAndBody)
     EXPECT_EQ(response->ReadContent(&byte, 1), 0u);
 }
 
-TEST_F(HttpClientServer, MissingContentLengthLeavesTheVariableAlone)
-{
+TEST_F(HttpClientServer, MissingContentLengthLeavesTheVariableAlone) {
     m_server.SetBody("/chunked", "abc");
     m_server.SetFault("/chunked", testsupport::Fault{.chunked = true});
     auto response = m_client.Get(Url("/chunked").c_str(), kProductFlags);
@@ -253,14 +235,12 @@ TEST_F(HttpClientServer, MissingContentLengthLeavesTheVariableAlone)
     EXPECT_EQ(ReadBody(*response), "abc");
 }
 
-TEST_F(HttpClientServer, ErrorStatusIsAnAnswerNotAFailure)
-{
+TEST_F(HttpClientServer, ErrorStatusIsAnAnswerNotAFailure) {
     auto response = m_client.Get(Url("/missing").c_str(), kProductFlags);
     EXPECT_EQ(response->GetStatus(), 404u);
 }
 
-TEST_F(HttpClientServer, ObjectNameOfUrlsWithoutPath)
-{
+TEST_F(HttpClientServer, ObjectNameOfUrlsWithoutPath) {
     m_server.SetBody("/", "root");
     EXPECT_EQ(ReadBody(*m_client.Get(Url("").c_str(), 0)), "root");
     m_client.Get(Url("?x=1").c_str(), 0);
@@ -274,8 +254,7 @@ TEST_F(HttpClientServer, ObjectNameOfUrlsWithoutPath)
     EXPECT_EQ(requests[2].target.substr(0, 8), "/a/b?x=1");
 }
 
-TEST_F(HttpClientServer, ParametersGoIntoTheQuery)
-{
+TEST_F(HttpClientServer, ParametersGoIntoTheQuery) {
     m_client.AddParam(L"platform", L"qm 1");
     m_client.Get(Url("/v?x=1").c_str(), 0);
     const auto requests = m_server.Requests();
@@ -283,8 +262,7 @@ TEST_F(HttpClientServer, ParametersGoIntoTheQuery)
     EXPECT_EQ(requests[0].target, "/v?x=1&platform=qm+1");
 }
 
-TEST_F(HttpClientServer, BadUrlsFailBeforeAnythingIsSent)
-{
+TEST_F(HttpClientServer, BadUrlsFailBeforeAnythingIsSent) {
     const std::string host = "http://127.0.0.1";
     EXPECT_EQ(ErrorCodeOf([&] { m_client.Get(platform::FromUtf8(host + ":123456/").c_str(), 0); }), 107);
     EXPECT_EQ(ErrorCodeOf([&] { m_client.Get(platform::FromUtf8(host + ":65536/").c_str(), 0); }), 107);
@@ -294,9 +272,9 @@ TEST_F(HttpClientServer, BadUrlsFailBeforeAnythingIsSent)
     EXPECT_TRUE(m_server.Requests().empty());
 }
 
-TEST_F(HttpClientServer, RefusedConnectionFailsTheSend)
-{
-    const std::wstring url = platform::FromUtf8("http://127.0.0.1:" + std::to_string(testsupport::LoopbackServer::RefusedPort()) + "/");
+TEST_F(HttpClientServer, RefusedConnectionFailsTheSend) {
+    const std::wstring url =
+        platform::FromUtf8("http://127.0.0.1:" + std::to_string(testsupport::LoopbackServer::RefusedPort()) + "/");
     try {
         m_client.Get(url.c_str(), kProductFlags);
         ADD_FAILURE() << "a refused connection was answered";
@@ -307,12 +285,12 @@ TEST_F(HttpClientServer, RefusedConnectionFailsTheSend)
     }
 }
 
-TEST_F(HttpClientServer, HttpsSchemeAsksForASecureConnection)
-{
+TEST_F(HttpClientServer, HttpsSchemeAsksForASecureConnection) {
     m_server.SetBody("/s", "plain");
     // The same server over TLS: the plain server cannot answer the handshake.
     for (const char* scheme : {"https", "HTTPS", "Https"}) {
-        const std::wstring url = platform::FromUtf8(std::string(scheme) + "://127.0.0.1:" + std::to_string(m_server.Port()) + "/s");
+        const std::wstring url =
+            platform::FromUtf8(std::string(scheme) + "://127.0.0.1:" + std::to_string(m_server.Port()) + "/s");
         EXPECT_EQ(ErrorCodeOf([&] { m_client.Get(url.c_str(), kProductFlags); }), 406) << scheme;
     }
     EXPECT_TRUE(m_server.Requests().empty());

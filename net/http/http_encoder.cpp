@@ -13,21 +13,18 @@ namespace {
 // One character yields at most this many bytes in any code page.
 constexpr int kMaxCharBytes = 6;
 
-bool IsRefusedCodePage(UINT CodePage)
-{
+bool IsRefusedCodePage(UINT CodePage) {
     return CodePage == CP_UTF8 || CodePage == CP_UTF7;
 }
 
-bool StaysAsItIs(unsigned char by)
-{
+bool StaysAsItIs(unsigned char by) {
     return (by >= '0' && by <= '9') || (by >= 'A' && by <= 'Z') || (by >= 'a' && by <= 'z');
 }
 
 // The bytes of one character, zero-terminated.
-void CharBytes(wchar_t ch, bool bUtf8, UINT CodePage, char (&szBytes)[kMaxCharBytes + 1])
-{
-    const int cb = ::WideCharToMultiByte(bUtf8 ? CP_UTF8 : CodePage, 0, &ch, 1, szBytes, kMaxCharBytes, nullptr,
-                                         nullptr);
+void CharBytes(wchar_t ch, bool bUtf8, UINT CodePage, char (&szBytes)[kMaxCharBytes + 1]) {
+    const int cb =
+        ::WideCharToMultiByte(bUtf8 ? CP_UTF8 : CodePage, 0, &ch, 1, szBytes, kMaxCharBytes, nullptr, nullptr);
     if (cb == 0)
         CHttpToolW::ThrowException(600, ::GetLastError());
     szBytes[cb] = '\0';
@@ -35,8 +32,7 @@ void CharBytes(wchar_t ch, bool bUtf8, UINT CodePage, char (&szBytes)[kMaxCharBy
 
 }  // namespace
 
-std::size_t CHttpEncoderW::AnsiEncodeLen(UINT CodePage, const wchar_t* szStr)
-{
+std::size_t CHttpEncoderW::AnsiEncodeLen(UINT CodePage, const wchar_t* szStr) {
     if (IsRefusedCodePage(CodePage))
         CHttpToolW::ThrowException(
             "CHttpEncoderW::AnsiEncodeLen: CP_UTF8 and CP_UTF7 can not be used for the CodePage parameter.");
@@ -55,8 +51,7 @@ std::size_t CHttpEncoderW::AnsiEncodeLen(UINT CodePage, const wchar_t* szStr)
     return static_cast<std::size_t>(cbAnsi);
 }
 
-char* CHttpEncoderW::AnsiEncode(UINT CodePage, const wchar_t* szStr, char* szBuff)
-{
+char* CHttpEncoderW::AnsiEncode(UINT CodePage, const wchar_t* szStr, char* szBuff) {
     if (IsRefusedCodePage(CodePage))
         CHttpToolW::ThrowException(
             "CHttpEncoderW::AnsiEncode: CP_UTF8 and CP_UTF7 can not be used for the CodePage parameter.");
@@ -75,8 +70,7 @@ char* CHttpEncoderW::AnsiEncode(UINT CodePage, const wchar_t* szStr, char* szBuf
     return szBuff;
 }
 
-wchar_t* CHttpEncoderW::UrlEncodeW(const wchar_t* szStr, wchar_t* szBuff, bool bUtf8, UINT CodePage)
-{
+wchar_t* CHttpEncoderW::UrlEncodeW(const wchar_t* szStr, wchar_t* szBuff, bool bUtf8, UINT CodePage) {
     if (!szBuff)
         CHttpToolW::ThrowException("CHttpEncoderW::UrlEncodeW: szBuff can not be NULL.");
 
@@ -102,8 +96,7 @@ wchar_t* CHttpEncoderW::UrlEncodeW(const wchar_t* szStr, wchar_t* szBuff, bool b
     return szBuff;
 }
 
-std::size_t CHttpEncoderW::UrlEncodeLenW(const wchar_t* szStr, bool bUtf8, UINT CodePage)
-{
+std::size_t CHttpEncoderW::UrlEncodeLenW(const wchar_t* szStr, bool bUtf8, UINT CodePage) {
     std::size_t cchEncoded = 0;
     try {
         for (const wchar_t* p = szStr; p && *p; ++p) {
@@ -117,8 +110,7 @@ std::size_t CHttpEncoderW::UrlEncodeLenW(const wchar_t* szStr, bool bUtf8, UINT 
     return cchEncoded;
 }
 
-std::size_t CHttpEncoderW::_UrlEncodeLen(const char* szStr)
-{
+std::size_t CHttpEncoderW::_UrlEncodeLen(const char* szStr) {
     if (!szStr)
         CHttpToolW::ThrowException("_UrlEncodeLen: szStr can not be NULL.");
 

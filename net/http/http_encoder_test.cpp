@@ -11,8 +11,7 @@
 namespace Drelk {
 namespace {
 
-std::wstring UrlEncode(const wchar_t* szStr, bool bUtf8 = false)
-{
+std::wstring UrlEncode(const wchar_t* szStr, bool bUtf8 = false) {
     std::wstring buffer(CHttpEncoderW::UrlEncodeLenW(szStr, bUtf8, CP_ACP) + 1, L'?');
     CHttpEncoderW::UrlEncodeW(szStr, buffer.data(), bUtf8, CP_ACP);
     EXPECT_EQ(buffer.back(), L'\0') << "the length and the encoding disagree";
@@ -21,8 +20,7 @@ std::wstring UrlEncode(const wchar_t* szStr, bool bUtf8 = false)
 }
 
 // The message of the check that refuses the call.
-std::wstring CheckMessage(const std::function<void()>& call)
-{
+std::wstring CheckMessage(const std::function<void()>& call) {
     try {
         call();
     } catch (const httpclientexceptionW& e) {
@@ -32,8 +30,7 @@ std::wstring CheckMessage(const std::function<void()>& call)
     return L"(accepted)";
 }
 
-TEST(HttpEncoder, UrlEncodeKeepsDigitsAndLettersTurnsBlanksIntoPlusAndEscapesTheRest)
-{
+TEST(HttpEncoder, UrlEncodeKeepsDigitsAndLettersTurnsBlanksIntoPlusAndEscapesTheRest) {
     EXPECT_EQ(UrlEncode(L"Az09"), L"Az09");
     EXPECT_EQ(UrlEncode(L"a b"), L"a+b");
     EXPECT_EQ(UrlEncode(L"-_.~/?=&%+"), L"%2D%5F%2E%7E%2F%3F%3D%26%25%2B");
@@ -42,22 +39,19 @@ TEST(HttpEncoder, UrlEncodeKeepsDigitsAndLettersTurnsBlanksIntoPlusAndEscapesThe
     EXPECT_EQ(UrlEncode(L"é", true), L"%C3%A9");
 }
 
-TEST(HttpEncoder, UrlEncodeOfNullOrEmptyIsEmpty)
-{
+TEST(HttpEncoder, UrlEncodeOfNullOrEmptyIsEmpty) {
     EXPECT_EQ(UrlEncode(nullptr), L"");
     EXPECT_EQ(UrlEncode(L""), L"");
     EXPECT_EQ(CHttpEncoderW::UrlEncodeLenW(nullptr, false, CP_ACP), 0u);
 }
 
-TEST(HttpEncoder, UrlEncodeLenCountsOneOrThreePerByte)
-{
+TEST(HttpEncoder, UrlEncodeLenCountsOneOrThreePerByte) {
     EXPECT_EQ(CHttpEncoderW::_UrlEncodeLen(""), 0u);
     EXPECT_EQ(CHttpEncoderW::_UrlEncodeLen("a Z9"), 4u);
     EXPECT_EQ(CHttpEncoderW::_UrlEncodeLen("a/\xE4"), 7u);
 }
 
-TEST(HttpEncoder, AnsiEncodeConvertsToTheCodePage)
-{
+TEST(HttpEncoder, AnsiEncodeConvertsToTheCodePage) {
     EXPECT_EQ(CHttpEncoderW::AnsiEncodeLen(CP_ACP, L"abc"), 4u);
     // The ANSI code page is UTF-8 here: three bytes a character.
     EXPECT_EQ(CHttpEncoderW::AnsiEncodeLen(CP_ACP, L"下载"), 7u);
@@ -70,8 +64,7 @@ TEST(HttpEncoder, AnsiEncodeConvertsToTheCodePage)
     EXPECT_STREQ(CHttpEncoderW::AnsiEncode(CP_ACP, L"", buffer), "");
 }
 
-TEST(HttpEncoder, ArgumentChecks)
-{
+TEST(HttpEncoder, ArgumentChecks) {
     char buffer[4];
     EXPECT_EQ(CheckMessage([] { CHttpEncoderW::AnsiEncodeLen(CP_UTF8, L"a"); }),
               L"CHttpEncoderW::AnsiEncodeLen: CP_UTF8 and CP_UTF7 can not be used for the CodePage parameter.");

@@ -12,7 +12,8 @@ struct MessageText {
 };
 
 // Both forms of a text from one literal, so the tables cannot drift apart.
-#define DRELK_TEXT(text) {text, L"" text}
+#define DRELK_TEXT(text) \
+    { text, L"" text }
 
 // Codes below 100.
 const MessageText g_baseMessages[] = {
@@ -40,16 +41,11 @@ const MessageText g_layerMessages[] = {
 
 // Codes 400 to 599: WinINet calls.
 const MessageText g_internetMessages[] = {
-    DRELK_TEXT("::HttpQueryInfo failed."),
-    DRELK_TEXT("::InternetReadFile failed."),
-    DRELK_TEXT("::InternetOpen failed."),
-    DRELK_TEXT("::InternetConnect failed."),
-    DRELK_TEXT("::HttpOpenRequest failed."),
-    DRELK_TEXT("::HttpAddRequestHeaders failed."),
-    DRELK_TEXT("::HttpSendRequest failed."),
-    DRELK_TEXT("::HttpSendRequestEx failed."),
-    DRELK_TEXT("::InternetWriteFile failed."),
-    DRELK_TEXT("::HttpEndRequest failed."),
+    DRELK_TEXT("::HttpQueryInfo failed."),     DRELK_TEXT("::InternetReadFile failed."),
+    DRELK_TEXT("::InternetOpen failed."),      DRELK_TEXT("::InternetConnect failed."),
+    DRELK_TEXT("::HttpOpenRequest failed."),   DRELK_TEXT("::HttpAddRequestHeaders failed."),
+    DRELK_TEXT("::HttpSendRequest failed."),   DRELK_TEXT("::HttpSendRequestEx failed."),
+    DRELK_TEXT("::InternetWriteFile failed."), DRELK_TEXT("::HttpEndRequest failed."),
     DRELK_TEXT("::InternetSetOption failed."),
 };
 
@@ -70,14 +66,12 @@ const MessageText g_empty = DRELK_TEXT("");
 #undef DRELK_TEXT
 
 template <std::size_t Count>
-const MessageText& Pick(const MessageText (&table)[Count], DWORD dwErrorCode)
-{
+const MessageText& Pick(const MessageText (&table)[Count], DWORD dwErrorCode) {
     const DWORD dwIndex = dwErrorCode % 100;
     return dwIndex < Count ? table[dwIndex] : g_empty;
 }
 
-const MessageText& MessageOf(DWORD dwErrorCode)
-{
+const MessageText& MessageOf(DWORD dwErrorCode) {
     if (dwErrorCode >= 1000)
         return g_userDefined;
     if (dwErrorCode < 100)
@@ -94,14 +88,12 @@ const MessageText& MessageOf(DWORD dwErrorCode)
 }  // namespace
 
 template <>
-const char* ErrorMessageOf<char>(DWORD dwErrorCode)
-{
+const char* ErrorMessageOf<char>(DWORD dwErrorCode) {
     return MessageOf(dwErrorCode).szNarrow;
 }
 
 template <>
-const wchar_t* ErrorMessageOf<wchar_t>(DWORD dwErrorCode)
-{
+const wchar_t* ErrorMessageOf<wchar_t>(DWORD dwErrorCode) {
     return MessageOf(dwErrorCode).szWide;
 }
 

@@ -48,16 +48,14 @@ const std::vector<std::pair<DWORD, std::string>> kMessages = {
     {70000, "user-defined error message"},
 };
 
-TEST(HttpErrorMessage, EveryCodeHasItsTextInBothTables)
-{
+TEST(HttpErrorMessage, EveryCodeHasItsTextInBothTables) {
     for (const auto& [code, text] : kMessages) {
         EXPECT_EQ(ErrorMessageOf<char>(code), text) << code;
         EXPECT_EQ(ErrorMessageOf<wchar_t>(code), std::wstring(text.begin(), text.end())) << code;
     }
 }
 
-TEST(HttpErrorMessage, CodesOutsideTheTablesGiveAnEmptyText)
-{
+TEST(HttpErrorMessage, CodesOutsideTheTablesGiveAnEmptyText) {
     for (DWORD code : {1u, 99u, 115u, 199u, 200u, 302u, 399u, 411u, 599u, 607u, 999u}) {
         EXPECT_STREQ(ErrorMessageOf<char>(code), "") << code;
         EXPECT_STREQ(ErrorMessageOf<wchar_t>(code), L"") << code;

@@ -7,14 +7,12 @@
 namespace Drelk {
 
 template <typename CharType>
-errmsg_exceptionT<CharType>::errmsg_exceptionT(const CharType* szErrMsg)
-{
+errmsg_exceptionT<CharType>::errmsg_exceptionT(const CharType* szErrMsg) {
     SetMessageText(szErrMsg);
 }
 
 template <typename CharType>
-const char* errmsg_exceptionT<CharType>::what() const noexcept
-{
+const char* errmsg_exceptionT<CharType>::what() const noexcept {
     if constexpr (std::is_same_v<CharType, wchar_t>)
         return "errmsg_exceptionW";
     else
@@ -22,8 +20,7 @@ const char* errmsg_exceptionT<CharType>::what() const noexcept
 }
 
 template <typename CharType>
-const CharType* errmsg_exceptionT<CharType>::GetMessageText() const noexcept
-{
+const CharType* errmsg_exceptionT<CharType>::GetMessageText() const noexcept {
     if (!m_pszErrMsg) {
         if constexpr (std::is_same_v<CharType, wchar_t>)
             return L"NULL";
@@ -34,8 +31,7 @@ const CharType* errmsg_exceptionT<CharType>::GetMessageText() const noexcept
 }
 
 template <typename CharType>
-void errmsg_exceptionT<CharType>::SetMessageText(const CharType* szErrMsg)
-{
+void errmsg_exceptionT<CharType>::SetMessageText(const CharType* szErrMsg) {
     if (szErrMsg)
         m_pszErrMsg = std::make_shared<const std::basic_string<CharType>>(szErrMsg);
     else
@@ -44,20 +40,15 @@ void errmsg_exceptionT<CharType>::SetMessageText(const CharType* szErrMsg)
 
 template <typename CharType>
 httpclientexceptionT<CharType>::httpclientexceptionT(DWORD dwErrorCode, DWORD dwWin32LastError)
-    : httpclientexceptionT(ErrorMessageOf<CharType>(dwErrorCode), dwErrorCode, dwWin32LastError)
-{
-}
+    : httpclientexceptionT(ErrorMessageOf<CharType>(dwErrorCode), dwErrorCode, dwWin32LastError) {}
 
 template <typename CharType>
 httpclientexceptionT<CharType>::httpclientexceptionT(const CharType* szErrMsg, DWORD dwErrorCode,
                                                      DWORD dwWin32LastError)
-    : errmsg_exceptionT<CharType>(szErrMsg), m_dwErrorCode(dwErrorCode), m_dwWin32LastError(dwWin32LastError)
-{
-}
+    : errmsg_exceptionT<CharType>(szErrMsg), m_dwErrorCode(dwErrorCode), m_dwWin32LastError(dwWin32LastError) {}
 
 template <typename CharType>
-const char* httpclientexceptionT<CharType>::what() const noexcept
-{
+const char* httpclientexceptionT<CharType>::what() const noexcept {
     if constexpr (std::is_same_v<CharType, wchar_t>)
         return "httpclientexceptionW";
     else

@@ -5,8 +5,7 @@
 namespace Drelk {
 namespace {
 
-TEST(HttpException, WideTwinsNameTheirClassInWhat)
-{
+TEST(HttpException, WideTwinsNameTheirClassInWhat) {
     const errmsg_exceptionW plain(L"text");
     const httpclientexceptionW client(L"text", 1, 2);
     EXPECT_STREQ(plain.what(), "errmsg_exceptionW");
@@ -16,8 +15,7 @@ TEST(HttpException, WideTwinsNameTheirClassInWhat)
     EXPECT_STREQ(base.what(), "httpclientexceptionW");
 }
 
-TEST(HttpException, NarrowTwinsAnswerWhatWithTheirMessage)
-{
+TEST(HttpException, NarrowTwinsAnswerWhatWithTheirMessage) {
     const httpclientexceptionA client("narrow text", 404, 12029);
     EXPECT_STREQ(client.what(), "narrow text");
     EXPECT_EQ(client.GetErrorCode(), 404u);
@@ -25,8 +23,7 @@ TEST(HttpException, NarrowTwinsAnswerWhatWithTheirMessage)
     EXPECT_STREQ(errmsg_exceptionA().what(), "NULL");
 }
 
-TEST(HttpException, MissingMessageReadsNull)
-{
+TEST(HttpException, MissingMessageReadsNull) {
     errmsg_exceptionW e;
     EXPECT_STREQ(e.GetMessageText(), L"NULL");
     e.SetMessageText(L"set");
@@ -35,16 +32,14 @@ TEST(HttpException, MissingMessageReadsNull)
     EXPECT_STREQ(e.GetMessageText(), L"NULL");
 }
 
-TEST(HttpException, CodeAloneTakesTheCodesText)
-{
+TEST(HttpException, CodeAloneTakesTheCodesText) {
     const httpclientexceptionW e(107);
     EXPECT_STREQ(e.GetMessageText(), L"The port number is not valid.");
     EXPECT_EQ(e.GetErrorCode(), 107u);
     EXPECT_EQ(e.GetWin32Error(), 0u);
 }
 
-TEST(HttpException, CopyKeepsMessageCodeAndWin32ErrorAndIsIndependent)
-{
+TEST(HttpException, CopyKeepsMessageCodeAndWin32ErrorAndIsIndependent) {
     httpclientexceptionW original(L"first", 406, 12029);
     httpclientexceptionW copy = original;
     original.SetMessageText(L"second");

@@ -5,8 +5,7 @@
 namespace Drelk {
 
 template <typename HttpTool>
-DWORD CHttpPostStatT<HttpTool>::FileCount() const
-{
+DWORD CHttpPostStatT<HttpTool>::FileCount() const {
     if (!m_bActive)
         HttpTool::ThrowException("CHttpPostStatT::FileCount: The post context is not active.");
     return m_cFiles;

@@ -7,13 +7,10 @@ namespace Drelk {
 
 template <typename HttpTool>
 CHttpResponseT<HttpTool>::CHttpResponseT(InternetHandle hSession, InternetHandle hConnection, InternetHandle hRequest)
-    : m_hSession(std::move(hSession)), m_hConnection(std::move(hConnection)), m_hRequest(std::move(hRequest))
-{
-}
+    : m_hSession(std::move(hSession)), m_hConnection(std::move(hConnection)), m_hRequest(std::move(hRequest)) {}
 
 template <typename HttpTool>
-DWORD CHttpResponseT<HttpTool>::GetStatus()
-{
+DWORD CHttpResponseT<HttpTool>::GetStatus() {
     if (!m_hRequest)
         HttpTool::ThrowException("CHttpResponseT::GetStatus: m_hRequest can not be NULL.");
     if (m_dwStatus != 0)
@@ -29,8 +26,7 @@ DWORD CHttpResponseT<HttpTool>::GetStatus()
 }
 
 template <typename HttpTool>
-bool CHttpResponseT<HttpTool>::GetContentLength(DWORD& cbContLen)
-{
+bool CHttpResponseT<HttpTool>::GetContentLength(DWORD& cbContLen) {
     if (!m_hRequest)
         HttpTool::ThrowException("CHttpResponseT::GetContentLength: m_hRequest can not be NULL.");
 
@@ -48,8 +44,7 @@ bool CHttpResponseT<HttpTool>::GetContentLength(DWORD& cbContLen)
 }
 
 template <typename HttpTool>
-DWORD CHttpResponseT<HttpTool>::ReadContent(BYTE* pbyBuff, DWORD cbBuff)
-{
+DWORD CHttpResponseT<HttpTool>::ReadContent(BYTE* pbyBuff, DWORD cbBuff) {
     if (!m_hRequest)
         HttpTool::ThrowException("CHttpResponseT::ReadContent: m_hRequest can not be NULL.");
     if (!pbyBuff)

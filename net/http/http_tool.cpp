@@ -12,15 +12,13 @@ namespace Drelk {
 
 namespace {
 
-bool IsRefusedCodePage(UINT CodePage)
-{
+bool IsRefusedCodePage(UINT CodePage) {
     return CodePage == CP_UTF8 || CodePage == CP_UTF7;
 }
 
 // A heap block of cch characters; an allocation failure is the layer's code 102.
 template <typename Tool, typename CharType>
-std::unique_ptr<CharType[]> AllocateString(std::size_t cch)
-{
+std::unique_ptr<CharType[]> AllocateString(std::size_t cch) {
     try {
         return std::unique_ptr<CharType[]>(new CharType[cch]);
     } catch (const std::bad_alloc&) {
@@ -32,19 +30,15 @@ std::unique_ptr<CharType[]> AllocateString(std::size_t cch)
 
 // ---- CHttpToolA
 
-void CHttpToolA::ThrowException(const char* szErrMsg, DWORD dwErrorCode, DWORD dwWin32Error)
-{
+void CHttpToolA::ThrowException(const char* szErrMsg, DWORD dwErrorCode, DWORD dwWin32Error) {
     throw httpclientexceptionA(szErrMsg, dwErrorCode, dwWin32Error);
 }
 
-void CHttpToolA::ThrowException(DWORD dwErrorCode, DWORD dwWin32Error)
-{
+void CHttpToolA::ThrowException(DWORD dwErrorCode, DWORD dwWin32Error) {
     throw httpclientexceptionA(dwErrorCode, dwWin32Error);
 }
 
-HINTERNET CHttpToolA::OpenRequest(HINTERNET hConnection, const char* szVerb, const char* szObjectName,
-                                  DWORD dwFlags)
-{
+HINTERNET CHttpToolA::OpenRequest(HINTERNET hConnection, const char* szVerb, const char* szObjectName, DWORD dwFlags) {
     if (!hConnection)
         ThrowException("CHttpToolA::OpenRequest: hConnection can not be NULL.");
     if (!szObjectName)
@@ -60,8 +54,7 @@ HINTERNET CHttpToolA::OpenRequest(HINTERNET hConnection, const char* szVerb, con
     return hRequest;
 }
 
-void CHttpToolA::AddHeader(HINTERNET hRequest, const char* szName, const char* szValue)
-{
+void CHttpToolA::AddHeader(HINTERNET hRequest, const char* szName, const char* szValue) {
     if (!hRequest)
         ThrowException("CHttpToolA::AddHeader: hRequest can not be NULL.");
     if (!szName)
@@ -97,8 +90,7 @@ void CHttpToolA::AddHeader(HINTERNET hRequest, const char* szName, const char* s
 
 // ---- CHttpToolW
 
-void CHttpToolW::ThrowException(const char* szErrMsg, DWORD dwErrorCode, DWORD dwWin32Error)
-{
+void CHttpToolW::ThrowException(const char* szErrMsg, DWORD dwErrorCode, DWORD dwWin32Error) {
     std::unique_ptr<wchar_t[]> szWide;
     if (szErrMsg) {
         const int cchWide = ::MultiByteToWideChar(CP_ACP, 0, szErrMsg, -1, nullptr, 0);
@@ -111,23 +103,19 @@ void CHttpToolW::ThrowException(const char* szErrMsg, DWORD dwErrorCode, DWORD d
     throw httpclientexceptionW(szWide.get(), dwErrorCode, dwWin32Error);
 }
 
-void CHttpToolW::ThrowException(DWORD dwErrorCode, DWORD dwWin32Error)
-{
+void CHttpToolW::ThrowException(DWORD dwErrorCode, DWORD dwWin32Error) {
     throw httpclientexceptionW(dwErrorCode, dwWin32Error);
 }
 
-void CHttpToolW::ThrowException(const httpclientexceptionA& e)
-{
+void CHttpToolW::ThrowException(const httpclientexceptionA& e) {
     ThrowException(e.GetMessageText(), e.GetErrorCode(), e.GetWin32Error());
 }
 
-std::size_t CHttpToolW::StringLength(const wchar_t* szStr)
-{
+std::size_t CHttpToolW::StringLength(const wchar_t* szStr) {
     return szStr ? std::wcslen(szStr) : 0;
 }
 
-int CHttpToolW::StringICompare(const wchar_t* szLeft, const wchar_t* szRight)
-{
+int CHttpToolW::StringICompare(const wchar_t* szLeft, const wchar_t* szRight) {
     for (;; ++szLeft, ++szRight) {
         const std::wint_t left = std::towlower(static_cast<std::wint_t>(*szLeft));
         const std::wint_t right = std::towlower(static_cast<std::wint_t>(*szRight));
@@ -138,13 +126,11 @@ int CHttpToolW::StringICompare(const wchar_t* szLeft, const wchar_t* szRight)
     }
 }
 
-std::unique_ptr<wchar_t[]> CHttpToolW::StringCopy(const wchar_t* szStr)
-{
+std::unique_ptr<wchar_t[]> CHttpToolW::StringCopy(const wchar_t* szStr) {
     return szStr ? StringCopy(szStr, std::wcslen(szStr)) : nullptr;
 }
 
-std::unique_ptr<wchar_t[]> CHttpToolW::StringCopy(const wchar_t* szStr, std::size_t cchStr)
-{
+std::unique_ptr<wchar_t[]> CHttpToolW::StringCopy(const wchar_t* szStr, std::size_t cchStr) {
     std::size_t cchBlock = 0;
     try {
         cchBlock = SafeAdd(cchStr, std::size_t{1});
@@ -157,8 +143,7 @@ std::unique_ptr<wchar_t[]> CHttpToolW::StringCopy(const wchar_t* szStr, std::siz
     return szCopy;
 }
 
-std::unique_ptr<char[]> CHttpToolW::Unicode2Ansi(const wchar_t* szStr, UINT CodePage)
-{
+std::unique_ptr<char[]> CHttpToolW::Unicode2Ansi(const wchar_t* szStr, UINT CodePage) {
     if (IsRefusedCodePage(CodePage))
         ThrowException("CHttpToolW::Unicode2Ansi: CP_UTF8 and CP_UTF7 can not be used for the CodePage parameter.");
     if (!szStr)
@@ -180,8 +165,7 @@ std::unique_ptr<char[]> CHttpToolW::Unicode2Ansi(const wchar_t* szStr, UINT Code
     return szAnsi;
 }
 
-HINTERNET CHttpToolW::OpenConnection(HINTERNET hInternet, const wchar_t* szServerAddr, INTERNET_PORT nServerPort)
-{
+HINTERNET CHttpToolW::OpenConnection(HINTERNET hInternet, const wchar_t* szServerAddr, INTERNET_PORT nServerPort) {
     if (!hInternet)
         ThrowException("CHttpToolW::OpenConnection: hInternet can not be NULL.");
     if (!szServerAddr)
@@ -196,8 +180,7 @@ HINTERNET CHttpToolW::OpenConnection(HINTERNET hInternet, const wchar_t* szServe
     return hConnection;
 }
 
-HINTERNET CHttpToolW::OpenRequest(HINTERNET hConnection, const wchar_t* szObjectName, DWORD dwFlags, UINT CodePage)
-{
+HINTERNET CHttpToolW::OpenRequest(HINTERNET hConnection, const wchar_t* szObjectName, DWORD dwFlags, UINT CodePage) {
     if (!hConnection)
         ThrowException("CHttpToolW::OpenRequest: hConnection can not be NULL.");
     if (!szObjectName)
@@ -216,8 +199,7 @@ HINTERNET CHttpToolW::OpenRequest(HINTERNET hConnection, const wchar_t* szObject
     }
 }
 
-void CHttpToolW::AddHeader(HINTERNET hRequest, const wchar_t* szName, const wchar_t* szValue, UINT CodePage)
-{
+void CHttpToolW::AddHeader(HINTERNET hRequest, const wchar_t* szName, const wchar_t* szValue, UINT CodePage) {
     if (!hRequest)
         ThrowException("CHttpToolW::AddHeader: hRequest can not be NULL.");
     if (!szName)
@@ -234,8 +216,7 @@ void CHttpToolW::AddHeader(HINTERNET hRequest, const wchar_t* szName, const wcha
     }
 }
 
-void CHttpToolW::SendRequest(HINTERNET hRequest, UINT CodePage)
-{
+void CHttpToolW::SendRequest(HINTERNET hRequest, UINT CodePage) {
     if (!hRequest)
         ThrowException("CHttpToolW::SendRequest: hRequest can not be NULL.");
     if (IsRefusedCodePage(CodePage))

@@ -18,8 +18,7 @@ public:
     [[noreturn]] static void ThrowException(DWORD dwErrorCode, DWORD dwWin32Error = 0);
 
     // HttpOpenRequestA for HTTP/1.1, no referrer, accepting "*/*".
-    static HINTERNET OpenRequest(HINTERNET hConnection, const char* szVerb, const char* szObjectName,
-                                 DWORD dwFlags);
+    static HINTERNET OpenRequest(HINTERNET hConnection, const char* szVerb, const char* szObjectName, DWORD dwFlags);
     // Adds the line szName ": " szValue "\r\n"; a null value counts as empty.
     static void AddHeader(HINTERNET hRequest, const char* szName, const char* szValue);
 };

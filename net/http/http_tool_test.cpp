@@ -15,8 +15,7 @@ const HINTERNET kSomeHandle = reinterpret_cast<HINTERNET>(std::uintptr_t{0x10});
 constexpr char kRefusedCodePage[] = "CP_UTF8 and CP_UTF7 can not be used for the CodePage parameter.";
 
 template <typename Exception>
-std::string CheckMessage(const std::function<void()>& call)
-{
+std::string CheckMessage(const std::function<void()>& call) {
     try {
         call();
     } catch (const Exception& e) {
@@ -30,8 +29,7 @@ std::string CheckMessage(const std::function<void()>& call)
 const auto WideCheck = CheckMessage<httpclientexceptionW>;
 const auto NarrowCheck = CheckMessage<httpclientexceptionA>;
 
-TEST(HttpTool, Unicode2AnsiConvertsToTheAnsiCodePage)
-{
+TEST(HttpTool, Unicode2AnsiConvertsToTheAnsiCodePage) {
     EXPECT_EQ(CHttpToolW::Unicode2Ansi(nullptr, CP_ACP), nullptr);
     EXPECT_STREQ(CHttpToolW::Unicode2Ansi(L"", CP_ACP).get(), "");
     EXPECT_STREQ(CHttpToolW::Unicode2Ansi(L"bytes=0-", CP_ACP).get(), "bytes=0-");
@@ -40,8 +38,7 @@ TEST(HttpTool, Unicode2AnsiConvertsToTheAnsiCodePage)
               std::string("CHttpToolW::Unicode2Ansi: ") + kRefusedCodePage);
 }
 
-TEST(HttpTool, StringHelpers)
-{
+TEST(HttpTool, StringHelpers) {
     EXPECT_EQ(CHttpToolW::StringICompare(L"Range", L"rANGE"), 0);
     EXPECT_LT(CHttpToolW::StringICompare(L"accept", L"B"), 0);
     EXPECT_GT(CHttpToolW::StringICompare(L"Rangex", L"range"), 0);
@@ -49,8 +46,7 @@ TEST(HttpTool, StringHelpers)
     EXPECT_STREQ(CHttpToolW::StringCopy(L"host/path", 4).get(), L"host");
 }
 
-TEST(HttpTool, WideChecksComeBeforeAnyWinInetCall)
-{
+TEST(HttpTool, WideChecksComeBeforeAnyWinInetCall) {
     EXPECT_EQ(WideCheck([] { CHttpToolW::OpenConnection(nullptr, L"h", 80); }),
               "CHttpToolW::OpenConnection: hInternet can not be NULL.");
     EXPECT_EQ(WideCheck([] { CHttpToolW::OpenConnection(kSomeHandle, nullptr, 80); }),
@@ -80,8 +76,7 @@ TEST(HttpTool, WideChecksComeBeforeAnyWinInetCall)
               std::string("CHttpToolW::SendRequest: ") + kRefusedCodePage);
 }
 
-TEST(HttpTool, NarrowChecksRaiseTheNarrowException)
-{
+TEST(HttpTool, NarrowChecksRaiseTheNarrowException) {
     EXPECT_EQ(NarrowCheck([] { CHttpToolA::OpenRequest(nullptr, "GET", "/", 0); }),
               "CHttpToolA::OpenRequest: hConnection can not be NULL.");
     EXPECT_EQ(NarrowCheck([] { CHttpToolA::OpenRequest(kSomeHandle, "GET", nullptr, 0); }),
@@ -94,8 +89,7 @@ TEST(HttpTool, NarrowChecksRaiseTheNarrowException)
               "CHttpToolA::AddHeader: szName can not be NULL.");
 }
 
-TEST(HttpTool, NarrowFailuresAreRaisedAgainAsWideOnes)
-{
+TEST(HttpTool, NarrowFailuresAreRaisedAgainAsWideOnes) {
     try {
         CHttpToolW::ThrowException(httpclientexceptionA("::HttpOpenRequest failed.", 404, 12005));
     } catch (const httpclientexceptionW& e) {

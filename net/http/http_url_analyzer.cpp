@@ -6,8 +6,7 @@
 namespace Drelk {
 
 template <typename HttpTool>
-void CHttpUrlAnalyzerT<HttpTool>::Analyze(const CharType* szUrl, UINT CodePage, UrlAnalysis& objAnal)
-{
+void CHttpUrlAnalyzerT<HttpTool>::Analyze(const CharType* szUrl, UINT CodePage, UrlAnalysis& objAnal) {
     if (CodePage == CP_UTF8 || CodePage == CP_UTF7)
         HttpTool::ThrowException(
             "CHttpUrlAnalyzerT::Analyze: CP_UTF8 and CP_UTF7 can not be used for the CodePage parameter.");

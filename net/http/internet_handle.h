@@ -14,8 +14,7 @@ public:
     ~InternetHandle() { Close(); }
 
     InternetHandle(InternetHandle&& other) noexcept : m_hInternet(std::exchange(other.m_hInternet, nullptr)) {}
-    InternetHandle& operator=(InternetHandle&& other) noexcept
-    {
+    InternetHandle& operator=(InternetHandle&& other) noexcept {
         if (this != &other) {
             Close();
             m_hInternet = std::exchange(other.m_hInternet, nullptr);
@@ -27,8 +26,7 @@ public:
 
     HINTERNET Get() const { return m_hInternet; }
     explicit operator bool() const { return m_hInternet != nullptr; }
-    void Close()
-    {
+    void Close() {
         if (m_hInternet)
             ::InternetCloseHandle(std::exchange(m_hInternet, nullptr));
     }

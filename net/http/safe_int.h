@@ -31,8 +31,7 @@ DWORD ArithmeticErrorCode(const SafeIntException& e) noexcept;
 DWORD ArithmeticWin32Error(const SafeIntException& e) noexcept;
 
 template <typename T>
-T SafeAdd(T a, T b)
-{
+T SafeAdd(T a, T b) {
     static_assert(std::is_unsigned_v<T>);
     if (a > std::numeric_limits<T>::max() - b)
         throw SafeIntException(SafeIntError::Overflow);
@@ -40,8 +39,7 @@ T SafeAdd(T a, T b)
 }
 
 template <typename T>
-T SafeMul(T a, T b)
-{
+T SafeMul(T a, T b) {
     static_assert(std::is_unsigned_v<T>);
     if (a != 0 && b > std::numeric_limits<T>::max() / a)
         throw SafeIntException(SafeIntError::Overflow);
@@ -50,8 +48,7 @@ T SafeMul(T a, T b)
 
 // A count as a narrower type (a WinINet DWORD, a Win32 int length).
 template <typename To, typename From>
-To SafeCast(From value)
-{
+To SafeCast(From value) {
     static_assert(std::is_integral_v<To> && std::is_unsigned_v<From>);
     if (value > static_cast<std::make_unsigned_t<To>>(std::numeric_limits<To>::max()))
         throw SafeIntException(SafeIntError::Overflow);

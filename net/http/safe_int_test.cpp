@@ -8,8 +8,7 @@
 namespace Drelk {
 namespace {
 
-SafeIntError ErrorOf(auto&& operation)
-{
+SafeIntError ErrorOf(auto&& operation) {
     try {
         operation();
     } catch (const SafeIntException& e) {
@@ -19,8 +18,7 @@ SafeIntError ErrorOf(auto&& operation)
     return SafeIntError::Other;
 }
 
-TEST(SafeInt, CheckedOperationsWorkUpToTheLimit)
-{
+TEST(SafeInt, CheckedOperationsWorkUpToTheLimit) {
     constexpr auto kMax = std::numeric_limits<std::size_t>::max();
     EXPECT_EQ(SafeAdd(kMax - 1, std::size_t{1}), kMax);
     EXPECT_EQ(SafeMul(kMax / 2, std::size_t{2}), kMax - 1);
@@ -29,8 +27,7 @@ TEST(SafeInt, CheckedOperationsWorkUpToTheLimit)
     EXPECT_EQ(SafeCast<int>(std::size_t{0x7FFFFFFF}), 0x7FFFFFFF);
 }
 
-TEST(SafeInt, OverflowIsRaised)
-{
+TEST(SafeInt, OverflowIsRaised) {
     constexpr auto kMax = std::numeric_limits<std::size_t>::max();
     EXPECT_EQ(ErrorOf([] { SafeAdd(kMax, std::size_t{1}); }), SafeIntError::Overflow);
     EXPECT_EQ(ErrorOf([] { SafeMul(kMax / 2 + 1, std::size_t{2}); }), SafeIntError::Overflow);
@@ -38,8 +35,7 @@ TEST(SafeInt, OverflowIsRaised)
     EXPECT_EQ(ErrorOf([] { SafeCast<int>(std::size_t{0x80000000u}); }), SafeIntError::Overflow);
 }
 
-TEST(SafeInt, FaultsMapToTheLayersCodes)
-{
+TEST(SafeInt, FaultsMapToTheLayersCodes) {
     const SafeIntException overflow(SafeIntError::Overflow);
     const SafeIntException divide(SafeIntError::DivideByZero);
     const SafeIntException other(SafeIntError::Other);

@@ -88,8 +88,8 @@ std::wstring JoinCommandLine(const std::vector<std::wstring>& arguments) {
         const std::wstring& argument = arguments[i];
         if (i == 0) {
             // Argument 0 knows no escapes: only a plain pair of quotes.
-            bool plain = !argument.empty() && argument.front() != L'"' &&
-                         argument.find_first_of(L" \t") == std::wstring::npos;
+            bool plain =
+                !argument.empty() && argument.front() != L'"' && argument.find_first_of(L" \t") == std::wstring::npos;
             line += plain ? argument : L'"' + argument + L'"';
         } else {
             line += L' ';

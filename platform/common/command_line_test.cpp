@@ -33,8 +33,8 @@ TEST(SplitCommandLine, LaterArguments) {
 
 TEST(SplitCommandLine, BackslashRules) {
     EXPECT_EQ(platform::SplitCommandLine(L"p a\\b\\\\c"), (Args{L"p", L"a\\b\\\\c"}));  // literal
-    EXPECT_EQ(platform::SplitCommandLine(L"p a\\\\\"b c\""), (Args{L"p", L"a\\b c"}));   // 2n: toggles
-    EXPECT_EQ(platform::SplitCommandLine(L"p a\\\\\\\"b"), (Args{L"p", L"a\\\"b"}));     // 2n+1: literal
+    EXPECT_EQ(platform::SplitCommandLine(L"p a\\\\\"b c\""), (Args{L"p", L"a\\b c"}));  // 2n: toggles
+    EXPECT_EQ(platform::SplitCommandLine(L"p a\\\\\\\"b"), (Args{L"p", L"a\\\"b"}));    // 2n+1: literal
     EXPECT_EQ(platform::SplitCommandLine(L"p \"a\\\\\""), (Args{L"p", L"a\\"}));
     EXPECT_EQ(platform::SplitCommandLine(L"p trailing\\"), (Args{L"p", L"trailing\\"}));
 }

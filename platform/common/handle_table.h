@@ -86,7 +86,7 @@ public:
 
 private:
     std::mutex m_mutex;
-    std::uintptr_t m_next;                             // guarded by m_mutex
+    std::uintptr_t m_next;                            // guarded by m_mutex
     std::unordered_map<std::uintptr_t, T> m_objects;  // guarded by m_mutex
 };
 

@@ -23,8 +23,7 @@ using testsupport::TempDir;
 
 namespace {
 
-std::vector<std::string> ProcessArguments(const fs::path& procEntry)
-{
+std::vector<std::string> ProcessArguments(const fs::path& procEntry) {
     std::ifstream in(procEntry / "cmdline", std::ios::binary);
     std::vector<std::string> arguments;
     std::string argument;
@@ -34,8 +33,7 @@ std::vector<std::string> ProcessArguments(const fs::path& procEntry)
 }
 
 // A running process whose program is the given file, with its arguments.
-std::optional<std::pair<pid_t, std::vector<std::string>>> FindProcessOf(const fs::path& program)
-{
+std::optional<std::pair<pid_t, std::vector<std::string>>> FindProcessOf(const fs::path& program) {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator("/proc", error)) {
         const std::string name = entry.path().filename().string();
@@ -51,8 +49,7 @@ std::optional<std::pair<pid_t, std::vector<std::string>>> FindProcessOf(const fs
 
 }  // namespace
 
-TEST(Relaunch, BuiltLauncherReplacesTheInstalledCopyAndRestartsIt)
-{
+TEST(Relaunch, BuiltLauncherReplacesTheInstalledCopyAndRestartsIt) {
     TempDir downloaded;
     TempDir installed;
     fs::copy_file(QM_LAUNCHER_PROGRAM, downloaded.Path() / "Launcher.exe");

@@ -3,8 +3,8 @@
 // threads do to them.
 #pragma once
 
-#include "state/launcher_windows.h"
 #include "platform/afxwin.h"
+#include "state/launcher_windows.h"
 
 #include <atomic>
 #include <mutex>

@@ -4,15 +4,15 @@
 #include "tests/e2e/stand_in_windows.h"
 #include "tests/e2e/update_fixture.h"
 
+#include "app/update_threads.h"
+#include "codec/md5_functions.h"
+#include "platform/text.h"
+#include "platform/window_automation.h"
 #include "state/controller.h"
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "state/update_events.h"
-#include "app/update_threads.h"
 #include "state/view_broser.h"
-#include "platform/text.h"
-#include "platform/window_automation.h"
-#include "codec/md5_functions.h"
 #include "update/update_context.h"
 #include "update/version_service.h"
 
@@ -26,32 +26,28 @@ namespace fs = std::filesystem;
 using testsupport::Fault;
 using testsupport::RandomBytes;
 using testsupport::ReadBytes;
-using testsupport::WriteBytes;
 using testsupport::StandInMainWindow;
 using testsupport::StandInPageWindow;
 using testsupport::StandInProgressWindow;
 using testsupport::UpdateFixture;
+using testsupport::WriteBytes;
 
 namespace {
 
 constexpr DWORD kPatienceMs = 20000;
 
-
-bool PumpUntil(const std::function<bool()>& done)
-{
+bool PumpUntil(const std::function<bool()>& done) {
     return platform::RunMessagesUntil(done, kPatienceMs);
 }
 
 // Runs the window thread for a while so that anything wrongly started would show.
-void PumpFor(DWORD milliseconds)
-{
+void PumpFor(DWORD milliseconds) {
     platform::RunMessagesUntil([] { return false; }, milliseconds);
 }
 
 class UpdateChain : public ::testing::Test, public UpdateFixture {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         StopLauncherCheck();
         StopClientUpdate();
         GetController()->closing = 0;
@@ -62,8 +58,8 @@ protected:
         view->SetWindows(&main, &page);
         view->SetProgressDialog(&progress);
 
-        settingsText = "[Config]\nWeb=" + PageUrl() + "\nVersion=" + server.BaseUrl() +
-                       "/api/launcherversionnew\nLanguage=chs\n";
+        settingsText =
+            "[Config]\nWeb=" + PageUrl() + "\nVersion=" + server.BaseUrl() + "/api/launcherversionnew\nLanguage=chs\n";
         fs::copy_file(QM_ECHO_ARGS_PROGRAM, launcherDir / "Launcher.exe");
         WriteBytes(launcherDir / "ui.dll", "interface library v1");
         WriteBytes(launcherDir / "pv.ini", settingsText);
@@ -78,32 +74,28 @@ protected:
         g_settings.webUrl = L"http://old.example/page.html";
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         GetViewBroser()->SetWindows(nullptr, nullptr);
         GetViewBroser()->SetProgressDialog(nullptr);
         GetController()->mainDialog = nullptr;
     }
 
     // What the main window does when the page reports its version address.
-    void PageReportsVersion(const std::string& pageUrl)
-    {
+    void PageReportsVersion(const std::string& pageUrl) {
         if (UpdateClientVersionUrl(*GetUpdateContext(), platform::FromUtf8(pageUrl))) {
             StopClientUpdate();
             StartClientCheck();
         }
     }
 
-    void PageHandsOverAnswer(const std::string& answer)
-    {
+    void PageHandsOverAnswer(const std::string& answer) {
         if (SetPageAnswer(*GetUpdateContext(), platform::FromUtf8(answer))) {
             StopClientUpdate();
             StartClientCheck();
         }
     }
 
-    void StartGameWith(const std::wstring& args)
-    {
+    void StartGameWith(const std::wstring& args) {
         main.SetGameArgs(args);
         GetViewBroser()->SetProgressActive(1);
         StartGameStart();
@@ -112,8 +104,7 @@ protected:
     // Starts the client chain of C1 with world.pak arriving slowly and
     // returns its packed file once the transfer is under way (empty if it
     // never started).
-    fs::path StartSlowClientDownload()
-    {
+    fs::path StartSlowClientDownload() {
         for (const auto& entry : fs::recursive_directory_iterator(cdnDir / "tree"))
             if (entry.path().filename() == "world.pak.lz")
                 server.SetFault("/cdn/" + fs::relative(entry.path(), cdnDir).generic_string(),
@@ -126,8 +117,7 @@ protected:
         return packed;
     }
 
-    std::size_t RequestsStartingWith(const std::string& prefix) const
-    {
+    std::size_t RequestsStartingWith(const std::string& prefix) const {
         std::size_t count = 0;
         for (const auto& request : server.Requests())
             count += request.target.compare(0, prefix.size(), prefix) == 0;
@@ -140,8 +130,7 @@ protected:
     StandInProgressWindow progress;
 };
 
-std::string WaitForRecord(const fs::path& folder)
-{
+std::string WaitForRecord(const fs::path& folder) {
     const fs::path record = folder / "echo_args.txt";
     std::string text;
     platform::RunMessagesUntil(
@@ -155,8 +144,7 @@ std::string WaitForRecord(const fs::path& folder)
 
 }  // namespace
 
-TEST_F(UpdateChain, PlainStartWithNothingToUpdateThenClientInstallAndGame)
-{
+TEST_F(UpdateChain, PlainStartWithNothingToUpdateThenClientInstallAndGame) {
     Publish();
     GetViewBroser()->SetProgressActive(1);
     StartLauncherCheck();
@@ -167,8 +155,8 @@ TEST_F(UpdateChain, PlainStartWithNothingToUpdateThenClientInstallAndGame)
     // last step, and for the posted close, then checks the rest.
     ASSERT_TRUE(PumpUntil([&] { return progress.closed && page.IsWindowVisible(); }))
         << platform::ToUtf8(GetViewBroser()->GetErrorText()) << " / "
-        << platform::ToUtf8(GetViewBroser()->GetProgress().stageText) << " / dialog closed "
-        << progress.closed.load() << ", page shown " << page.IsWindowVisible();
+        << platform::ToUtf8(GetViewBroser()->GetProgress().stageText) << " / dialog closed " << progress.closed.load()
+        << ", page shown " << page.IsWindowVisible();
     EXPECT_TRUE(progress.closedByLauncher);
     EXPECT_EQ(GetViewBroser()->GetProgressActive(), 0);
     EXPECT_TRUE(main.IsWindowVisible());
@@ -193,8 +181,7 @@ TEST_F(UpdateChain, PlainStartWithNothingToUpdateThenClientInstallAndGame)
     EXPECT_EQ(GetViewBroser()->GetErrorText(), L"");
 }
 
-TEST_F(UpdateChain, NewLauncherIsStartedFromItsDownloadFolder)
-{
+TEST_F(UpdateChain, NewLauncherIsStartedFromItsDownloadFolder) {
     WriteBytes(installedDir / "ui.dll", "interface library v0");
     Publish();
     GetViewBroser()->SetProgressActive(1);
@@ -211,8 +198,7 @@ TEST_F(UpdateChain, NewLauncherIsStartedFromItsDownloadFolder)
     EXPECT_EQ(ReadBytes(downloaded / "ui.dll"), "interface library v1");
 }
 
-TEST_F(UpdateChain, AfterUpdateStartAsksNothingUntilThePageReports)
-{
+TEST_F(UpdateChain, AfterUpdateStartAsksNothingUntilThePageReports) {
     Publish();
     // The main window's start check after "N:" only hands out the token.
     SetEvent(ClientCheckReadyEvent);
@@ -227,8 +213,7 @@ TEST_F(UpdateChain, AfterUpdateStartAsksNothingUntilThePageReports)
     EXPECT_EQ(RequestsStartingWith("/api/"), 0u);
 }
 
-TEST_F(UpdateChain, NewServerVersionAddressRestartsTheLauncherCheck)
-{
+TEST_F(UpdateChain, NewServerVersionAddressRestartsTheLauncherCheck) {
     const std::string secondService = server.BaseUrl() + "/api/v2/launcherversionnew";
     settingsText = "[Config]\nWeb=" + PageUrl() + "\nVersion=" + secondService + "\n";
     WriteBytes(launcherDir / "pv.ini", settingsText);
@@ -243,8 +228,7 @@ TEST_F(UpdateChain, NewServerVersionAddressRestartsTheLauncherCheck)
     EXPECT_EQ(RequestsStartingWith("/api/v2/launcherversionnew?platform=pv"), 1u);
 }
 
-TEST_F(UpdateChain, BrokenSettingsTransferKeepsTheLocalFile)
-{
+TEST_F(UpdateChain, BrokenSettingsTransferKeepsTheLocalFile) {
     Publish();
     // Every request for the settings copy is cut short.
     const std::string settingsTarget = [&] {
@@ -266,8 +250,7 @@ TEST_F(UpdateChain, BrokenSettingsTransferKeepsTheLocalFile)
     EXPECT_FALSE(fs::exists(installedDir / "pv.ini.download"));
 }
 
-TEST_F(UpdateChain, ChangedVersionStopsTheRunningDownload)
-{
+TEST_F(UpdateChain, ChangedVersionStopsTheRunningDownload) {
     // Both versions are on the CDN before anything starts; the answers name C1.
     WriteBytes(clientDir / "readme.txt", "welcome to the second edition");
     Publish("L1", "C2");
@@ -294,8 +277,7 @@ TEST_F(UpdateChain, ChangedVersionStopsTheRunningDownload)
     EXPECT_NE(record.find("line=-second "), std::string::npos) << record;
 }
 
-TEST_F(UpdateChain, GameStartBeforeAnyVersionReportWaits)
-{
+TEST_F(UpdateChain, GameStartBeforeAnyVersionReportWaits) {
     Publish();
     SetEvent(ClientCheckReadyEvent);
     StartGameWith(L"-early");
@@ -305,8 +287,7 @@ TEST_F(UpdateChain, GameStartBeforeAnyVersionReportWaits)
     EXPECT_FALSE(fs::exists(DataPath("C1")));
 }
 
-TEST_F(UpdateChain, ClosingWhileDownloadingStopsWriting)
-{
+TEST_F(UpdateChain, ClosingWhileDownloadingStopsWriting) {
     Publish();
     const fs::path packed = StartSlowClientDownload();
     ASSERT_FALSE(packed.empty());
@@ -320,8 +301,7 @@ TEST_F(UpdateChain, ClosingWhileDownloadingStopsWriting)
     EXPECT_FALSE(fs::exists(DataPath("C1/data/world.pak")));
 }
 
-TEST_F(UpdateChain, DriverLoopEndsAtTheThirdWorkerThatFails)
-{
+TEST_F(UpdateChain, DriverLoopEndsAtTheThirdWorkerThatFails) {
     Publish();
     CUpdateContext& context = *GetUpdateContext();
     ASSERT_TRUE(QueryVersionService(L"", context, platform::FromUtf8(server.BaseUrl() + "/web/pcversion")));

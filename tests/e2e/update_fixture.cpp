@@ -1,13 +1,13 @@
 #include "tests/e2e/update_fixture.h"
 
+#include "codec/md5_functions.h"
+#include "platform/thread_stop.h"
 #include "state/launcher_settings.h"
 #include "state/mem_manger.h"
 #include "state/message_table.h"
 #include "state/view_broser.h"
-#include "platform/thread_stop.h"
 #include "tools/cdn/publisher.h"
 #include "update/download_worker.h"
-#include "codec/md5_functions.h"
 #include "update/update_context.h"
 
 #include <sstream>
@@ -24,8 +24,7 @@ struct UpdateFixture::Saved {
 
 namespace {
 
-void ResetProcessState()
-{
+void ResetProcessState() {
     CUpdateContext& context = *GetUpdateContext();
     {
         std::lock_guard<std::mutex> hold(context.pageInputLock);
@@ -61,8 +60,7 @@ UpdateFixture::UpdateFixture()
       clientDir(work.Path() / "client"),
       installedDir(work.Path() / "installed"),
       cdnDir(work.Path() / "cdn"),
-      m_saved(std::make_unique<Saved>())
-{
+      m_saved(std::make_unique<Saved>()) {
     if (!LoadMd5Functions())
         throw std::runtime_error("no MD5 functions");
     fs::create_directories(launcherDir);
@@ -86,8 +84,7 @@ UpdateFixture::UpdateFixture()
     });
 }
 
-UpdateFixture::~UpdateFixture()
-{
+UpdateFixture::~UpdateFixture() {
     platform::EndRemainingThreads();
     platform::SetSleepHook({});
     ResetProcessState();
@@ -96,8 +93,7 @@ UpdateFixture::~UpdateFixture()
 }
 
 void UpdateFixture::Publish(const std::string& launcherVersion, const std::string& clientVersion,
-                            const fs::path& previous)
-{
+                            const fs::path& previous) {
     PublishOptions options;
     options.launcherDir = launcherDir;
     options.clientDir = clientDir;
@@ -117,8 +113,7 @@ void UpdateFixture::Publish(const std::string& launcherVersion, const std::strin
     server.SetBody("/web/pcversion", ReadBytes(cdnDir / "answers" / "client.txt"));
 }
 
-DWORD UpdateFixture::RunWorker()
-{
+DWORD UpdateFixture::RunWorker() {
     HANDLE thread = CreateThread(nullptr, 0, DownloadWorker, nullptr, 0, nullptr);
     WaitForSingleObject(thread, INFINITE);
     DWORD exitCode = 99;

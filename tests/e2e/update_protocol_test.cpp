@@ -3,11 +3,11 @@
 #include "tests/e2e/update_fixture.h"
 #include "tests/support/request_checks.h"
 
+#include "platform/text.h"
+#include "platform/thread_stop.h"
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "state/view_broser.h"
-#include "platform/text.h"
-#include "platform/thread_stop.h"
 #include "update/download_worker.h"
 #include "update/file_list.h"
 #include "update/manifest.h"
@@ -23,14 +23,12 @@ namespace fs = std::filesystem;
 using testsupport::Fault;
 using testsupport::RandomBytes;
 using testsupport::ReadBytes;
-using testsupport::WriteBytes;
 using testsupport::UpdateFixture;
+using testsupport::WriteBytes;
 
 namespace {
 
-
-std::vector<std::wstring> PendingPaths()
-{
+std::vector<std::wstring> PendingPaths() {
     std::vector<std::wstring> paths;
     for (const FileEntry& entry : GetUpdateContext()->pendingFiles)
         paths.push_back(entry.path);
@@ -39,8 +37,7 @@ std::vector<std::wstring> PendingPaths()
 
 class UpdateProtocol : public ::testing::Test, public UpdateFixture {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         WriteBytes(launcherDir / "Launcher.exe", "launcher program v1");
         WriteBytes(launcherDir / "ui.dll", "interface library v1");
         WriteBytes(launcherDir / "pv.ini", "[Config]\nLanguage=chs\n");
@@ -51,16 +48,14 @@ protected:
             fs::copy_file(launcherDir / name, installedDir / name);
     }
 
-    bool CheckClient()
-    {
+    bool CheckClient() {
         CUpdateContext& context = *GetUpdateContext();
         std::wstring url;
         SetClientVersionUrl(platform::FromUtf8(PageUrl()), url);
         return QueryVersionService(L"", context, url) && CheckClientFiles(context);
     }
 
-    std::size_t RequestsFor(const std::string& suffix) const
-    {
+    std::size_t RequestsFor(const std::string& suffix) const {
         const auto requests = server.Requests();
         return std::count_if(requests.begin(), requests.end(), [&](const auto& request) {
             return request.target.size() >= suffix.size() &&
@@ -71,8 +66,7 @@ protected:
 
 }  // namespace
 
-TEST_F(UpdateProtocol, UnchangedLauncherNeedsNothing)
-{
+TEST_F(UpdateProtocol, UnchangedLauncherNeedsNothing) {
     Publish();
     CUpdateContext& context = *GetUpdateContext();
     ASSERT_TRUE(CheckLauncherVersion(context));
@@ -91,8 +85,7 @@ TEST_F(UpdateProtocol, UnchangedLauncherNeedsNothing)
     EXPECT_TRUE(testsupport::IsDownloadRequest(requests[0], "bytes=0-"));
 }
 
-TEST_F(UpdateProtocol, ChangedLibraryBringsTheLauncherAlong)
-{
+TEST_F(UpdateProtocol, ChangedLibraryBringsTheLauncherAlong) {
     WriteBytes(installedDir / "ui.dll", "interface library v0");
     Publish();
     CUpdateContext& context = *GetUpdateContext();
@@ -114,8 +107,7 @@ TEST_F(UpdateProtocol, ChangedLibraryBringsTheLauncherAlong)
     EXPECT_TRUE(fs::exists(DataPath("Update/launcher/L1/ui.dll.z")));
 }
 
-TEST_F(UpdateProtocol, FreshClientIsInstalledWithFullProgress)
-{
+TEST_F(UpdateProtocol, FreshClientIsInstalledWithFullProgress) {
     Publish();
     ASSERT_TRUE(CheckClient());
     CUpdateContext& context = *GetUpdateContext();
@@ -139,8 +131,7 @@ TEST_F(UpdateProtocol, FreshClientIsInstalledWithFullProgress)
     EXPECT_TRUE(context.pendingFiles.empty());
 }
 
-TEST_F(UpdateProtocol, CorruptDownloadIsRetriedAndRolledBack)
-{
+TEST_F(UpdateProtocol, CorruptDownloadIsRetriedAndRolledBack) {
     Publish();
     ASSERT_TRUE(CheckClient());
     CUpdateContext& context = *GetUpdateContext();
@@ -172,8 +163,7 @@ TEST_F(UpdateProtocol, CorruptDownloadIsRetriedAndRolledBack)
     EXPECT_TRUE(ReadBytes(DataPath("C1/data/world.pak")) == ReadBytes(clientDir / "data/world.pak"));
 }
 
-TEST_F(UpdateProtocol, UnresolvablePathFailsAfterFiveAttempts)
-{
+TEST_F(UpdateProtocol, UnresolvablePathFailsAfterFiveAttempts) {
     Publish();
     ASSERT_TRUE(CheckClient());
     CUpdateContext& context = *GetUpdateContext();
@@ -186,8 +176,7 @@ TEST_F(UpdateProtocol, UnresolvablePathFailsAfterFiveAttempts)
     EXPECT_TRUE(server.Requests().empty());
 }
 
-TEST_F(UpdateProtocol, EntriesThatClimbOutOfTheDataFolderWriteNothing)
-{
+TEST_F(UpdateProtocol, EntriesThatClimbOutOfTheDataFolderWriteNothing) {
     Publish();
     ASSERT_TRUE(CheckClient());
     CUpdateContext& context = *GetUpdateContext();
@@ -201,8 +190,7 @@ TEST_F(UpdateProtocol, EntriesThatClimbOutOfTheDataFolderWriteNothing)
     EXPECT_FALSE(fs::exists("/tmp/escaped.txt"));
 }
 
-TEST_F(UpdateProtocol, PackedFileLargerThanItsContentStopsAtTheFileEnd)
-{
+TEST_F(UpdateProtocol, PackedFileLargerThanItsContentStopsAtTheFileEnd) {
     // A few random bytes grow when packed: the download passes fileEnd.
     WriteBytes(clientDir / "tiny.bin", RandomBytes(7, 3));
     Publish();
@@ -219,8 +207,7 @@ TEST_F(UpdateProtocol, PackedFileLargerThanItsContentStopsAtTheFileEnd)
     EXPECT_EQ(view->GetDone(1), before + 7);
 }
 
-TEST_F(UpdateProtocol, DiffManifestServesChangedFilesAndTreesTheRest)
-{
+TEST_F(UpdateProtocol, DiffManifestServesChangedFilesAndTreesTheRest) {
     Publish("L1", "C1");
     const fs::path first = work.Path() / "first-cdn";
     fs::copy(cdnDir, first, fs::copy_options::recursive);
@@ -238,8 +225,7 @@ TEST_F(UpdateProtocol, DiffManifestServesChangedFilesAndTreesTheRest)
     EXPECT_EQ(ReadBytes(DataPath("C1/qm.exe")), "game program, second edition");
 }
 
-TEST_F(UpdateProtocol, BrokenManifestTransferIsNotTakenForRecords)
-{
+TEST_F(UpdateProtocol, BrokenManifestTransferIsNotTakenForRecords) {
     Publish();
     const std::string answer = ReadBytes(cdnDir / "answers" / "client.txt");
     const std::size_t start = answer.find("cdn_index=") + 10;
@@ -256,8 +242,7 @@ TEST_F(UpdateProtocol, BrokenManifestTransferIsNotTakenForRecords)
     EXPECT_EQ(sleeps.size(), 24u);
 }
 
-TEST_F(UpdateProtocol, ManifestOfOddSizeFailsTheAnswer)
-{
+TEST_F(UpdateProtocol, ManifestOfOddSizeFailsTheAnswer) {
     Publish();
     server.SetBody("/cdn/index/odd", std::string(51, 'x'));
     server.SetBody("/cdn/index/even", std::string(50, 'x'));
@@ -278,10 +263,9 @@ TEST_F(UpdateProtocol, ManifestOfOddSizeFailsTheAnswer)
     EXPECT_TRUE(context.diffMap.empty());
 }
 
-TEST_F(UpdateProtocol, LauncherQueryFailureSetsItsErrorText)
-{
-    g_settings.versionUrl = L"http://127.0.0.1:" + std::to_wstring(testsupport::LoopbackServer::RefusedPort()) +
-                            L"/api/launcherversionnew";
+TEST_F(UpdateProtocol, LauncherQueryFailureSetsItsErrorText) {
+    g_settings.versionUrl =
+        L"http://127.0.0.1:" + std::to_wstring(testsupport::LoopbackServer::RefusedPort()) + L"/api/launcherversionnew";
     EXPECT_FALSE(CheckLauncherVersion(*GetUpdateContext()));
     EXPECT_EQ(GetViewBroser()->GetErrorText(), g_messages.entries[11]);
     EXPECT_EQ(sleeps.size(), 4u);

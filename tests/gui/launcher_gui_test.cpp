@@ -36,15 +36,13 @@ constexpr auto kDownloadPatience = 30s;
 // the total bar to have moved by a pixel or more meanwhile.
 constexpr int kFileBarMove = 60;
 
-Point OriginOf(const ScreenWindow& window)
-{
+Point OriginOf(const ScreenWindow& window) {
     return {window.x, window.y};
 }
 
 // The moment to look: the file bar shows the download under way, with room
 // left after its slider. Both bars are refreshed together.
-bool DownloadUnderWay(const Picture& screen, Point dialog, const LauncherPictures& pictures, Rgba background)
-{
+bool DownloadUnderWay(const Picture& screen, Point dialog, const LauncherPictures& pictures, Rgba background) {
     const int filled = FilledLength(screen, dialog, 0, pictures, background);
     return filled > 0 && filled < kFillGroove.width / 2;
 }
@@ -54,8 +52,7 @@ bool DownloadUnderWay(const Picture& screen, Point dialog, const LauncherPicture
 class LauncherWindows : public LauncherOnScreen {
 protected:
     // The main window on the screen with its own picture; its position.
-    std::optional<Point> ExpectMainWindowShown(const std::string& screenshot)
-    {
+    std::optional<Point> ExpectMainWindowShown(const std::string& screenshot) {
         const std::optional<ScreenWindow> main = WaitForWindow([this] { return MainWindow(); }, kWindowPatience);
         EXPECT_TRUE(main) << "no main window" << Diagnostics();
         if (!main)
@@ -82,11 +79,10 @@ protected:
     }
 
     // The page inside the main window, with the window's picture around it.
-    void ExpectPageShown(Point origin, const std::string& screenshot)
-    {
+    void ExpectPageShown(Point origin, const std::string& screenshot) {
         // The page paints in stages: wait for all of it.
-        const Capture page = CaptureWhen([&](const Picture& screen) { return bool(ShowsTestPage(screen, origin)); },
-                                         kWindowPatience);
+        const Capture page =
+            CaptureWhen([&](const Picture& screen) { return bool(ShowsTestPage(screen, origin)); }, kWindowPatience);
         ASSERT_TRUE(page.screen) << "the screen cannot be read";
         KeepScreenshot(*page.screen, screenshot);
         EXPECT_TRUE(ShowsTestPage(*page.screen, origin)) << Diagnostics();
@@ -99,10 +95,8 @@ protected:
     // and while the file bar moves on, the total bar must move on too. The
     // screenshot kept is the first moment that looked wrong, or else the
     // first that looked right.
-    void ExpectProgressShown(const std::string& screenshot, std::optional<Point> mainWindow = std::nullopt)
-    {
-        const std::optional<ScreenWindow> dialog =
-            WaitForWindow([this] { return ProgressDialog(); }, kWindowPatience);
+    void ExpectProgressShown(const std::string& screenshot, std::optional<Point> mainWindow = std::nullopt) {
+        const std::optional<ScreenWindow> dialog = WaitForWindow([this] { return ProgressDialog(); }, kWindowPatience);
         ASSERT_TRUE(dialog) << "no progress dialog" << Diagnostics();
         const Point origin = OriginOf(*dialog);
         const Rgba background = display->Background();
@@ -160,16 +154,14 @@ protected:
         }
     }
 
-    void ExpectLauncherEnded()
-    {
+    void ExpectLauncherEnded() {
         const std::optional<int> exitCode = launcherProcess->WaitFor(kExitPatience);
         ASSERT_TRUE(exitCode) << "the launcher did not end" << Diagnostics();
         EXPECT_EQ(*exitCode, 0) << Diagnostics();
     }
 };
 
-TEST_F(LauncherWindows, PageStartsTheGameWithLowerCaseStartGameAfterTheDownloadShown)
-{
+TEST_F(LauncherWindows, PageStartsTheGameWithLowerCaseStartGameAfterTheDownloadShown) {
     LayOutClient(kSlowFileBytes);
     LayOutLauncher();
     WritePage(PageMode::Plain);
@@ -195,8 +187,7 @@ TEST_F(LauncherWindows, PageStartsTheGameWithLowerCaseStartGameAfterTheDownloadS
     // The game's arguments, then the launcher's own path, quoted.
     const std::string record = WaitForGameRecord();
     const std::string launcherPath = installedLauncher.string();
-    EXPECT_NE(record.find("command line: " + arguments + " \"" + launcherPath + "\"\n"), std::string::npos)
-        << record;
+    EXPECT_NE(record.find("command line: " + arguments + " \"" + launcherPath + "\"\n"), std::string::npos) << record;
     EXPECT_NE(record.find("argument 0: -gui\nargument 1: -realm\nargument 2: Emberfall\nargument 3: -player\n"
                           "argument 4: Tester\nargument 5: " +
                           launcherPath + "\n"),
@@ -208,8 +199,7 @@ TEST_F(LauncherWindows, PageStartsTheGameWithLowerCaseStartGameAfterTheDownloadS
     EXPECT_FALSE(MainWindow()) << WindowList();
 }
 
-TEST_F(LauncherWindows, DataVariantsHandOverTheVersionAnswerAndTheGameData)
-{
+TEST_F(LauncherWindows, DataVariantsHandOverTheVersionAnswerAndTheGameData) {
     LayOutClient(kSmallFileBytes);
     LayOutLauncher();
     WritePage(PageMode::Data);
@@ -226,10 +216,26 @@ TEST_F(LauncherWindows, DataVariantsHandOverTheVersionAnswerAndTheGameData)
     // Dragging the window's frame moves the page window with it.
     const Point grip{main->x + 30, main->y + 300};
     testsupport::ProcessStart drag;
-    drag.argv = {"xdotool", "mousemove", std::to_string(grip.x), std::to_string(grip.y), "mousedown", "1",
-                 "sleep", "0.2", "mousemove", std::to_string(grip.x - 20), std::to_string(grip.y - 15),
-                 "sleep", "0.2", "mousemove", std::to_string(grip.x - 40), std::to_string(grip.y - 30),
-                 "sleep", "0.2", "mouseup", "1"};
+    drag.argv = {"xdotool",
+                 "mousemove",
+                 std::to_string(grip.x),
+                 std::to_string(grip.y),
+                 "mousedown",
+                 "1",
+                 "sleep",
+                 "0.2",
+                 "mousemove",
+                 std::to_string(grip.x - 20),
+                 std::to_string(grip.y - 15),
+                 "sleep",
+                 "0.2",
+                 "mousemove",
+                 std::to_string(grip.x - 40),
+                 std::to_string(grip.y - 30),
+                 "sleep",
+                 "0.2",
+                 "mouseup",
+                 "1"};
     drag.environment = {{"DISPLAY", display->Name()}};
     ASSERT_EQ(testsupport::RunProcess(drag, 10s), std::optional<int>(0));
     const Point moved{main->x - 40, main->y - 30};
@@ -251,8 +257,8 @@ TEST_F(LauncherWindows, DataVariantsHandOverTheVersionAnswerAndTheGameData)
     // MODE2, the text in pieces of at most 999 characters, each quoted, and
     // the launcher's path.
     const std::string record = WaitForGameRecord();
-    EXPECT_NE(record.find("argument 0: MODE2\nargument 1: " + text.substr(0, 999) + "\nargument 2: " +
-                          text.substr(999) + "\nargument 3: " + installedLauncher.string() + "\n"),
+    EXPECT_NE(record.find("argument 0: MODE2\nargument 1: " + text.substr(0, 999) +
+                          "\nargument 2: " + text.substr(999) + "\nargument 3: " + installedLauncher.string() + "\n"),
               std::string::npos)
         << record;
     EXPECT_NE(record.find("current directory: " + clientFolder.string() + "\n"), std::string::npos) << record;
@@ -265,8 +271,7 @@ TEST_F(LauncherWindows, DataVariantsHandOverTheVersionAnswerAndTheGameData)
     EXPECT_EQ(versionRequests, 1u) << log;
 }
 
-TEST_F(LauncherWindows, LauncherUpdateShowsItsProgressThenTheRestartedLauncherItsWindow)
-{
+TEST_F(LauncherWindows, LauncherUpdateShowsItsProgressThenTheRestartedLauncherItsWindow) {
     const std::string vault = RandomBytes(kSlowFileBytes, 5);
     LayOutClient(kSmallFileBytes);
     LayOutLauncher({{"ember_vault.pak", vault}});
@@ -304,8 +309,12 @@ TEST_F(LauncherWindows, LauncherUpdateShowsItsProgressThenTheRestartedLauncherIt
 
     // Its exit button ends it.
     testsupport::ProcessStart click;
-    click.argv = {"xdotool", "mousemove", std::to_string(main->x + kExitButton.x + kExitButton.width / 2),
-                  std::to_string(main->y + kExitButton.y + kExitButton.height / 2), "click", "1"};
+    click.argv = {"xdotool",
+                  "mousemove",
+                  std::to_string(main->x + kExitButton.x + kExitButton.width / 2),
+                  std::to_string(main->y + kExitButton.y + kExitButton.height / 2),
+                  "click",
+                  "1"};
     click.environment = {{"DISPLAY", display->Name()}};
     ASSERT_EQ(testsupport::RunProcess(click, 10s), std::optional<int>(0));
     EXPECT_EQ(testsupport::WaitForAdopted(*restarted, kExitPatience), std::optional<int>(0)) << Diagnostics();

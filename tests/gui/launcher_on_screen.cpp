@@ -33,13 +33,11 @@ constexpr auto kServerStartLimit = std::chrono::seconds(10);
 constexpr auto kPublishLimit = std::chrono::seconds(60);
 constexpr auto kGameRecordLimit = std::chrono::seconds(30);
 
-std::string Channels(const Rgba& colour)
-{
+std::string Channels(const Rgba& colour) {
     return std::to_string(colour.r) + ", " + std::to_string(colour.g) + ", " + std::to_string(colour.b);
 }
 
-std::string Tail(const std::string& text, std::size_t count)
-{
+std::string Tail(const std::string& text, std::size_t count) {
     return text.size() <= count ? text : "..." + text.substr(text.size() - count);
 }
 
@@ -50,8 +48,7 @@ struct ProcessEntry {
 };
 
 // The processes this one is the parent of, from /proc.
-std::vector<ProcessEntry> Children()
-{
+std::vector<ProcessEntry> Children() {
     std::vector<ProcessEntry> children;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator("/proc", error)) {
@@ -76,8 +73,7 @@ std::vector<ProcessEntry> Children()
 
 }  // namespace
 
-void LauncherOnScreen::SetUp()
-{
+void LauncherOnScreen::SetUp() {
     if (kSanitizedBuild)
         GTEST_SKIP() << "the launcher's windows are tested in the plain build (GTK and WebKit upset the sanitizers)";
     display = std::make_unique<testsupport::XDisplay>();
@@ -109,8 +105,7 @@ void LauncherOnScreen::SetUp()
     ASSERT_GT(port, 0) << "quillmoor-cdn serve did not start: " << server->Problem();
 }
 
-void LauncherOnScreen::TearDown()
-{
+void LauncherOnScreen::TearDown() {
     if (launcherProcess) {
         // Everything the launcher started is in its process group: the
         // launchers it handed over to, the game, the page's processes.
@@ -143,21 +138,18 @@ void LauncherOnScreen::TearDown()
     }
 }
 
-void LauncherOnScreen::LayOutClient(std::size_t bigFileBytes)
-{
+void LauncherOnScreen::LayOutClient(std::size_t bigFileBytes) {
     testsupport::LayOutDemoClient(kDemo, client, bigFileBytes);
 }
 
-void LauncherOnScreen::LayOutLauncher(const std::vector<std::pair<fs::path, std::string>>& extraFiles)
-{
+void LauncherOnScreen::LayOutLauncher(const std::vector<std::pair<fs::path, std::string>>& extraFiles) {
     testsupport::LayOutDemoLauncher(kDemo, launcher);
     WriteBytes(launcher / "demo.ini", testsupport::DemoSettings(kDemo, port));
     for (const auto& [name, bytes] : extraFiles)
         WriteBytes(launcher / name, bytes);
 }
 
-void LauncherOnScreen::WritePage(PageMode mode)
-{
+void LauncherOnScreen::WritePage(PageMode mode) {
     std::string page = ReadBytes(QM_GUI_TEST_PAGE);
     ASSERT_FALSE(page.empty()) << "cannot read " << QM_GUI_TEST_PAGE;
     page = ReplaceAll(page, "@MODE@", mode == PageMode::Data ? "data" : "plain");
@@ -168,15 +160,13 @@ void LauncherOnScreen::WritePage(PageMode mode)
     WriteBytes(web / "index.html", page);
 }
 
-void LauncherOnScreen::Install(const std::vector<fs::path>& leaveOut)
-{
+void LauncherOnScreen::Install(const std::vector<fs::path>& leaveOut) {
     fs::copy(launcher, install, fs::copy_options::recursive);
     for (const fs::path& name : leaveOut)
         fs::remove(install / name);
 }
 
-void LauncherOnScreen::Publish(const std::string& cdnUrl)
-{
+void LauncherOnScreen::Publish(const std::string& cdnUrl) {
     std::vector<std::string> options;
     if (!cdnUrl.empty())
         options = {"--base-url", cdnUrl};
@@ -186,15 +176,13 @@ void LauncherOnScreen::Publish(const std::string& cdnUrl)
     ASSERT_EQ(*published.exitCode, 0) << published.errors;
 }
 
-std::string LauncherOnScreen::ServeObjectsSlowly()
-{
+std::string LauncherOnScreen::ServeObjectsSlowly() {
     objects = std::make_unique<testsupport::LoopbackServer>();
     objects->ServeFolder("/cdn/", cdn.string());
     return objects->BaseUrl() + "/cdn/";
 }
 
-void LauncherOnScreen::SlowDown(const std::string& fileName, int delayPerChunkMs)
-{
+void LauncherOnScreen::SlowDown(const std::string& fileName, int delayPerChunkMs) {
     ASSERT_TRUE(objects) << "ServeObjectsSlowly() first";
     std::vector<fs::path> found;
     for (const auto& entry : fs::recursive_directory_iterator(cdn / "tree"))
@@ -206,8 +194,7 @@ void LauncherOnScreen::SlowDown(const std::string& fileName, int delayPerChunkMs
     objects->SetFault("/cdn/" + found.front().generic_string(), slow);
 }
 
-void LauncherOnScreen::StartLauncher()
-{
+void LauncherOnScreen::StartLauncher() {
     testsupport::ProcessStart start;
     start.argv = {installedLauncher.string()};
     start.folder = install;
@@ -231,15 +218,13 @@ void LauncherOnScreen::StartLauncher()
     launcherProcess = std::make_unique<testsupport::TestProcess>(start);
 }
 
-void LauncherOnScreen::AllowGameStart(const std::string& arguments)
-{
+void LauncherOnScreen::AllowGameStart(const std::string& arguments) {
     // Whole or not at all: the page may ask for it at any moment.
     WriteBytes(web / "go.txt.part", arguments);
     fs::rename(web / "go.txt.part", web / "go.txt");
 }
 
-std::optional<ScreenWindow> LauncherOnScreen::MainWindow() const
-{
+std::optional<ScreenWindow> LauncherOnScreen::MainWindow() const {
     const std::vector<ScreenWindow> windows = Windows();
     for (const ScreenWindow& window : windows)
         if (window.title == kMainWindowTitle)
@@ -252,17 +237,15 @@ std::optional<ScreenWindow> LauncherOnScreen::MainWindow() const
     return std::nullopt;
 }
 
-std::optional<ScreenWindow> LauncherOnScreen::ProgressDialog() const
-{
+std::optional<ScreenWindow> LauncherOnScreen::ProgressDialog() const {
     for (const ScreenWindow& window : Windows())
         if (window.width == pictures->progress.Width() && window.height == pictures->progress.Height())
             return window;
     return std::nullopt;
 }
 
-std::optional<ScreenWindow> LauncherOnScreen::WaitForWindow(
-    const std::function<std::optional<ScreenWindow>()>& find, std::chrono::milliseconds limit) const
-{
+std::optional<ScreenWindow> LauncherOnScreen::WaitForWindow(const std::function<std::optional<ScreenWindow>()>& find,
+                                                            std::chrono::milliseconds limit) const {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
         if (std::optional<ScreenWindow> window = find())
@@ -274,8 +257,7 @@ std::optional<ScreenWindow> LauncherOnScreen::WaitForWindow(
 }
 
 LauncherOnScreen::Capture LauncherOnScreen::CaptureWhen(const std::function<bool(const Picture&)>& ready,
-                                                        std::chrono::milliseconds limit) const
-{
+                                                        std::chrono::milliseconds limit) const {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     Capture capture;
     for (;;) {
@@ -290,18 +272,16 @@ LauncherOnScreen::Capture LauncherOnScreen::CaptureWhen(const std::function<bool
     }
 }
 
-void LauncherOnScreen::KeepScreenshot(const Picture& screen, const std::string& name)
-{
-    const std::string file = std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
-                             name + ".png";
+void LauncherOnScreen::KeepScreenshot(const Picture& screen, const std::string& name) {
+    const std::string file =
+        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" + name + ".png";
     const fs::path path = fs::path(QM_SCREENSHOT_DIR) / file;
     EXPECT_TRUE(screen.Save(path)) << "cannot write " << path;
     screenshots.push_back(path.string());
 }
 
 std::optional<pid_t> LauncherOnScreen::WaitForAdoptedLauncher(const fs::path& program,
-                                                              std::chrono::milliseconds limit) const
-{
+                                                              std::chrono::milliseconds limit) const {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
         for (const ProcessEntry& child : Children()) {
@@ -316,13 +296,11 @@ std::optional<pid_t> LauncherOnScreen::WaitForAdoptedLauncher(const fs::path& pr
     }
 }
 
-std::string LauncherOnScreen::WaitForGameRecord() const
-{
+std::string LauncherOnScreen::WaitForGameRecord() const {
     return testsupport::WaitForGameRecord(clientFolder / "qm-started.txt", kGameRecordLimit);
 }
 
-void LauncherOnScreen::ExpectClientInstalled() const
-{
+void LauncherOnScreen::ExpectClientInstalled() const {
     std::size_t count = 0;
     for (const auto& entry : fs::recursive_directory_iterator(client)) {
         if (!entry.is_regular_file())
@@ -335,8 +313,7 @@ void LauncherOnScreen::ExpectClientInstalled() const
     EXPECT_GT(count, 2u);
 }
 
-std::string LauncherOnScreen::Diagnostics() const
-{
+std::string LauncherOnScreen::Diagnostics() const {
     // The page asks for go.txt ten times a second; those lines say nothing.
     std::istringstream log(ReadBytes(work.Path() / "server.log"));
     std::string requests;
@@ -348,8 +325,7 @@ std::string LauncherOnScreen::Diagnostics() const
            "\nserver log: " + Tail(requests, 2000) + "windows:" + WindowList();
 }
 
-std::string LauncherOnScreen::WindowList() const
-{
+std::string LauncherOnScreen::WindowList() const {
     std::ostringstream list;
     for (const ScreenWindow& window : Windows())
         list << " [" << window.width << "x" << window.height << " at " << window.x << "," << window.y << " \""

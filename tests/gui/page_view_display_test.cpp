@@ -4,12 +4,12 @@
 // its own under CTest, so the display stays with these cases.
 #include "ui/web/browser_view.h"
 
-#include "state/launcher_settings.h"
 #include "platform/kernel32.h"
 #include "platform/linux/display/gtk/gtk_backend.h"
 #include "platform/linux/display/headless_backend.h"
 #include "platform/text.h"
 #include "platform/window_automation.h"
+#include "state/launcher_settings.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/x_display.h"
@@ -17,8 +17,8 @@
 #include "ui/web/page_messages.h"
 #include "ui/web/page_view_test_support.h"
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <chrono>
 #include <set>
@@ -113,8 +113,8 @@ protected:
             GTEST_SKIP() << "the display is tested in the plain build (GTK's own allocations upset the sanitizers)";
         }
         if (!s_installed) {
-            GTEST_SKIP() << "no X server could be started ("
-                         << (s_display ? s_display->Problem() : std::string()) << ") or GTK could not open it";
+            GTEST_SKIP() << "no X server could be started (" << (s_display ? s_display->Problem() : std::string())
+                         << ") or GTK could not open it";
         }
         m_previousUrl = g_settings.webUrl;
         GetCurrentDirectoryW(MAX_PATH, m_previousDirectory);
@@ -146,15 +146,13 @@ protected:
 
     static bool Click(int button, POINT at) {
         testsupport::ProcessStart start;
-        start.argv = {"xdotool", "mousemove", std::to_string(at.x), std::to_string(at.y), "click",
-                      std::to_string(button)};
+        start.argv = {"xdotool", "mousemove",           std::to_string(at.x), std::to_string(at.y),
+                      "click",   std::to_string(button)};
         const std::optional<int> code = testsupport::RunProcess(start, std::chrono::seconds(10));
         return code && *code == 0;
     }
 
-    std::string ReadLog() const {
-        return testsupport::ReadBytes(m_folder.Path() / "launcher.log");
-    }
+    std::string ReadLog() const { return testsupport::ReadBytes(m_folder.Path() / "launcher.log"); }
 
     static testsupport::XDisplay* s_display;
     static bool s_installed;
@@ -248,7 +246,8 @@ TEST_F(BrowserOnDisplay, PageMessageBoxesCarryOurCaption) {
 }
 
 TEST_F(BrowserOnDisplay, TheLogHoldsTheLatestNavigationErrorOnly) {
-    g_settings.webUrl = platform::FromUtf8("http://127.0.0.1:" + std::to_string(testsupport::LoopbackServer::RefusedPort()) + "/page.html");
+    g_settings.webUrl = platform::FromUtf8(
+        "http://127.0.0.1:" + std::to_string(testsupport::LoopbackServer::RefusedPort()) + "/page.html");
     CommandWindow commands;
     HostWindow host;
     CBrowserView view;
@@ -322,8 +321,8 @@ TEST_F(BrowserOnDisplay, ThePageFillsTheViewWithoutScrollBarsOrBorder) {
     ASSERT_TRUE(shot);
     for (const POINT at : {POINT{left, top}, POINT{right, top}, POINT{left, bottom}, POINT{right, bottom},
                            POINT{right - 4, (top + bottom) / 2}, POINT{(left + right) / 2, bottom - 4}}) {
-        EXPECT_TRUE(IsPageBlue(shot->At(at.x, at.y))) << at.x << "," << at.y << " "
-                                                      << testsupport::Describe(shot->At(at.x, at.y));
+        EXPECT_TRUE(IsPageBlue(shot->At(at.x, at.y)))
+            << at.x << "," << at.y << " " << testsupport::Describe(shot->At(at.x, at.y));
     }
     // Outside the view the key colour lets the screen show through.
     EXPECT_TRUE(testsupport::Near(shot->At(left - 5, top - 5), s_display->Background(), 6))

@@ -31,8 +31,7 @@ struct Mismatches {
 // Compares every pixel of `area` (relative to `origin`) that `skip` lets
 // through with the colour `expected` gives for it.
 Mismatches Compare(const Picture& screen, Point origin, Rect area, const std::function<bool(int, int)>& skip,
-                   const std::function<Rgba(int, int)>& expected)
-{
+                   const std::function<Rgba(int, int)>& expected) {
     Mismatches result;
     for (int y = area.y; y < area.y + area.height; ++y) {
         for (int x = area.x; x < area.x + area.width; ++x) {
@@ -51,8 +50,7 @@ Mismatches Compare(const Picture& screen, Point origin, Rect area, const std::fu
     return result;
 }
 
-::testing::AssertionResult Judge(const Mismatches& found, const std::string& what, int allowed = 0)
-{
+::testing::AssertionResult Judge(const Mismatches& found, const std::string& what, int allowed = 0) {
     if (found.compared == 0)
         return ::testing::AssertionFailure() << what << ": nothing to compare";
     if (found.count <= allowed)
@@ -62,8 +60,7 @@ Mismatches Compare(const Picture& screen, Point origin, Rect area, const std::fu
 }
 
 // The main window's picture with its buttons, as the screen shows it.
-Rgba MainWindowPixel(const LauncherPictures& pictures, Rgba background, int x, int y)
-{
+Rgba MainWindowPixel(const LauncherPictures& pictures, Rgba background, int x, int y) {
     Rgba colour = Over(pictures.main.At(x, y), background);
     if (kExitButton.Contains(x, y))
         colour = Over(pictures.exitButton.At(x - kExitButton.x, y - kExitButton.y), colour);
@@ -72,15 +69,13 @@ Rgba MainWindowPixel(const LauncherPictures& pictures, Rgba background, int x, i
     return colour;
 }
 
-Rgba ProgressBackgroundPixel(const LauncherPictures& pictures, Rgba background, int x, int y)
-{
+Rgba ProgressBackgroundPixel(const LauncherPictures& pictures, Rgba background, int x, int y) {
     return Over(pictures.progress.At(x, y), background);
 }
 
 // A groove pixel of bar `bar`, at `x` of the dialog: filled or empty. The
 // fill picture is stretched over the groove, the frame drawn over it.
-Rgba GroovePixel(const LauncherPictures& pictures, Rgba background, int bar, int x, bool filled)
-{
+Rgba GroovePixel(const LauncherPictures& pictures, Rgba background, int bar, int x, bool filled) {
     const Rect& place = kProgressBars[bar];
     const int y = place.y + kGrooveRow;
     Rgba colour = ProgressBackgroundPixel(pictures, background, x, y);
@@ -92,17 +87,15 @@ Rgba GroovePixel(const LauncherPictures& pictures, Rgba background, int bar, int
     return Over(pictures.barFrame.At(x - place.x, kGrooveRow), colour);
 }
 
-bool ShowsGroove(const Picture& screen, Point dialog, const LauncherPictures& pictures, Rgba background, int bar,
-                 int x, bool filled)
-{
+bool ShowsGroove(const Picture& screen, Point dialog, const LauncherPictures& pictures, Rgba background, int bar, int x,
+                 bool filled) {
     const Rgba seen = screen.At(dialog.x + x, dialog.y + kProgressBars[bar].y + kGrooveRow);
     return Near(seen, GroovePixel(pictures, background, bar, x, filled), kTolerance);
 }
 
 }  // namespace
 
-std::optional<LauncherPictures> LauncherPictures::Load(const std::filesystem::path& styles)
-{
+std::optional<LauncherPictures> LauncherPictures::Load(const std::filesystem::path& styles) {
     const std::filesystem::path folder = styles / "Image";
     auto main = Picture::Load(folder / "ui_main_01.png");
     auto progress = Picture::Load(folder / "ui_main_02.png");
@@ -117,8 +110,7 @@ std::optional<LauncherPictures> LauncherPictures::Load(const std::filesystem::pa
 }
 
 ::testing::AssertionResult ShowsMainWindow(const Picture& screen, Point origin, const LauncherPictures& pictures,
-                                           Rgba background)
-{
+                                           Rgba background) {
     const Rect whole{0, 0, pictures.main.Width(), pictures.main.Height()};
     const Mismatches found = Compare(
         screen, origin, whole, [](int x, int y) { return kPageRect.Contains(x, y); },
@@ -127,16 +119,14 @@ std::optional<LauncherPictures> LauncherPictures::Load(const std::filesystem::pa
 }
 
 ::testing::AssertionResult ShowsButton(const Picture& screen, Point origin, const LauncherPictures& pictures,
-                                       Rgba background, const Picture& button, Rect place)
-{
+                                       Rgba background, const Picture& button, Rect place) {
     const Mismatches found = Compare(screen, origin, place, nullptr, [&](int x, int y) {
         return Over(button.At(x - place.x, y - place.y), Over(pictures.main.At(x, y), background));
     });
     return Judge(found, "button at (" + std::to_string(place.x) + "," + std::to_string(place.y) + ")");
 }
 
-::testing::AssertionResult ShowsTestPage(const Picture& screen, Point origin)
-{
+::testing::AssertionResult ShowsTestPage(const Picture& screen, Point origin) {
     const int shown = kMarkerSize - kBrowserEdge;
     const Rect first{kPageRect.x, kPageRect.y, shown, shown};
     const Rect last{kPageRect.x + kPageRect.width - shown, kPageRect.y + kPageRect.height - shown, shown, shown};
@@ -150,19 +140,16 @@ std::optional<LauncherPictures> LauncherPictures::Load(const std::filesystem::pa
     return Judge(found, "page at (75,69) 718x398");
 }
 
-int FilledLength(const Picture& screen, Point dialog, int bar, const LauncherPictures& pictures, Rgba background)
-{
+int FilledLength(const Picture& screen, Point dialog, int bar, const LauncherPictures& pictures, Rgba background) {
     const int left = kProgressBars[bar].x + kFillGroove.x;
     int length = 0;
-    while (length < kFillGroove.width &&
-           ShowsGroove(screen, dialog, pictures, background, bar, left + length, true))
+    while (length < kFillGroove.width && ShowsGroove(screen, dialog, pictures, background, bar, left + length, true))
         ++length;
     return length;
 }
 
 ::testing::AssertionResult ShowsPartlyFilledBar(const Picture& screen, Point dialog, int bar,
-                                                const LauncherPictures& pictures, Rgba background)
-{
+                                                const LauncherPictures& pictures, Rgba background) {
     const std::string name = bar == 0 ? "file bar" : "total bar";
     // The two colours must differ, or the check would prove nothing.
     const int left = kProgressBars[bar].x + kFillGroove.x;
@@ -172,24 +159,21 @@ int FilledLength(const Picture& screen, Point dialog, int bar, const LauncherPic
     const int filled = FilledLength(screen, dialog, bar, pictures, background);
     if (filled == 0) {
         const Rgba seen = screen.At(dialog.x + left, dialog.y + kProgressBars[bar].y + kGrooveRow);
-        return ::testing::AssertionFailure()
-               << name << ": no fill at its left end, which shows " << Describe(seen) << " for "
-               << Describe(GroovePixel(pictures, background, bar, left, true));
+        return ::testing::AssertionFailure() << name << ": no fill at its left end, which shows " << Describe(seen)
+                                             << " for " << Describe(GroovePixel(pictures, background, bar, left, true));
     }
     const Rect empty{left + filled + 2 * kSliderReach, kProgressBars[bar].y + kGrooveRow,
                      kFillGroove.width - filled - 2 * kSliderReach, 1};
     if (empty.width <= 0)
         return ::testing::AssertionFailure() << name << ": filled to its end (" << filled << " pixels)";
-    const Mismatches found = Compare(screen, dialog, empty, nullptr, [&](int x, int) {
-        return GroovePixel(pictures, background, bar, x, false);
-    });
+    const Mismatches found = Compare(screen, dialog, empty, nullptr,
+                                     [&](int x, int) { return GroovePixel(pictures, background, bar, x, false); });
     return Judge(found, name + " filled " + std::to_string(filled) + " of " + std::to_string(kFillGroove.width) +
                             " pixels, empty after the slider");
 }
 
 ::testing::AssertionResult ShowsProgressDialog(const Picture& screen, Point dialog, const LauncherPictures& pictures,
-                                               Rgba background)
-{
+                                               Rgba background) {
     const Rect whole{0, 0, pictures.progress.Width(), pictures.progress.Height()};
     const Mismatches found = Compare(
         screen, dialog, whole, [](int x, int y) { return kProgressControls.Contains(x, y); },

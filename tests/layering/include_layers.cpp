@@ -39,8 +39,7 @@ struct Rules {
     std::map<std::string, std::string> reasons;  // by folder
 };
 
-std::vector<std::string> Words(const std::string& text)
-{
+std::vector<std::string> Words(const std::string& text) {
     std::istringstream in(text);
     std::vector<std::string> words;
     for (std::string word; in >> word;)
@@ -48,13 +47,11 @@ std::vector<std::string> Words(const std::string& text)
     return words;
 }
 
-bool Within(const std::string& path, const std::string& folder)
-{
+bool Within(const std::string& path, const std::string& folder) {
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
 }
 
-std::optional<Rules> ReadRules(const fs::path& file)
-{
+std::optional<Rules> ReadRules(const fs::path& file) {
     std::ifstream in(file);
     if (!in)
         return std::nullopt;
@@ -101,8 +98,7 @@ std::optional<Rules> ReadRules(const fs::path& file)
 
 class Checker {
 public:
-    explicit Checker(Rules rules) : m_rules(std::move(rules))
-    {
+    explicit Checker(Rules rules) : m_rules(std::move(rules)) {
         for (const auto& layer : m_rules.ladder)
             m_folders.push_back(layer);
         for (const auto& [folder, targets] : m_rules.beside)
@@ -111,15 +107,13 @@ public:
             m_folders.push_back(folder);
     }
 
-    bool Skipped(const std::string& path) const
-    {
+    bool Skipped(const std::string& path) const {
         return std::any_of(m_rules.skipped.begin(), m_rules.skipped.end(),
                            [&](const std::string& folder) { return Within(path, folder); });
     }
 
     // The reason for refusing the include, or nothing when it is allowed.
-    std::optional<std::string> Quoted(const std::string& file, const std::string& target) const
-    {
+    std::optional<std::string> Quoted(const std::string& file, const std::string& target) const {
         const std::string from = FolderOf(file, false);
         const std::string to = FolderOf(target, true);
         if (to.empty() || from.empty() || from == to)
@@ -150,15 +144,14 @@ public:
     }
 
     // Headers of a restricted library only in the folders its rules name.
-    std::optional<std::string> Angled(const std::string& file, const std::string& header) const
-    {
+    std::optional<std::string> Angled(const std::string& file, const std::string& header) const {
         std::vector<std::string> folders;
         for (const LibraryRule& rule : m_rules.libraries)
             if (std::any_of(rule.headers.begin(), rule.headers.end(),
                             [&](const std::string& prefix) { return header.rfind(prefix, 0) == 0; }))
                 folders.insert(folders.end(), rule.folders.begin(), rule.folders.end());
-        if (folders.empty() ||
-            std::any_of(folders.begin(), folders.end(), [&](const std::string& folder) { return Within(file, folder); }))
+        if (folders.empty() || std::any_of(folders.begin(), folders.end(),
+                                           [&](const std::string& folder) { return Within(file, folder); }))
             return std::nullopt;
         std::string names;
         for (std::size_t i = 0; i < folders.size(); ++i)
@@ -167,8 +160,7 @@ public:
     }
 
     // A test of the system compiled for belongs behind the platform.
-    std::optional<std::string> Conditional(const std::string& file, const std::string& line) const
-    {
+    std::optional<std::string> Conditional(const std::string& file, const std::string& line) const {
         if (line.find("_WIN32") == std::string::npos ||
             std::any_of(m_rules.systemFolders.begin(), m_rules.systemFolders.end(),
                         [&](const std::string& folder) { return Within(file, folder); }))
@@ -179,8 +171,7 @@ public:
 private:
     // The longest named folder that holds the path. Test support obeys the
     // rules of the folder around it; only what includes it is restricted.
-    std::string FolderOf(const std::string& path, bool withTestsOnly) const
-    {
+    std::string FolderOf(const std::string& path, bool withTestsOnly) const {
         std::string best;
         for (const auto& folder : m_folders)
             if (Within(path, folder) && folder.size() > best.size() &&
@@ -189,14 +180,12 @@ private:
         return best;
     }
 
-    int LayerIndex(const std::string& folder) const
-    {
+    int LayerIndex(const std::string& folder) const {
         const auto found = std::find(m_rules.ladder.begin(), m_rules.ladder.end(), folder);
         return found == m_rules.ladder.end() ? -1 : static_cast<int>(found - m_rules.ladder.begin());
     }
 
-    bool IsBesideWith(const std::string& folder, const std::string& target) const
-    {
+    bool IsBesideWith(const std::string& folder, const std::string& target) const {
         const auto found = m_rules.beside.find(folder);
         return found != m_rules.beside.end() &&
                std::find(found->second.begin(), found->second.end(), target) != found->second.end();
@@ -206,16 +195,14 @@ private:
     std::vector<std::string> m_folders;
 };
 
-bool IsSource(const fs::path& file)
-{
+bool IsSource(const fs::path& file) {
     const std::string extension = file.extension().string();
     return extension == ".cpp" || extension == ".h" || extension == ".c";
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 3) {
         std::cerr << "usage: include_layers SOURCE_ROOT RULES_FILE\n";
         return 2;

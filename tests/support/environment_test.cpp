@@ -7,14 +7,12 @@
 namespace testsupport {
 namespace {
 
-std::optional<std::string> Value(const char* name)
-{
+std::optional<std::string> Value(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::optional<std::string>(value) : std::nullopt;
 }
 
-TEST(ScopedVariable, SetsForItsScopeAndPutsTheOldValueBack)
-{
+TEST(ScopedVariable, SetsForItsScopeAndPutsTheOldValueBack) {
     const ScopedVariable outer("QM_SCOPED_TEST_VARIABLE", "outer");
     EXPECT_EQ(outer.Previous(), std::nullopt);
     {
@@ -25,8 +23,7 @@ TEST(ScopedVariable, SetsForItsScopeAndPutsTheOldValueBack)
     EXPECT_EQ(Value("QM_SCOPED_TEST_VARIABLE"), "outer");
 }
 
-TEST(ScopedVariable, AVariableThatWasNotSetIsRemovedAgain)
-{
+TEST(ScopedVariable, AVariableThatWasNotSetIsRemovedAgain) {
     ASSERT_EQ(Value("QM_SCOPED_TEST_ABSENT"), std::nullopt);
     {
         const ScopedVariable set("QM_SCOPED_TEST_ABSENT", "x");

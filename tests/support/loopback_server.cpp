@@ -165,7 +165,8 @@ RangeResult ParseRange(const std::string& value, std::uint64_t size, ByteRange& 
     std::string from = bounds.substr(0, dash);
     std::string to = bounds.substr(dash + 1);
     auto digits = [](const std::string& s) {
-        return !s.empty() && s.size() <= 18 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+        return !s.empty() && s.size() <= 18 &&
+               std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
     };
     if (from.empty()) {
         if (!digits(to)) {
@@ -223,9 +224,8 @@ const typename Map::mapped_type* FindForRequest(const Map& map, const httplib::R
 }  // namespace
 
 std::size_t RecordedRequest::HeaderCount(const std::string& name) const {
-    return static_cast<std::size_t>(std::count_if(headers.begin(), headers.end(), [&](const auto& header) {
-        return SameName(header.first, name);
-    }));
+    return static_cast<std::size_t>(std::count_if(headers.begin(), headers.end(),
+                                                  [&](const auto& header) { return SameName(header.first, name); }));
 }
 
 std::string RecordedRequest::Header(const std::string& name) const {
@@ -374,19 +374,19 @@ private:
         res.status = 200;
         if (answer206 && !fault.chunked && req.get_header_value_count("Range") == 1) {
             switch (ParseRange(req.get_header_value("Range"), source->size, window)) {
-            case RangeResult::None:
-                break;
-            case RangeResult::Satisfiable:
-                res.status = 206;
-                res.set_header("Content-Range", "bytes " + std::to_string(window.first) + "-" +
-                                                    std::to_string(window.first + window.count - 1) + "/" +
-                                                    std::to_string(source->size));
-                break;
-            case RangeResult::Unsatisfiable:
-                res.status = 416;
-                res.set_header("Content-Range", "bytes */" + std::to_string(source->size));
-                res.set_content("range not satisfiable\n", kContentType);
-                return;
+                case RangeResult::None:
+                    break;
+                case RangeResult::Satisfiable:
+                    res.status = 206;
+                    res.set_header("Content-Range", "bytes " + std::to_string(window.first) + "-" +
+                                                        std::to_string(window.first + window.count - 1) + "/" +
+                                                        std::to_string(source->size));
+                    break;
+                case RangeResult::Unsatisfiable:
+                    res.status = 416;
+                    res.set_header("Content-Range", "bytes */" + std::to_string(source->size));
+                    res.set_content("range not satisfiable\n", kContentType);
+                    return;
             }
         }
 
@@ -395,7 +395,8 @@ private:
         writer->start = window.first;
         writer->sendLimit = window.count;
         if (fault.closeAfterBytes >= 0) {
-            writer->sendLimit = std::min<std::uint64_t>(writer->sendLimit, static_cast<std::uint64_t>(fault.closeAfterBytes));
+            writer->sendLimit =
+                std::min<std::uint64_t>(writer->sendLimit, static_cast<std::uint64_t>(fault.closeAfterBytes));
         }
         writer->delayMs = fault.slowBodyDelayMs;
         writer->stop = m_stop;
@@ -412,7 +413,8 @@ private:
             });
             return;
         }
-        std::uint64_t announced = window.count + static_cast<std::uint64_t>(std::max<std::int64_t>(0, fault.extraContentLength));
+        std::uint64_t announced =
+            window.count + static_cast<std::uint64_t>(std::max<std::int64_t>(0, fault.extraContentLength));
         if (announced == 0) {
             res.set_content("", kContentType);
             return;

@@ -10,13 +10,12 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
-RecordingOpener::RecordingOpener(const fs::path& folder) : m_record(folder / "opened.txt")
-{
+RecordingOpener::RecordingOpener(const fs::path& folder) : m_record(folder / "opened.txt") {
     const fs::path script = folder / "xdg-open";
     const std::string part = (folder / "opened.tmp").string();
     // Written aside and renamed, so that a record that exists is whole.
-    WriteBytes(script, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + part + "'\nmv '" + part + "' '" + m_record.string() +
-                           "'\n");
+    WriteBytes(script,
+               "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + part + "'\nmv '" + part + "' '" + m_record.string() + "'\n");
     fs::permissions(script, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                 fs::perms::others_read | fs::perms::others_exec);
     const char* path = std::getenv("PATH");
@@ -25,13 +24,11 @@ RecordingOpener::RecordingOpener(const fs::path& folder) : m_record(folder / "op
 
 RecordingOpener::~RecordingOpener() = default;
 
-bool RecordingOpener::WasCalled() const
-{
+bool RecordingOpener::WasCalled() const {
     return fs::exists(m_record);
 }
 
-std::string RecordingOpener::Opened() const
-{
+std::string RecordingOpener::Opened() const {
     return ReadBytes(m_record);
 }
 

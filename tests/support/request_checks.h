@@ -14,8 +14,7 @@ namespace testsupport {
 // A GET over HTTP/1.1 with the layer's User-Agent, exactly one
 // "Cache-Control: no-cache" and exactly one Range header of `range`. Every
 // mismatch is named, not only the first.
-inline ::testing::AssertionResult IsDownloadRequest(const RecordedRequest& request, const std::string& range)
-{
+inline ::testing::AssertionResult IsDownloadRequest(const RecordedRequest& request, const std::string& range) {
     std::string mismatches;
     const auto expect = [&mismatches](const std::string& what, const std::string& actual, const std::string& wanted) {
         if (actual != wanted)

@@ -5,14 +5,14 @@
 namespace testsupport {
 namespace {
 
-RecordedRequest DownloadRequest()
-{
-    return {"GET", "/f", "HTTP/1.1",
+RecordedRequest DownloadRequest() {
+    return {"GET",
+            "/f",
+            "HTTP/1.1",
             {{"Cache-Control", "no-cache"}, {"Range", "bytes=0-"}, {"User-Agent", "Drelk HTTP Client Class"}}};
 }
 
-TEST(RequestChecks, TheLayersDownloadRequestPasses)
-{
+TEST(RequestChecks, TheLayersDownloadRequestPasses) {
     EXPECT_TRUE(IsDownloadRequest(DownloadRequest(), "bytes=0-"));
     // Header names are matched without regard to case.
     RecordedRequest lower = DownloadRequest();
@@ -21,8 +21,7 @@ TEST(RequestChecks, TheLayersDownloadRequestPasses)
     EXPECT_TRUE(IsDownloadRequest(lower, "bytes=0-"));
 }
 
-TEST(RequestChecks, EveryDifferenceIsNamed)
-{
+TEST(RequestChecks, EveryDifferenceIsNamed) {
     RecordedRequest request = DownloadRequest();
     request.method = "HEAD";
     request.headers.push_back({"Range", "bytes=5-"});

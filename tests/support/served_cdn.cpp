@@ -13,13 +13,12 @@ constexpr auto kPortPoll = std::chrono::milliseconds(10);
 
 }  // namespace
 
-ServedCdn::ServedCdn(const Folders& folders, std::chrono::milliseconds startLimit) : m_folders(folders)
-{
+ServedCdn::ServedCdn(const Folders& folders, std::chrono::milliseconds startLimit) : m_folders(folders) {
     std::filesystem::create_directories(m_folders.root);
     const std::filesystem::path portFile = m_folders.work / "port";
     ProcessStart start;
-    start.argv = {m_folders.program.string(), "serve", "--root", m_folders.root.string(), "--port", "0",
-                  "--port-file", portFile.string()};
+    start.argv = {m_folders.program.string(), "serve", "--root", m_folders.root.string(), "--port", "0", "--port-file",
+                  portFile.string()};
     if (!m_folders.web.empty())
         start.argv.insert(start.argv.end(), {"--web", m_folders.web.string()});
     start.folder = m_folders.work;
@@ -46,28 +45,32 @@ ServedCdn::ServedCdn(const Folders& folders, std::chrono::milliseconds startLimi
 
 ServedCdn::~ServedCdn() = default;
 
-std::string ServedCdn::BaseUrl() const
-{
+std::string ServedCdn::BaseUrl() const {
     return "http://127.0.0.1:" + std::to_string(m_port);
 }
 
-std::string ServedCdn::Problem() const
-{
+std::string ServedCdn::Problem() const {
     return ReadBytes(m_folders.work / "server.err");
 }
 
-std::filesystem::path ServedCdn::Log() const
-{
+std::filesystem::path ServedCdn::Log() const {
     return m_folders.work / "server.log";
 }
 
 ServedCdn::Published ServedCdn::Publish(const std::filesystem::path& launcher, const std::filesystem::path& client,
                                         const std::string& platform, const std::vector<std::string>& options,
-                                        std::chrono::milliseconds limit) const
-{
+                                        std::chrono::milliseconds limit) const {
     ProcessStart start;
-    start.argv = {m_folders.program.string(), "publish", "--launcher", launcher.string(), "--client",
-                  client.string(), "--platform", platform, "--out", m_folders.root.string()};
+    start.argv = {m_folders.program.string(),
+                  "publish",
+                  "--launcher",
+                  launcher.string(),
+                  "--client",
+                  client.string(),
+                  "--platform",
+                  platform,
+                  "--out",
+                  m_folders.root.string()};
     start.argv.insert(start.argv.end(), options.begin(), options.end());
     start.folder = m_folders.work;
     start.outputFile = m_folders.work / "publish.out";

@@ -9,8 +9,7 @@
 
 namespace testsupport {
 
-std::optional<std::filesystem::path> FullDevice()
-{
+std::optional<std::filesystem::path> FullDevice() {
     const std::filesystem::path device = "/dev/full";
     std::error_code error;
     if (!std::filesystem::exists(device, error))
@@ -18,18 +17,15 @@ std::optional<std::filesystem::path> FullDevice()
     return device;
 }
 
-std::filesystem::path NullDevice()
-{
+std::filesystem::path NullDevice() {
     return "/dev/null";
 }
 
-bool MakeSpecialFile(const std::filesystem::path& path)
-{
+bool MakeSpecialFile(const std::filesystem::path& path) {
     return ::mkfifo(path.c_str(), 0600) == 0;
 }
 
-std::size_t OpenFileCount()
-{
+std::size_t OpenFileCount() {
     const std::filesystem::directory_iterator descriptors("/proc/self/fd");
     return static_cast<std::size_t>(
         std::distance(std::filesystem::begin(descriptors), std::filesystem::end(descriptors)));

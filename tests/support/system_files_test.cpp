@@ -18,8 +18,7 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-TEST(SystemFiles, TheFullDeviceOpensAndRefusesEveryByte)
-{
+TEST(SystemFiles, TheFullDeviceOpensAndRefusesEveryByte) {
     const std::optional<fs::path> full = FullDevice();
     if (!full)
         GTEST_SKIP() << "no device that refuses writes here";
@@ -29,15 +28,13 @@ TEST(SystemFiles, TheFullDeviceOpensAndRefusesEveryByte)
     EXPECT_EQ(std::fwrite("x", 1, 1, file.get()), 0u);
 }
 
-TEST(SystemFiles, TheNullDeviceReadsAsEmpty)
-{
+TEST(SystemFiles, TheNullDeviceReadsAsEmpty) {
     File file(std::fopen(NullDevice().string().c_str(), "rb"));
     ASSERT_TRUE(file);
     EXPECT_EQ(std::fgetc(file.get()), EOF);
 }
 
-TEST(SystemFiles, ASpecialFileIsNeitherFileNorFolderNorLink)
-{
+TEST(SystemFiles, ASpecialFileIsNeitherFileNorFolderNorLink) {
     const TempDir folder;
     if (!MakeSpecialFile(folder.Path() / "special"))
         GTEST_SKIP() << "no special files here";
@@ -48,8 +45,7 @@ TEST(SystemFiles, ASpecialFileIsNeitherFileNorFolderNorLink)
     EXPECT_FALSE(fs::is_symlink(status));
 }
 
-TEST(SystemFiles, OpenFilesAreCounted)
-{
+TEST(SystemFiles, OpenFilesAreCounted) {
     const TempDir folder;
     folder.Write("a.bin", "a");
     const std::size_t before = OpenFileCount();

@@ -18,8 +18,7 @@ class TempDir {
 public:
     TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
     // A fresh folder below `parent` instead.
-    explicit TempDir(const std::filesystem::path& parent)
-    {
+    explicit TempDir(const std::filesystem::path& parent) {
         // A random name, taken only when create_directory made it: two tests
         // (or two test programs) never share a folder.
         std::random_device entropy;
@@ -36,8 +35,7 @@ public:
         }
         throw std::runtime_error("cannot make a temporary folder in " + parent.string());
     }
-    ~TempDir()
-    {
+    ~TempDir() {
         std::error_code ignored;
         std::filesystem::remove_all(m_path, ignored);
     }
@@ -51,8 +49,7 @@ public:
     std::string Str() const { return m_path.string(); }
 
     // Writes bytes to a file below the folder, creating parent folders.
-    std::filesystem::path Write(const std::string& relative, const std::string& bytes) const
-    {
+    std::filesystem::path Write(const std::string& relative, const std::string& bytes) const {
         const std::filesystem::path file = m_path / relative;
         WriteBytes(file, bytes);
         return file;
@@ -61,8 +58,7 @@ public:
     std::string Read(const std::string& relative) const { return ReadBytes(m_path / relative); }
 
 private:
-    static std::string HexName(std::uint64_t value)
-    {
+    static std::string HexName(std::uint64_t value) {
         static constexpr char kDigits[] = "0123456789abcdef";
         std::string name(16, '0');
         for (char& digit : name) {
@@ -79,14 +75,12 @@ private:
 // back the one before it afterwards.
 class CurrentDirectory {
 public:
-    explicit CurrentDirectory(const std::filesystem::path& folder) : m_previous(std::filesystem::current_path())
-    {
+    explicit CurrentDirectory(const std::filesystem::path& folder) : m_previous(std::filesystem::current_path()) {
         std::filesystem::current_path(folder);
     }
     // Only remembers the current directory, for a test that changes it itself.
     CurrentDirectory() : m_previous(std::filesystem::current_path()) {}
-    ~CurrentDirectory()
-    {
+    ~CurrentDirectory() {
         std::error_code ignored;
         std::filesystem::current_path(m_previous, ignored);
     }

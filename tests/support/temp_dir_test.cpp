@@ -9,8 +9,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(TempDir, EachIsFreshAndGoesWithEverythingInIt)
-{
+TEST(TempDir, EachIsFreshAndGoesWithEverythingInIt) {
     fs::path kept;
     {
         const TempDir first;
@@ -26,8 +25,7 @@ TEST(TempDir, EachIsFreshAndGoesWithEverythingInIt)
     EXPECT_FALSE(fs::exists(kept));
 }
 
-TEST(TempDir, MakesItsFolderBelowAGivenParent)
-{
+TEST(TempDir, MakesItsFolderBelowAGivenParent) {
     const TempDir parent;
     const TempDir child(parent.Path());
     EXPECT_EQ(child.Path().parent_path(), parent.Path());
@@ -35,8 +33,7 @@ TEST(TempDir, MakesItsFolderBelowAGivenParent)
     EXPECT_EQ(child.WidePath("x.bin"), (child.Path() / "x.bin").wstring());
 }
 
-TEST(TempDir, CurrentDirectoryIsPutBack)
-{
+TEST(TempDir, CurrentDirectoryIsPutBack) {
     const fs::path before = fs::current_path();
     const TempDir folder;
     {
@@ -51,8 +48,7 @@ TEST(TempDir, CurrentDirectoryIsPutBack)
     EXPECT_EQ(fs::current_path(), before);
 }
 
-TEST(TestFiles, BytesGoOutAndComeBackWhole)
-{
+TEST(TestFiles, BytesGoOutAndComeBackWhole) {
     const TempDir folder;
     const std::string bytes("zero\0one\r\ntwo\n", 14);
     WriteBytes(folder.Path() / "new/folder/file.bin", bytes);
@@ -67,16 +63,14 @@ TEST(TestFiles, BytesGoOutAndComeBackWhole)
     EXPECT_THROW(WriteBytes(folder.Path() / "new", "x"), std::runtime_error);
 }
 
-TEST(TestFiles, RandomBytesRepeatForTheSameSeed)
-{
+TEST(TestFiles, RandomBytesRepeatForTheSameSeed) {
     EXPECT_EQ(RandomBytes(1000, 7), RandomBytes(1000, 7));
     EXPECT_NE(RandomBytes(1000, 7), RandomBytes(1000, 8));
     EXPECT_EQ(RandomBytes(0, 7), "");
     EXPECT_EQ(RandomBytes(10), RandomBytes(10, 1));
 }
 
-TEST(TestFiles, ReplaceAllFillsEveryPlaceholder)
-{
+TEST(TestFiles, ReplaceAllFillsEveryPlaceholder) {
     EXPECT_EQ(ReplaceAll("port=@PORT@, again @PORT@", "@PORT@", "8080"), "port=8080, again 8080");
     // What was put in is not searched again.
     EXPECT_EQ(ReplaceAll("aa", "a", "aa"), "aaaa");

@@ -15,16 +15,14 @@ namespace testsupport {
 
 // The bytes of a file; empty when it is missing or cannot be read, which is
 // what a test polling for a file still to be written wants.
-inline std::string ReadBytes(const std::filesystem::path& file)
-{
+inline std::string ReadBytes(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Replaces a file with these bytes, creating its folders. Throws when the
 // file cannot be written: a test must not go on with a half-made setup.
-inline void WriteBytes(const std::filesystem::path& file, const std::string& bytes)
-{
+inline void WriteBytes(const std::filesystem::path& file, const std::string& bytes) {
     if (file.has_parent_path())
         std::filesystem::create_directories(file.parent_path());
     std::ofstream out(file, std::ios::binary);
@@ -35,8 +33,7 @@ inline void WriteBytes(const std::filesystem::path& file, const std::string& byt
 }
 
 // Bytes that do not compress, the same for the same seed.
-inline std::string RandomBytes(std::size_t count, unsigned seed = 1)
-{
+inline std::string RandomBytes(std::size_t count, unsigned seed = 1) {
     std::mt19937 generator(seed);
     std::string bytes(count, '\0');
     for (char& byte : bytes)
@@ -46,8 +43,7 @@ inline std::string RandomBytes(std::size_t count, unsigned seed = 1)
 
 // `text` with every `from` replaced by `to`, as templates of test files
 // are filled in.
-inline std::string ReplaceAll(std::string text, const std::string& from, const std::string& to)
-{
+inline std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
     for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
     return text;

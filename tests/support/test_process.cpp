@@ -12,13 +12,11 @@ constexpr auto kPollPeriod = std::chrono::milliseconds(10);
 
 }  // namespace
 
-bool TestProcess::Running()
-{
+bool TestProcess::Running() {
     return !Reap(false);
 }
 
-std::optional<int> TestProcess::WaitFor(std::chrono::milliseconds limit)
-{
+std::optional<int> TestProcess::WaitFor(std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!Reap(false)) {
         if (std::chrono::steady_clock::now() >= deadline)
@@ -28,8 +26,7 @@ std::optional<int> TestProcess::WaitFor(std::chrono::milliseconds limit)
     return m_exitCode;
 }
 
-std::optional<int> RunProcess(const ProcessStart& start, std::chrono::milliseconds limit)
-{
+std::optional<int> RunProcess(const ProcessStart& start, std::chrono::milliseconds limit) {
     TestProcess process(start);
     return process.WaitFor(limit);
 }

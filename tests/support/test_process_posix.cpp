@@ -24,8 +24,7 @@ constexpr auto kStopGrace = std::chrono::seconds(5);
 // Empty input, and where output that nobody keeps goes.
 constexpr const char* kNowhere = "/dev/null";
 
-std::vector<std::string> ChildEnvironment(const std::map<std::string, std::string>& changes)
-{
+std::vector<std::string> ChildEnvironment(const std::map<std::string, std::string>& changes) {
     std::vector<std::string> entries;
     for (char** entry = environ; *entry; ++entry) {
         const std::string text = *entry;
@@ -38,8 +37,7 @@ std::vector<std::string> ChildEnvironment(const std::map<std::string, std::strin
     return entries;
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& texts)
-{
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
     std::vector<char*> pointers;
     for (std::string& text : texts)
         pointers.push_back(text.data());
@@ -47,16 +45,14 @@ std::vector<char*> Pointers(std::vector<std::string>& texts)
     return pointers;
 }
 
-int ExitCodeOf(int status)
-{
+int ExitCodeOf(int status) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // Everything the child does between fork and exec is async-signal-safe:
 // the names, arguments and environment are all prepared before the fork.
 [[noreturn]] void BecomeChild(const char* program, char** argv, char** envp, const char* folder, const char* output,
-                             const char* errors, int keepFd, bool ownGroup)
-{
+                              const char* errors, int keepFd, bool ownGroup) {
     if (ownGroup && setpgid(0, 0) != 0)
         _exit(126);
     if (folder[0] != '\0' && chdir(folder) != 0)
@@ -70,8 +66,7 @@ int ExitCodeOf(int status)
     const int safeIn = fcntl(input, F_DUPFD, 10);
     const int safeOut = fcntl(out, F_DUPFD, 10);
     const int safeErr = fcntl(err, F_DUPFD, 10);
-    if (safeIn < 0 || safeOut < 0 || safeErr < 0 || dup2(safeIn, 0) < 0 || dup2(safeOut, 1) < 0 ||
-        dup2(safeErr, 2) < 0)
+    if (safeIn < 0 || safeOut < 0 || safeErr < 0 || dup2(safeIn, 0) < 0 || dup2(safeOut, 1) < 0 || dup2(safeErr, 2) < 0)
         _exit(126);
     const long limit = sysconf(_SC_OPEN_MAX);
     const int last = limit > 0 && limit < 65536 ? static_cast<int>(limit) : 65536;
@@ -84,8 +79,7 @@ int ExitCodeOf(int status)
 
 }  // namespace
 
-std::optional<std::filesystem::path> FindProgram(const std::string& name)
-{
+std::optional<std::filesystem::path> FindProgram(const std::string& name) {
     if (name.find('/') != std::string::npos)
         return access(name.c_str(), X_OK) == 0 ? std::optional<std::filesystem::path>(name) : std::nullopt;
     const char* path = std::getenv("PATH");
@@ -104,8 +98,7 @@ std::optional<std::filesystem::path> FindProgram(const std::string& name)
     return std::nullopt;
 }
 
-TestProcess::TestProcess(const ProcessStart& start)
-{
+TestProcess::TestProcess(const ProcessStart& start) {
     if (start.argv.empty())
         throw std::runtime_error("no program to start");
     const std::optional<std::filesystem::path> program = FindProgram(start.argv[0]);
@@ -131,14 +124,12 @@ TestProcess::TestProcess(const ProcessStart& start)
         setpgid(m_pid, m_pid);
 }
 
-TestProcess::~TestProcess()
-{
+TestProcess::~TestProcess() {
     if (m_pid > 0 && !m_exitCode)
         Stop();
 }
 
-bool TestProcess::Reap(bool block)
-{
+bool TestProcess::Reap(bool block) {
     if (m_exitCode)
         return true;
     int status = 0;
@@ -153,8 +144,7 @@ bool TestProcess::Reap(bool block)
     return true;
 }
 
-int TestProcess::Stop()
-{
+int TestProcess::Stop() {
     if (!Reap(false)) {
         kill(m_pid, SIGTERM);
         if (!WaitFor(std::chrono::duration_cast<std::chrono::milliseconds>(kStopGrace))) {
@@ -165,8 +155,7 @@ int TestProcess::Stop()
     return *m_exitCode;
 }
 
-std::optional<int> WaitForAdopted(ProcessId pid, std::chrono::milliseconds limit)
-{
+std::optional<int> WaitForAdopted(ProcessId pid, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
         int status = 0;

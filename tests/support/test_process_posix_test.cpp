@@ -12,8 +12,7 @@ using namespace std::chrono_literals;
 namespace testsupport {
 namespace {
 
-TEST(TestProcess, RunsInItsFolderWithItsEnvironmentAndOutputFiles)
-{
+TEST(TestProcess, RunsInItsFolderWithItsEnvironmentAndOutputFiles) {
     const TempDir work;
     ProcessStart start;
     start.argv = {"sh", "-c", "pwd; echo \"$QM_TEST_VALUE\"; echo \"[$HOME]\"; echo oops >&2; exit 3"};
@@ -26,8 +25,7 @@ TEST(TestProcess, RunsInItsFolderWithItsEnvironmentAndOutputFiles)
     EXPECT_EQ(ReadBytes(work.Path() / "err"), "oops\n");
 }
 
-TEST(TestProcess, KeepsOnlyTheDescriptorAskedFor)
-{
+TEST(TestProcess, KeepsOnlyTheDescriptorAskedFor) {
     const TempDir work;
     int kept[2];
     int other[2];
@@ -49,8 +47,7 @@ TEST(TestProcess, KeepsOnlyTheDescriptorAskedFor)
     close(other[0]);
 }
 
-TEST(TestProcess, WaitingHasALimitAndStoppingEndsTheProgram)
-{
+TEST(TestProcess, WaitingHasALimitAndStoppingEndsTheProgram) {
     ProcessStart start;
     start.argv = {"sleep", "30"};
     TestProcess sleeper(start);
@@ -63,8 +60,7 @@ TEST(TestProcess, WaitingHasALimitAndStoppingEndsTheProgram)
     EXPECT_EQ(sleeper.WaitFor(0ms), std::optional<int>(143));
 }
 
-TEST(TestProcess, AProgramThatCannotBeFoundIsAnError)
-{
+TEST(TestProcess, AProgramThatCannotBeFoundIsAnError) {
     EXPECT_FALSE(FindProgram("quillmoor-no-such-program"));
     EXPECT_TRUE(FindProgram("sh"));
     ProcessStart start;
@@ -72,8 +68,7 @@ TEST(TestProcess, AProgramThatCannotBeFoundIsAnError)
     EXPECT_THROW(TestProcess{start}, std::runtime_error);
 }
 
-TEST(TestProcess, AnOwnProcessGroupHoldsWhatTheProgramStarts)
-{
+TEST(TestProcess, AnOwnProcessGroupHoldsWhatTheProgramStarts) {
     ProcessStart start;
     start.argv = {"sh", "-c", "sleep 30 & wait"};
     start.ownProcessGroup = true;
@@ -84,8 +79,7 @@ TEST(TestProcess, AnOwnProcessGroupHoldsWhatTheProgramStarts)
     EXPECT_TRUE(shell.WaitFor(10s));
 }
 
-TEST(TestProcess, AnAdoptedProcessIsWaitedFor)
-{
+TEST(TestProcess, AnAdoptedProcessIsWaitedFor) {
     // A child that ends with a code gives it.
     const pid_t child = fork();
     if (child == 0)

@@ -24,20 +24,18 @@ namespace {
 constexpr int kServerStartMs = 20000;
 constexpr auto kCompositorStart = std::chrono::seconds(10);
 
-int Clamp(int value)
-{
+int Clamp(int value) {
     return std::clamp(value, 0, 255);
 }
 
 // Xvfb writes the display number and a newline on the pipe once it
 // accepts connections; nothing (the pipe closes) when it cannot start.
-std::optional<std::string> ReadDisplayNumber(int fd)
-{
+std::optional<std::string> ReadDisplayNumber(int fd) {
     std::string number;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kServerStartMs);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd wait{fd, POLLIN, 0};
         if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) != 1)
             return std::nullopt;
@@ -50,8 +48,7 @@ std::optional<std::string> ReadDisplayNumber(int fd)
     }
 }
 
-std::string TextProperty(Display* display, Window window, const char* name, const char* type)
-{
+std::string TextProperty(Display* display, Window window, const char* name, const char* type) {
     Atom actualType = None;
     int format = 0;
     unsigned long count = 0, after = 0;
@@ -69,8 +66,7 @@ std::string TextProperty(Display* display, Window window, const char* name, cons
     return text;
 }
 
-pid_t PidProperty(Display* display, Window window)
-{
+pid_t PidProperty(Display* display, Window window) {
     Atom actualType = None;
     int format = 0;
     unsigned long count = 0, after = 0;
@@ -88,56 +84,46 @@ pid_t PidProperty(Display* display, Window window)
 
 // Requests that fail (a window gone between listing and asking) are
 // expected here and must not end the test program.
-int IgnoreXErrors(Display*, XErrorEvent*)
-{
+int IgnoreXErrors(Display*, XErrorEvent*) {
     return 0;
 }
 
 }  // namespace
 
-bool Near(const Rgba& left, const Rgba& right, int tolerance)
-{
+bool Near(const Rgba& left, const Rgba& right, int tolerance) {
     return std::abs(left.r - right.r) <= tolerance && std::abs(left.g - right.g) <= tolerance &&
            std::abs(left.b - right.b) <= tolerance && std::abs(left.a - right.a) <= tolerance;
 }
 
-Rgba Over(const Rgba& top, const Rgba& bottom)
-{
+Rgba Over(const Rgba& top, const Rgba& bottom) {
     auto blend = [&](int over, int under) { return Clamp((over * top.a + under * (255 - top.a) + 127) / 255); };
     return {blend(top.r, bottom.r), blend(top.g, bottom.g), blend(top.b, bottom.b), 255};
 }
 
-std::string Describe(const Rgba& colour)
-{
+std::string Describe(const Rgba& colour) {
     char text[48];
     std::snprintf(text, sizeof text, "rgba(%d,%d,%d,%d)", colour.r, colour.g, colour.b, colour.a);
     return text;
 }
 
-Picture::Picture(platform::LayeredPicture pixels) : m_pixels(std::move(pixels))
-{
-}
+Picture::Picture(platform::LayeredPicture pixels) : m_pixels(std::move(pixels)) {}
 
-std::optional<Picture> Picture::Load(const std::filesystem::path& png)
-{
+std::optional<Picture> Picture::Load(const std::filesystem::path& png) {
     std::optional<platform::LayeredPicture> pixels = platform::LoadPng(png);
     if (!pixels)
         return std::nullopt;
     return Picture(std::move(*pixels));
 }
 
-int Picture::Width() const
-{
+int Picture::Width() const {
     return m_pixels.size.cx;
 }
 
-int Picture::Height() const
-{
+int Picture::Height() const {
     return m_pixels.size.cy;
 }
 
-Rgba Picture::At(int x, int y) const
-{
+Rgba Picture::At(int x, int y) const {
     if (x < 0 || y < 0 || x >= Width() || y >= Height())
         return {0, 0, 0, 0};
     const std::uint32_t pixel = m_pixels.pixels[static_cast<std::size_t>(y) * Width() + x];
@@ -149,16 +135,14 @@ Rgba Picture::At(int x, int y) const
     return {straight(pixel >> 16), straight(pixel >> 8), straight(pixel), a};
 }
 
-bool Picture::Save(const std::filesystem::path& png) const
-{
+bool Picture::Save(const std::filesystem::path& png) const {
     std::error_code error;
     if (png.has_parent_path())
         std::filesystem::create_directories(png.parent_path(), error);
     return platform::SavePng(m_pixels, png);
 }
 
-XDisplay::XDisplay(const Options& options) : m_options(options)
-{
+XDisplay::XDisplay(const Options& options) : m_options(options) {
     if (!StartServer())
         return;
     PaintBackground();
@@ -166,8 +150,7 @@ XDisplay::XDisplay(const Options& options) : m_options(options)
         m_composited = StartCompositor();
 }
 
-XDisplay::~XDisplay()
-{
+XDisplay::~XDisplay() {
     if (m_connection)
         XCloseDisplay(m_connection);
     m_connection = nullptr;
@@ -176,8 +159,7 @@ XDisplay::~XDisplay()
     m_server.reset();
 }
 
-bool XDisplay::StartServer()
-{
+bool XDisplay::StartServer() {
     if (!FindProgram("Xvfb")) {
         m_problem = "Xvfb is not installed";
         return false;
@@ -189,12 +171,11 @@ bool XDisplay::StartServer()
     }
     // Only the writing end goes to the server.
     fcntl(fds[1], F_SETFD, 0);
-    const std::string size =
-        std::to_string(m_options.width) + "x" + std::to_string(m_options.height) + "x24";
+    const std::string size = std::to_string(m_options.width) + "x" + std::to_string(m_options.height) + "x24";
     try {
         ProcessStart start;
-        start.argv = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", size, "-nolisten", "tcp",
-                      "-noreset"};
+        start.argv = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", size, "-nolisten",
+                      "tcp",  "-noreset"};
         start.keepFd = fds[1];
         m_server = std::make_unique<TestProcess>(start);
     } catch (const std::exception& failure) {
@@ -221,8 +202,7 @@ bool XDisplay::StartServer()
     return true;
 }
 
-void XDisplay::PaintBackground()
-{
+void XDisplay::PaintBackground() {
     Display* display = m_connection;
     const Window root = DefaultRootWindow(display);
     const int screen = DefaultScreen(display);
@@ -245,8 +225,7 @@ void XDisplay::PaintBackground()
     XSync(display, False);
 }
 
-bool XDisplay::StartCompositor()
-{
+bool XDisplay::StartCompositor() {
     if (!FindProgram("xcompmgr"))
         return false;
     try {
@@ -271,12 +250,11 @@ bool XDisplay::StartCompositor()
     return false;
 }
 
-std::optional<Picture> XDisplay::Capture() const
-{
+std::optional<Picture> XDisplay::Capture() const {
     if (!m_connection)
         return std::nullopt;
-    XImage* image = XGetImage(m_connection, DefaultRootWindow(m_connection), 0, 0, m_options.width,
-                              m_options.height, AllPlanes, ZPixmap);
+    XImage* image = XGetImage(m_connection, DefaultRootWindow(m_connection), 0, 0, m_options.width, m_options.height,
+                              AllPlanes, ZPixmap);
     if (!image)
         return std::nullopt;
     platform::LayeredPicture screen;
@@ -290,14 +268,12 @@ std::optional<Picture> XDisplay::Capture() const
     return Picture(std::move(screen));
 }
 
-bool XDisplay::Screenshot(const std::filesystem::path& png) const
-{
+bool XDisplay::Screenshot(const std::filesystem::path& png) const {
     const std::optional<Picture> screen = Capture();
     return screen && screen->Save(png);
 }
 
-Rgba XDisplay::PixelAt(int x, int y) const
-{
+Rgba XDisplay::PixelAt(int x, int y) const {
     if (!m_connection || x < 0 || y < 0 || x >= m_options.width || y >= m_options.height)
         return {0, 0, 0, -1};
     XImage* image = XGetImage(m_connection, DefaultRootWindow(m_connection), x, y, 1, 1, AllPlanes, ZPixmap);
@@ -309,8 +285,7 @@ Rgba XDisplay::PixelAt(int x, int y) const
             static_cast<int>(pixel & 0xFF), 255};
 }
 
-std::vector<ScreenWindow> XDisplay::Windows() const
-{
+std::vector<ScreenWindow> XDisplay::Windows() const {
     std::vector<ScreenWindow> windows;
     if (!m_connection)
         return windows;

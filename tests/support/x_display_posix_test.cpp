@@ -17,8 +17,7 @@
 namespace testsupport {
 namespace {
 
-TEST(ColourArithmetic, OverBlendsByAlphaAndNearComparesEveryChannel)
-{
+TEST(ColourArithmetic, OverBlendsByAlphaAndNearComparesEveryChannel) {
     const Rgba under{200, 100, 0, 255};
     EXPECT_TRUE(Near(Over({0, 0, 0, 0}, under), under, 0));
     EXPECT_TRUE(Near(Over({10, 20, 30, 255}, under), {10, 20, 30, 255}, 0));
@@ -30,8 +29,7 @@ TEST(ColourArithmetic, OverBlendsByAlphaAndNearComparesEveryChannel)
     EXPECT_EQ(Describe({1, 2, 3, 4}), "rgba(1,2,3,4)");
 }
 
-TEST(Picture, AMissingOrBrokenFileIsNoPicture)
-{
+TEST(Picture, AMissingOrBrokenFileIsNoPicture) {
     const TempDir work;
     EXPECT_FALSE(Picture::Load(work.Path() / "missing.png"));
     EXPECT_FALSE(Picture::Load(work.Write("broken.png", "\x89PNG not really")));
@@ -47,8 +45,7 @@ constexpr bool kSanitizedBuild = false;
 
 class XDisplayTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (kSanitizedBuild)
             GTEST_SKIP() << "the X server is tested in the plain build";
         XDisplay::Options options;
@@ -61,8 +58,7 @@ protected:
         connection = XOpenDisplay(display->Name().c_str());
         ASSERT_TRUE(connection);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (connection)
             XCloseDisplay(connection);
         connection = nullptr;
@@ -70,22 +66,20 @@ protected:
     }
 
     // A plain window of another program, mapped and drawn.
-    Window ShowWindow(int x, int y, int width, int height, unsigned long colour, const char* title)
-    {
+    Window ShowWindow(int x, int y, int width, int height, unsigned long colour, const char* title) {
         XSetWindowAttributes attributes{};
         attributes.override_redirect = True;
         attributes.background_pixel = colour;
-        const Window window = XCreateWindow(connection, DefaultRootWindow(connection), x, y, width, height, 0,
-                                            CopyFromParent, InputOutput, CopyFromParent,
-                                            CWOverrideRedirect | CWBackPixel, &attributes);
+        const Window window =
+            XCreateWindow(connection, DefaultRootWindow(connection), x, y, width, height, 0, CopyFromParent,
+                          InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
         XStoreName(connection, window, title);
         XMapWindow(connection, window);
         XSync(connection, False);
         return window;
     }
 
-    bool WaitFor(const std::function<bool()>& shown)
-    {
+    bool WaitFor(const std::function<bool()>& shown) {
         for (int i = 0; i < 200; ++i) {
             if (shown())
                 return true;
@@ -98,8 +92,7 @@ protected:
     Display* connection = nullptr;
 };
 
-TEST_F(XDisplayTest, TheScreenShowsTheBackgroundAndWindowsWhereTheyAre)
-{
+TEST_F(XDisplayTest, TheScreenShowsTheBackgroundAndWindowsWhereTheyAre) {
     EXPECT_EQ(display->Name().rfind(":", 0), 0u);
     EXPECT_TRUE(display->Composited());
     EXPECT_TRUE(Near(display->PixelAt(5, 5), display->Background(), 0));
@@ -124,8 +117,7 @@ TEST_F(XDisplayTest, TheScreenShowsTheBackgroundAndWindowsWhereTheyAre)
     EXPECT_EQ(found->pid, 0);
 }
 
-TEST_F(XDisplayTest, AScreenshotIsAPngOfTheWholeScreen)
-{
+TEST_F(XDisplayTest, AScreenshotIsAPngOfTheWholeScreen) {
     ShowWindow(300, 180, 20, 20, 0x10E040, "corner window");
     ASSERT_TRUE(WaitFor([&] { return Near(display->PixelAt(319, 199), {0x10, 0xE0, 0x40, 255}, 0); }));
     const TempDir work;

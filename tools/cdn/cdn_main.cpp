@@ -6,11 +6,11 @@
 #include "tools/cdn/publisher.h"
 #include "tools/cdn/tool_command_line.h"
 
+#include <pthread.h>
+#include <unistd.h>
 #include <csignal>
 #include <iostream>
 #include <mutex>
-#include <pthread.h>
-#include <unistd.h>
 
 namespace {
 
@@ -22,8 +22,8 @@ int RunPublish(const PublishOptions& options) {
     std::cerr << "published " << summary.files << " files (" << summary.bytes << " bytes) to "
               << options.outDir.string() << ": index " << summary.indexName;
     if (!summary.diffName.empty()) {
-        std::cerr << ", diff " << summary.indexName << ".." << summary.diffName << " with "
-                  << summary.changedObjects << " changed objects";
+        std::cerr << ", diff " << summary.indexName << ".." << summary.diffName << " with " << summary.changedObjects
+                  << " changed objects";
     }
     std::cerr << '\n';
     return 0;

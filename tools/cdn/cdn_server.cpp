@@ -8,10 +8,10 @@
 
 #include <httplib.h>
 
+#include <sys/socket.h>
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
-#include <sys/socket.h>
 
 namespace fs = std::filesystem;
 
@@ -32,14 +32,13 @@ bool IsPlainHost(const std::string& host) {
         return false;
     }
     return std::all_of(host.begin(), host.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-               c == '-' || c == ':' || c == '[' || c == ']';
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+               c == ':' || c == '[' || c == ']';
     });
 }
 
 std::string BodyBytes(const httplib::Response& res) {
-    return res.has_header("Content-Length") ? res.get_header_value("Content-Length")
-                                            : std::to_string(res.body.size());
+    return res.has_header("Content-Length") ? res.get_header_value("Content-Length") : std::to_string(res.body.size());
 }
 
 }  // namespace
@@ -75,7 +74,8 @@ void CdnServer::Route() {
             return;
         }
         try {
-            const std::string text = FillServerPlaceholder(ReadWholeFile(answer), ServerUrl(req.get_header_value("Host")));
+            const std::string text =
+                FillServerPlaceholder(ReadWholeFile(answer), ServerUrl(req.get_header_value("Host")));
             if (text.size() > kMaxAnswerBytes) {
                 Refuse(res, 500, "the answer exceeds " + std::to_string(kMaxAnswerBytes) + " bytes");
                 return;

@@ -1,9 +1,9 @@
 #include "tools/cdn/cdn_server.h"
 
-#include "tools/cdn/publisher.h"
-#include "tests/support/temp_dir.h"
 #include "codec/md5_functions.h"
 #include "codec/path_key.h"
+#include "tests/support/temp_dir.h"
+#include "tools/cdn/publisher.h"
 
 #include <httplib.h>
 
@@ -160,10 +160,10 @@ TEST_F(CdnServerTest, OnlyPublishedObjectsAreServed) {
     m_dir.Write("secret.txt", "x");
     fs::create_directory_symlink(m_dir.Path(), m_dir.Path() / "web" / "up");
     fs::create_symlink(m_dir.Path() / "secret.txt", m_dir.Path() / "web" / "secret.txt");
-    for (const char* target : {"/cdn/answers/client.txt", "/cdn/tree/.staging-1/secret", "/cdn/tree/../answers/client.txt",
-                               "/cdn/tree/%2e%2e/%2e%2e/secret.txt", "/cdn/index/", "/cdn/tree",
-                               "/web/../cdn/answers/client.txt", "/web/%2e%2e/secret.txt", "/web/up/secret.txt",
-                               "/web/secret.txt"}) {
+    for (const char* target :
+         {"/cdn/answers/client.txt", "/cdn/tree/.staging-1/secret", "/cdn/tree/../answers/client.txt",
+          "/cdn/tree/%2e%2e/%2e%2e/secret.txt", "/cdn/index/", "/cdn/tree", "/web/../cdn/answers/client.txt",
+          "/web/%2e%2e/secret.txt", "/web/up/secret.txt", "/web/secret.txt"}) {
         const auto res = Get(target);
         ASSERT_TRUE(res) << target;
         EXPECT_TRUE(res->status == 404 || res->status == 400) << target << ": " << res->status;
@@ -195,8 +195,9 @@ TEST_F(CdnServerTest, LogsOneLinePerRequest) {
     // Lines come in the order requests end, which need not be the order sent.
     std::vector<std::string> log = Log();
     std::sort(log.begin(), log.end());
-    EXPECT_EQ(log, (std::vector<std::string>{"GET /api/launcherversionnew?platform=pv 200 " + std::to_string(answerBytes),
-                                             "GET /cdn/index/missing 404 15"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"GET /api/launcherversionnew?platform=pv 200 " + std::to_string(answerBytes),
+                                        "GET /cdn/index/missing 404 15"}));
 }
 
 TEST_F(CdnServerTest, PortInUseIsAnError) {

@@ -1,9 +1,9 @@
 #include "tools/cdn/cdn_tree.h"
 
+#include "platform/text.h"
 #include "tools/cdn/cdn_paths.h"
 #include "tools/cdn/file_handle.h"
 #include "tools/cdn/publish_error.h"
-#include "platform/text.h"
 
 #include <unistd.h>
 

@@ -1,8 +1,8 @@
 #include "tools/cdn/content_id.h"
 
+#include "codec/md5_functions.h"
 #include "tools/cdn/file_handle.h"
 #include "tools/cdn/publish_error.h"
-#include "codec/md5_functions.h"
 
 #include <vector>
 

@@ -2,10 +2,10 @@
 
 #include "tools/cdn/publish_error.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -23,8 +23,7 @@ FileHandle OpenFile(const std::filesystem::path& file, const char* mode) {
     return handle;
 }
 
-std::size_t ReadSome(const FileHandle& handle, const std::filesystem::path& file, void* pbyBuff,
-                     std::size_t cbBuff) {
+std::size_t ReadSome(const FileHandle& handle, const std::filesystem::path& file, void* pbyBuff, std::size_t cbBuff) {
     const std::size_t cbRead = std::fread(pbyBuff, 1, cbBuff, handle.get());
     if (cbRead < cbBuff && std::ferror(handle.get())) {
         Fail("read", file, errno);
@@ -32,8 +31,7 @@ std::size_t ReadSome(const FileHandle& handle, const std::filesystem::path& file
     return cbRead;
 }
 
-void WriteAll(const FileHandle& handle, const std::filesystem::path& file, const void* pbyData,
-              std::size_t cbData) {
+void WriteAll(const FileHandle& handle, const std::filesystem::path& file, const void* pbyData, std::size_t cbData) {
     if (cbData > 0 && std::fwrite(pbyData, 1, cbData, handle.get()) != cbData) {
         Fail("write", file, errno);
     }

@@ -16,11 +16,9 @@ using FileHandle = std::unique_ptr<FILE, FileClose>;
 FileHandle OpenFile(const std::filesystem::path& file, const char* mode);
 
 // Up to cbBuff bytes; 0 only at the end of the file.
-std::size_t ReadSome(const FileHandle& handle, const std::filesystem::path& file, void* pbyBuff,
-                     std::size_t cbBuff);
+std::size_t ReadSome(const FileHandle& handle, const std::filesystem::path& file, void* pbyBuff, std::size_t cbBuff);
 
-void WriteAll(const FileHandle& handle, const std::filesystem::path& file, const void* pbyData,
-              std::size_t cbData);
+void WriteAll(const FileHandle& handle, const std::filesystem::path& file, const void* pbyData, std::size_t cbData);
 
 // Flushes and closes, reporting what a plain fclose would swallow (a full disk).
 void CloseWritten(FileHandle handle, const std::filesystem::path& file);

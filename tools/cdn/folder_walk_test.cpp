@@ -1,8 +1,8 @@
 #include "tools/cdn/folder_walk.h"
 
-#include "tools/cdn/publish_error.h"
 #include "tests/support/system_files.h"
 #include "tests/support/temp_dir.h"
+#include "tools/cdn/publish_error.h"
 
 #include <gtest/gtest.h>
 
@@ -51,13 +51,15 @@ TEST(FolderWalkTest, RefusesWhatCannotBePublished) {
     };
     const Case cases[] = {
         {"newline in a name", [](const auto& root) { std::ofstream(root / "a\nb"); }},
-        {"backslash in a folder name", [](const auto& root) {
+        {"backslash in a folder name",
+         [](const auto& root) {
              std::filesystem::create_directories(root / "x\\y");
              std::ofstream(root / "x\\y" / "f");
          }},
         {"non-UTF-8 name", [](const auto& root) { std::ofstream(root / "caf\xE9"); }},
         {"named pipe", [](const auto& root) { testsupport::MakeSpecialFile(root / "pipe"); }},
-        {"link to a folder", [](const auto& root) {
+        {"link to a folder",
+         [](const auto& root) {
              std::filesystem::create_directories(root / "sub");
              std::filesystem::create_directory_symlink(root / "sub", root / "loop");
          }},

@@ -1,9 +1,9 @@
 #include "tools/cdn/manifest.h"
 
-#include "tools/cdn/publish_error.h"
-#include "platform/text.h"
 #include "codec/md5_functions.h"
 #include "codec/path_key.h"
+#include "platform/text.h"
+#include "tools/cdn/publish_error.h"
 
 std::string ManifestBytes(const std::vector<ManifestEntry>& entries) {
     std::map<std::string, const ManifestEntry*> byKey;
@@ -11,8 +11,7 @@ std::string ManifestBytes(const std::vector<ManifestEntry>& entries) {
         const auto [it, inserted] = byKey.emplace(PathKey(entry.cdnPath), &entry);
         if (!inserted && it->second->cdnPath != entry.cdnPath) {
             throw PublishError("the CDN paths " + platform::ToUtf8(it->second->cdnPath) + " and " +
-                               platform::ToUtf8(entry.cdnPath) +
-                               " have the same manifest key; rename one of them");
+                               platform::ToUtf8(entry.cdnPath) + " have the same manifest key; rename one of them");
         }
     }
     std::string bytes;

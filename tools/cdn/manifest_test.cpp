@@ -1,8 +1,8 @@
 #include "tools/cdn/manifest.h"
 
-#include "tools/cdn/publish_error.h"
 #include "codec/md5_functions.h"
 #include "codec/path_key.h"
+#include "tools/cdn/publish_error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "tools/cdn/name_rules.h"
 
-#include "tools/cdn/publish_error.h"
 #include "platform/text.h"
+#include "tools/cdn/publish_error.h"
 
 namespace {
 
@@ -84,8 +84,8 @@ bool IsPlatformCode(std::string_view code) {
         return false;
     }
     for (char c : code) {
-        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                             c == '-' || c == '_';
+        const bool allowed =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
         if (!allowed) {
             return false;
         }

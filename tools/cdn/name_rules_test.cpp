@@ -7,24 +7,24 @@
 namespace {
 
 TEST(NameRulesTest, AcceptsNamesTheLauncherCarries) {
-    for (const char* name : {"Launcher.exe", "qm.md5", "data.pak", "a+b_c-d(1).txt", "\xE5\x9C\xB0\xE5\x9B\xBE.dat",
-                             ".hidden", "x.y.z"}) {
+    for (const char* name :
+         {"Launcher.exe", "qm.md5", "data.pak", "a+b_c-d(1).txt", "\xE5\x9C\xB0\xE5\x9B\xBE.dat", ".hidden", "x.y.z"}) {
         EXPECT_FALSE(NameProblem(name).has_value()) << name;
     }
 }
 
 TEST(NameRulesTest, RefusesWhatBreaksListsUrlsOrWindows) {
-    for (const char* name : {"a\nb", "a\rb", "a\tb", "a\\b", "a b", "a#b", "a%41", "a?b", "a*b", "a:b", "a|b",
-                             "a<b", "a\"b", "trailing.", "..", "."}) {
+    for (const char* name : {"a\nb", "a\rb", "a\tb", "a\\b", "a b", "a#b", "a%41", "a?b", "a*b", "a:b", "a|b", "a<b",
+                             "a\"b", "trailing.", "..", "."}) {
         EXPECT_TRUE(NameProblem(name).has_value()) << name;
     }
     EXPECT_TRUE(NameProblem("").has_value());
 }
 
 TEST(NameRulesTest, RefusesInvalidUtf8) {
-    EXPECT_TRUE(NameProblem("caf\xE9").has_value());         // Latin-1
-    EXPECT_TRUE(NameProblem("\xED\xA0\x80x").has_value());   // an encoded surrogate
-    EXPECT_TRUE(NameProblem("\xC3").has_value());            // cut sequence
+    EXPECT_TRUE(NameProblem("caf\xE9").has_value());        // Latin-1
+    EXPECT_TRUE(NameProblem("\xED\xA0\x80x").has_value());  // an encoded surrogate
+    EXPECT_TRUE(NameProblem("\xC3").has_value());           // cut sequence
     EXPECT_FALSE(NameProblem("caf\xC3\xA9").has_value());
 }
 

@@ -1,8 +1,8 @@
 #include "tools/cdn/pack_file.h"
 
+#include "codec/md5_functions.h"
 #include "tools/cdn/file_handle.h"
 #include "tools/cdn/publish_error.h"
-#include "codec/md5_functions.h"
 
 #define CRYPTOPP_ENABLE_NAMESPACE_WEAK 1
 #include <cryptopp/md5.h>
@@ -10,9 +10,9 @@
 
 #include "LzmaEnc.h"
 
+#include <sys/stat.h>
 #include <cstdlib>
 #include <memory>
-#include <sys/stat.h>
 #include <type_traits>
 #include <vector>
 
@@ -160,8 +160,12 @@ struct LzmaOutput {
 
 static_assert(std::is_standard_layout_v<LzmaInput> && std::is_standard_layout_v<LzmaOutput>);
 
-void* SdkAlloc(void*, size_t size) { return std::malloc(size); }
-void SdkFree(void*, void* address) { std::free(address); }
+void* SdkAlloc(void*, size_t size) {
+    return std::malloc(size);
+}
+void SdkFree(void*, void* address) {
+    std::free(address);
+}
 ISzAlloc g_sdkAlloc = {SdkAlloc, SdkFree};
 
 struct EncoderDestroy {
@@ -211,15 +215,15 @@ PackedFile PackFile(const fs::path& source, const fs::path& target, Packing pack
     SourceReader reader(source);
     TargetWriter writer(target);
     switch (packing) {
-    case Packing::Stored:
-        CopyStored(reader, writer);
-        break;
-    case Packing::Zlib:
-        Deflate(reader, writer, source);
-        break;
-    case Packing::Lzma:
-        EncodeLzma(reader, writer, source);
-        break;
+        case Packing::Stored:
+            CopyStored(reader, writer);
+            break;
+        case Packing::Zlib:
+            Deflate(reader, writer, source);
+            break;
+        case Packing::Lzma:
+            EncodeLzma(reader, writer, source);
+            break;
     }
     PackedFile packed;
     reader.Finish(packed);

@@ -24,8 +24,7 @@ struct PackedFile {
 
 // Throws PublishError when the source cannot be read, changed size while
 // being read, or the target cannot be written.
-PackedFile PackFile(const std::filesystem::path& source, const std::filesystem::path& target,
-                    Packing packing);
+PackedFile PackFile(const std::filesystem::path& source, const std::filesystem::path& target, Packing packing);
 
 // The 16 characters that md5 lists carry: digest bytes 4 to 11 in hex.
 std::string Md5ListText(const std::array<unsigned char, 16>& md5);

@@ -1,12 +1,12 @@
 #include "tools/cdn/pack_file.h"
 
-#include "tools/cdn/publish_error.h"
-#include "tests/support/system_files.h"
-#include "tests/support/temp_dir.h"
 #include "codec/inflate_file.h"
 #include "codec/lzma_decode_file.h"
 #include "codec/md5_functions.h"
 #include "platform/text.h"
+#include "tests/support/system_files.h"
+#include "tests/support/temp_dir.h"
+#include "tools/cdn/publish_error.h"
 
 #include <gtest/gtest.h>
 

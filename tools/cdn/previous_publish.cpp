@@ -1,12 +1,12 @@
 #include "tools/cdn/previous_publish.h"
 
+#include "codec/path_key.h"
+#include "platform/text.h"
 #include "tools/cdn/cdn_paths.h"
 #include "tools/cdn/file_handle.h"
 #include "tools/cdn/manifest.h"
 #include "tools/cdn/publish_error.h"
 #include "tools/cdn/version_answer.h"
-#include "platform/text.h"
-#include "codec/path_key.h"
 
 namespace fs = std::filesystem;
 
@@ -22,8 +22,8 @@ PreviousPublish::PreviousPublish(fs::path root, const std::string& platformCode)
     }
     const auto fields = AnswerFields(ReadWholeFile(answer));
     const auto index = fields.find("cdn_index");
-    if (index == fields.end() || index->second.find('/') != std::string::npos ||
-        index->second == "." || index->second == "..") {
+    if (index == fields.end() || index->second.find('/') != std::string::npos || index->second == "." ||
+        index->second == "..") {
         throw PublishError("--previous " + m_root.string() + ": " + answer.string() + " names no index");
     }
     m_indexName = index->second;

@@ -8,8 +8,7 @@ constexpr double kMiB = 1024.0 * 1024.0;
 
 }  // namespace
 
-PublishProgress::PublishProgress(std::ostream& out, bool terminal, std::size_t totalFiles,
-                                 std::uint64_t totalBytes)
+PublishProgress::PublishProgress(std::ostream& out, bool terminal, std::size_t totalFiles, std::uint64_t totalBytes)
     : m_out(out), m_terminal(terminal), m_totalFiles(totalFiles), m_totalBytes(totalBytes) {}
 
 void PublishProgress::FileDone(std::uint64_t bytes) {

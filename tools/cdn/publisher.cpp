@@ -1,5 +1,6 @@
 #include "tools/cdn/publisher.h"
 
+#include "platform/text.h"
 #include "tools/cdn/cdn_paths.h"
 #include "tools/cdn/cdn_tree.h"
 #include "tools/cdn/file_handle.h"
@@ -11,7 +12,6 @@
 #include "tools/cdn/publish_error.h"
 #include "tools/cdn/publish_progress.h"
 #include "tools/cdn/settings_file.h"
-#include "platform/text.h"
 
 #include <algorithm>
 #include <set>
@@ -204,8 +204,9 @@ PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool lo
     }
 
     CreateFolders(options.outDir / "answers");
-    WriteFileAtomically(options.outDir / "answers" / ("launcher-" + options.platformCode + ".txt"),
-                        AnswerText(Answer(inputs, options, inputs.launcherVersion, summary.indexName, summary.diffName)));
+    WriteFileAtomically(
+        options.outDir / "answers" / ("launcher-" + options.platformCode + ".txt"),
+        AnswerText(Answer(inputs, options, inputs.launcherVersion, summary.indexName, summary.diffName)));
     WriteFileAtomically(options.outDir / "answers" / "client.txt",
                         AnswerText(Answer(inputs, options, inputs.clientVersion, summary.indexName, summary.diffName)));
     return summary;

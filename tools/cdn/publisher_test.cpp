@@ -1,19 +1,19 @@
 #include "tools/cdn/publisher.h"
 
-#include "tools/cdn/publish_error.h"
-#include "platform/text.h"
-#include "tests/support/temp_dir.h"
 #include "codec/inflate_file.h"
 #include "codec/lzma_decode_file.h"
 #include "codec/md5_functions.h"
 #include "codec/path_key.h"
+#include "platform/text.h"
+#include "tests/support/temp_dir.h"
+#include "tools/cdn/publish_error.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <set>
@@ -211,10 +211,10 @@ TEST_F(PublisherTest, AnswersNameTheVersionFoldersAndTheIndex) {
     const PublishSummary summary = Run(Options());
     const LauncherView launcher(m_dir.Path() / "cdn", "launcher-pv.txt");
     const LauncherView client(m_dir.Path() / "cdn", "client.txt");
-    EXPECT_EQ(launcher.AnswerText(), "cdn_url={server}/cdn/|cdn_path=L1/|cdn_index=" + summary.indexName +
-                                         "|web_url={server}/web/index.html");
-    EXPECT_EQ(client.AnswerText(), "cdn_url={server}/cdn/|cdn_path=C1/|cdn_index=" + summary.indexName +
-                                       "|web_url={server}/web/index.html");
+    EXPECT_EQ(launcher.AnswerText(),
+              "cdn_url={server}/cdn/|cdn_path=L1/|cdn_index=" + summary.indexName + "|web_url={server}/web/index.html");
+    EXPECT_EQ(client.AnswerText(),
+              "cdn_url={server}/cdn/|cdn_path=C1/|cdn_index=" + summary.indexName + "|web_url={server}/web/index.html");
     EXPECT_TRUE(fs::is_regular_file(m_dir.Path() / "cdn" / "index" / summary.indexName));
     EXPECT_EQ(summary.files, 7u);
     EXPECT_TRUE(summary.diffName.empty());
@@ -223,8 +223,8 @@ TEST_F(PublisherTest, AnswersNameTheVersionFoldersAndTheIndex) {
 TEST_F(PublisherTest, IndexHasOneTreePerCdnDirectory) {
     Run(Options());
     const LauncherView view(m_dir.Path() / "cdn", "client.txt");
-    const std::vector<std::wstring> directories = {
-        L"launcher",  L"launcher/L1", L"launcher/L1/sub", L"C1", L"C1/data", L"C1/data/maps", L"C1/\u5730\u56FE"};
+    const std::vector<std::wstring> directories = {L"launcher", L"launcher/L1",  L"launcher/L1/sub", L"C1",
+                                                   L"C1/data",  L"C1/data/maps", L"C1/\u5730\u56FE"};
     ASSERT_EQ(view.Index().size(), directories.size());
     for (const std::wstring& directory : directories) {
         const auto tree = view.Index().find(PathKey(directory));
@@ -385,8 +385,8 @@ TEST_F(PublisherTest, PathLinesUpTo259CharactersArePublished) {
     Run(Options());
     const LauncherView view(m_dir.Path() / "cdn", "launcher-pv.txt");
     const std::vector<ListEntry> entries = ReadMd5List(view.Resolve(L"launcher/L1/launcher.md5"));
-    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(),
-                            [](const ListEntry& entry) { return entry.path.size() == 259; }));
+    EXPECT_TRUE(
+        std::any_of(entries.begin(), entries.end(), [](const ListEntry& entry) { return entry.path.size() == 259; }));
 }
 
 TEST_F(PublisherTest, ReportsProgressAndMissingProgram) {
@@ -407,10 +407,12 @@ TEST_F(PublisherTest, BadInputIsRefusedBeforeAnythingIsPublished) {
     const fs::path root = m_dir.Path();
     const Case cases[] = {
         {"missing launcher folder", [&](auto& o) { o.launcherDir = root / "nope"; }, "nope"},
-        {"empty client folder", [&](auto& o) {
+        {"empty client folder",
+         [&](auto& o) {
              o.clientDir = root / "void";
              fs::create_directories(o.clientDir);
-         }, "no files"},
+         },
+         "no files"},
         {"missing settings", [&](auto& o) { o.settingsFile = root / "none.ini"; }, "--settings"},
         {"settings unlike the launcher's copy", [&](auto& o) { o.settingsFile = m_dir.Write("s.ini", "[Config]\n"); },
          "every start"},
@@ -421,14 +423,18 @@ TEST_F(PublisherTest, BadInputIsRefusedBeforeAnythingIsPublished) {
         {"newline in a name", [&](auto&) { m_dir.Write("client/bad\nname", "x"); }, "line end"},
         {"backslash in a name", [&](auto&) { m_dir.Write("client/bad\\name", "x"); }, "backslash"},
         {"path line over 259", [&](auto&) { m_dir.Write("launcher/" + std::string(251, 'n'), "x"); }, "259"},
-        {"paths sharing a key", [&](auto&) {
+        {"paths sharing a key",
+         [&](auto&) {
              m_dir.Write("client/f1209579", "1");
              m_dir.Write("client/f1915526", "2");
-         }, "same manifest key"},
-        {"size beyond 32 bits", [&](auto&) {
+         },
+         "same manifest key"},
+        {"size beyond 32 bits",
+         [&](auto&) {
              std::ofstream(root / "client" / "huge.bin");
              fs::resize_file(root / "client" / "huge.bin", 0x80000000ull);
-         }, "2147483647"},
+         },
+         "2147483647"},
     };
     for (const Case& c : cases) {
         SetUp();

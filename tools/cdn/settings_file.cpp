@@ -1,7 +1,7 @@
 #include "tools/cdn/settings_file.h"
 
-#include "tools/cdn/file_handle.h"
 #include "platform/text.h"
+#include "tools/cdn/file_handle.h"
 
 #include <algorithm>
 #include <cwctype>

@@ -4,11 +4,11 @@
 
 #include <httplib.h>
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <sys/stat.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -71,27 +71,33 @@ bool ServeFile(const fs::path& file, const std::string& contentType, const httpl
         res.set_header("Content-Range", "bytes */" + std::to_string(size));
         return true;
     }
-    res.set_content_provider(
-        size, contentType, [handle](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-            std::vector<char> chunk(std::min(length, kChunk));
-            if (fseeko(handle->get(), static_cast<off_t>(offset), SEEK_SET) != 0) {
-                return false;
-            }
-            const std::size_t cbRead = std::fread(chunk.data(), 1, chunk.size(), handle->get());
-            // A file cut short under the server ends the response early.
-            return cbRead > 0 && sink.write(chunk.data(), cbRead);
-        });
+    res.set_content_provider(size, contentType,
+                             [handle](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                 std::vector<char> chunk(std::min(length, kChunk));
+                                 if (fseeko(handle->get(), static_cast<off_t>(offset), SEEK_SET) != 0) {
+                                     return false;
+                                 }
+                                 const std::size_t cbRead = std::fread(chunk.data(), 1, chunk.size(), handle->get());
+                                 // A file cut short under the server ends the response early.
+                                 return cbRead > 0 && sink.write(chunk.data(), cbRead);
+                             });
     return true;
 }
 
 std::string ContentTypeOf(const fs::path& file) {
     static const std::map<std::string, std::string> kTypes = {
-        {".html", "text/html; charset=utf-8"}, {".htm", "text/html; charset=utf-8"},
-        {".css", "text/css"},                  {".js", "text/javascript"},
-        {".json", "application/json"},         {".txt", "text/plain; charset=utf-8"},
-        {".png", "image/png"},                 {".jpg", "image/jpeg"},
-        {".jpeg", "image/jpeg"},               {".gif", "image/gif"},
-        {".svg", "image/svg+xml"},             {".ico", "image/x-icon"},
+        {".html", "text/html; charset=utf-8"},
+        {".htm", "text/html; charset=utf-8"},
+        {".css", "text/css"},
+        {".js", "text/javascript"},
+        {".json", "application/json"},
+        {".txt", "text/plain; charset=utf-8"},
+        {".png", "image/png"},
+        {".jpg", "image/jpeg"},
+        {".jpeg", "image/jpeg"},
+        {".gif", "image/gif"},
+        {".svg", "image/svg+xml"},
+        {".ico", "image/x-icon"},
     };
     const auto type = kTypes.find(file.extension().string());
     return type == kTypes.end() ? "application/octet-stream" : type->second;

@@ -9,7 +9,7 @@
 namespace httplib {
 struct Request;
 struct Response;
-}
+}  // namespace httplib
 
 // The path below root that a decoded URL path names, or an empty path when
 // it names nothing servable: empty, ".", ".." or hidden components (the

@@ -104,9 +104,9 @@ std::optional<std::string> Optional(const OptionValues& values, const std::strin
 }
 
 PublishOptions ParsePublish(const std::vector<std::string>& args) {
-    const OptionValues values = ReadOptions(
-        args, {"--launcher", "--client", "--platform", "--out", "--settings", "--launcher-version",
-               "--client-version", "--base-url", "--web-url", "--previous"});
+    const OptionValues values =
+        ReadOptions(args, {"--launcher", "--client", "--platform", "--out", "--settings", "--launcher-version",
+                           "--client-version", "--base-url", "--web-url", "--previous"});
     PublishOptions options;
     options.launcherDir = Required(values, "--launcher");
     options.clientDir = Required(values, "--client");

@@ -23,10 +23,12 @@ TEST(ToolCommandLineTest, PublishWithDefaults) {
 }
 
 TEST(ToolCommandLineTest, PublishWithEveryOption) {
-    const ToolCommand command = ParseToolCommand(
-        {"publish", "--launcher", "l", "--client", "c", "--platform", "pv", "--out", "o", "--settings", "s.ini",
-         "--launcher-version", "L2", "--client-version", "C3", "--base-url", "http://b/", "--web-url=http://w/",
-         "--previous", "old"});
+    const ToolCommand command =
+        ParseToolCommand({"publish",   "--launcher",          "l",          "--client",
+                          "c",         "--platform",          "pv",         "--out",
+                          "o",         "--settings",          "s.ini",      "--launcher-version",
+                          "L2",        "--client-version",    "C3",         "--base-url",
+                          "http://b/", "--web-url=http://w/", "--previous", "old"});
     const auto& options = std::get<PublishOptions>(command);
     EXPECT_EQ(*options.settingsFile, "s.ini");
     EXPECT_EQ(*options.previousDir, "old");
@@ -37,8 +39,8 @@ TEST(ToolCommandLineTest, PublishWithEveryOption) {
 }
 
 TEST(ToolCommandLineTest, Serve) {
-    const auto serve = std::get<ServeCommand>(
-        ParseToolCommand({"serve", "--root", "r", "--port", "8080", "--host", "0.0.0.0", "--web", "w", "--port-file", "p"}));
+    const auto serve = std::get<ServeCommand>(ParseToolCommand(
+        {"serve", "--root", "r", "--port", "8080", "--host", "0.0.0.0", "--web", "w", "--port-file", "p"}));
     EXPECT_EQ(serve.server.root, "r");
     EXPECT_EQ(serve.server.port, 8080);
     EXPECT_EQ(serve.server.host, "0.0.0.0");
@@ -52,7 +54,8 @@ TEST(ToolCommandLineTest, Serve) {
 
 TEST(ToolCommandLineTest, HelpForTheToolAndEachCommand) {
     EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"--help"})).text.find("publish"), std::string::npos);
-    EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"publish", "--help"})).text.find("--previous"), std::string::npos);
+    EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"publish", "--help"})).text.find("--previous"),
+              std::string::npos);
     EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"serve", "-h"})).text.find("--port-file"), std::string::npos);
 }
 

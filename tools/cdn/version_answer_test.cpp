@@ -11,7 +11,8 @@ VersionAnswer SomeAnswer() {
 }
 
 TEST(VersionAnswerTest, FieldsInOrderWithoutLineEnd) {
-    EXPECT_EQ(AnswerText(SomeAnswer()), "cdn_url=http://h/cdn/|cdn_path=C1/|cdn_index=idx|web_url=http://h/web/index.html");
+    EXPECT_EQ(AnswerText(SomeAnswer()),
+              "cdn_url=http://h/cdn/|cdn_path=C1/|cdn_index=idx|web_url=http://h/web/index.html");
     VersionAnswer withDiff = SomeAnswer();
     withDiff.cdnDiffIndex = "old";
     EXPECT_EQ(AnswerText(withDiff),

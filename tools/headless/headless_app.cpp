@@ -1,8 +1,8 @@
 #include "tools/headless/headless_app.h"
 
-#include "state/launcher_settings.h"
 #include "platform/command_line.h"
 #include "platform/text.h"
+#include "state/launcher_settings.h"
 #include "update/update_context.h"
 
 #include <filesystem>
@@ -11,8 +11,7 @@
 namespace {
 
 // Where the launcher installs the client and starts the game.
-std::string ClientFolder()
-{
+std::string ClientFolder() {
     std::string folder = platform::NativePath(g_settings.dataFolder + L"\\" + cdn_path);
     if (!folder.empty() && folder.back() == '/')
         folder.pop_back();
@@ -22,14 +21,11 @@ std::string ClientFolder()
 }  // namespace
 
 HeadlessApp::HeadlessApp(HeadlessOptions options, bool liveProgress)
-    : m_options(std::move(options)), m_reporter(std::cout, liveProgress)
-{
-}
+    : m_options(std::move(options)), m_reporter(std::cout, liveProgress) {}
 
 // The settings read this program's own command line at start; replace what
 // it decided by what the launcher would decide for its start.
-void HeadlessApp::ApplyStartRole()
-{
+void HeadlessApp::ApplyStartRole() {
     g_settings.startedPlain = 1;
     g_settings.startedAfterUpdate = 0;
     if (m_options.afterUpdate) {
@@ -43,8 +39,7 @@ void HeadlessApp::ApplyStartRole()
     }
 }
 
-BOOL HeadlessApp::InitInstance()
-{
+BOOL HeadlessApp::InitInstance() {
     ApplyStartRole();
     // Made first, so that it ticks inside the main dialog's loops.
     PageDriver driver(m_options, m_reporter);
@@ -57,39 +52,37 @@ BOOL HeadlessApp::InitInstance()
     return TRUE;
 }
 
-int HeadlessApp::ExitInstance()
-{
+int HeadlessApp::ExitInstance() {
     CLauncherApp::ExitInstance();
     return m_exitCode;
 }
 
-void HeadlessApp::Report(PageDriver::Outcome outcome, const PageDriver& driver)
-{
+void HeadlessApp::Report(PageDriver::Outcome outcome, const PageDriver& driver) {
     // Errors go to stderr, which shares the terminal with the progress line.
     m_reporter.EndLiveLine();
     using Outcome = PageDriver::Outcome;
     switch (outcome) {
-    case Outcome::GameStarted:
-        m_reporter.Note("The game was started: qm.exe in " + ClientFolder());
-        m_exitCode = kExitGameStarted;
-        return;
-    case Outcome::UpdateFailed:
-        std::cerr << "quillmoor-headless: the update failed: " << platform::ToUtf8(driver.ErrorText()) << '\n';
-        m_exitCode = kExitUpdateFailed;
-        return;
-    case Outcome::LauncherReplaced:
-        m_reporter.Note("A new launcher was downloaded and started; it replaces the launcher in " +
-                        platform::ToUtf8(g_settings.startDirectory) + " and starts it again.");
-        m_exitCode = kExitLauncherReplaced;
-        return;
-    case Outcome::TimedOut:
-        std::cerr << "quillmoor-headless: gave up: the time limit passed\n";
-        m_exitCode = kExitTimedOut;
-        return;
-    case Outcome::Running:
-    case Outcome::Ended:
-        std::cerr << "quillmoor-headless: the launcher ended without starting the game\n";
-        m_exitCode = kExitEnded;
-        return;
+        case Outcome::GameStarted:
+            m_reporter.Note("The game was started: qm.exe in " + ClientFolder());
+            m_exitCode = kExitGameStarted;
+            return;
+        case Outcome::UpdateFailed:
+            std::cerr << "quillmoor-headless: the update failed: " << platform::ToUtf8(driver.ErrorText()) << '\n';
+            m_exitCode = kExitUpdateFailed;
+            return;
+        case Outcome::LauncherReplaced:
+            m_reporter.Note("A new launcher was downloaded and started; it replaces the launcher in " +
+                            platform::ToUtf8(g_settings.startDirectory) + " and starts it again.");
+            m_exitCode = kExitLauncherReplaced;
+            return;
+        case Outcome::TimedOut:
+            std::cerr << "quillmoor-headless: gave up: the time limit passed\n";
+            m_exitCode = kExitTimedOut;
+            return;
+        case Outcome::Running:
+        case Outcome::Ended:
+            std::cerr << "quillmoor-headless: the launcher ended without starting the game\n";
+            m_exitCode = kExitEnded;
+            return;
     }
 }

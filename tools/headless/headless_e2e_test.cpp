@@ -40,14 +40,12 @@ struct ProgramResult {
 
 // Runs a program to its end and reads what it wrote. The bound only ends a
 // run that would otherwise hang the test.
-ProgramResult RunProgram(const ProcessStart& start)
-{
+ProgramResult RunProgram(const ProcessStart& start) {
     const std::optional<int> exitCode = testsupport::RunProcess(start, std::chrono::minutes(5));
     return {exitCode.value_or(-1), ReadBytes(start.outputFile), ReadBytes(start.errorFile)};
 }
 
-std::vector<fs::path> FilesBelow(const fs::path& folder)
-{
+std::vector<fs::path> FilesBelow(const fs::path& folder) {
     std::vector<fs::path> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
         if (entry.is_regular_file())
@@ -56,8 +54,7 @@ std::vector<fs::path> FilesBelow(const fs::path& folder)
     return files;
 }
 
-std::size_t CountOf(const std::string& text, const std::string& part)
-{
+std::size_t CountOf(const std::string& text, const std::string& part) {
     std::size_t count = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
         ++count;
@@ -66,8 +63,7 @@ std::size_t CountOf(const std::string& text, const std::string& part)
 
 class HeadlessDemo : public ::testing::Test, protected testsupport::DemoMachine {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         // Incompressible, so that its download takes more than one read.
         testsupport::LayOutDemoClient(kDemo, client, 3 << 20);
         testsupport::LayOutDemoLauncher(kDemo, launcher);
@@ -85,21 +81,22 @@ protected:
         ASSERT_EQ(published.exitCode.value_or(-1), 0) << published.errors;
     }
 
-    ProgramResult RunHeadless(const std::vector<std::string>& arguments)
-    {
+    ProgramResult RunHeadless(const std::vector<std::string>& arguments) {
         // The limit only ends a run that would otherwise hang the test.
         std::vector<std::string> argv{QM_HEADLESS_PROGRAM};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         argv.insert(argv.end(), {"--timeout", "240"});
-        return RunProgram({argv, install, {{"XDG_DATA_HOME", data.string()}}, work.Path() / "headless.out",
+        return RunProgram({argv,
+                           install,
+                           {{"XDG_DATA_HOME", data.string()}},
+                           work.Path() / "headless.out",
                            work.Path() / "headless.err"});
     }
 
     std::string Base() const { return server->BaseUrl(); }
     fs::path ClientFolder() const { return clientFolder; }
 
-    void ExpectClientInstalled() const
-    {
+    void ExpectClientInstalled() const {
         const std::vector<fs::path> files = FilesBelow(client);
         ASSERT_FALSE(files.empty());
         for (const fs::path& file : files) {
@@ -113,8 +110,7 @@ protected:
 
 }  // namespace
 
-TEST_F(HeadlessDemo, PlainStartInstallsTheClientAndStartsTheGameThere)
-{
+TEST_F(HeadlessDemo, PlainStartInstallsTheClientAndStartsTheGameThere) {
     const ProgramResult run =
         RunHeadless({"--pc-version", Base() + "/web/index.html", "--start-game", kPageCallsGameArgs});
     ASSERT_EQ(run.exitCode, 0) << run.output << run.errors;
@@ -138,8 +134,7 @@ TEST_F(HeadlessDemo, PlainStartInstallsTheClientAndStartsTheGameThere)
     EXPECT_FALSE(fs::exists(data / "Quillmoor/launcher"));
     EXPECT_EQ(ReadBytes(install / "demo.ini"), ReadBytes(launcher / "demo.ini"));
 
-    EXPECT_NE(run.output.find("page: window.external.PCVersion(\"" + Base() + "/web/index.html\")"),
-              std::string::npos)
+    EXPECT_NE(run.output.find("page: window.external.PCVersion(\"" + Base() + "/web/index.html\")"), std::string::npos)
         << run.output;
     EXPECT_NE(run.output.find("The game was started: qm.exe in " + ClientFolder().string()), std::string::npos)
         << run.output;
@@ -148,8 +143,7 @@ TEST_F(HeadlessDemo, PlainStartInstallsTheClientAndStartsTheGameThere)
     EXPECT_EQ(run.output.find('\r'), std::string::npos);
 }
 
-TEST_F(HeadlessDemo, SnapshotsShowTheWindowsAsComposed)
-{
+TEST_F(HeadlessDemo, SnapshotsShowTheWindowsAsComposed) {
     const fs::path shots = data / "snapshots";
     const ProgramResult run = RunHeadless(
         {"--pc-version", Base() + "/web/index.html", "--start-game", "-demo", "--snapshots", shots.string()});
@@ -171,8 +165,7 @@ TEST_F(HeadlessDemo, SnapshotsShowTheWindowsAsComposed)
     EXPECT_EQ(be32(20), 520u);
 }
 
-TEST_F(HeadlessDemo, ASecondRunFindsTheClientCurrentAndDownloadsNothing)
-{
+TEST_F(HeadlessDemo, ASecondRunFindsTheClientCurrentAndDownloadsNothing) {
     ASSERT_EQ(RunHeadless({"--pc-version", Base() + "/web/index.html", "--start-game", "-demo"}).exitCode, 0);
     // The server may log a request just after its answer went out.
     const std::size_t files = FilesBelow(client).size();
@@ -190,8 +183,7 @@ TEST_F(HeadlessDemo, ASecondRunFindsTheClientCurrentAndDownloadsNothing)
               std::string::npos);
 }
 
-TEST_F(HeadlessDemo, AfterUpdateStartTakesThePagesAnswerAndDataArguments)
-{
+TEST_F(HeadlessDemo, AfterUpdateStartTakesThePagesAnswerAndDataArguments) {
     const std::string answer = ReplaceAll(ReadBytes(cdn / "answers/client.txt"), "{server}", Base());
     const ProgramResult run =
         RunHeadless({"--after-update", "--pc-version-data", answer, "--start-game-data", "say \"hi\""});
@@ -208,23 +200,22 @@ TEST_F(HeadlessDemo, AfterUpdateStartTakesThePagesAnswerAndDataArguments)
     EXPECT_EQ(log.find("/web/pcversion"), std::string::npos) << log;
 }
 
-TEST_F(HeadlessDemo, AnUnusableVersionAnswerFailsWithTheLaunchersMessage)
-{
+TEST_F(HeadlessDemo, AnUnusableVersionAnswerFailsWithTheLaunchersMessage) {
     const ProgramResult run =
         RunHeadless({"--after-update", "--pc-version-data", "no answer here", "--start-game", "-demo"});
     EXPECT_EQ(run.exitCode, 1) << run.output << run.errors;
-    EXPECT_NE(run.errors.find("the update failed: 获取客户端版本索引失败，请重启微端"), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find("the update failed: 获取客户端版本索引失败，请重启微端"), std::string::npos)
+        << run.errors;
     EXPECT_FALSE(fs::exists(ClientFolder() / "qm-started.txt"));
 }
 
-TEST(HeadlessProgram, HelpAndUsageErrors)
-{
+TEST(HeadlessProgram, HelpAndUsageErrors) {
     const testsupport::TempDir work;
     const auto run = [&work](const std::vector<std::string>& arguments) {
         std::vector<std::string> argv{QM_HEADLESS_PROGRAM};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return RunProgram({argv, work.Path(), {{"XDG_DATA_HOME", work.Str()}}, work.Path() / "out",
-                           work.Path() / "err"});
+        return RunProgram(
+            {argv, work.Path(), {{"XDG_DATA_HOME", work.Str()}}, work.Path() / "out", work.Path() / "err"});
     };
     const ProgramResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);

@@ -1,20 +1,19 @@
 // quillmoor-headless: the launcher without a display, driven from the
 // command line (see --help).
+#include "codec/md5_functions.h"
 #include "tools/headless/headless_app.h"
 #include "tools/headless/headless_options.h"
-#include "codec/md5_functions.h"
 
-#include <iostream>
-#include <cstdlib>
 #include <unistd.h>
+#include <cstdlib>
+#include <iostream>
 
 namespace {
 // The digest functions are resolved before anything runs, as in the launcher.
 const bool g_md5FunctionsLoaded = LoadMd5Functions();
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     HeadlessOptions options;
     try {
         const HeadlessCommand command = ParseHeadlessCommand(std::vector<std::string>(argv + 1, argv + argc));

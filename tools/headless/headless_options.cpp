@@ -44,8 +44,7 @@ constexpr const char* kHelp =
     "  4  --timeout passed first\n"
     "  5  the launcher ended without starting the game for another reason\n";
 
-unsigned ParseSeconds(const std::string& text)
-{
+unsigned ParseSeconds(const std::string& text) {
     unsigned seconds = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
     if (error != std::errc() || end != text.data() + text.size() || seconds == 0 || seconds > 86400)
@@ -53,8 +52,7 @@ unsigned ParseSeconds(const std::string& text)
     return seconds;
 }
 
-void SetOnce(std::optional<PageCall>& slot, PageCall call, const char* what)
-{
+void SetOnce(std::optional<PageCall>& slot, PageCall call, const char* what) {
     if (slot)
         throw HeadlessUsageError(std::string("only one ") + what + " call may be given");
     slot = std::move(call);
@@ -62,8 +60,7 @@ void SetOnce(std::optional<PageCall>& slot, PageCall call, const char* what)
 
 }  // namespace
 
-HeadlessCommand ParseHeadlessCommand(const std::vector<std::string>& args)
-{
+HeadlessCommand ParseHeadlessCommand(const std::vector<std::string>& args) {
     HeadlessOptions options;
     std::optional<PageCall> start;
     bool timeoutGiven = false;

@@ -4,13 +4,11 @@
 
 namespace {
 
-HeadlessOptions Parse(const std::vector<std::string>& args)
-{
+HeadlessOptions Parse(const std::vector<std::string>& args) {
     return std::get<HeadlessOptions>(ParseHeadlessCommand(args));
 }
 
-std::string UsageErrorOf(const std::vector<std::string>& args)
-{
+std::string UsageErrorOf(const std::vector<std::string>& args) {
     try {
         ParseHeadlessCommand(args);
     } catch (const HeadlessUsageError& failure) {
@@ -21,8 +19,7 @@ std::string UsageErrorOf(const std::vector<std::string>& args)
 
 }  // namespace
 
-TEST(HeadlessOptions, VersionUrlAndStartTextBecomeTheirMessages)
-{
+TEST(HeadlessOptions, VersionUrlAndStartTextBecomeTheirMessages) {
     const HeadlessOptions options =
         Parse({"--pc-version", "http://127.0.0.1:8/web/index.html", "--start-game", "-demo -realm 余烬谷"});
     EXPECT_FALSE(options.afterUpdate);
@@ -36,8 +33,7 @@ TEST(HeadlessOptions, VersionUrlAndStartTextBecomeTheirMessages)
     EXPECT_EQ(options.timeout.count(), 0);
 }
 
-TEST(HeadlessOptions, DataCallsAfterUpdateAndTimeout)
-{
+TEST(HeadlessOptions, DataCallsAfterUpdateAndTimeout) {
     const HeadlessOptions options = Parse(
         {"--start-game-data", "", "--after-update", "--pc-version-data", "cdn_url=x|cdn_path=C1/", "--timeout", "90"});
     EXPECT_TRUE(options.afterUpdate);
@@ -49,15 +45,13 @@ TEST(HeadlessOptions, DataCallsAfterUpdateAndTimeout)
     EXPECT_EQ(options.timeout, std::chrono::seconds(90));
 }
 
-TEST(HeadlessOptions, AValueMayLookLikeAnOption)
-{
+TEST(HeadlessOptions, AValueMayLookLikeAnOption) {
     const HeadlessOptions options = Parse({"--start-game", "--help"});
     EXPECT_EQ(options.start.text, L"--help");
     EXPECT_FALSE(options.version.has_value());
 }
 
-TEST(HeadlessOptions, HelpNamesEveryOptionAndExitCode)
-{
+TEST(HeadlessOptions, HelpNamesEveryOptionAndExitCode) {
     const auto help = std::get<HeadlessHelp>(ParseHeadlessCommand({"--pc-version", "u", "--help"}));
     for (const char* option : {"--after-update", "--pc-version URL", "--pc-version-data TEXT", "--start-game TEXT",
                                "--start-game-data TEXT", "--timeout SECONDS", "--help"})
@@ -66,23 +60,19 @@ TEST(HeadlessOptions, HelpNamesEveryOptionAndExitCode)
         EXPECT_NE(help.text.find(code), std::string::npos) << code;
 }
 
-TEST(HeadlessOptions, RefusesWhatCannotRun)
-{
+TEST(HeadlessOptions, RefusesWhatCannotRun) {
     EXPECT_NE(UsageErrorOf({}).find("--start-game"), std::string::npos);
     EXPECT_NE(UsageErrorOf({"--pc-version", "u"}).find("--start-game"), std::string::npos);
-    EXPECT_NE(UsageErrorOf({"--start-game", "a", "--start-game-data", "b"}).find("only one start"),
-              std::string::npos);
-    EXPECT_NE(UsageErrorOf({"--pc-version", "a", "--pc-version-data", "b", "--start-game", "c"})
-                  .find("only one version"),
-              std::string::npos);
+    EXPECT_NE(UsageErrorOf({"--start-game", "a", "--start-game-data", "b"}).find("only one start"), std::string::npos);
+    EXPECT_NE(
+        UsageErrorOf({"--pc-version", "a", "--pc-version-data", "b", "--start-game", "c"}).find("only one version"),
+        std::string::npos);
     EXPECT_NE(UsageErrorOf({"--start-game"}).find("needs a value"), std::string::npos);
     EXPECT_NE(UsageErrorOf({"--start-game", "a", "--colour", "red"}).find("unknown option --colour"),
               std::string::npos);
-    EXPECT_NE(UsageErrorOf({"--start-game", "a", "extra"}).find("unexpected argument \"extra\""),
-              std::string::npos);
+    EXPECT_NE(UsageErrorOf({"--start-game", "a", "extra"}).find("unexpected argument \"extra\""), std::string::npos);
     for (const char* seconds : {"0", "-1", "ten", "5s", "86401"})
         EXPECT_NE(UsageErrorOf({"--start-game", "a", "--timeout", seconds}).find("--timeout"), std::string::npos)
             << seconds;
-    EXPECT_NE(UsageErrorOf({"--start-game", "a", "--timeout", "1", "--timeout", "2"}).find("twice"),
-              std::string::npos);
+    EXPECT_NE(UsageErrorOf({"--start-game", "a", "--timeout", "1", "--timeout", "2"}).find("twice"), std::string::npos);
 }

@@ -1,9 +1,9 @@
 #include "tools/headless/page_driver.h"
 
-#include "state/message_table.h"
-#include "state/view_broser.h"
 #include "platform/text.h"
 #include "platform/window_automation.h"
+#include "state/message_table.h"
+#include "state/view_broser.h"
 #include "ui/web/launcher_resource.h"
 #include "update/update_context.h"
 
@@ -15,19 +15,15 @@ constexpr UINT kTickMilliseconds = 100;
 }  // namespace
 
 PageDriver::PageDriver(HeadlessOptions options, ProgressReporter& reporter)
-    : m_options(std::move(options)), m_reporter(reporter), m_snapshots(m_options.snapshotFolder)
-{
-}
+    : m_options(std::move(options)), m_reporter(reporter), m_snapshots(m_options.snapshotFolder) {}
 
-bool PageDriver::Start()
-{
+bool PageDriver::Start() {
     m_started = std::chrono::steady_clock::now();
     return CreateEx(0, nullptr, L"quillmoor-headless", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr) &&
            SetTimer(kTickTimer, kTickMilliseconds) != 0;
 }
 
-void PageDriver::OnTimer(UINT_PTR nIDEvent)
-{
+void PageDriver::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent == kTickTimer)
         Tick();
     else
@@ -36,8 +32,7 @@ void PageDriver::OnTimer(UINT_PTR nIDEvent)
 
 // Runs again inside a tick: the start call's handler runs the progress
 // dialog's modal loop before it returns.
-void PageDriver::Tick()
-{
+void PageDriver::Tick() {
     const ViewProgress progress = GetViewBroser()->GetProgress();
     m_reporter.Update(progress);
     m_snapshots.Take(platform::FindDialog(IDD_LAUNCHER_TRANSLUCENT), "main");
@@ -64,22 +59,19 @@ void PageDriver::Tick()
     }
 }
 
-bool PageDriver::MainWindowShown() const
-{
+bool PageDriver::MainWindowShown() const {
     const auto main = platform::DescribeWindow(platform::FindDialog(IDD_LAUNCHER_TRANSLUCENT));
     return main && main->visible && !platform::FindDialog(IDD_PROGRESS);
 }
 
-void PageDriver::SendPageCall(HWND mainDialog, const PageCall& call)
-{
+void PageDriver::SendPageCall(HWND mainDialog, const PageCall& call) {
     m_reporter.Note("page: window.external." + call.method + "(\"" + platform::ToUtf8(call.text) + "\")");
     // The text lives in m_options for the whole call, as the page's string
     // lives for the script call.
     ::SendMessageW(mainDialog, call.message, 0, reinterpret_cast<LPARAM>(call.text.c_str()));
 }
 
-void PageDriver::EndRun(Outcome outcome, bool closeMain)
-{
+void PageDriver::EndRun(Outcome outcome, bool closeMain) {
     m_outcome = outcome;
     if (const HWND progressDialog = platform::FindDialog(IDD_PROGRESS))
         ::PostMessageW(progressDialog, WM_CLOSE, 0, 0);
@@ -89,8 +81,7 @@ void PageDriver::EndRun(Outcome outcome, bool closeMain)
     }
 }
 
-PageDriver::Outcome PageDriver::Finish()
-{
+PageDriver::Outcome PageDriver::Finish() {
     KillTimer(kTickTimer);
     const ViewProgress progress = GetViewBroser()->GetProgress();
     m_reporter.Update(progress);

@@ -5,10 +5,10 @@
 // game start.
 #include "tools/headless/page_driver.h"
 
-#include "state/message_table.h"
-#include "state/view_broser.h"
 #include "platform/dialog_template.h"
 #include "platform/window_automation.h"
+#include "state/message_table.h"
+#include "state/view_broser.h"
 #include "ui/web/launcher_resource.h"
 #include "ui/web/page_messages.h"
 #include "update/update_context.h"
@@ -27,14 +27,12 @@ constexpr UINT kGuardMilliseconds = 20000;
 
 using Steps = std::vector<std::function<void()>>;
 
-Steps operator+(Steps first, const Steps& second)
-{
+Steps operator+(Steps first, const Steps& second) {
     first.insert(first.end(), second.begin(), second.end());
     return first;
 }
 
-Steps Idle(std::size_t ticks)
-{
+Steps Idle(std::size_t ticks) {
     return Steps(ticks, [] {});
 }
 
@@ -43,19 +41,14 @@ Steps Idle(std::size_t ticks)
 // text is pending, else 0.
 class StandInProgressDialog : public CDialog {
 public:
-    StandInProgressDialog(CWnd* parent, Steps steps)
-        : CDialog(IDD_PROGRESS, parent), m_steps(std::move(steps))
-    {
-    }
+    StandInProgressDialog(CWnd* parent, Steps steps) : CDialog(IDD_PROGRESS, parent), m_steps(std::move(steps)) {}
 
-    BOOL OnInitDialog() override
-    {
+    BOOL OnInitDialog() override {
         CDialog::OnInitDialog();
         SetTimer(kStepTimer, 10);
         return TRUE;
     }
-    void OnTimer(UINT_PTR nIDEvent) override
-    {
+    void OnTimer(UINT_PTR nIDEvent) override {
         if (nIDEvent == kStepTimer && m_next < m_steps.size())
             m_steps[m_next++]();
     }
@@ -88,8 +81,7 @@ public:
     INT_PTR progressResult = -1;
     bool guardFired = false;
 
-    BOOL OnInitDialog() override
-    {
+    BOOL OnInitDialog() override {
         CDialog::OnInitDialog();
         SetTimer(kGuardTimer, kGuardMilliseconds);
         if (!launcherCheck.empty()) {
@@ -101,8 +93,7 @@ public:
         }
         return TRUE;
     }
-    void OnTimer(UINT_PTR nIDEvent) override
-    {
+    void OnTimer(UINT_PTR nIDEvent) override {
         if (nIDEvent == kGuardTimer) {
             guardFired = true;
             if (const HWND progress = platform::FindDialog(IDD_PROGRESS))
@@ -110,8 +101,7 @@ public:
             EndDialog(IDABORT);
         }
     }
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-    {
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (message < WM_STARTGAME || message > WM_STARTGAMEDATA)
             return CDialog::WindowProc(message, wParam, lParam);
         calls.push_back({message, reinterpret_cast<const wchar_t*>(lParam), IsWindowVisible() != FALSE,
@@ -122,33 +112,31 @@ public:
     }
 
 private:
-    void RunGameStart()
-    {
+    void RunGameStart() {
         switch (gameStart) {
-        case GameStart::Succeeds:
-            GetViewBroser()->SetStageText(g_messages.entries[2]);
-            PostMessage(WM_CLOSE);
-            return;
-        case GameStart::FailsWithError: {
-            ShowWindow(SW_HIDE);
-            StandInProgressDialog progress(this, {[this] { GetViewBroser()->SetErrorText(errorText); }});
-            progressResult = progress.DoModal();
-            PostMessage(WM_CLOSE);
-            return;
-        }
-        case GameStart::ClosesWithoutGame:
-            PostMessage(WM_CLOSE);
-            return;
-        case GameStart::NeverEnds:
-            return;
+            case GameStart::Succeeds:
+                GetViewBroser()->SetStageText(g_messages.entries[2]);
+                PostMessage(WM_CLOSE);
+                return;
+            case GameStart::FailsWithError: {
+                ShowWindow(SW_HIDE);
+                StandInProgressDialog progress(this, {[this] { GetViewBroser()->SetErrorText(errorText); }});
+                progressResult = progress.DoModal();
+                PostMessage(WM_CLOSE);
+                return;
+            }
+            case GameStart::ClosesWithoutGame:
+                PostMessage(WM_CLOSE);
+                return;
+            case GameStart::NeverEnds:
+                return;
         }
     }
 };
 
 class PageDriverTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         savedMessages = g_messages;
         g_messages.Fill(L"chs");
         for (UINT id : {IDD_LAUNCHER_TRANSLUCENT, IDD_PROGRESS}) {
@@ -161,21 +149,18 @@ protected:
         }
         ResetView();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ResetView();
         GetUpdateContext()->launcherUpdatePending = 0;
         g_messages = savedMessages;
     }
 
-    static void ResetView()
-    {
+    static void ResetView() {
         GetViewBroser()->SetStageText(L"");
         GetViewBroser()->SetErrorText(L"");
     }
 
-    PageDriver::Outcome Run(StandInMainDialog& main, const HeadlessOptions& options)
-    {
+    PageDriver::Outcome Run(StandInMainDialog& main, const HeadlessOptions& options) {
         ProgressReporter reporter(output, false);
         PageDriver driver(options, reporter);
         EXPECT_TRUE(driver.Start());
@@ -186,8 +171,7 @@ protected:
         return outcome;
     }
 
-    static HeadlessOptions Options(std::optional<PageCall> version, PageCall start)
-    {
+    static HeadlessOptions Options(std::optional<PageCall> version, PageCall start) {
         HeadlessOptions options;
         options.version = std::move(version);
         options.start = std::move(start);
@@ -204,8 +188,7 @@ const PageCall kStartCall{WM_STARTGAME, "StartGame", L"-demo -realm Emberfall"};
 
 }  // namespace
 
-TEST_F(PageDriverTest, CallsWaitForTheLauncherCheckAndGoInThePagesOrder)
-{
+TEST_F(PageDriverTest, CallsWaitForTheLauncherCheckAndGoInThePagesOrder) {
     StandInMainDialog main;
     // What the launcher's finish thread does: show the main window, then
     // close the progress dialog, which stays open for longer than a tick of
@@ -231,8 +214,7 @@ TEST_F(PageDriverTest, CallsWaitForTheLauncherCheckAndGoInThePagesOrder)
         << log;
 }
 
-TEST_F(PageDriverTest, WithoutAVersionCallOnlyTheStartIsSent)
-{
+TEST_F(PageDriverTest, WithoutAVersionCallOnlyTheStartIsSent) {
     StandInMainDialog main;
     const PageCall start{WM_STARTGAMEDATA, "StartGameData", L"{\"token\":1}"};
     EXPECT_EQ(Run(main, Options(std::nullopt, start)), PageDriver::Outcome::GameStarted);
@@ -241,8 +223,7 @@ TEST_F(PageDriverTest, WithoutAVersionCallOnlyTheStartIsSent)
     EXPECT_EQ(main.calls[0].text, L"{\"token\":1}");
 }
 
-TEST_F(PageDriverTest, AnErrorInTheProgressDialogEndsTheRunWithItsText)
-{
+TEST_F(PageDriverTest, AnErrorInTheProgressDialogEndsTheRunWithItsText) {
     StandInMainDialog main;
     main.gameStart = GameStart::FailsWithError;
     EXPECT_EQ(Run(main, Options(kVersionCall, kStartCall)), PageDriver::Outcome::UpdateFailed);
@@ -251,8 +232,7 @@ TEST_F(PageDriverTest, AnErrorInTheProgressDialogEndsTheRunWithItsText)
     EXPECT_EQ(main.progressResult, 1);
 }
 
-TEST_F(PageDriverTest, AnErrorDuringTheLauncherCheckEndsTheRunBeforeAnyCall)
-{
+TEST_F(PageDriverTest, AnErrorDuringTheLauncherCheckEndsTheRunBeforeAnyCall) {
     StandInMainDialog main;
     main.launcherCheck = {[] { GetViewBroser()->SetErrorText(L"无法读取登陆器版本信息，请重启微端"); }};
     EXPECT_EQ(Run(main, Options(kVersionCall, kStartCall)), PageDriver::Outcome::UpdateFailed);
@@ -260,8 +240,7 @@ TEST_F(PageDriverTest, AnErrorDuringTheLauncherCheckEndsTheRunBeforeAnyCall)
     EXPECT_TRUE(main.calls.empty());
 }
 
-TEST_F(PageDriverTest, TheTimeLimitClosesTheMainDialog)
-{
+TEST_F(PageDriverTest, TheTimeLimitClosesTheMainDialog) {
     StandInMainDialog main;
     main.gameStart = GameStart::NeverEnds;
     HeadlessOptions options = Options(kVersionCall, kStartCall);
@@ -270,8 +249,7 @@ TEST_F(PageDriverTest, TheTimeLimitClosesTheMainDialog)
     EXPECT_EQ(main.calls.size(), 2u);
 }
 
-TEST_F(PageDriverTest, TheTimeLimitAlsoClosesAProgressDialogThatNeverEnds)
-{
+TEST_F(PageDriverTest, TheTimeLimitAlsoClosesAProgressDialogThatNeverEnds) {
     StandInMainDialog main;
     main.launcherCheck = {[] { GetViewBroser()->SetStageText(L"正在检查登陆器版本，请稍候..."); }};
     HeadlessOptions options = Options(kVersionCall, kStartCall);
@@ -280,8 +258,7 @@ TEST_F(PageDriverTest, TheTimeLimitAlsoClosesAProgressDialogThatNeverEnds)
     EXPECT_TRUE(main.calls.empty());
 }
 
-TEST_F(PageDriverTest, AMainDialogClosedDuringTheCheckMeansANewLauncherOrNothing)
-{
+TEST_F(PageDriverTest, AMainDialogClosedDuringTheCheckMeansANewLauncherOrNothing) {
     for (const int pending : {1, 0}) {
         StandInMainDialog main;
         main.launcherCheck = {[pending] { GetUpdateContext()->launcherUpdatePending = pending; },
@@ -293,8 +270,7 @@ TEST_F(PageDriverTest, AMainDialogClosedDuringTheCheckMeansANewLauncherOrNothing
     }
 }
 
-TEST_F(PageDriverTest, AMainDialogClosedAfterTheStartCallWithoutTheGameStageIsNoGameStart)
-{
+TEST_F(PageDriverTest, AMainDialogClosedAfterTheStartCallWithoutTheGameStageIsNoGameStart) {
     StandInMainDialog main;
     main.gameStart = GameStart::ClosesWithoutGame;
     EXPECT_EQ(Run(main, Options(kVersionCall, kStartCall)), PageDriver::Outcome::Ended);

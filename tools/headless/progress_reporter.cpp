@@ -8,28 +8,24 @@ namespace {
 
 constexpr int kBarWidth = 20;
 
-std::string Bar(std::int64_t done, std::int64_t total)
-{
+std::string Bar(std::int64_t done, std::int64_t total) {
     const std::int64_t filled = std::clamp<std::int64_t>(ProgressPercent(done, total) * kBarWidth / 100, 0, kBarWidth);
     return "[" + std::string(static_cast<std::size_t>(filled), '#') +
            std::string(static_cast<std::size_t>(kBarWidth - filled), '.') + "]";
 }
 
-std::string Percent(std::int64_t done, std::int64_t total)
-{
+std::string Percent(std::int64_t done, std::int64_t total) {
     std::string text = std::to_string(ProgressPercent(done, total)) + "%";
     return std::string(text.size() < 4 ? 4 - text.size() : 0, ' ') + text;
 }
 
 }  // namespace
 
-std::int64_t ProgressPercent(std::int64_t done, std::int64_t total)
-{
+std::int64_t ProgressPercent(std::int64_t done, std::int64_t total) {
     return total > 0 ? done * 100 / total : 0;
 }
 
-std::string FormatProgressLine(const ViewProgress& progress)
-{
+std::string FormatProgressLine(const ViewProgress& progress) {
     return platform::ToUtf8(progress.stageText) + "  file " + Bar(progress.done[0], progress.totals[0]) + " " +
            Percent(progress.done[0], progress.totals[0]) + "  total " + Bar(progress.done[1], progress.totals[1]) +
            " " + Percent(progress.done[1], progress.totals[1]);
@@ -37,13 +33,11 @@ std::string FormatProgressLine(const ViewProgress& progress)
 
 ProgressReporter::ProgressReporter(std::ostream& out, bool live) : m_out(out), m_live(live) {}
 
-ProgressReporter::~ProgressReporter()
-{
+ProgressReporter::~ProgressReporter() {
     EndLiveLine();
 }
 
-void ProgressReporter::Update(const ViewProgress& progress)
-{
+void ProgressReporter::Update(const ViewProgress& progress) {
     if (progress.stageText.empty())
         return;
     const std::string line = FormatProgressLine(progress);
@@ -71,14 +65,12 @@ void ProgressReporter::Update(const ViewProgress& progress)
         m_out << line << '\n' << std::flush;
 }
 
-void ProgressReporter::Note(const std::string& line)
-{
+void ProgressReporter::Note(const std::string& line) {
     EndLiveLine();
     m_out << line << '\n' << std::flush;
 }
 
-void ProgressReporter::EndLiveLine()
-{
+void ProgressReporter::EndLiveLine() {
     if (!m_liveLineOpen)
         return;
     m_out << '\n' << std::flush;

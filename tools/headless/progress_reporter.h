@@ -31,7 +31,6 @@ public:
     void EndLiveLine();
 
 private:
-
     std::ostream& m_out;
     const bool m_live;
     bool m_liveLineOpen = false;

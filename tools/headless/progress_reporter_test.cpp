@@ -6,9 +6,8 @@
 
 namespace {
 
-ViewProgress Progress(const std::wstring& stage, std::int64_t fileDone, std::int64_t fileTotal,
-                      std::int64_t allDone, std::int64_t allTotal)
-{
+ViewProgress Progress(const std::wstring& stage, std::int64_t fileDone, std::int64_t fileTotal, std::int64_t allDone,
+                      std::int64_t allTotal) {
     ViewProgress progress;
     progress.stageText = stage;
     progress.done[0] = fileDone;
@@ -20,14 +19,12 @@ ViewProgress Progress(const std::wstring& stage, std::int64_t fileDone, std::int
 
 }  // namespace
 
-TEST(ProgressLine, ShowsStageBarsAndPercentages)
-{
+TEST(ProgressLine, ShowsStageBarsAndPercentages) {
     EXPECT_EQ(FormatProgressLine(Progress(L"正在更新客户端", 50, 200, 3, 3)),
               "正在更新客户端  file [#####...............]  25%  total [####################] 100%");
 }
 
-TEST(ProgressLine, PercentTruncatesAndSurvivesOddTotals)
-{
+TEST(ProgressLine, PercentTruncatesAndSurvivesOddTotals) {
     EXPECT_EQ(ProgressPercent(1, 3), 33);
     EXPECT_EQ(ProgressPercent(199, 200), 99);
     // Counters are 64-bit: a product of a large count and 100 must not wrap.
@@ -39,8 +36,7 @@ TEST(ProgressLine, PercentTruncatesAndSurvivesOddTotals)
               "s  file [....................]   0%  total [####################] 150%");
 }
 
-TEST(ProgressReporter, PlainOutputWritesALinePerStageAndTenth)
-{
+TEST(ProgressReporter, PlainOutputWritesALinePerStageAndTenth) {
     std::ostringstream out;
     {
         ProgressReporter reporter(out, false);
@@ -48,8 +44,8 @@ TEST(ProgressReporter, PlainOutputWritesALinePerStageAndTenth)
         reporter.Update(Progress(L"checking", 0, 1, 0, 1));
         reporter.Update(Progress(L"checking", 0, 1, 0, 1));
         reporter.Update(Progress(L"downloading", 0, 100, 0, 1000));
-        reporter.Update(Progress(L"downloading", 5, 100, 50, 1000));  // same tenths
-        reporter.Update(Progress(L"downloading", 10, 100, 99, 1000));  // the file bar reaches 10%
+        reporter.Update(Progress(L"downloading", 5, 100, 50, 1000));    // same tenths
+        reporter.Update(Progress(L"downloading", 10, 100, 99, 1000));   // the file bar reaches 10%
         reporter.Update(Progress(L"downloading", 15, 100, 100, 1000));  // the total bar reaches 10%
         reporter.Note("page: hello");
     }
@@ -61,8 +57,7 @@ TEST(ProgressReporter, PlainOutputWritesALinePerStageAndTenth)
               "page: hello\n");
 }
 
-TEST(ProgressReporter, LiveOutputRedrawsALinePerStageAndEndsItForNotes)
-{
+TEST(ProgressReporter, LiveOutputRedrawsALinePerStageAndEndsItForNotes) {
     std::ostringstream out;
     {
         ProgressReporter reporter(out, true);

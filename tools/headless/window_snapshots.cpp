@@ -10,16 +10,14 @@ namespace {
 constexpr auto kMinimumGap = std::chrono::seconds(1);
 }
 
-WindowSnapshots::WindowSnapshots(std::filesystem::path folder) : m_folder(std::move(folder))
-{
+WindowSnapshots::WindowSnapshots(std::filesystem::path folder) : m_folder(std::move(folder)) {
     if (!m_folder.empty()) {
         std::error_code ignored;
         std::filesystem::create_directories(m_folder, ignored);
     }
 }
 
-void WindowSnapshots::Take(HWND window, const std::string& name)
-{
+void WindowSnapshots::Take(HWND window, const std::string& name) {
     if (m_folder.empty() || !window)
         return;
     const auto info = platform::DescribeWindow(window);
@@ -27,8 +25,7 @@ void WindowSnapshots::Take(HWND window, const std::string& name)
         return;
     Series& series = m_series[name];
     const auto now = std::chrono::steady_clock::now();
-    if (series.count >= kLimit || info->picture == series.last ||
-        (series.count > 0 && now - series.when < kMinimumGap))
+    if (series.count >= kLimit || info->picture == series.last || (series.count > 0 && now - series.when < kMinimumGap))
         return;
     char file[64];
     std::snprintf(file, sizeof file, "%s-%02d.png", name.c_str(), series.count + 1);

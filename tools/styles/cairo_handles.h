@@ -21,8 +21,7 @@ using ContextPtr = std::unique_ptr<cairo_t, ReleaseWith<cairo_destroy>>;
 using PatternPtr = std::unique_ptr<cairo_pattern_t, ReleaseWith<cairo_pattern_destroy>>;
 using FontOptionsPtr = std::unique_ptr<cairo_font_options_t, ReleaseWith<cairo_font_options_destroy>>;
 using LayoutPtr = std::unique_ptr<PangoLayout, ReleaseWith<g_object_unref>>;
-using FontDescriptionPtr =
-    std::unique_ptr<PangoFontDescription, ReleaseWith<pango_font_description_free>>;
+using FontDescriptionPtr = std::unique_ptr<PangoFontDescription, ReleaseWith<pango_font_description_free>>;
 using AttrListPtr = std::unique_ptr<PangoAttrList, ReleaseWith<pango_attr_list_unref>>;
 
 // Keeps a drawing state change (clip, transform, source) local to one scope.

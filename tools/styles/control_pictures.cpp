@@ -22,8 +22,8 @@ ButtonLook LookOf(ButtonGlyph glyph, ButtonState state) {
             return {Hex(0x2e2c2a), Hex(0x181716), Hex(0x6c6864), Hex(0x363432), Hex(0x6a6662)};
         case ButtonState::Hover:
             // Closing glows like an ember; the other buttons warm to amber.
-            return {glyph == ButtonGlyph::Close ? Hex(0x8a3a22) : Hex(0x7a5428), Hex(0x2a1610),
-                    Hex(0xffe9a8), Hex(0xb8893c), Hex(0xfff4d6)};
+            return {glyph == ButtonGlyph::Close ? Hex(0x8a3a22) : Hex(0x7a5428), Hex(0x2a1610), Hex(0xffe9a8),
+                    Hex(0xb8893c), Hex(0xfff4d6)};
         case ButtonState::Normal:
             break;
     }
@@ -55,8 +55,8 @@ void DrawButton(cairo_t* cr, ButtonGlyph glyph, ButtonState state) {
     SetSource(cr, kInk, 0.7);
     cairo_fill(cr);
 
-    PatternPtr face = RadialGradient(centre, centre - radius * 0.45, radius * 1.3,
-                                     {{0, look.faceLight}, {1, look.faceDark}});
+    PatternPtr face =
+        RadialGradient(centre, centre - radius * 0.45, radius * 1.3, {{0, look.faceLight}, {1, look.faceDark}});
     cairo_arc(cr, centre, centre, radius, 0, kFullCircle);
     cairo_set_source(cr, face.get());
     cairo_fill(cr);
@@ -89,8 +89,8 @@ void DrawBarFrame(cairo_t* cr) {
     const double radius = body.h / 2;
 
     PaintDropShadow(cr, body, radius, 1, 1, 0.6);
-    PatternPtr metal = LinearGradient(0, body.y, 0, body.y + body.h,
-                                      {{0, Hex(0x3a302a)}, {0.5, Hex(0x221c18)}, {1, Hex(0x120e0c)}});
+    PatternPtr metal =
+        LinearGradient(0, body.y, 0, body.y + body.h, {{0, Hex(0x3a302a)}, {0.5, Hex(0x221c18)}, {1, Hex(0x120e0c)}});
     RoundedBox(cr, body, radius);
     cairo_set_source(cr, metal.get());
     cairo_fill(cr);
@@ -104,8 +104,8 @@ void DrawBarFrame(cairo_t* cr) {
     RoundedBox(cr, Inset(groove, -1), 2.5);
     SetSource(cr, kInk, 0.95);
     cairo_fill(cr);
-    PatternPtr lipLight = LinearGradient(0, groove.y - 1, 0, groove.y + groove.h + 1.5,
-                                         {{0, kInk, 0}, {0.7, kInk, 0}, {1, kGold, 0.45}});
+    PatternPtr lipLight =
+        LinearGradient(0, groove.y - 1, 0, groove.y + groove.h + 1.5, {{0, kInk, 0}, {0.7, kInk, 0}, {1, kGold, 0.45}});
     RoundedBox(cr, Inset(groove, -1.5), 3);
     cairo_set_source(cr, lipLight.get());
     cairo_set_line_width(cr, 1);
@@ -124,13 +124,12 @@ void DrawBarFrame(cairo_t* cr) {
 
 void DrawBarFill(cairo_t* cr, FillTone tone) {
     const double height = layout::kFillGroove.h;
-    PatternPtr fill = tone == FillTone::Amber
-                          ? LinearGradient(0, 0, 0, height,
-                                           {{0, Hex(0xffdc8c)}, {0.3, Hex(0xf0a640)},
-                                            {0.7, Hex(0xc8761c)}, {1, Hex(0x7a400c)}})
-                          : LinearGradient(0, 0, 0, height,
-                                           {{0, Hex(0xb6f0c8)}, {0.3, Hex(0x5cc08c)},
-                                            {0.7, Hex(0x2e8a62)}, {1, Hex(0x154a34)}});
+    PatternPtr fill =
+        tone == FillTone::Amber
+            ? LinearGradient(0, 0, 0, height,
+                             {{0, Hex(0xffdc8c)}, {0.3, Hex(0xf0a640)}, {0.7, Hex(0xc8761c)}, {1, Hex(0x7a400c)}})
+            : LinearGradient(0, 0, 0, height,
+                             {{0, Hex(0xb6f0c8)}, {0.3, Hex(0x5cc08c)}, {0.7, Hex(0x2e8a62)}, {1, Hex(0x154a34)}});
     cairo_set_source(cr, fill.get());
     cairo_paint(cr);
 }
@@ -138,8 +137,8 @@ void DrawBarFill(cairo_t* cr, FillTone tone) {
 void DrawSlider(cairo_t* cr) {
     using namespace palette;
     const double centre = layout::kSliderSize / 2.0;
-    PatternPtr glow = RadialGradient(centre, centre, centre,
-                                     {{0, kGoldLight, 0.8}, {0.45, kGold, 0.45}, {1, kGold, 0}});
+    PatternPtr glow =
+        RadialGradient(centre, centre, centre, {{0, kGoldLight, 0.8}, {0.45, kGold, 0.45}, {1, kGold, 0}});
     cairo_set_source(cr, glow.get());
     cairo_paint(cr);
 

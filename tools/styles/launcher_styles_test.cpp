@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -49,7 +49,8 @@ public:
     explicit Picture(const fs::path& path) {
         std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
             cairo_image_surface_create_from_png(path.c_str()), cairo_surface_destroy);
-        if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return;
+        if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+            return;
         m_width = cairo_image_surface_get_width(surface.get());
         m_height = cairo_image_surface_get_height(surface.get());
         const bool hasAlpha = cairo_image_surface_get_format(surface.get()) == CAIRO_FORMAT_ARGB32;
@@ -76,7 +77,8 @@ public:
     std::vector<Pixel> In(Rect rect) const {
         std::vector<Pixel> pixels;
         for (int y = rect.y; y < rect.y + rect.h; ++y) {
-            for (int x = rect.x; x < rect.x + rect.w; ++x) pixels.push_back(At(x, y));
+            for (int x = rect.x; x < rect.x + rect.w; ++x)
+                pixels.push_back(At(x, y));
         }
         return pixels;
     }
@@ -92,19 +94,22 @@ private:
 template <typename Measure>
 double Mean(const std::vector<Pixel>& pixels, Measure measure) {
     double sum = 0;
-    for (const Pixel& pixel : pixels) sum += measure(pixel);
+    for (const Pixel& pixel : pixels)
+        sum += measure(pixel);
     return pixels.empty() ? 0 : sum / pixels.size();
 }
 
 double MinAlpha(const std::vector<Pixel>& pixels) {
     double least = 1;
-    for (const Pixel& pixel : pixels) least = std::min(least, pixel.a);
+    for (const Pixel& pixel : pixels)
+        least = std::min(least, pixel.a);
     return least;
 }
 
 double MaxAlpha(const std::vector<Pixel>& pixels) {
     double most = 0;
-    for (const Pixel& pixel : pixels) most = std::max(most, pixel.a);
+    for (const Pixel& pixel : pixels)
+        most = std::max(most, pixel.a);
     return most;
 }
 
@@ -128,10 +133,10 @@ struct Expected {
 
 // The names and sizes the windows load and lay out.
 constexpr Expected kPictures[] = {
-    {"ui_main_01.png", 870, 520},  {"ui_main_02.png", 440, 200},     {"ui_kuang.png", 332, 18},
+    {"ui_main_01.png", 870, 520},   {"ui_main_02.png", 440, 200},   {"ui_kuang.png", 332, 18},
     {"ui_progress_01.png", 316, 5}, {"ui_progress_02.png", 316, 5}, {"ui_vernier_01.png", 15, 15},
-    {"ui_exit_01.png", 25, 25},     {"ui_exit_02.png", 25, 25},      {"ui_exit_03.png", 25, 25},
-    {"ui_mini_01.png", 25, 25},     {"ui_mini_02.png", 25, 25},      {"ui_mini_03.png", 25, 25},
+    {"ui_exit_01.png", 25, 25},     {"ui_exit_02.png", 25, 25},     {"ui_exit_03.png", 25, 25},
+    {"ui_mini_01.png", 25, 25},     {"ui_mini_02.png", 25, 25},     {"ui_mini_03.png", 25, 25},
 };
 
 constexpr Rect kWebView{75, 69, 718, 398};
@@ -160,8 +165,7 @@ protected:
     static void ExpectCornersTransparent(const Picture& picture) {
         const int right = picture.Width() - 4;
         const int bottom = picture.Height() - 4;
-        for (Rect corner :
-             {Rect{0, 0, 4, 4}, Rect{right, 0, 4, 4}, Rect{0, bottom, 4, 4}, Rect{right, bottom, 4, 4}}) {
+        for (Rect corner : {Rect{0, 0, 4, 4}, Rect{right, 0, 4, 4}, Rect{0, bottom, 4, 4}, Rect{right, bottom, 4, 4}}) {
             EXPECT_EQ(MaxAlpha(picture.In(corner)), 0) << "corner at " << corner.x << ", " << corner.y;
         }
     }
@@ -175,7 +179,9 @@ protected:
     static inline int s_status = -1;
 };
 
-TEST_F(LauncherStylesTest, GeneratorSucceeds) { EXPECT_EQ(s_status, 0); }
+TEST_F(LauncherStylesTest, GeneratorSucceeds) {
+    EXPECT_EQ(s_status, 0);
+}
 
 TEST_F(LauncherStylesTest, WritesExactlyThePicturesTheWindowsLoad) {
     std::vector<std::string> written;
@@ -183,7 +189,8 @@ TEST_F(LauncherStylesTest, WritesExactlyThePicturesTheWindowsLoad) {
         written.push_back(entry.path().filename().string());
     }
     std::vector<std::string> expected;
-    for (const Expected& picture : kPictures) expected.push_back(picture.name);
+    for (const Expected& picture : kPictures)
+        expected.push_back(picture.name);
     std::sort(written.begin(), written.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(written, expected);
@@ -205,7 +212,8 @@ TEST_F(LauncherStylesTest, WindowCornersAreFullyTransparent) {
 TEST_F(LauncherStylesTest, MainWindowIsOpaqueUnderTheWebViewAndButtons) {
     const Picture main = Load("ui_main_01.png");
     ExpectOpaque(main, kWebView);
-    for (Rect button : kMainButtons) ExpectOpaque(main, button);
+    for (Rect button : kMainButtons)
+        ExpectOpaque(main, button);
 }
 
 // Before the page has loaded, and wherever it leaves a gap, the player sees
@@ -214,7 +222,8 @@ TEST_F(LauncherStylesTest, WebViewOpeningIsADarkRecess) {
     const Picture main = Load("ui_main_01.png");
     const std::vector<Pixel> opening = main.In(kWebView);
     double brightest = 0;
-    for (const Pixel& pixel : opening) brightest = std::max(brightest, pixel.Luminance());
+    for (const Pixel& pixel : opening)
+        brightest = std::max(brightest, pixel.Luminance());
     EXPECT_LT(brightest, 0.01);
 }
 
@@ -231,7 +240,8 @@ TEST_F(LauncherStylesTest, WebViewOpeningIsFramed) {
         main.In({kWebView.x - 12, middleY, 12, 1}), main.In({right, middleY, 12, 1})};
     for (const std::vector<Pixel>& side : sides) {
         double brightest = 0;
-        for (const Pixel& pixel : side) brightest = std::max(brightest, pixel.Luminance());
+        for (const Pixel& pixel : side)
+            brightest = std::max(brightest, pixel.Luminance());
         EXPECT_GT(brightest, 0.15);
     }
 }
@@ -239,9 +249,12 @@ TEST_F(LauncherStylesTest, WebViewOpeningIsFramed) {
 TEST_F(LauncherStylesTest, ProgressWindowIsOpaqueUnderEveryControl) {
     const Picture progress = Load("ui_main_02.png");
     ExpectOpaque(progress, kCloseButton);
-    for (Rect rect : kBars) ExpectOpaque(progress, rect);
-    for (Rect rect : kLabels) ExpectOpaque(progress, rect);
-    for (Rect rect : kStatusLines) ExpectOpaque(progress, rect);
+    for (Rect rect : kBars)
+        ExpectOpaque(progress, rect);
+    for (Rect rect : kLabels)
+        ExpectOpaque(progress, rect);
+    for (Rect rect : kStatusLines)
+        ExpectOpaque(progress, rect);
     ExpectOpaque(progress, kLinkLine);
 }
 
@@ -249,11 +262,11 @@ TEST_F(LauncherStylesTest, ProgressWindowIsOpaqueUnderEveryControl) {
 // must be dark enough for those to read (4.5:1 for text, 3:1 for the link).
 TEST_F(LauncherStylesTest, ProgressTextsReadAgainstTheBackground) {
     const Picture progress = Load("ui_main_02.png");
-    auto background = [&](Rect rect) {
-        return Mean(progress.In(rect), [](const Pixel& p) { return p.Luminance(); });
-    };
-    for (Rect rect : kLabels) EXPECT_GE(Contrast(Luminance(kTextColour), background(rect)), 4.5);
-    for (Rect rect : kStatusLines) EXPECT_GE(Contrast(Luminance(kTextColour), background(rect)), 4.5);
+    auto background = [&](Rect rect) { return Mean(progress.In(rect), [](const Pixel& p) { return p.Luminance(); }); };
+    for (Rect rect : kLabels)
+        EXPECT_GE(Contrast(Luminance(kTextColour), background(rect)), 4.5);
+    for (Rect rect : kStatusLines)
+        EXPECT_GE(Contrast(Luminance(kTextColour), background(rect)), 4.5);
     EXPECT_GE(Contrast(Luminance(kLinkColour), background(kLinkLine)), 3.0);
 }
 
@@ -323,8 +336,8 @@ TEST_F(LauncherStylesTest, SliderKnobIsCentred) {
 }
 
 TEST_F(LauncherStylesTest, ButtonsAreRound) {
-    for (const char* name : {"ui_exit_01.png", "ui_exit_02.png", "ui_exit_03.png", "ui_mini_01.png",
-                             "ui_mini_02.png", "ui_mini_03.png"}) {
+    for (const char* name :
+         {"ui_exit_01.png", "ui_exit_02.png", "ui_exit_03.png", "ui_mini_01.png", "ui_mini_02.png", "ui_mini_03.png"}) {
         const Picture button = Load(name);
         ASSERT_EQ(button.Width(), 25) << name;
         EXPECT_EQ(MaxAlpha(button.In({0, 0, 3, 3})), 0) << name;
@@ -358,7 +371,8 @@ TEST_F(LauncherStylesTest, ExitShowsACrossAndMinimiseADash) {
         EXPECT_GT(exit.At(x, y).Luminance(), 0.4) << x << ", " << y;
         EXPECT_LT(minimise.At(x, y).Luminance(), 0.1) << x << ", " << y;
     }
-    for (int x : {8, 12, 16}) EXPECT_GT(minimise.At(x, 12).Luminance(), 0.4) << x;
+    for (int x : {8, 12, 16})
+        EXPECT_GT(minimise.At(x, 12).Luminance(), 0.4) << x;
     EXPECT_LT(exit.At(7, 12).Luminance(), 0.1);
 }
 
@@ -372,7 +386,9 @@ TEST_F(LauncherStylesTest, OutputIsTheSameOnEveryRun) {
     }
 }
 
-TEST(LauncherStylesCommandLine, FailsWithoutAnOutputFolder) { EXPECT_NE(RunGenerator({}), 0); }
+TEST(LauncherStylesCommandLine, FailsWithoutAnOutputFolder) {
+    EXPECT_NE(RunGenerator({}), 0);
+}
 
 TEST(LauncherStylesCommandLine, FailsWhenTheFolderCannotBeMade) {
     const TempDir folder;

@@ -8,8 +8,8 @@ namespace {
 
 void AddStops(cairo_pattern_t* pattern, std::initializer_list<Stop> stops) {
     for (const Stop& stop : stops) {
-        cairo_pattern_add_color_stop_rgba(pattern, stop.offset, stop.colour.r, stop.colour.g,
-                                          stop.colour.b, stop.alpha);
+        cairo_pattern_add_color_stop_rgba(pattern, stop.offset, stop.colour.r, stop.colour.g, stop.colour.b,
+                                          stop.alpha);
     }
 }
 
@@ -31,9 +31,12 @@ void BlurLines(unsigned char* data, int lines, int length, int lineStep, int sam
     std::vector<int> line(length);
     for (int l = 0; l < lines; ++l) {
         unsigned char* first = data + l * lineStep;
-        for (int i = 0; i < length; ++i) line[i] = first[i * sampleStep];
-        for (int pass = 0; pass < 3; ++pass) BoxPass(line, radius);
-        for (int i = 0; i < length; ++i) first[i * sampleStep] = static_cast<unsigned char>(line[i]);
+        for (int i = 0; i < length; ++i)
+            line[i] = first[i * sampleStep];
+        for (int pass = 0; pass < 3; ++pass)
+            BoxPass(line, radius);
+        for (int i = 0; i < length; ++i)
+            first[i * sampleStep] = static_cast<unsigned char>(line[i]);
     }
 }
 
@@ -72,9 +75,9 @@ PatternPtr RadialGradient(double cx, double cy, double radius, std::initializer_
 
 PatternPtr GildedGradient(Box box) {
     using namespace palette;
-    return LinearGradient(box.x, box.y, box.x + box.w, box.y + box.h,
-                          {{0.0, kGoldDark}, {0.18, kGoldLight}, {0.4, kGold}, {0.55, kGoldDark},
-                           {0.78, kGoldLight}, {1.0, kGoldDark}});
+    return LinearGradient(
+        box.x, box.y, box.x + box.w, box.y + box.h,
+        {{0.0, kGoldDark}, {0.18, kGoldLight}, {0.4, kGold}, {0.55, kGoldDark}, {0.78, kGoldLight}, {1.0, kGoldDark}});
 }
 
 void BlurAlpha(cairo_surface_t* alphaSurface, int radius) {

@@ -16,8 +16,7 @@ void PaintSurface(cairo_t* cr, PanelShape panel, unsigned textureSeed) {
     cairo_paint(cr);
 
     // Warm light falling from the upper left, where the title sits.
-    PatternPtr glow = RadialGradient(box.x + box.w * 0.15, box.y, box.w * 0.55,
-                                     {{0, kEmber, 0.3}, {1, kEmber, 0}});
+    PatternPtr glow = RadialGradient(box.x + box.w * 0.15, box.y, box.w * 0.55, {{0, kEmber, 0.3}, {1, kEmber, 0}});
     cairo_set_source(cr, glow.get());
     cairo_paint(cr);
 
@@ -65,8 +64,8 @@ void PaintRecess(cairo_t* cr, Box opening, double lip) {
     const double radius = lip * 0.75;
 
     // The lip: darker towards the top left, caught by light at the bottom right.
-    PatternPtr lipShade = LinearGradient(outer.x, outer.y, outer.x, outer.y + outer.h,
-                                         {{0, kInk, 0.75}, {1, kPanelBottom, 0.6}});
+    PatternPtr lipShade =
+        LinearGradient(outer.x, outer.y, outer.x, outer.y + outer.h, {{0, kInk, 0.75}, {1, kPanelBottom, 0.6}});
     RoundedBox(cr, outer, radius);
     cairo_set_source(cr, lipShade.get());
     cairo_fill(cr);
@@ -91,9 +90,8 @@ void PaintRecess(cairo_t* cr, Box opening, double lip) {
 
 void PaintRule(cairo_t* cr, double x0, double x1, double y) {
     using namespace palette;
-    PatternPtr fade = LinearGradient(x0, 0, x1, 0,
-                                     {{0, kGold, 0}, {0.2, kGold, 0.7}, {0.5, kGoldLight, 0.9},
-                                      {0.8, kGold, 0.7}, {1, kGold, 0}});
+    PatternPtr fade = LinearGradient(
+        x0, 0, x1, 0, {{0, kGold, 0}, {0.2, kGold, 0.7}, {0.5, kGoldLight, 0.9}, {0.8, kGold, 0.7}, {1, kGold, 0}});
     cairo_rectangle(cr, x0, y, x1 - x0, 1);
     cairo_set_source(cr, fade.get());
     cairo_fill(cr);

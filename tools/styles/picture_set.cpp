@@ -69,10 +69,12 @@ std::string WriteLauncherPictures(const std::filesystem::path& launcherFolder) {
     const std::filesystem::path folder = launcherFolder / "LauncherStyles" / "Image";
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    if (error) return folder.string() + ": " + error.message();
+    if (error)
+        return folder.string() + ": " + error.message();
     for (const Picture& picture : LauncherPictures()) {
         std::string problem = WritePicture(picture, folder);
-        if (!problem.empty()) return problem;
+        if (!problem.empty())
+            return problem;
     }
     return {};
 }

@@ -33,8 +33,12 @@ SurfacePtr NoiseSurface(int width, int height, unsigned seed) {
     return surface;
 }
 
-int TargetWidth(cairo_t* cr) { return cairo_image_surface_get_width(cairo_get_target(cr)); }
-int TargetHeight(cairo_t* cr) { return cairo_image_surface_get_height(cairo_get_target(cr)); }
+int TargetWidth(cairo_t* cr) {
+    return cairo_image_surface_get_width(cairo_get_target(cr));
+}
+int TargetHeight(cairo_t* cr) {
+    return cairo_image_surface_get_height(cairo_get_target(cr));
+}
 
 }  // namespace
 

@@ -58,8 +58,8 @@ void DrawGildedTitle(cairo_t* cr, const char* text, double x, double baseline, i
 
     const double top = y + ink.y;
     const double bottom = top + ink.height;
-    PatternPtr gold = LinearGradient(0, top, 0, bottom,
-                                     {{0, kGoldLight}, {0.45, kGold}, {0.55, kGoldDark}, {1, kGold}});
+    PatternPtr gold =
+        LinearGradient(0, top, 0, bottom, {{0, kGoldLight}, {0.45, kGold}, {0.55, kGoldDark}, {1, kGold}});
     cairo_move_to(cr, x, y);
     pango_cairo_layout_path(cr, layout.get());
     cairo_set_source(cr, gold.get());

@@ -27,8 +27,7 @@ void DrawEmblem(cairo_t* cr, double cx, double cy, double radius) {
     cairo_arc(cr, cx, cy + 1.5, radius, 0, 2 * std::numbers::pi);
     SetSource(cr, kInk, 0.6);
     cairo_fill(cr);
-    PatternPtr face = RadialGradient(cx - radius * 0.3, cy - radius * 0.4, radius * 1.4,
-                                     {{0, kEmber}, {1, kInk}});
+    PatternPtr face = RadialGradient(cx - radius * 0.3, cy - radius * 0.4, radius * 1.4, {{0, kEmber}, {1, kInk}});
     cairo_arc(cr, cx, cy, radius, 0, 2 * std::numbers::pi);
     cairo_set_source(cr, face.get());
     cairo_fill_preserve(cr);
@@ -41,8 +40,8 @@ void DrawEmblem(cairo_t* cr, double cx, double cy, double radius) {
     cairo_rotate(cr, -std::numbers::pi / 4);
     const double length = radius * 0.95;
     // The vane: two curves meeting at the tip, widest above the middle.
-    PatternPtr vaneGold = LinearGradient(-length * 0.4, 0, length * 0.4, 0,
-                                         {{0, kGoldLight}, {0.5, kGold}, {1, kGoldDark}});
+    PatternPtr vaneGold =
+        LinearGradient(-length * 0.4, 0, length * 0.4, 0, {{0, kGoldLight}, {0.5, kGold}, {1, kGoldDark}});
     cairo_move_to(cr, 0, -length);
     cairo_curve_to(cr, length * 0.4, -length * 0.55, length * 0.35, length * 0.3, 0, length * 0.55);
     cairo_curve_to(cr, -length * 0.25, length * 0.2, -length * 0.35, -length * 0.55, 0, -length);

@@ -26,8 +26,7 @@ constexpr int kBarId = 1003;
 constexpr int kTextId = 1004;
 constexpr COLORREF kOverlayKey = RGB(0, 255, 0);
 
-inline void RegisterKitTemplates()
-{
+inline void RegisterKitTemplates() {
     DialogTemplate dialog;
     dialog.id = kKitDialog;
     dialog.style = WS_CAPTION | DS_SETFONT;
@@ -60,8 +59,7 @@ public:
 class KitDialog : public CTranslucentDialog {
 public:
     KitDialog(const std::filesystem::path& background, bool withOverlay)
-        : CTranslucentDialog(kKitDialog, nullptr, background.wstring().c_str()), m_withOverlay(withOverlay)
-    {
+        : CTranslucentDialog(kKitDialog, nullptr, background.wstring().c_str()), m_withOverlay(withOverlay) {
         RegisterKitTemplates();
     }
 
@@ -76,8 +74,7 @@ public:
     int closeRequests = 0;
     std::vector<int> clicked;
 
-    void OnRenderRequest(CTranslucentWnd* pSender) override
-    {
+    void OnRenderRequest(CTranslucentWnd* pSender) override {
         ++renders;
         CTranslucentDialog::OnRenderRequest(pSender);
     }
@@ -85,24 +82,20 @@ public:
     using CTranslucentDialog::StandardDialog;
 
 protected:
-    void DoDataExchange(CDataExchange* pDX) override
-    {
+    void DoDataExchange(CDataExchange* pDX) override {
         DDX_Control(pDX, kButtonId, button);
         DDX_Control(pDX, kCheckBoxId, checkBox);
         DDX_Control(pDX, kBarId, bar);
         DDX_Control(pDX, kTextId, text);
     }
-    std::unique_ptr<CStandardDialog> CreateStandardDialog() override
-    {
+    std::unique_ptr<CStandardDialog> CreateStandardDialog() override {
         return m_withOverlay ? std::make_unique<KitOverlay>(this) : nullptr;
     }
-    void InitControls() override
-    {
+    void InitControls() override {
         if (setUp)
             setUp(*this);
     }
-    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override
-    {
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override {
         if (HIWORD(wParam) == BN_CLICKED)
             clicked.push_back(LOWORD(wParam));
         return CTranslucentDialog::OnCommand(wParam, lParam);
@@ -116,8 +109,7 @@ private:
 
 // Handles what is queued for the calling thread now, the way the
 // framework's loop does (PreTranslateMessage first).
-inline void PumpFrameworkPending()
-{
+inline void PumpFrameworkPending() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) && AfxPumpMessage()) {
     }

@@ -35,8 +35,7 @@ struct Area {
 // Writes a PNG of width x height filled with background, then with each
 // area in turn (an area replaces what is under it, transparency included).
 inline void WritePng(const std::filesystem::path& file, int width, int height, std::uint32_t background,
-                     std::initializer_list<Area> areas = {})
-{
+                     std::initializer_list<Area> areas = {}) {
     const auto premultiplied = [](std::uint32_t argb) {
         const std::uint32_t alpha = argb >> 24;
         const auto channel = [alpha](std::uint32_t value) { return ((value & 0xFF) * alpha + 127) / 255; };
@@ -56,16 +55,14 @@ inline void WritePng(const std::filesystem::path& file, int width, int height, s
 }
 
 // The last picture the layered window received.
-inline std::shared_ptr<const platform::LayeredPicture> PictureOf(HWND hwnd)
-{
+inline std::shared_ptr<const platform::LayeredPicture> PictureOf(HWND hwnd) {
     const auto info = platform::DescribeWindow(hwnd);
     return info ? info->picture : nullptr;
 }
 
 // A pixel of the window's picture (premultiplied ARGB; opaque colours read
 // as they were written); 0 where there is none.
-inline std::uint32_t PixelAt(HWND hwnd, int x, int y)
-{
+inline std::uint32_t PixelAt(HWND hwnd, int x, int y) {
     const auto picture = PictureOf(hwnd);
     if (!picture || x < 0 || y < 0 || x >= picture->size.cx || y >= picture->size.cy)
         return 0;
@@ -73,22 +70,19 @@ inline std::uint32_t PixelAt(HWND hwnd, int x, int y)
                            static_cast<std::size_t>(x)];
 }
 
-inline RECT WindowRect(HWND hwnd)
-{
+inline RECT WindowRect(HWND hwnd) {
     const auto info = platform::DescribeWindow(hwnd);
     return info ? info->windowRect : RECT{};
 }
 
 // Runs the calling thread's messages until the condition holds.
-inline bool PumpUntil(const std::function<bool()>& done)
-{
+inline bool PumpUntil(const std::function<bool()>& done) {
     return done() || platform::RunMessagesUntil(done, kPatience);
 }
 
 // For a thread that does not own the windows: waits until the condition
 // holds, looking again every millisecond.
-inline bool WaitUntil(const std::function<bool()>& done)
-{
+inline bool WaitUntil(const std::function<bool()>& done) {
     for (DWORD waited = 0; waited < kPatience; ++waited) {
         if (done())
             return true;
@@ -98,8 +92,7 @@ inline bool WaitUntil(const std::function<bool()>& done)
 }
 
 // The screen point at a client point of a window.
-inline POINT At(HWND hwnd, int x, int y)
-{
+inline POINT At(HWND hwnd, int x, int y) {
     return platform::ClientPointToScreen(hwnd, POINT{x, y});
 }
 

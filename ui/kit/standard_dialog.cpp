@@ -17,17 +17,13 @@ using LibraryHandle = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryRel
 }  // namespace
 
 CStandardDialog::CStandardDialog(UINT nIDTemplate, CWnd* pParentWnd, COLORREF crKey)
-    : CDialog(nIDTemplate, pParentWnd), m_crKey(crKey), m_nTemplateId(nIDTemplate)
-{
-}
+    : CDialog(nIDTemplate, pParentWnd), m_crKey(crKey), m_nTemplateId(nIDTemplate) {}
 
-BOOL CStandardDialog::CreateModeless()
-{
+BOOL CStandardDialog::CreateModeless() {
     return Create(m_nTemplateId, m_pParentWnd);
 }
 
-BOOL CStandardDialog::OnInitDialog()
-{
+BOOL CStandardDialog::OnInitDialog() {
     CDialog::OnInitDialog();
     m_brKey.CreateSolidBrush(m_crKey);
     ModifyStyleEx(0, WS_EX_LAYERED);
@@ -42,19 +38,15 @@ BOOL CStandardDialog::OnInitDialog()
     return TRUE;
 }
 
-LRESULT CStandardDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CStandardDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CTLCOLORDLG)
         return reinterpret_cast<LRESULT>(static_cast<HBRUSH>(m_brKey));
     return CDialog::WindowProc(message, wParam, lParam);
 }
 
-void CStandardDialog::OnOK()
-{
-}
+void CStandardDialog::OnOK() {}
 
-void CStandardDialog::OnCancel()
-{
+void CStandardDialog::OnCancel() {
     if (CWnd* parent = GetParent())
         parent->SendMessage(WM_CLOSE);
     CDialog::OnCancel();

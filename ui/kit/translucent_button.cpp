@@ -5,28 +5,24 @@ namespace {
 constexpr Gdiplus::ARGB kTextColor = 0xFFA0968C;
 
 // Check boxes and radio buttons keep a check state; push buttons do not.
-bool KeepsCheckState(DWORD style)
-{
+bool KeepsCheckState(DWORD style) {
     switch (style & 0xFF) {
-    case BS_CHECKBOX:
-    case BS_AUTOCHECKBOX:
-    case BS_RADIOBUTTON:
-    case BS_AUTORADIOBUTTON:
-        return true;
-    default:
-        return false;
+        case BS_CHECKBOX:
+        case BS_AUTOCHECKBOX:
+        case BS_RADIOBUTTON:
+        case BS_AUTORADIOBUTTON:
+            return true;
+        default:
+            return false;
     }
 }
 
 }  // namespace
 
 CTranslucentButton::CTranslucentButton()
-    : CTranslucentWnd(kSlotCount, L"Arial", 10, kTextColor, Gdiplus::StringAlignmentCenter)
-{
-}
+    : CTranslucentWnd(kSlotCount, L"Arial", 10, kTextColor, Gdiplus::StringAlignmentCenter) {}
 
-bool CTranslucentButton::SetImages(const ImagePaths& paths)
-{
+bool CTranslucentButton::SetImages(const ImagePaths& paths) {
     ReleaseImages();
     m_pCurImage = nullptr;
     if (!paths[kNormal])
@@ -42,16 +38,14 @@ bool CTranslucentButton::SetImages(const ImagePaths& paths)
     return true;
 }
 
-void CTranslucentButton::Render(Gdiplus::Graphics& g)
-{
+void CTranslucentButton::Render(Gdiplus::Graphics& g) {
     const Gdiplus::RectF rect = DrawingRect();
     if (m_pCurImage)
         g.DrawImage(m_pCurImage, rect);
     DrawWindowText(g, rect);
 }
 
-void CTranslucentButton::UpdateState()
-{
+void CTranslucentButton::UpdateState() {
     // Hover outranks disabled: a button disabled under the mouse keeps its
     // hover look.
     ImageSlot slot = kNormal;
@@ -69,8 +63,7 @@ void CTranslucentButton::UpdateState()
         m_pListener->OnRenderRequest(this);
 }
 
-void CTranslucentButton::OnMouseMove(UINT nFlags, CPoint point)
-{
+void CTranslucentButton::OnMouseMove(UINT nFlags, CPoint point) {
     if (!m_bTracking) {
         TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_HOVER | TME_LEAVE, m_hWnd, 1};
         m_bTracking = _TrackMouseEvent(&track) != FALSE;
@@ -78,28 +71,24 @@ void CTranslucentButton::OnMouseMove(UINT nFlags, CPoint point)
     CTranslucentWnd::OnMouseMove(nFlags, point);
 }
 
-void CTranslucentButton::OnMouseHover(UINT, CPoint)
-{
+void CTranslucentButton::OnMouseHover(UINT, CPoint) {
     m_bHover = true;
     UpdateState();
 }
 
-void CTranslucentButton::OnMouseLeave()
-{
+void CTranslucentButton::OnMouseLeave() {
     m_bHover = false;
     m_bTracking = false;
     UpdateState();
 }
 
-void CTranslucentButton::OnLButtonDown(UINT nFlags, CPoint point)
-{
+void CTranslucentButton::OnLButtonDown(UINT nFlags, CPoint point) {
     m_bPressed = true;
     UpdateState();
     CTranslucentWnd::OnLButtonDown(nFlags, point);
 }
 
-void CTranslucentButton::OnLButtonUp(UINT nFlags, CPoint point)
-{
+void CTranslucentButton::OnLButtonUp(UINT nFlags, CPoint point) {
     m_bPressed = false;
     RECT client{};
     GetClientRect(&client);
@@ -114,8 +103,7 @@ void CTranslucentButton::OnLButtonUp(UINT nFlags, CPoint point)
     CTranslucentWnd::OnLButtonUp(nFlags, point);
 }
 
-BOOL CTranslucentButton::OnSetCursor(CWnd*, UINT, UINT)
-{
+BOOL CTranslucentButton::OnSetCursor(CWnd*, UINT, UINT) {
     if (!m_nCursor)
         return FALSE;
     ::SetCursor(LoadCursorW(nullptr, m_nCursor));

@@ -32,8 +32,7 @@ constexpr POINT kAway{150, 80};
 
 class ButtonPicture : public ::testing::Test {
 protected:
-    static bool WritePictures(const std::filesystem::path& dir)
-    {
+    static bool WritePictures(const std::filesystem::path& dir) {
         kit_test::WritePng(dir / "background.png", 200, 100, kGrey);
         kit_test::WritePng(dir / "normal.png", 20, 20, kNormal);
         kit_test::WritePng(dir / "disabled.png", 20, 20, kDisabled);
@@ -42,8 +41,7 @@ protected:
         kit_test::WritePng(dir / "checked.png", 20, 20, kChecked);
         return true;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         platform::InjectMouseUp(At(m_hwnd, kAway.x, kAway.y));
         platform::InjectMouseMove(POINT{1900, 1030});
         kit_test::PumpFrameworkPending();
@@ -53,8 +51,7 @@ protected:
 
     // Makes and shows the dialog; each button gets the pictures named (an
     // empty name leaves the slot empty).
-    void Open(const std::array<const char*, 5>& buttonPictures, const std::array<const char*, 5>& checkBoxPictures)
-    {
+    void Open(const std::array<const char*, 5>& buttonPictures, const std::array<const char*, 5>& checkBoxPictures) {
         m_dialog.setUp = [&, this](KitDialog& dialog) {
             Place(dialog.button, buttonPictures, 20);
             Place(dialog.checkBox, checkBoxPictures, 60);
@@ -66,8 +63,7 @@ protected:
         m_dialog.ShowWindow(SW_SHOW);
     }
 
-    void Place(CTranslucentButton& button, const std::array<const char*, 5>& names, int x)
-    {
+    void Place(CTranslucentButton& button, const std::array<const char*, 5>& names, int x) {
         std::array<std::wstring, 5> paths;
         CTranslucentButton::ImagePaths pointers{};
         for (std::size_t i = 0; i < names.size(); ++i) {
@@ -80,8 +76,7 @@ protected:
         button.SetWindowPos(nullptr, x, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
-    bool Shows(POINT point, std::uint32_t colour)
-    {
+    bool Shows(POINT point, std::uint32_t colour) {
         return PumpUntil([&] { return PixelAt(m_hwnd, point.x, point.y) == colour; });
     }
 
@@ -95,8 +90,7 @@ protected:
 
 const std::array<const char*, 5> kAllPictures{"normal.png", "disabled.png", "hover.png", "pressed.png", "checked.png"};
 
-TEST_F(ButtonPicture, SetImagesSizesTheButtonToItsNormalPicture)
-{
+TEST_F(ButtonPicture, SetImagesSizesTheButtonToItsNormalPicture) {
     Open(kAllPictures, kAllPictures);
     const RECT rect = kit_test::WindowRect(m_dialog.button.GetSafeHwnd());
     EXPECT_EQ(rect.right - rect.left, 20);
@@ -107,8 +101,7 @@ TEST_F(ButtonPicture, SetImagesSizesTheButtonToItsNormalPicture)
     EXPECT_FALSE(m_dialog.button.SetImages(none));
 }
 
-TEST_F(ButtonPicture, HoverOutranksDisabled)
-{
+TEST_F(ButtonPicture, HoverOutranksDisabled) {
     Open(kAllPictures, kAllPictures);
     platform::InjectMouseMove(At(m_hwnd, kButtonCentre.x, kButtonCentre.y));
     ASSERT_TRUE(Shows(kButtonCentre, kHover));
@@ -124,8 +117,7 @@ TEST_F(ButtonPicture, HoverOutranksDisabled)
     EXPECT_TRUE(Shows(kButtonCentre, kNormal));
 }
 
-TEST_F(ButtonPicture, AMissingHoverPictureFallsBackToTheNormalOne)
-{
+TEST_F(ButtonPicture, AMissingHoverPictureFallsBackToTheNormalOne) {
     Open({"normal.png", "disabled.png", "", "pressed.png", ""}, kAllPictures);
     platform::InjectMouseMove(At(m_hwnd, kButtonCentre.x, kButtonCentre.y));
     platform::InjectMouseDown(At(m_hwnd, kButtonCentre.x, kButtonCentre.y));
@@ -138,8 +130,7 @@ TEST_F(ButtonPicture, AMissingHoverPictureFallsBackToTheNormalOne)
     EXPECT_EQ(m_dialog.clicked, std::vector<int>{kit_test::kButtonId});
 }
 
-TEST_F(ButtonPicture, ACheckBoxTogglesOnlyWhenReleasedOverIt)
-{
+TEST_F(ButtonPicture, ACheckBoxTogglesOnlyWhenReleasedOverIt) {
     Open(kAllPictures, kAllPictures);
     const POINT inside = At(m_hwnd, kCheckBoxCentre.x, kCheckBoxCentre.y);
     const POINT outside = At(m_hwnd, kAway.x, kAway.y);
@@ -172,8 +163,7 @@ TEST_F(ButtonPicture, ACheckBoxTogglesOnlyWhenReleasedOverIt)
     EXPECT_FALSE(m_dialog.button.IsChecked());
 }
 
-TEST_F(ButtonPicture, TheButtonChoosesTheCursorOverIt)
-{
+TEST_F(ButtonPicture, TheButtonChoosesTheCursorOverIt) {
     Open(kAllPictures, kAllPictures);
     m_dialog.button.m_nCursor = IDC_HAND;
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));

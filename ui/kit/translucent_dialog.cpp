@@ -36,8 +36,7 @@ private:
 class SelectedDib {
 public:
     SelectedDib(HDC hdc, HBITMAP bitmap) : m_hdc(hdc), m_bitmap(bitmap), m_previous(SelectObject(hdc, bitmap)) {}
-    ~SelectedDib()
-    {
+    ~SelectedDib() {
         SelectObject(m_hdc, m_previous);
         DeleteObject(m_bitmap);
     }
@@ -53,12 +52,9 @@ private:
 }  // namespace
 
 CTranslucentDialog::CTranslucentDialog(UINT nIDTemplate, CWnd* pParentWnd, const WCHAR* backgroundPath)
-    : CDialog(nIDTemplate, pParentWnd), m_pBackground(std::make_unique<Gdiplus::Image>(backgroundPath))
-{
-}
+    : CDialog(nIDTemplate, pParentWnd), m_pBackground(std::make_unique<Gdiplus::Image>(backgroundPath)) {}
 
-CTranslucentDialog::~CTranslucentDialog()
-{
+CTranslucentDialog::~CTranslucentDialog() {
     if (m_pStandardDlg && m_pStandardDlg->GetSafeHwnd())
         m_pStandardDlg->DestroyWindow();
     m_pStandardDlg.reset();
@@ -66,14 +62,12 @@ CTranslucentDialog::~CTranslucentDialog()
     m_children.clear();
 }
 
-void CTranslucentDialog::AddRenderedControl(CTranslucentWnd& control)
-{
+void CTranslucentDialog::AddRenderedControl(CTranslucentWnd& control) {
     control.SetRenderListener(this);
     m_children.push_back(&control);
 }
 
-void CTranslucentDialog::UpdateView()
-{
+void CTranslucentDialog::UpdateView() {
     const UINT width = m_pBackground->GetWidth();
     const UINT height = m_pBackground->GetHeight();
     if (!(GetExStyle() & WS_EX_LAYERED))
@@ -114,13 +108,11 @@ void CTranslucentDialog::UpdateView()
     UpdateLayeredWindow(m_hWnd, windowDc, &destination, &size, memoryDc, &source, 0, &m_blend, ULW_ALPHA);
 }
 
-void CTranslucentDialog::OnRenderRequest(CTranslucentWnd*)
-{
+void CTranslucentDialog::OnRenderRequest(CTranslucentWnd*) {
     UpdateView();
 }
 
-BOOL CTranslucentDialog::OnInitDialog()
-{
+BOOL CTranslucentDialog::OnInitDialog() {
     CDialog::OnInitDialog();
     m_blend = BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     InitControls();
@@ -128,8 +120,7 @@ BOOL CTranslucentDialog::OnInitDialog()
     return TRUE;
 }
 
-LRESULT CTranslucentDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CTranslucentDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_ERASEBKGND) {
         // The picture is the whole window: nothing may paint under it.
         CDialog::WindowProc(message, wParam, lParam);
@@ -138,8 +129,7 @@ LRESULT CTranslucentDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
     return CDialog::WindowProc(message, wParam, lParam);
 }
 
-int CTranslucentDialog::OnCreate(LPCREATESTRUCTW lpCreateStruct)
-{
+int CTranslucentDialog::OnCreate(LPCREATESTRUCTW lpCreateStruct) {
     const int width = static_cast<int>(m_pBackground->GetWidth());
     const int height = static_cast<int>(m_pBackground->GetHeight());
     int left = lpCreateStruct->x;
@@ -167,22 +157,19 @@ int CTranslucentDialog::OnCreate(LPCREATESTRUCTW lpCreateStruct)
     return 0;
 }
 
-void CTranslucentDialog::OnMove(int x, int y)
-{
+void CTranslucentDialog::OnMove(int x, int y) {
     CDialog::OnMove(x, y);
     if (m_pStandardDlg && m_pStandardDlg->GetSafeHwnd())
         m_pStandardDlg->SetWindowPos(nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
-void CTranslucentDialog::OnSize(UINT nType, int cx, int cy)
-{
+void CTranslucentDialog::OnSize(UINT nType, int cx, int cy) {
     CDialog::OnSize(nType, cx, cy);
     if (m_pStandardDlg && m_pStandardDlg->GetSafeHwnd())
         m_pStandardDlg->SetWindowPos(nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER);
 }
 
-void CTranslucentDialog::OnLButtonDown(UINT nFlags, CPoint point)
-{
+void CTranslucentDialog::OnLButtonDown(UINT nFlags, CPoint point) {
     if (m_bDragMove)
         SendMessage(WM_SYSCOMMAND, kMoveByDrag, 0);
     CDialog::OnLButtonDown(nFlags, point);

@@ -10,8 +10,7 @@
 #if defined(__SANITIZE_ADDRESS__)
 // Text drawing reaches fontconfig, whose cached patterns LeakSanitizer
 // cannot see as referenced; only that library's allocations are excused.
-extern "C" const char* __lsan_default_suppressions()
-{
+extern "C" const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\n";
 }
 #endif
@@ -31,14 +30,12 @@ constexpr int kHeight = 100;
 
 class DialogTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         // A see-through corner and a half-transparent band on grey.
         kit_test::WritePng(Background(), kWidth, kHeight, kGrey,
                            {{0, 0, 10, 10, 0x00000000}, {0, 90, kWidth, 10, kHalfRed}});
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         platform::InjectMouseUp(POINT{1900, 1030});
         platform::InjectMouseMove(POINT{1900, 1030});
         kit_test::PumpFrameworkPending();
@@ -50,8 +47,7 @@ protected:
     testsupport::TempDir m_folder;
 };
 
-TEST_F(DialogTest, ThePictureIsTheBackgroundWithItsAlpha)
-{
+TEST_F(DialogTest, ThePictureIsTheBackgroundWithItsAlpha) {
     KitDialog dialog(Background(), false);
     ASSERT_TRUE(dialog.Create(kit_test::kKitDialog));
     const HWND hwnd = dialog.GetSafeHwnd();
@@ -67,8 +63,7 @@ TEST_F(DialogTest, ThePictureIsTheBackgroundWithItsAlpha)
     EXPECT_TRUE(dialog.GetExStyle() & WS_EX_LAYERED);
 }
 
-TEST_F(DialogTest, ATextIsDrawnInItsControlsPlace)
-{
+TEST_F(DialogTest, ATextIsDrawnInItsControlsPlace) {
     KitDialog dialog(Background(), false);
     dialog.setUp = [](KitDialog& d) {
         d.text.SetWindowPos(nullptr, 20, 20, 160, 40, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -93,8 +88,7 @@ TEST_F(DialogTest, ATextIsDrawnInItsControlsPlace)
     EXPECT_EQ(countBright(0, 0, kWidth, 20) + countBright(0, 60, kWidth, 90), 0);
 }
 
-TEST_F(DialogTest, ItTakesThePicturesSizeCentredAsItsFramedTemplateWouldBe)
-{
+TEST_F(DialogTest, ItTakesThePicturesSizeCentredAsItsFramedTemplateWouldBe) {
     KitDialog dialog(Background(), false);
     ASSERT_TRUE(dialog.Create(kit_test::kKitDialog));
     // Work area 1920 x 1040; the template's caption and dialog frame add
@@ -116,16 +110,14 @@ TEST_F(DialogTest, ItTakesThePicturesSizeCentredAsItsFramedTemplateWouldBe)
     EXPECT_EQ(at.top, 26);
 }
 
-TEST_F(DialogTest, AMissingBackgroundLeavesTheWindowWithoutPicture)
-{
+TEST_F(DialogTest, AMissingBackgroundLeavesTheWindowWithoutPicture) {
     KitDialog dialog(m_folder.Path() / "missing.png", false);
     ASSERT_TRUE(dialog.Create(kit_test::kKitDialog));
     dialog.UpdateView();
     EXPECT_FALSE(kit_test::PictureOf(dialog.GetSafeHwnd()));
 }
 
-TEST_F(DialogTest, TheOverlayIsColourKeyedAndFollowsTheDialog)
-{
+TEST_F(DialogTest, TheOverlayIsColourKeyedAndFollowsTheDialog) {
     KitDialog dialog(Background(), true);
     ASSERT_TRUE(dialog.Create(kit_test::kKitDialog));
     const HWND hwnd = dialog.GetSafeHwnd();
@@ -152,8 +144,7 @@ TEST_F(DialogTest, TheOverlayIsColourKeyedAndFollowsTheDialog)
     EXPECT_EQ(moved.bottom, 200);
 }
 
-TEST_F(DialogTest, CancellingTheOverlayClosesTheDialogButEnterDoesNothing)
-{
+TEST_F(DialogTest, CancellingTheOverlayClosesTheDialogButEnterDoesNothing) {
     KitDialog dialog(Background(), true);
     ASSERT_TRUE(dialog.Create(kit_test::kKitDialog));
     dialog.ShowWindow(SW_SHOW);
@@ -169,8 +160,7 @@ TEST_F(DialogTest, CancellingTheOverlayClosesTheDialogButEnterDoesNothing)
     EXPECT_EQ(dialog.closeRequests, 1);
 }
 
-TEST_F(DialogTest, DraggingTheBackgroundMovesBothWindows)
-{
+TEST_F(DialogTest, DraggingTheBackgroundMovesBothWindows) {
     KitDialog dialog(Background(), true);
     ASSERT_TRUE(dialog.Create(kit_test::kKitDialog));
     dialog.ShowWindow(SW_SHOW);
@@ -191,8 +181,7 @@ TEST_F(DialogTest, DraggingTheBackgroundMovesBothWindows)
     EXPECT_EQ(WindowRect(overlay).top, start.top + 30);
 }
 
-TEST_F(DialogTest, WithoutDragMoveAPressLeavesTheWindowInPlace)
-{
+TEST_F(DialogTest, WithoutDragMoveAPressLeavesTheWindowInPlace) {
     KitDialog dialog(Background(), false);
     dialog.m_bDragMove = false;
     ASSERT_TRUE(dialog.Create(kit_test::kKitDialog));

@@ -9,27 +9,21 @@ constexpr Gdiplus::REAL kSliderSource = 15;
 }  // namespace
 
 CTranslucentProgressBar::CTranslucentProgressBar()
-    : CTranslucentWnd(kSlotCount, L"Times New Roman", 12, kTextColor, Gdiplus::StringAlignmentCenter)
-{
-}
+    : CTranslucentWnd(kSlotCount, L"Times New Roman", 12, kTextColor, Gdiplus::StringAlignmentCenter) {}
 
-bool CTranslucentProgressBar::SetFrameImage(const WCHAR* path)
-{
+bool CTranslucentProgressBar::SetFrameImage(const WCHAR* path) {
     return LoadImage(kFrame, path) != nullptr;
 }
 
-bool CTranslucentProgressBar::SetFillImage(const WCHAR* path)
-{
+bool CTranslucentProgressBar::SetFillImage(const WCHAR* path) {
     return LoadImage(kFill, path) != nullptr;
 }
 
-bool CTranslucentProgressBar::SetSliderImage(const WCHAR* path)
-{
+bool CTranslucentProgressBar::SetSliderImage(const WCHAR* path) {
     return LoadImage(kSlider, path) != nullptr;
 }
 
-void CTranslucentProgressBar::SetRange(std::uint64_t nMax)
-{
+void CTranslucentProgressBar::SetRange(std::uint64_t nMax) {
     m_nMin = 0;
     m_nMax = nMax;
     if (m_nPos < m_nMin || m_nPos > m_nMax) {
@@ -38,24 +32,21 @@ void CTranslucentProgressBar::SetRange(std::uint64_t nMax)
     }
 }
 
-void CTranslucentProgressBar::SetPos(std::uint64_t nPos)
-{
+void CTranslucentProgressBar::SetPos(std::uint64_t nPos) {
     if (nPos < m_nMin || nPos > m_nMax)
         return;
     m_nPos = nPos;
     UpdateState();
 }
 
-void CTranslucentProgressBar::SetFillArea(int nOffsetX, int nOffsetY, int nWidth, int nHeight)
-{
+void CTranslucentProgressBar::SetFillArea(int nOffsetX, int nOffsetY, int nWidth, int nHeight) {
     m_nFillOffsetX = nOffsetX;
     m_nFillOffsetY = nOffsetY;
     m_nFillWidth = nWidth;
     m_nFillHeight = nHeight;
 }
 
-void CTranslucentProgressBar::Render(Gdiplus::Graphics& g)
-{
+void CTranslucentProgressBar::Render(Gdiplus::Graphics& g) {
     const Gdiplus::RectF rect = DrawingRect();
     // An empty range has nothing done: the bar shows no fill rather than
     // dividing by zero.
@@ -69,12 +60,12 @@ void CTranslucentProgressBar::Render(Gdiplus::Graphics& g)
     const double fillEnd = fillLeft + fillWidth * ratio;
 
     if (Gdiplus::Image* fill = ImageAt(kFill)) {
-        g.DrawImage(fill,
-                    Gdiplus::RectF(static_cast<Gdiplus::REAL>(fillLeft), static_cast<Gdiplus::REAL>(fillTop),
-                                   static_cast<Gdiplus::REAL>(fillWidth * ratio),
-                                   static_cast<Gdiplus::REAL>(fillHeight)),
-                    0, 0, static_cast<Gdiplus::REAL>(fill->GetWidth()), static_cast<Gdiplus::REAL>(fill->GetHeight()),
-                    Gdiplus::UnitPixel);
+        g.DrawImage(
+            fill,
+            Gdiplus::RectF(static_cast<Gdiplus::REAL>(fillLeft), static_cast<Gdiplus::REAL>(fillTop),
+                           static_cast<Gdiplus::REAL>(fillWidth * ratio), static_cast<Gdiplus::REAL>(fillHeight)),
+            0, 0, static_cast<Gdiplus::REAL>(fill->GetWidth()), static_cast<Gdiplus::REAL>(fill->GetHeight()),
+            Gdiplus::UnitPixel);
     }
     if (Gdiplus::Image* frame = ImageAt(kFrame))
         g.DrawImage(frame, rect);

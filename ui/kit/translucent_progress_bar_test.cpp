@@ -26,8 +26,7 @@ constexpr int kFillRow = 48;
 
 class ProgressBarPicture : public ::testing::Test {
 protected:
-    static bool WritePictures(const std::filesystem::path& dir)
-    {
+    static bool WritePictures(const std::filesystem::path& dir) {
         kit_test::WritePng(dir / "background.png", 400, 100, kGrey);
         kit_test::WritePng(dir / "frame.png", 332, 18, kBlue, {{8, 6, 316, 5, kClear}});
         kit_test::WritePng(dir / "fill.png", 10, 5, kGreen);
@@ -35,8 +34,7 @@ protected:
         return true;
     }
 
-    void SetUp() override
-    {
+    void SetUp() override {
         m_dialog.setUp = [this](KitDialog& dialog) {
             const auto& folder = m_folder.Path();
             EXPECT_TRUE(dialog.bar.SetFrameImage((folder / "frame.png").wstring().c_str()));
@@ -58,8 +56,7 @@ protected:
     HWND m_hwnd = nullptr;
 };
 
-TEST_F(ProgressBarPicture, AQuarterDoneFillsAQuarterWithTheSliderCentredOnItsEnd)
-{
+TEST_F(ProgressBarPicture, AQuarterDoneFillsAQuarterWithTheSliderCentredOnItsEnd) {
     m_dialog.bar.SetRange(200);
     m_dialog.bar.SetPos(50);
 
@@ -80,8 +77,7 @@ TEST_F(ProgressBarPicture, AQuarterDoneFillsAQuarterWithTheSliderCentredOnItsEnd
     EXPECT_EQ(PixelAt(m_hwnd, kFillLeft, kFillTop - 1), kBlue);
 }
 
-TEST_F(ProgressBarPicture, AnEmptyRangeShowsNoFillAndTheSliderAtTheStart)
-{
+TEST_F(ProgressBarPicture, AnEmptyRangeShowsNoFillAndTheSliderAtTheStart) {
     m_dialog.bar.SetRange(0);
     m_dialog.bar.SetPos(0);
     m_dialog.UpdateView();
@@ -92,8 +88,7 @@ TEST_F(ProgressBarPicture, AnEmptyRangeShowsNoFillAndTheSliderAtTheStart)
     EXPECT_EQ(PixelAt(m_hwnd, 200, kFillRow), kGrey);
 }
 
-TEST_F(ProgressBarPicture, TheWholeRangeFillsTheWholeArea)
-{
+TEST_F(ProgressBarPicture, TheWholeRangeFillsTheWholeArea) {
     m_dialog.bar.SetRange(7);
     m_dialog.bar.SetPos(7);
 
@@ -104,8 +99,7 @@ TEST_F(ProgressBarPicture, TheWholeRangeFillsTheWholeArea)
     EXPECT_EQ(PixelAt(m_hwnd, 361, kFillRow), kRed);
 }
 
-TEST_F(ProgressBarPicture, AHiddenBarIsLeftOutOfThePictureUntilShownAgain)
-{
+TEST_F(ProgressBarPicture, AHiddenBarIsLeftOutOfThePictureUntilShownAgain) {
     m_dialog.bar.SetRange(100);
     m_dialog.bar.SetPos(100);
     m_dialog.bar.Show(SW_HIDE);
@@ -129,8 +123,7 @@ public:
     int requests = 0;
 };
 
-TEST(ProgressBarState, PositionsOutsideTheRangeAreIgnored)
-{
+TEST(ProgressBarState, PositionsOutsideTheRangeAreIgnored) {
     kit_test::GdiplusSession gdiplus;
     CTranslucentProgressBar bar;
     CountingListener listener;
@@ -145,8 +138,7 @@ TEST(ProgressBarState, PositionsOutsideTheRangeAreIgnored)
     EXPECT_EQ(listener.requests, 1);
 }
 
-TEST(ProgressBarState, ANarrowerRangePullsThePositionInAndRedraws)
-{
+TEST(ProgressBarState, ANarrowerRangePullsThePositionInAndRedraws) {
     kit_test::GdiplusSession gdiplus;
     CTranslucentProgressBar bar;
     CountingListener listener;

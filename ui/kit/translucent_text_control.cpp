@@ -8,11 +8,8 @@ constexpr Gdiplus::ARGB kTextColor = 0xFFFFFFFF;
 
 // No picture of its own: the launcher's texts lie on the dialog's background.
 CTranslucentTextControl::CTranslucentTextControl()
-    : CTranslucentWnd(0, L"Arial", 10, kTextColor, Gdiplus::StringAlignmentNear)
-{
-}
+    : CTranslucentWnd(0, L"Arial", 10, kTextColor, Gdiplus::StringAlignmentNear) {}
 
-void CTranslucentTextControl::Render(Gdiplus::Graphics& g)
-{
+void CTranslucentTextControl::Render(Gdiplus::Graphics& g) {
     DrawWindowText(g, DrawingRect());
 }

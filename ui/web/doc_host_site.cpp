@@ -135,8 +135,8 @@ HRESULT CDocHostSite::XInternetSecurityManager::GetSecurityId(LPCWSTR, BYTE*, DW
     return INET_E_DEFAULT_ACTION;
 }
 
-HRESULT CDocHostSite::XInternetSecurityManager::ProcessUrlAction(LPCWSTR, DWORD dwAction, BYTE* pPolicy,
-                                                                 DWORD cbPolicy, BYTE*, DWORD, DWORD, DWORD) {
+HRESULT CDocHostSite::XInternetSecurityManager::ProcessUrlAction(LPCWSTR, DWORD dwAction, BYTE* pPolicy, DWORD cbPolicy,
+                                                                 BYTE*, DWORD, DWORD, DWORD) {
     DWORD dwPolicy = URLPOLICY_ALLOW;
     if (dwAction >= 0x1200 && dwAction <= 0x13FF) {
         dwPolicy = URLPOLICY_ALLOW;  // ActiveX controls and plug-ins

@@ -28,10 +28,9 @@ private:
 
     struct XDocHostShowUI : XSiteInterface<IDocHostShowUI> {
         HRESULT STDMETHODCALLTYPE ShowMessage(HWND hwnd, LPOLESTR lpstrText, LPOLESTR lpstrCaption, DWORD dwType,
-                                              LPOLESTR lpstrHelpFile, DWORD dwHelpContext,
-                                              LRESULT* plResult) override;
-        HRESULT STDMETHODCALLTYPE ShowHelp(HWND hwnd, LPOLESTR pszHelpFile, UINT uCommand, DWORD dwData,
-                                           POINT ptMouse, IDispatch* pDispatchObjectHit) override;
+                                              LPOLESTR lpstrHelpFile, DWORD dwHelpContext, LRESULT* plResult) override;
+        HRESULT STDMETHODCALLTYPE ShowHelp(HWND hwnd, LPOLESTR pszHelpFile, UINT uCommand, DWORD dwData, POINT ptMouse,
+                                           IDispatch* pDispatchObjectHit) override;
     };
 
     struct XDocHostUIHandler : XSiteInterface<IDocHostUIHandler> {
@@ -88,9 +87,8 @@ private:
         HRESULT STDMETHODCALLTYPE ProcessUrlAction(LPCWSTR pwszUrl, DWORD dwAction, BYTE* pPolicy, DWORD cbPolicy,
                                                    BYTE* pContext, DWORD cbContext, DWORD dwFlags,
                                                    DWORD dwReserved) override;
-        HRESULT STDMETHODCALLTYPE QueryCustomPolicy(LPCWSTR pwszUrl, REFGUID guidKey, BYTE** ppPolicy,
-                                                    DWORD* pcbPolicy, BYTE* pContext, DWORD cbContext,
-                                                    DWORD dwReserved) override;
+        HRESULT STDMETHODCALLTYPE QueryCustomPolicy(LPCWSTR pwszUrl, REFGUID guidKey, BYTE** ppPolicy, DWORD* pcbPolicy,
+                                                    BYTE* pContext, DWORD cbContext, DWORD dwReserved) override;
         HRESULT STDMETHODCALLTYPE SetZoneMapping(DWORD dwZone, LPCWSTR lpszPattern, DWORD dwFlags) override;
         HRESULT STDMETHODCALLTYPE GetZoneMappings(DWORD dwZone, IEnumString** ppenumString, DWORD dwFlags) override;
     };

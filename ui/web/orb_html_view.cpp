@@ -1,13 +1,13 @@
 #include "ui/web/orb_html_view.h"
 
-#include "state/launcher_settings.h"
-#include "state/view_broser.h"
 #include "platform/crt.h"
 #include "platform/kernel32.h"
 #include "platform/thread_stop.h"
+#include "state/launcher_settings.h"
+#include "state/view_broser.h"
+#include "ui/web/doc_host_site.h"
 #include "ui/web/launcher_resource.h"
 #include "ui/web/page_messages.h"
-#include "ui/web/doc_host_site.h"
 
 #include <cstdio>
 #include <ctime>
@@ -112,17 +112,17 @@ BOOL COrbHtmlView::CreateControlSite(COleControlContainer* pContainer, COleContr
 
 HRESULT COrbHtmlView::OnShowContextMenu(DWORD dwID, LPPOINT ppt, LPUNKNOWN pcmdtReserved, LPDISPATCH pdispReserved) {
     switch (m_nContextMenuMode) {
-    case 0:
-        return S_OK;
-    case 2:
-        return dwID == CONTEXT_MENU_TEXTSELECT || dwID == CONTEXT_MENU_CONTROL ? S_FALSE : S_OK;
-    case 3:
-        if (dwID == CONTEXT_MENU_TEXTSELECT) {
+        case 0:
+            return S_OK;
+        case 2:
+            return dwID == CONTEXT_MENU_TEXTSELECT || dwID == CONTEXT_MENU_CONTROL ? S_FALSE : S_OK;
+        case 3:
+            if (dwID == CONTEXT_MENU_TEXTSELECT) {
+                return S_FALSE;
+            }
+            return OnShowCustomContextMenu(ppt, pcmdtReserved, pdispReserved);
+        default:
             return S_FALSE;
-        }
-        return OnShowCustomContextMenu(ppt, pcmdtReserved, pdispReserved);
-    default:
-        return S_FALSE;
     }
 }
 
@@ -162,8 +162,8 @@ void COrbHtmlView::OnNavigateError(LPCWSTR, LPCWSTR, DWORD dwError, BOOL*) {
     const std::time_t now = std::time(nullptr);
     const std::tm* local = std::localtime(&now);
     char line[512];
-    std::snprintf(line, sizeof line, " [%02d:%02d:%02d] NavigateError Code is %d \n", local->tm_hour,
-                  local->tm_min, local->tm_sec, static_cast<int>(dwError));
+    std::snprintf(line, sizeof line, " [%02d:%02d:%02d] NavigateError Code is %d \n", local->tm_hour, local->tm_min,
+                  local->tm_sec, static_cast<int>(dwError));
     // Only the latest error is kept.
     if (FILE* log = _wfopen(L"launcher.log", L"w+")) {
         std::fputs(line, log);

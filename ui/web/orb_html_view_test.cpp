@@ -4,10 +4,10 @@
 #include "ui/web/browser_view.h"
 #include "ui/web/doc_host_site.h"
 
-#include "state/launcher_settings.h"
 #include "platform/kernel32.h"
 #include "platform/text.h"
 #include "platform/window_automation.h"
+#include "state/launcher_settings.h"
 #include "tests/support/temp_dir.h"
 #include "ui/web/launcher_resource.h"
 #include "ui/web/page_messages.h"
@@ -60,9 +60,7 @@ protected:
     }
     void TearDown() override { SetCurrentDirectoryW(m_previousDirectory); }
 
-    std::string ReadLog() const {
-        return testsupport::ReadBytes(m_folder.Path() / "launcher.log");
-    }
+    std::string ReadLog() const { return testsupport::ReadBytes(m_folder.Path() / "launcher.log"); }
 
     testsupport::TempDir m_folder;
     wchar_t m_previousDirectory[MAX_PATH] = L"";
@@ -81,7 +79,8 @@ TEST_F(PageViewTest, StartsWithTheDescribedFields) {
     DOCHOSTUIINFO info{};
     info.dwDoubleClick = 7;
     EXPECT_EQ(view.OnGetHostInfo(&info), S_OK);
-    EXPECT_EQ(info.dwFlags, static_cast<DWORD>(DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_SCROLL_NO | DOCHOSTUIFLAG_THEME));
+    EXPECT_EQ(info.dwFlags,
+              static_cast<DWORD>(DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_SCROLL_NO | DOCHOSTUIFLAG_THEME));
     EXPECT_EQ(info.dwDoubleClick, static_cast<DWORD>(DOCHOSTUIDBLCLK_DEFAULT));
     EXPECT_EQ(info.cbSize, sizeof(DOCHOSTUIINFO));
     EXPECT_EQ(view.OnGetDropTarget(nullptr, nullptr), S_FALSE);
@@ -120,15 +119,15 @@ TEST_F(PageViewTest, ExternalMethodsMatchWithoutCaseAndReachTheCommandWindowInOr
 
 TEST_F(PageViewTest, ContextMenuModesDecideWhichMenusTheBrowserShows) {
     COrbHtmlView view;
-    const DWORD kinds[] = {CONTEXT_MENU_DEFAULT, CONTEXT_MENU_IMAGE,  CONTEXT_MENU_CONTROL,
+    const DWORD kinds[] = {CONTEXT_MENU_DEFAULT, CONTEXT_MENU_IMAGE,      CONTEXT_MENU_CONTROL,
                            CONTEXT_MENU_TABLE,   CONTEXT_MENU_TEXTSELECT, CONTEXT_MENU_ANCHOR};
     // S_FALSE: the browser's own menu; S_OK: none.
     const std::vector<std::vector<HRESULT>> expected{
-        {S_OK, S_OK, S_OK, S_OK, S_OK, S_OK},                      // 0
-        {S_FALSE, S_FALSE, S_FALSE, S_FALSE, S_FALSE, S_FALSE},    // 1
-        {S_OK, S_OK, S_FALSE, S_OK, S_FALSE, S_OK},                // 2
-        {S_OK, S_OK, S_OK, S_OK, S_FALSE, S_OK},                   // 3
-        {S_FALSE, S_FALSE, S_FALSE, S_FALSE, S_FALSE, S_FALSE}};   // any other
+        {S_OK, S_OK, S_OK, S_OK, S_OK, S_OK},                     // 0
+        {S_FALSE, S_FALSE, S_FALSE, S_FALSE, S_FALSE, S_FALSE},   // 1
+        {S_OK, S_OK, S_FALSE, S_OK, S_FALSE, S_OK},               // 2
+        {S_OK, S_OK, S_OK, S_OK, S_FALSE, S_OK},                  // 3
+        {S_FALSE, S_FALSE, S_FALSE, S_FALSE, S_FALSE, S_FALSE}};  // any other
     const int modes[] = {0, 1, 2, 3, 9};
     for (std::size_t mode = 0; mode < std::size(modes); ++mode) {
         view.m_nContextMenuMode = modes[mode];
@@ -294,8 +293,8 @@ TEST(DocHostSiteTest, UrlActionsFollowTheirRanges) {
         DWORD policy;  // 0xFF: left as it was
     };
     const Case cases[] = {
-        {0x1200, S_OK, URLPOLICY_ALLOW},     {0x13FF, S_OK, URLPOLICY_ALLOW},          // controls, plug-ins
-        {0x1400, S_OK, URLPOLICY_ALLOW},     {0x15FF, S_OK, URLPOLICY_ALLOW},          // scripting
+        {0x1200, S_OK, URLPOLICY_ALLOW},       {0x13FF, S_OK, URLPOLICY_ALLOW},        // controls, plug-ins
+        {0x1400, S_OK, URLPOLICY_ALLOW},       {0x15FF, S_OK, URLPOLICY_ALLOW},        // scripting
         {0x1406, S_FALSE, URLPOLICY_DISALLOW},                                         // cross-domain data
         {0x1C00, INET_E_DEFAULT_ACTION, 0xFF}, {0x1CFF, INET_E_DEFAULT_ACTION, 0xFF},  // Java
         {0x1605, INET_E_DEFAULT_ACTION, 0xFF}, {0x1600, INET_E_DEFAULT_ACTION, 0xFF},

@@ -140,14 +140,14 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
 BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
     if (HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
-        case IDOK:
-            OnOK();
-            return TRUE;
-        case IDCANCEL:
-            OnCancel();
-            return TRUE;
-        default:
-            break;
+            case IDOK:
+                OnOK();
+                return TRUE;
+            case IDCANCEL:
+                OnCancel();
+                return TRUE;
+            default:
+                break;
         }
     }
     return CWnd::OnCommand(wParam, lParam);

@@ -380,8 +380,8 @@ TEST_F(Dialogs, WindowObjectsAttachAtCreationAndLetGoOfTheirWindows) {
     EXPECT_EQ(child.GetParent(), &parent);
 
     // A window without an object gets a temporary one.
-    HWND plain = CreateWindowExW(0, L"Static", L"", WS_CHILD, 0, 0, 5, 5, parent.GetSafeHwnd(), nullptr, nullptr,
-                                 nullptr);
+    HWND plain =
+        CreateWindowExW(0, L"Static", L"", WS_CHILD, 0, 0, 5, 5, parent.GetSafeHwnd(), nullptr, nullptr, nullptr);
     CWnd* temporary = CWnd::FromHandle(plain);
     ASSERT_NE(temporary, nullptr);
     EXPECT_EQ(temporary->GetSafeHwnd(), plain);

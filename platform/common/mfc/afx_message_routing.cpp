@@ -84,56 +84,56 @@ BOOL AfxPumpMessage() {
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        return OnCreate(reinterpret_cast<LPCREATESTRUCTW>(lParam));
-    case WM_DESTROY:
-        OnDestroy();
-        return 0;
-    case WM_NCDESTROY:
-        OnNcDestroy();
-        return 0;
-    case WM_CLOSE:
-        OnClose();
-        return 0;
-    case WM_TIMER:
-        OnTimer(wParam);
-        return 0;
-    case WM_ENABLE:
-        OnEnable(static_cast<BOOL>(wParam));
-        return 0;
-    case WM_SHOWWINDOW:
-        OnShowWindow(static_cast<BOOL>(wParam), static_cast<UINT>(lParam));
-        return 0;
-    case WM_MOVE:
-        OnMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-        return 0;
-    case WM_SIZE:
-        OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
-        return 0;
-    case WM_MOUSEMOVE:
-        OnMouseMove(static_cast<UINT>(wParam), PointOf(lParam));
-        return 0;
-    case WM_LBUTTONDOWN:
-        OnLButtonDown(static_cast<UINT>(wParam), PointOf(lParam));
-        return 0;
-    case WM_LBUTTONUP:
-        OnLButtonUp(static_cast<UINT>(wParam), PointOf(lParam));
-        return 0;
-    case WM_MOUSEHOVER:
-        OnMouseHover(static_cast<UINT>(wParam), PointOf(lParam));
-        return 0;
-    case WM_MOUSELEAVE:
-        OnMouseLeave();
-        return 0;
-    case WM_SETCURSOR:
-        return OnSetCursor(FromHandle(reinterpret_cast<HWND>(wParam)), LOWORD(lParam), HIWORD(lParam));
-    case WM_SYSCOMMAND:
-        OnSysCommand(static_cast<UINT>(wParam), lParam);
-        return 0;
-    case WM_COMMAND:
-        return OnCommand(wParam, lParam) ? 0 : Default();
-    default:
-        return DefWindowProc(message, wParam, lParam);
+        case WM_CREATE:
+            return OnCreate(reinterpret_cast<LPCREATESTRUCTW>(lParam));
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+        case WM_NCDESTROY:
+            OnNcDestroy();
+            return 0;
+        case WM_CLOSE:
+            OnClose();
+            return 0;
+        case WM_TIMER:
+            OnTimer(wParam);
+            return 0;
+        case WM_ENABLE:
+            OnEnable(static_cast<BOOL>(wParam));
+            return 0;
+        case WM_SHOWWINDOW:
+            OnShowWindow(static_cast<BOOL>(wParam), static_cast<UINT>(lParam));
+            return 0;
+        case WM_MOVE:
+            OnMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            return 0;
+        case WM_SIZE:
+            OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
+            return 0;
+        case WM_MOUSEMOVE:
+            OnMouseMove(static_cast<UINT>(wParam), PointOf(lParam));
+            return 0;
+        case WM_LBUTTONDOWN:
+            OnLButtonDown(static_cast<UINT>(wParam), PointOf(lParam));
+            return 0;
+        case WM_LBUTTONUP:
+            OnLButtonUp(static_cast<UINT>(wParam), PointOf(lParam));
+            return 0;
+        case WM_MOUSEHOVER:
+            OnMouseHover(static_cast<UINT>(wParam), PointOf(lParam));
+            return 0;
+        case WM_MOUSELEAVE:
+            OnMouseLeave();
+            return 0;
+        case WM_SETCURSOR:
+            return OnSetCursor(FromHandle(reinterpret_cast<HWND>(wParam)), LOWORD(lParam), HIWORD(lParam));
+        case WM_SYSCOMMAND:
+            OnSysCommand(static_cast<UINT>(wParam), lParam);
+            return 0;
+        case WM_COMMAND:
+            return OnCommand(wParam, lParam) ? 0 : Default();
+        default:
+            return DefWindowProc(message, wParam, lParam);
     }
 }
 

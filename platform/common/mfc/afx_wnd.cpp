@@ -103,8 +103,8 @@ BOOL CWnd::SubclassWindow(HWND hWnd) {
         return FALSE;
     }
     PreSubclassWindow();
-    auto previous = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
+    auto previous =
+        reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
     if (!previous) {
         Detach();
         return FALSE;
@@ -135,8 +135,8 @@ HWND CWnd::UnsubclassWindow() {
 void CWnd::AttachCreated(HWND hWnd) {
     Attach(hWnd);
     PreSubclassWindow();
-    auto previous = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
+    auto previous =
+        reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
     if (previous != &AfxWndProc) {
         m_pfnSuper = previous;
     }
@@ -153,8 +153,18 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowNa
         return FALSE;
     }
     RegisterFrameworkClass();
-    CREATESTRUCTW cs{lpParam, nullptr, nIDorHMenu, hWndParent, nHeight, nWidth, y, x, static_cast<LONG>(dwStyle),
-                     lpszWindowName, lpszClassName ? lpszClassName : kFrameworkClass, dwExStyle};
+    CREATESTRUCTW cs{lpParam,
+                     nullptr,
+                     nIDorHMenu,
+                     hWndParent,
+                     nHeight,
+                     nWidth,
+                     y,
+                     x,
+                     static_cast<LONG>(dwStyle),
+                     lpszWindowName,
+                     lpszClassName ? lpszClassName : kFrameworkClass,
+                     dwExStyle};
     if (!PreCreateWindow(cs)) {
         PostNcDestroy();
         return FALSE;

@@ -38,8 +38,7 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
     ULONG STDMETHODCALLTYPE Release() override { return m_refs > 0 ? --m_refs : 0; }
 
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID,
-                                            DISPID* rgDispId) override {
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
         if (!rgszNames || !rgDispId || cNames == 0) {
             return E_INVALIDARG;
         }

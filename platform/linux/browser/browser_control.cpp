@@ -56,9 +56,8 @@ bool BrowserControl::Build() {
         webkit_user_script_unref(script);
     }
     if (info.dwFlags & DOCHOSTUIFLAG_SCROLL_NO) {
-        WebKitUserStyleSheet* sheet =
-            webkit_user_style_sheet_new(kNoScrollSheet, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                                        WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
+        WebKitUserStyleSheet* sheet = webkit_user_style_sheet_new(kNoScrollSheet, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                                                  WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
         webkit_user_content_manager_add_style_sheet(m_content, sheet);
         webkit_user_style_sheet_unref(sheet);
     }
@@ -147,8 +146,7 @@ void BrowserControl::ApplyUrlPolicies(const std::string& url) {
     security->Release();
 }
 
-void BrowserControl::ReportNavigateError(const std::string& url, const std::string& frame, DWORD code,
-                                         bool* cancel) {
+void BrowserControl::ReportNavigateError(const std::string& url, const std::string& frame, DWORD code, bool* cancel) {
     VARIANT address = StringVariant(url);
     VARIANT frameName = StringVariant(frame);
     VARIANT status;

@@ -24,8 +24,8 @@ CHtmlView::~CHtmlView() {
     m_pBrowserApp.reset();
 }
 
-BOOL CHtmlView::Create(LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
-                       CWnd* pParentWnd, UINT nID) {
+BOOL CHtmlView::Create(LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
+                       UINT nID) {
     if (!CWnd::Create(lpszClassName, lpszWindowName, dwStyle, rect, pParentWnd, nID)) {
         return FALSE;
     }

@@ -122,7 +122,8 @@ gboolean BrowserControl::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* de
     }
     // A server's error status is a navigation error to the host, though the
     // engine shows the server's page as any other.
-    WebKitURIResponse* response = webkit_response_policy_decision_get_response(WEBKIT_RESPONSE_POLICY_DECISION(decision));
+    WebKitURIResponse* response =
+        webkit_response_policy_decision_get_response(WEBKIT_RESPONSE_POLICY_DECISION(decision));
     const guint status = webkit_uri_response_get_status_code(response);
     if (status < 400) {
         return FALSE;
@@ -181,7 +182,8 @@ gboolean BrowserControl::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEv
         gdk_event_get_root_coords(event, &x, &y);
     }
     POINT point{static_cast<LONG>(x), static_cast<LONG>(y)};
-    const DWORD kind = ContextMenuKindOf(static_cast<WebKitHitTestResultContext>(webkit_hit_test_result_get_context(hit)));
+    const DWORD kind =
+        ContextMenuKindOf(static_cast<WebKitHitTestResultContext>(webkit_hit_test_result_get_context(hit)));
     const HRESULT hr = handler->ShowContextMenu(kind, &point, nullptr, nullptr);
     handler->Release();
     // S_OK: the host took it, and there is no menu.
@@ -200,7 +202,8 @@ gboolean BrowserControl::OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dial
     }
     std::wstring text = FromUtf8(webkit_script_dialog_get_message(dialog));
     std::wstring caption(kBrowserMessageCaption);
-    const DWORD boxType = type == WEBKIT_SCRIPT_DIALOG_ALERT ? (MB_OK | MB_ICONWARNING) : (MB_OKCANCEL | MB_ICONQUESTION);
+    const DWORD boxType =
+        type == WEBKIT_SCRIPT_DIALOG_ALERT ? (MB_OK | MB_ICONWARNING) : (MB_OKCANCEL | MB_ICONQUESTION);
     LRESULT pressed = IDCANCEL;
     const HRESULT hr = showUi->ShowMessage(self.m_window, text.data(), caption.data(), boxType, nullptr, 0, &pressed);
     showUi->Release();

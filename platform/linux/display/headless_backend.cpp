@@ -13,17 +13,17 @@ std::unique_ptr<WindowBackend>& InstalledBackend() {
 
 int FirstButton(UINT type) {
     switch (type & MB_TYPEMASK) {
-    case MB_ABORTRETRYIGNORE:
-        return IDABORT;
-    case MB_YESNOCANCEL:
-    case MB_YESNO:
-        return IDYES;
-    case MB_RETRYCANCEL:
-        return IDRETRY;
-    case MB_CANCELTRYCONTINUE:
-        return IDCANCEL;
-    default:
-        return IDOK;
+        case MB_ABORTRETRYIGNORE:
+            return IDABORT;
+        case MB_YESNOCANCEL:
+        case MB_YESNO:
+            return IDYES;
+        case MB_RETRYCANCEL:
+            return IDRETRY;
+        case MB_CANCELTRYCONTINUE:
+            return IDCANCEL;
+        default:
+            return IDOK;
     }
 }
 

@@ -23,7 +23,11 @@ std::shared_ptr<DibSection> DibSection::Create(int width, int height, bool topDo
 
 DibSection::DibSection(Token, int width, int height, bool topDown, std::unique_ptr<std::uint32_t[]> pixels,
                        CairoSurfacePtr surface)
-    : m_width(width), m_height(height), m_topDown(topDown), m_pixels(std::move(pixels)), m_surface(std::move(surface)) {}
+    : m_width(width),
+      m_height(height),
+      m_topDown(topDown),
+      m_pixels(std::move(pixels)),
+      m_surface(std::move(surface)) {}
 
 std::uint32_t* DibSection::PictureRow(int y) const {
     const int row = m_topDown ? y : m_height - 1 - y;

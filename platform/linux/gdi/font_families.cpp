@@ -31,14 +31,14 @@ const std::vector<Alias>& Aliases() {
         const std::vector<const char*> kaiTi = {"KaiTi", "AR PL UKai CN", "AR PL KaitiM GB", "Noto Serif CJK SC"};
         const std::vector<const char*> dfKai = {"DFKai-SB", "AR PL UKai TW", "AR PL KaitiM Big5", "Noto Serif CJK TC"};
         return std::vector<Alias>{
-            {L"\u5fae\u8f6f\u96c5\u9ed1", yaHei, kSimplifiedSans},             // 微软雅黑
+            {L"\u5fae\u8f6f\u96c5\u9ed1", yaHei, kSimplifiedSans},  // 微软雅黑
             {L"Microsoft YaHei", yaHei, kSimplifiedSans},
-            {L"\u5fae\u8edf\u6b63\u9ed1", jhengHei, kTraditionalSans},         // 微軟正黑
-            {L"\u5fae\u8edf\u6b63\u9ed1\u9ad4", jhengHei, kTraditionalSans},   // 微軟正黑體
+            {L"\u5fae\u8edf\u6b63\u9ed1", jhengHei, kTraditionalSans},        // 微軟正黑
+            {L"\u5fae\u8edf\u6b63\u9ed1\u9ad4", jhengHei, kTraditionalSans},  // 微軟正黑體
             {L"Microsoft JhengHei", jhengHei, kTraditionalSans},
-            {L"\u6977\u4f53", kaiTi, kSimplifiedSans},                         // 楷体
+            {L"\u6977\u4f53", kaiTi, kSimplifiedSans},  // 楷体
             {L"KaiTi", kaiTi, kSimplifiedSans},
-            {L"\u6a19\u6977\u9ad4", dfKai, kTraditionalSans},                  // 標楷體
+            {L"\u6a19\u6977\u9ad4", dfKai, kTraditionalSans},  // 標楷體
             {L"DFKai-SB", dfKai, kTraditionalSans},
         };
     }();

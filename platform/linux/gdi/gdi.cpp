@@ -12,9 +12,9 @@
 namespace {
 
 struct DeviceContext {
-    bool memory;            // false: a window's DC from GetDC
-    HWND window;            // GetDC's window
-    HGDIOBJ bitmap;         // memory DCs: the selected bitmap
+    bool memory;     // false: a window's DC from GetDC
+    HWND window;     // GetDC's window
+    HGDIOBJ bitmap;  // memory DCs: the selected bitmap
 };
 
 struct Bitmap {

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <cstdint>
+#include <limits>
 
 namespace {
 

@@ -3,9 +3,9 @@
 // cairo.
 #pragma once
 
-#include "platform/linux/gdi/cairo_pointers.h"
 #include "platform/gdi.h"
 #include "platform/gdiplus.h"
+#include "platform/linux/gdi/cairo_pointers.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>

@@ -19,12 +19,12 @@ using Gdiplus::StringAlignment;
 
 PangoAlignment PangoAlignmentFor(StringAlignment align) {
     switch (align) {
-    case Gdiplus::StringAlignmentCenter:
-        return PANGO_ALIGN_CENTER;
-    case Gdiplus::StringAlignmentFar:
-        return PANGO_ALIGN_RIGHT;
-    default:
-        return PANGO_ALIGN_LEFT;
+        case Gdiplus::StringAlignmentCenter:
+            return PANGO_ALIGN_CENTER;
+        case Gdiplus::StringAlignmentFar:
+            return PANGO_ALIGN_RIGHT;
+        default:
+            return PANGO_ALIGN_LEFT;
     }
 }
 
@@ -32,12 +32,12 @@ PangoAlignment PangoAlignmentFor(StringAlignment align) {
 // no room (0) the block is placed around the origin instead, as GDI+ does.
 double Offset(StringAlignment align, double room, double extent) {
     switch (align) {
-    case Gdiplus::StringAlignmentCenter:
-        return (room - extent) / 2;
-    case Gdiplus::StringAlignmentFar:
-        return room - extent;
-    default:
-        return 0;
+        case Gdiplus::StringAlignmentCenter:
+            return (room - extent) / 2;
+        case Gdiplus::StringAlignmentFar:
+            return room - extent;
+        default:
+            return 0;
     }
 }
 
@@ -60,7 +60,6 @@ platform::PangoAttrListPtr Decorations(INT style) {
         pango_attr_list_insert(attributes.get(), pango_attr_strikethrough_new(TRUE));
     return attributes;
 }
-
 
 // One text drawing, with everything it needs from the font, the format and
 // the brush.
@@ -171,8 +170,8 @@ Status Graphics::DrawString(const WCHAR* string, INT length, const Font* font, c
 Status Graphics::DrawText(const WCHAR* string, INT length, const Font* font, const RectF& rect,
                           const StringFormat* stringFormat, const Brush* brush) {
     const auto* solidBrush = dynamic_cast<const SolidBrush*>(brush);
-    if (!string || length < -1 || !font || !font->IsAvailable() || !solidBrush || !m_target ||
-        rect.Width < 0 || rect.Height < 0)
+    if (!string || length < -1 || !font || !font->IsAvailable() || !solidBrush || !m_target || rect.Width < 0 ||
+        rect.Height < 0)
         return Record(InvalidParameter);
     if (Status status = platform::CheckCoordinates({rect.X, rect.Y, rect.Width, rect.Height}); status != Ok)
         return Record(status);

@@ -121,8 +121,9 @@ Status Graphics::DrawImagePart(Image* image, double dx, double dy, double dw, do
     // out of the result, even where filtering reaches past its edges.
     const double pixelLeft = std::floor(left);
     const double pixelTop = std::floor(top);
-    platform::CairoSurfacePtr source(cairo_surface_create_for_rectangle(
-        image->m_picture->surface.get(), pixelLeft, pixelTop, std::ceil(right) - pixelLeft, std::ceil(bottom) - pixelTop));
+    platform::CairoSurfacePtr source(cairo_surface_create_for_rectangle(image->m_picture->surface.get(), pixelLeft,
+                                                                        pixelTop, std::ceil(right) - pixelLeft,
+                                                                        std::ceil(bottom) - pixelTop));
     platform::CairoPatternPtr pattern(cairo_pattern_create_for_surface(source.get()));
     cairo_matrix_t toSource;
     cairo_matrix_init_translate(&toSource, sx - pixelLeft, sy - pixelTop);

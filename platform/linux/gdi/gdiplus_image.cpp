@@ -31,17 +31,17 @@ struct FileCloser {
 
 Status StatusFromErrno(int error) {
     switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-    case ENAMETOOLONG:
-        return Gdiplus::FileNotFound;
-    case EACCES:
-    case EPERM:
-        return Gdiplus::AccessDenied;
-    case ENOMEM:
-        return Gdiplus::OutOfMemory;
-    default:
-        return Gdiplus::Win32Error;
+        case ENOENT:
+        case ENOTDIR:
+        case ENAMETOOLONG:
+            return Gdiplus::FileNotFound;
+        case EACCES:
+        case EPERM:
+            return Gdiplus::AccessDenied;
+        case ENOMEM:
+            return Gdiplus::OutOfMemory;
+        default:
+            return Gdiplus::Win32Error;
     }
 }
 
@@ -62,7 +62,9 @@ Status ReadWholeFile(const std::string& path, std::string& bytes) {
 }
 
 std::uint32_t BigEndian32(std::string_view bytes, std::size_t offset) {
-    auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + i])); };
+    auto byte = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + i]));
+    };
     return byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
 }
 
@@ -113,15 +115,15 @@ Image::Image(const WCHAR* filename, BOOL) {
     MemoryReader reader{bytes};
     platform::CairoSurfacePtr surface(cairo_image_surface_create_from_png_stream(&MemoryReader::Read, &reader));
     switch (cairo_surface_status(surface.get())) {
-    case CAIRO_STATUS_SUCCESS:
-        m_picture = std::make_unique<platform::ImagePicture>(platform::ImagePicture{std::move(surface)});
-        break;
-    case CAIRO_STATUS_NO_MEMORY:
-        m_lastResult = OutOfMemory;
-        break;
-    default:
-        m_lastResult = UnknownImageFormat;
-        break;
+        case CAIRO_STATUS_SUCCESS:
+            m_picture = std::make_unique<platform::ImagePicture>(platform::ImagePicture{std::move(surface)});
+            break;
+        case CAIRO_STATUS_NO_MEMORY:
+            m_lastResult = OutOfMemory;
+            break;
+        default:
+            m_lastResult = UnknownImageFormat;
+            break;
     }
 }
 

@@ -1,7 +1,7 @@
 #include "platform/gdiplus.h"
 #include "platform/linux/gdi/gdi_test_support.h"
-#include "tests/support/temp_dir.h"
 #include "platform/text.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +16,8 @@ namespace {
 using namespace Gdiplus;
 using platform::testing::DibCanvas;
 using platform::testing::GdiplusSession;
-using testsupport::TempDir;
 using platform::testing::WritePng;
+using testsupport::TempDir;
 
 std::uint32_t Channel(std::uint32_t argb, int shift) {
     return (argb >> shift) & 0xFF;
@@ -219,7 +219,7 @@ using Compositing = PictureTest;
 
 TEST_F(Compositing, TranslucentPictureGoesOverWhatIsThere) {
     const std::wstring background = SolidPng("background.png", 4, 4, 0xFFC86432);  // 200, 100, 50
-    const std::wstring glass = SolidPng("glass.png", 4, 4, 0x800000FF);          // blue at alpha 128
+    const std::wstring glass = SolidPng("glass.png", 4, 4, 0x800000FF);            // blue at alpha 128
     Image under(background.c_str());
     Image over(glass.c_str());
     DibCanvas canvas(8, 4);
@@ -252,15 +252,16 @@ TEST_F(BrokenPicture, EveryKindIsAnEmptyImageThatDrawsNothing) {
     const std::wstring good = Png("good.png", 8, 8, Gradient);
     testsupport::WriteBytes(folder / "cut.png", testsupport::ReadBytes(folder / "good.png").substr(0, 60));
     // A valid start declaring 30000 x 30000 pixels.
-    testsupport::WriteBytes(folder / "huge.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x75\x30\0\0\x75\x30\x08\x06\0\0\0", 29));
+    testsupport::WriteBytes(folder / "huge.png",
+                            std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x75\x30\0\0\x75\x30\x08\x06\0\0\0", 29));
     std::filesystem::create_directory(folder / "folder.png");
 
     const struct {
         const char* name;
         Status expected;
     } cases[] = {
-        {"missing.png", FileNotFound},     {"text.png", UnknownImageFormat}, {"cut.png", UnknownImageFormat},
-        {"huge.png", OutOfMemory},         {"folder.png", FileNotFound},     {"no/such/folder.png", FileNotFound},
+        {"missing.png", FileNotFound}, {"text.png", UnknownImageFormat}, {"cut.png", UnknownImageFormat},
+        {"huge.png", OutOfMemory},     {"folder.png", FileNotFound},     {"no/such/folder.png", FileNotFound},
     };
     DibCanvas canvas(8, 8);
     canvas.Fill(0x11223344);

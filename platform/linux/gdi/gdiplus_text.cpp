@@ -11,19 +11,19 @@ namespace {
 // here has no world transform, so world units are pixels.
 double PixelsPerUnit(Gdiplus::Unit unit) {
     switch (unit) {
-    case Gdiplus::UnitWorld:
-    case Gdiplus::UnitPixel:
-        return 1.0;
-    case Gdiplus::UnitPoint:
-        return 96.0 / 72.0;
-    case Gdiplus::UnitInch:
-        return 96.0;
-    case Gdiplus::UnitDocument:
-        return 96.0 / 300.0;
-    case Gdiplus::UnitMillimeter:
-        return 96.0 / 25.4;
-    default:
-        return 0.0;
+        case Gdiplus::UnitWorld:
+        case Gdiplus::UnitPixel:
+            return 1.0;
+        case Gdiplus::UnitPoint:
+            return 96.0 / 72.0;
+        case Gdiplus::UnitInch:
+            return 96.0;
+        case Gdiplus::UnitDocument:
+            return 96.0 / 300.0;
+        case Gdiplus::UnitMillimeter:
+            return 96.0 / 25.4;
+        default:
+            return 0.0;
     }
 }
 

@@ -53,8 +53,7 @@ TEST(FontFamilies, MessageTableFontsMapToInstalledChineseFonts) {
     EXPECT_EQ(MatchedFamily(platform::PangoFamiliesFor(L"微軟正黑"), zai), "Noto Sans CJK TC");
     for (const wchar_t* kai : {L"楷体", L"標楷體", L"KAITI"}) {
         const std::string family = MatchedFamily(platform::PangoFamiliesFor(kai), zai);
-        EXPECT_TRUE(family.find("Kai") != std::string::npos || family.find("Serif CJK") != std::string::npos)
-            << family;
+        EXPECT_TRUE(family.find("Kai") != std::string::npos || family.find("Serif CJK") != std::string::npos) << family;
     }
     // Anything else still finds Chinese glyphs.
     for (const wchar_t* other : {L"NoSuchFamily", L"", L"Arial,Bold"})
@@ -91,8 +90,8 @@ protected:
     static constexpr int kWidth = 420;
     static constexpr int kHeight = 120;
 
-    Ink Draw(const wchar_t* text, const RectF& rect, StringAlignment align, StringAlignment lineAlign = StringAlignmentNear,
-             INT flags = 0, INT style = FontStyleRegular) {
+    Ink Draw(const wchar_t* text, const RectF& rect, StringAlignment align,
+             StringAlignment lineAlign = StringAlignmentNear, INT flags = 0, INT style = FontStyleRegular) {
         DibCanvas canvas(kWidth, kHeight);
         Graphics graphics(canvas.Dc());
         Font font(L"微软雅黑", 12, style, UnitPixel);

@@ -12,8 +12,7 @@ namespace {
 
 // cairo's ARGB32 is premultiplied in native byte order, as our pictures are;
 // only the row stride differs.
-void CopyRows(const unsigned char* from, int fromStride, unsigned char* to, int toStride, int width, int height)
-{
+void CopyRows(const unsigned char* from, int fromStride, unsigned char* to, int toStride, int width, int height) {
     for (int y = 0; y < height; ++y)
         std::memcpy(to + static_cast<std::size_t>(y) * toStride, from + static_cast<std::size_t>(y) * fromStride,
                     static_cast<std::size_t>(width) * 4);
@@ -21,8 +20,7 @@ void CopyRows(const unsigned char* from, int fromStride, unsigned char* to, int 
 
 }  // namespace
 
-bool SavePng(const LayeredPicture& picture, const std::filesystem::path& file)
-{
+bool SavePng(const LayeredPicture& picture, const std::filesystem::path& file) {
     const int width = picture.size.cx;
     const int height = picture.size.cy;
     if (width <= 0 || height <= 0 ||
@@ -33,14 +31,12 @@ bool SavePng(const LayeredPicture& picture, const std::filesystem::path& file)
         return false;
     cairo_surface_flush(surface.get());
     CopyRows(reinterpret_cast<const unsigned char*>(picture.pixels.data()), width * 4,
-             cairo_image_surface_get_data(surface.get()), cairo_image_surface_get_stride(surface.get()), width,
-             height);
+             cairo_image_surface_get_data(surface.get()), cairo_image_surface_get_stride(surface.get()), width, height);
     cairo_surface_mark_dirty(surface.get());
     return cairo_surface_write_to_png(surface.get(), file.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
-std::optional<LayeredPicture> LoadPng(const std::filesystem::path& file)
-{
+std::optional<LayeredPicture> LoadPng(const std::filesystem::path& file) {
     CairoSurfacePtr loaded(cairo_image_surface_create_from_png(file.c_str()));
     if (cairo_surface_status(loaded.get()) != CAIRO_STATUS_SUCCESS)
         return std::nullopt;

@@ -68,8 +68,8 @@ FILE* _wfopen(const wchar_t* filename, const wchar_t* mode) {
     const std::string windowsMode = platform::ToUtf8(mode);
     const std::size_t flagsEnd = std::min(windowsMode.find(','), windowsMode.size());
     std::string openMode = windowsMode.substr(0, flagsEnd);
-    FILE* file = std::fopen(platform::NativePath(filename).c_str(),
-                            (openMode + 'e' + windowsMode.substr(flagsEnd)).c_str());
+    FILE* file =
+        std::fopen(platform::NativePath(filename).c_str(), (openMode + 'e' + windowsMode.substr(flagsEnd)).c_str());
     if (!file || openMode.find('b') != std::string::npos) {
         return file;
     }

@@ -67,7 +67,8 @@ BOOL StoppedStep() {
 }  // namespace platform
 
 HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState, LPCWSTR) {
-    return platform::InsertHandle(std::make_shared<platform::EventObject>(bManualReset != FALSE, bInitialState != FALSE));
+    return platform::InsertHandle(
+        std::make_shared<platform::EventObject>(bManualReset != FALSE, bInitialState != FALSE));
 }
 
 BOOL SetEvent(HANDLE hEvent) {

@@ -4,13 +4,12 @@
 #include "platform/text.h"
 #include "platform/thread_stop.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
 
-BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags)
-{
+BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags) {
     platform::StopPoint();
     if (!lpExistingFileName || !lpNewFileName) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -32,8 +31,7 @@ BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlag
     return TRUE;
 }
 
-BOOL DeleteFileW(LPCWSTR lpFileName)
-{
+BOOL DeleteFileW(LPCWSTR lpFileName) {
     platform::StopPoint();
     if (!lpFileName) {
         SetLastError(ERROR_INVALID_PARAMETER);

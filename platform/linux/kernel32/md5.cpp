@@ -22,8 +22,7 @@ void CompressBlock(MD5_CTX* context) {
     for (int w = 0; w < 16; ++w) {
         const unsigned char* bytes = context->in + 4 * w;
         block[w] = static_cast<CryptoPP::word32>(bytes[0]) | (static_cast<CryptoPP::word32>(bytes[1]) << 8) |
-                   (static_cast<CryptoPP::word32>(bytes[2]) << 16) |
-                   (static_cast<CryptoPP::word32>(bytes[3]) << 24);
+                   (static_cast<CryptoPP::word32>(bytes[2]) << 16) | (static_cast<CryptoPP::word32>(bytes[3]) << 24);
     }
     CryptoPP::Weak::MD5::Transform(context->buf, block);
 }

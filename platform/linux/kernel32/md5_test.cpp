@@ -76,8 +76,7 @@ TEST_F(Md5Test, AnySplitGivesTheOneShotDigest) {
         std::string expected(CryptoPP::Weak::MD5::DIGESTSIZE, '\0');
         CryptoPP::Weak::MD5().CalculateDigest(reinterpret_cast<CryptoPP::byte*>(expected.data()),
                                               reinterpret_cast<const CryptoPP::byte*>(piece.data()), piece.size());
-        const std::string expectedHex =
-            Hex(reinterpret_cast<const unsigned char*>(expected.data()), expected.size());
+        const std::string expectedHex = Hex(reinterpret_cast<const unsigned char*>(expected.data()), expected.size());
         EXPECT_EQ(Digest(piece), expectedHex) << "length " << length;
         for (std::size_t cut = 0; cut <= length; cut += 7) {
             EXPECT_EQ(Digest(piece, {cut}), expectedHex) << "length " << length << " cut " << cut;

@@ -161,10 +161,9 @@ DWORD PrepareProgram(const std::wstring& name, std::string& path) {
 
 }  // namespace
 
-BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
-                    LPSECURITY_ATTRIBUTES /*lpProcessAttributes*/, LPSECURITY_ATTRIBUTES /*lpThreadAttributes*/,
-                    BOOL bInheritHandles, DWORD /*dwCreationFlags*/, LPVOID lpEnvironment,
-                    LPCWSTR lpCurrentDirectory, LPSTARTUPINFOW /*lpStartupInfo*/,
+BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES /*lpProcessAttributes*/,
+                    LPSECURITY_ATTRIBUTES /*lpThreadAttributes*/, BOOL bInheritHandles, DWORD /*dwCreationFlags*/,
+                    LPVOID lpEnvironment, LPCWSTR lpCurrentDirectory, LPSTARTUPINFOW /*lpStartupInfo*/,
                     LPPROCESS_INFORMATION lpProcessInformation) {
     // Only the inherited environment is offered.
     if (!lpProcessInformation || lpEnvironment || (!lpApplicationName && !lpCommandLine)) {
@@ -177,8 +176,7 @@ BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
         arguments.push_back(platform::ToUtf8(argument));
     }
     std::string program;
-    if (DWORD error = PrepareProgram(lpApplicationName ? lpApplicationName : platform::FromUtf8(arguments[0]),
-                                     program);
+    if (DWORD error = PrepareProgram(lpApplicationName ? lpApplicationName : platform::FromUtf8(arguments[0]), program);
         error != ERROR_SUCCESS) {
         SetLastError(error);
         return FALSE;

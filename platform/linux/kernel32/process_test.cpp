@@ -1,8 +1,8 @@
 #include "platform/command_line.h"
 #include "platform/kernel32.h"
-#include "tests/support/temp_dir.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -91,8 +91,8 @@ protected:
     static BOOL Start(LPCWSTR application, std::wstring& commandLine, LPCWSTR directory, PROCESS_INFORMATION& info) {
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
-        return CreateProcessW(application, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory,
-                              &startup, &info);
+        return CreateProcessW(application, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory, &startup,
+                              &info);
     }
 
     CurrentDirectory m_restore;
@@ -119,8 +119,8 @@ TEST_F(ProcessTest, ChildSeesTheExactCommandLine) {
 }
 
 TEST_F(ProcessTest, GrantsTheExecuteBitAndUsesTheGivenDirectory) {
-    const fs::path program = InstallProgram(m_folder.Path() / "bin" / "Launcher.exe",
-                                            fs::perms::owner_read | fs::perms::owner_write);
+    const fs::path program =
+        InstallProgram(m_folder.Path() / "bin" / "Launcher.exe", fs::perms::owner_read | fs::perms::owner_write);
     fs::create_directories(m_folder.Path() / "work");
     // The program is found relative to this process's directory, the child
     // runs in the one given.
@@ -148,8 +148,8 @@ TEST_F(ProcessTest, FailuresToStart) {
     InstallProgram(m_folder.Path() / "Launcher.exe");
     EXPECT_FALSE(Start(L"Launcher.exe", line, L"no such folder", info));
     EXPECT_FALSE(fs::exists(m_folder.Path() / "echo_args.txt"));
-    EXPECT_FALSE(CreateProcessW(L"Launcher.exe", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
-                                nullptr));
+    EXPECT_FALSE(
+        CreateProcessW(L"Launcher.exe", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 

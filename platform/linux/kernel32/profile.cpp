@@ -52,8 +52,7 @@ std::optional<std::wstring> ReadProfileText(LPCWSTR fileName) {
 // A value as Windows returns it: trimmed, and without one enclosing pair of
 // matching quotes.
 std::wstring_view Unquote(std::wstring_view value) {
-    if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') &&
-        value.back() == value.front()) {
+    if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') && value.back() == value.front()) {
         return value.substr(1, value.size() - 2);
     }
     return value;
@@ -61,8 +60,7 @@ std::wstring_view Unquote(std::wstring_view value) {
 
 // The value of the key in the first section of that name; none when either
 // is absent.
-std::optional<std::wstring> FindValue(std::wstring_view text, std::wstring_view section,
-                                      std::wstring_view key) {
+std::optional<std::wstring> FindValue(std::wstring_view text, std::wstring_view section, std::wstring_view key) {
     bool inSection = false;
     bool sectionSeen = false;
     while (!text.empty()) {
@@ -77,8 +75,8 @@ std::optional<std::wstring> FindValue(std::wstring_view text, std::wstring_view 
                 return std::nullopt;  // only the first section of the name counts
             }
             std::size_t close = line.find(L']');
-            inSection = EqualNoCase(Trim(line.substr(1, close == std::wstring_view::npos ? close : close - 1)),
-                                    section);
+            inSection =
+                EqualNoCase(Trim(line.substr(1, close == std::wstring_view::npos ? close : close - 1)), section);
             sectionSeen = inSection;
             continue;
         }
@@ -99,8 +97,8 @@ DWORD CopyTruncated(std::wstring_view value, LPWSTR buffer, DWORD size) {
 
 }  // namespace
 
-DWORD GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault,
-                               LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName) {
+DWORD GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpDefault, LPWSTR lpReturnedString,
+                               DWORD nSize, LPCWSTR lpFileName) {
     if (!lpReturnedString || nSize == 0) {
         return 0;
     }

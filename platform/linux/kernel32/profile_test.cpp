@@ -1,6 +1,6 @@
 #include "platform/kernel32.h"
-#include "tests/support/temp_dir.h"
 #include "platform/text.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -49,16 +49,16 @@ TEST_F(ProfileTest, Utf16WithBom) {
 
 TEST_F(ProfileTest, NamesIgnoreCaseAndValuesAreTrimmed) {
     WriteBytes("Platform.ini",
-              "; a comment\n"
-              "[Other]\nPlatform=wrong\n"
-              "  [ CONFIG ]  \n"
-              "  platform  =  spaced value ; not a comment  \n"
-              "Quoted = \"  kept inside  \"\n"
-              "Half = \"one side\n"
-              "Inner = a \"b\" c\n"
-              "Empty =\n"
-              "Platform=second\n"
-              "[config]\nLate=not seen\n");
+               "; a comment\n"
+               "[Other]\nPlatform=wrong\n"
+               "  [ CONFIG ]  \n"
+               "  platform  =  spaced value ; not a comment  \n"
+               "Quoted = \"  kept inside  \"\n"
+               "Half = \"one side\n"
+               "Inner = a \"b\" c\n"
+               "Empty =\n"
+               "Platform=second\n"
+               "[config]\nLate=not seen\n");
     EXPECT_EQ(Value(L"config", L"PLATFORM"), L"spaced value ; not a comment");
     EXPECT_EQ(Value(L"Config", L"Quoted"), L"  kept inside  ");
     EXPECT_EQ(Value(L"Config", L"Half"), L"\"one side");
@@ -84,8 +84,7 @@ TEST_F(ProfileTest, TruncatesToTheBuffer) {
     WriteBytes("Platform.ini", "[Config]\nLanguage=123456789abc\nShort=12345678\n");
     EXPECT_EQ(Read(L"Config", L"Language", L"chs", 9), (std::pair<std::wstring, DWORD>(L"12345678", 8)));
     EXPECT_EQ(Read(L"Config", L"Short", L"chs", 9), (std::pair<std::wstring, DWORD>(L"12345678", 8)));
-    EXPECT_EQ(Read(L"Config", L"Nothing", L"a default too long", 9),
-              (std::pair<std::wstring, DWORD>(L"a defaul", 8)));
+    EXPECT_EQ(Read(L"Config", L"Nothing", L"a default too long", 9), (std::pair<std::wstring, DWORD>(L"a defaul", 8)));
     EXPECT_EQ(Read(L"Config", L"Language", L"chs", 1), (std::pair<std::wstring, DWORD>(L"", 0)));
     wchar_t untouched = L'#';
     EXPECT_EQ(GetPrivateProfileStringW(L"Config", L"Language", L"chs", &untouched, 0, L"./Platform.ini"), 0u);

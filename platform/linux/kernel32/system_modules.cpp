@@ -1,8 +1,8 @@
 // LoadLibraryW, GetProcAddress and LoadStringW over the few system DLLs the
 // launcher resolves functions or texts from at run time. Module handles are
 // the addresses of objects here; modules are never unloaded.
-#include "platform/kernel32.h"
 #include "platform/linux/kernel32/system_modules.h"
+#include "platform/kernel32.h"
 #include "platform/winuser.h"
 
 #include <algorithm>
@@ -75,8 +75,7 @@ FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     // not offered.
     const std::string_view name =
         reinterpret_cast<std::uintptr_t>(lpProcName) > 0xFFFF ? std::string_view(lpProcName) : std::string_view();
-    const FARPROC procedure =
-        hModule == HandleOf(g_advapi32) ? platform::Advapi32Export(name) : User32Export(name);
+    const FARPROC procedure = hModule == HandleOf(g_advapi32) ? platform::Advapi32Export(name) : User32Export(name);
     if (!procedure) {
         SetLastError(ERROR_PROC_NOT_FOUND);
     }
@@ -92,9 +91,9 @@ BOOL FreeLibrary(HMODULE hLibModule) {
 }
 
 int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax) {
-    const std::wstring_view text =
-        hInstance == HandleOf(g_shdoclc) && uID == platform::kBrowserMessageCaptionId ? platform::kBrowserMessageCaption
-                                                                                       : std::wstring_view();
+    const std::wstring_view text = hInstance == HandleOf(g_shdoclc) && uID == platform::kBrowserMessageCaptionId
+                                       ? platform::kBrowserMessageCaption
+                                       : std::wstring_view();
     if (text.empty()) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return 0;

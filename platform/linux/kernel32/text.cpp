@@ -81,8 +81,7 @@ std::wstring FromUtf8(std::string_view bytes) {
             out.push_back(L'\0');
         }
         first = false;
-        std::unique_ptr<gchar, GFreeDeleter> valid(
-            g_utf8_make_valid(piece.data(), static_cast<gssize>(piece.size())));
+        std::unique_ptr<gchar, GFreeDeleter> valid(g_utf8_make_valid(piece.data(), static_cast<gssize>(piece.size())));
         for (const gchar* p = valid.get(); *p; p = g_utf8_next_char(p)) {
             out.push_back(static_cast<wchar_t>(g_utf8_get_char(p)));
         }
@@ -120,8 +119,7 @@ std::wstring FromUtf16Le(std::string_view bytes) {
     out.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         char32_t value = unit(i);
-        if (value >= 0xD800 && value <= 0xDBFF && i + 1 < count && unit(i + 1) >= 0xDC00 &&
-            unit(i + 1) <= 0xDFFF) {
+        if (value >= 0xD800 && value <= 0xDBFF && i + 1 < count && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
             value = 0x10000 + ((value - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
             ++i;
         } else if (IsSurrogate(value)) {
@@ -141,16 +139,16 @@ std::string NativePath(std::wstring_view windowsPath) {
 
 }  // namespace platform
 
-int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
-                        LPWSTR lpWideCharStr, int cchWideChar) {
-    if (!IsSupportedCodePage(CodePage) || !lpMultiByteStr || cbMultiByte == 0 || cbMultiByte < -1 ||
-        cchWideChar < 0 || (cchWideChar > 0 && !lpWideCharStr)) {
+int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,
+                        int cchWideChar) {
+    if (!IsSupportedCodePage(CodePage) || !lpMultiByteStr || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
+        (cchWideChar > 0 && !lpWideCharStr)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     // -1: zero-terminated, and the terminator is converted and counted too.
-    std::string_view input(lpMultiByteStr, cbMultiByte == -1 ? std::strlen(lpMultiByteStr) + 1
-                                                             : static_cast<std::size_t>(cbMultiByte));
+    std::string_view input(lpMultiByteStr,
+                           cbMultiByte == -1 ? std::strlen(lpMultiByteStr) + 1 : static_cast<std::size_t>(cbMultiByte));
     if ((dwFlags & MB_ERR_INVALID_CHARS) && !IsValidUtf8(input)) {
         SetLastError(ERROR_NO_UNICODE_TRANSLATION);
         return 0;
@@ -172,22 +170,20 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
     return needed;
 }
 
-int WideCharToMultiByte(UINT CodePage, DWORD /*dwFlags*/, LPCWSTR lpWideCharStr, int cchWideChar,
-                        LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
-                        BOOL* lpUsedDefaultChar) {
+int WideCharToMultiByte(UINT CodePage, DWORD /*dwFlags*/, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
+                        int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar) {
     // As on Windows, UTF-8 has no default character: every character converts.
     const bool defaultCharGiven = lpDefaultChar || lpUsedDefaultChar;
-    if (!IsSupportedCodePage(CodePage) || (CodePage == CP_UTF8 && defaultCharGiven) ||
-        !lpWideCharStr || cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 ||
-        (cbMultiByte > 0 && !lpMultiByteStr)) {
+    if (!IsSupportedCodePage(CodePage) || (CodePage == CP_UTF8 && defaultCharGiven) || !lpWideCharStr ||
+        cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 || (cbMultiByte > 0 && !lpMultiByteStr)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     if (lpUsedDefaultChar) {
         *lpUsedDefaultChar = FALSE;
     }
-    std::wstring_view input(lpWideCharStr, cchWideChar == -1 ? std::wcslen(lpWideCharStr) + 1
-                                                             : static_cast<std::size_t>(cchWideChar));
+    std::wstring_view input(lpWideCharStr,
+                            cchWideChar == -1 ? std::wcslen(lpWideCharStr) + 1 : static_cast<std::size_t>(cchWideChar));
     std::string bytes = platform::ToUtf8(input);
     if (bytes.size() > INT_MAX) {
         SetLastError(ERROR_INVALID_PARAMETER);

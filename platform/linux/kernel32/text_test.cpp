@@ -1,5 +1,5 @@
-#include "platform/kernel32.h"
 #include "platform/text.h"
+#include "platform/kernel32.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,10 @@ TEST(Utf8, RoundTripsAllPlanesAndEmbeddedNul) {
 }
 
 TEST(Utf8, InvalidInputBecomesReplacementCharacters) {
-    EXPECT_EQ(platform::FromUtf8("a\xFF" "b"), L"a\uFFFDb");
-    EXPECT_EQ(platform::FromUtf8("\xE4\xB8"), L"\uFFFD\uFFFD");           // cut-off sequence
+    EXPECT_EQ(platform::FromUtf8("a\xFF"
+                                 "b"),
+              L"a\uFFFDb");
+    EXPECT_EQ(platform::FromUtf8("\xE4\xB8"), L"\uFFFD\uFFFD");            // cut-off sequence
     EXPECT_EQ(platform::FromUtf8("\xED\xA0\x80"), L"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
     // Wide values that are no characters are written as U+FFFD.
     EXPECT_EQ(platform::ToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xEF\xBF\xBD");
@@ -33,9 +35,13 @@ TEST(Utf16Le, SurrogatePairsAndOddBytes) {
     EXPECT_EQ(platform::FromUtf16Le(bytes + "X"), text);  // odd trailing byte dropped
     // Unpaired halves: a low one alone, a high one at the end, a high one
     // followed by an ordinary character.
-    EXPECT_EQ(platform::FromUtf16Le("\x00\xDC" "A\0"s), L"\uFFFDA");
+    EXPECT_EQ(platform::FromUtf16Le("\x00\xDC"
+                                    "A\0"s),
+              L"\uFFFDA");
     EXPECT_EQ(platform::FromUtf16Le("A\0\x00\xD8"s), L"A\uFFFD");
-    EXPECT_EQ(platform::FromUtf16Le("\x00\xD8" "B\0"s), L"\uFFFDB");
+    EXPECT_EQ(platform::FromUtf16Le("\x00\xD8"
+                                    "B\0"s),
+              L"\uFFFDB");
 }
 
 TEST(NativePath, MapsBackslashes) {

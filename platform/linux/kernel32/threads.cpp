@@ -163,8 +163,8 @@ void EndRemainingThreads() {
 
 }  // namespace platform
 
-HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE lpStartAddress,
-                    LPVOID lpParameter, DWORD, LPDWORD lpThreadId) {
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter, DWORD,
+                    LPDWORD lpThreadId) {
     // Starting a thread is a step a stopped thread must not take.
     platform::StopPoint();
     if (platform::StopRequested()) {
@@ -274,8 +274,7 @@ void Sleep(DWORD dwMilliseconds) {
 
 namespace platform {
 
-VisibleStep::VisibleStep()
-{
+VisibleStep::VisibleStep() {
     ThreadObject* self = CurrentThreadObject();
     if (!self)
         return;

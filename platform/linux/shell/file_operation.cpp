@@ -106,8 +106,7 @@ DWORD PrepareDestination(const fs::path& destination, FILEOP_FLAGS flags, BOOL& 
     return platform::ErrorFromErrno(error.value());
 }
 
-DWORD CopyInto(const std::vector<std::wstring>& items, const fs::path& destination, FILEOP_FLAGS flags,
-               BOOL& aborted) {
+DWORD CopyInto(const std::vector<std::wstring>& items, const fs::path& destination, FILEOP_FLAGS flags, BOOL& aborted) {
     std::vector<fs::path> sources;
     for (const auto& item : items) {
         if (DWORD result = ExpandItem(item, sources); result != ERROR_SUCCESS) {

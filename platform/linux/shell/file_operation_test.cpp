@@ -1,6 +1,6 @@
-#include "tests/support/temp_dir.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -64,7 +64,8 @@ TEST_F(FileOperationTest, OverwritesExistingFilesAndKeepsOthers) {
 }
 
 TEST_F(FileOperationTest, ListsOfFilesFoldersAndPatterns) {
-    std::wstring from = List(m_source / "data.dll") + List(m_source / "LauncherStyles") + List(m_source, L"\\LAUNCHER.?XE");
+    std::wstring from =
+        List(m_source / "data.dll") + List(m_source / "LauncherStyles") + List(m_source, L"\\LAUNCHER.?XE");
     ASSERT_EQ(Copy(from, List(m_target)), 0);
     EXPECT_EQ(ReadBytes(m_target / "data.dll"), "new dll");
     EXPECT_EQ(ReadBytes(m_target / "LauncherStyles" / "Image" / "bg.png"), "png");

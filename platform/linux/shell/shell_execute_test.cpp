@@ -1,11 +1,11 @@
 // ShellExecuteW "open": the desktop's handler gets the address and the
 // caller does not wait for it. A stand-in xdg-open on PATH records what it
 // was asked to open.
+#include "platform/shell32.h"
+#include "platform/winuser.h"
 #include "tests/support/environment.h"
 #include "tests/support/recording_opener.h"
 #include "tests/support/temp_dir.h"
-#include "platform/shell32.h"
-#include "platform/winuser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "platform/kernel32.h"
-#include "tests/support/environment.h"
-#include "tests/support/temp_dir.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
+#include "tests/support/environment.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -40,7 +40,8 @@ HWND CreateDialogWindow(const DialogTemplate& dialogTemplate, HWND owner) {
     POINT position{};
     if (style & DS_CENTER) {
         const RECT work = Backend().WorkArea();
-        position = POINT{work.left + (work.right - work.left - width) / 2, work.top + (work.bottom - work.top - height) / 2};
+        position =
+            POINT{work.left + (work.right - work.left - width) / 2, work.top + (work.bottom - work.top - height) / 2};
     } else {
         const RECT at = DialogUnitsToPixels(RECT{dialogTemplate.x, dialogTemplate.y, 0, 0});
         position = POINT{at.left, at.top};
@@ -56,12 +57,12 @@ HWND CreateDialogWindow(const DialogTemplate& dialogTemplate, HWND owner) {
     SetWindowTemplateId(dialog, dialogTemplate.id);
     HWND first = nullptr;
     for (const DialogControlTemplate& control : dialogTemplate.controls) {
-        const RECT rect = DialogUnitsToPixels(
-            RECT{control.x, control.y, static_cast<LONG>(control.x + control.cx), static_cast<LONG>(control.y + control.cy)});
-        HWND hwnd = CreateWindowExW(control.exStyle, control.className.c_str(), control.text.c_str(),
-                                    control.style | WS_CHILD, rect.left, rect.top, rect.right - rect.left,
-                                    rect.bottom - rect.top, dialog,
-                                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(control.id)), nullptr, nullptr);
+        const RECT rect = DialogUnitsToPixels(RECT{control.x, control.y, static_cast<LONG>(control.x + control.cx),
+                                                   static_cast<LONG>(control.y + control.cy)});
+        HWND hwnd =
+            CreateWindowExW(control.exStyle, control.className.c_str(), control.text.c_str(), control.style | WS_CHILD,
+                            rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, dialog,
+                            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(control.id)), nullptr, nullptr);
         if (!hwnd) {
             // A control that cannot be made fails the whole dialog.
             DestroyWindow(dialog);

@@ -305,8 +305,7 @@ bool MessageQueue::TakeDueTimer(MSG& msg, HWND hwnd, UINT min, UINT max, bool re
     if (!first) {
         return false;
     }
-    msg = MSG{first->hwnd, WM_TIMER, first->id, reinterpret_cast<LPARAM>(first->proc), MessageTime(),
-              CursorPosition()};
+    msg = MSG{first->hwnd, WM_TIMER, first->id, reinterpret_cast<LPARAM>(first->proc), MessageTime(), CursorPosition()};
     if (remove) {
         first->dueSerial = 0;
     }

@@ -73,8 +73,7 @@ public:
     bool PostCall(std::function<void()> call);
     // Runs on the owner thread before any posted message; the reply gets the
     // result. `sender` (the sender's own queue, if any) is woken on completion.
-    bool Send(std::function<LRESULT()> call, std::shared_ptr<SentReply> reply,
-              std::shared_ptr<MessageQueue> sender);
+    bool Send(std::function<LRESULT()> call, std::shared_ptr<SentReply> reply, std::shared_ptr<MessageQueue> sender);
     void Wake();
 
     // ---- owner thread

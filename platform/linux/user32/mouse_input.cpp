@@ -2,8 +2,8 @@
 // leave tracking, cursors, and the stand-in's own window move.
 #include "platform/linux/user32/mouse_input.h"
 
-#include "platform/linux/user32/message_queue.h"
 #include "platform/linux/display/window_backend.h"
+#include "platform/linux/user32/message_queue.h"
 #include "platform/linux/user32/window_object.h"
 
 #include <glib.h>

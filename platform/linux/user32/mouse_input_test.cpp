@@ -186,8 +186,8 @@ TEST_F(MouseInput, LayeredWindowsAreTransparentWhereTheyShowNothing) {
     SIZE size{300, 200};
     POINT source{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    ASSERT_TRUE(UpdateLayeredWindow(picture.hwnd(), nullptr, nullptr, &size, pixels.dc(), &source, 0, &blend,
-                                    ULW_ALPHA));
+    ASSERT_TRUE(
+        UpdateLayeredWindow(picture.hwnd(), nullptr, nullptr, &size, pixels.dc(), &source, 0, &blend, ULW_ALPHA));
     RECT rect{};
     GetWindowRect(picture.hwnd(), &rect);
     EXPECT_EQ(rect.right - rect.left, 300);  // sized to the picture

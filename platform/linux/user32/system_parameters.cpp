@@ -7,15 +7,15 @@ BOOL SystemParametersInfoW(UINT uiAction, UINT, PVOID pvParam, UINT) {
         return FALSE;
     }
     switch (uiAction) {
-    case SPI_GETWORKAREA:
-        *static_cast<RECT*>(pvParam) = platform::Backend().WorkArea();
-        return TRUE;
-    case SPI_GETMOUSEHOVERTIME:
-        *static_cast<UINT*>(pvParam) = 400;
-        return TRUE;
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
+        case SPI_GETWORKAREA:
+            *static_cast<RECT*>(pvParam) = platform::Backend().WorkArea();
+            return TRUE;
+        case SPI_GETMOUSEHOVERTIME:
+            *static_cast<UINT*>(pvParam) = 400;
+            return TRUE;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
     }
 }
 

@@ -1,8 +1,8 @@
 // Enabled state, window text, window longs and layered attributes, and
 // user32.dll's exports by name.
-#include "platform/linux/user32/mouse_input.h"
 #include "platform/linux/display/window_backend.h"
 #include "platform/linux/kernel32/system_modules.h"
+#include "platform/linux/user32/mouse_input.h"
 #include "platform/linux/user32/window_object.h"
 
 #include <algorithm>
@@ -51,35 +51,35 @@ LONG_PTR SetLongOnOwnerThread(HWND hwnd, int index, LONG_PTR value) {
             return 0;
         }
         switch (index) {
-        case GWLP_WNDPROC:
-            if (!value) {
-                SetLastError(ERROR_INVALID_PARAMETER);
+            case GWLP_WNDPROC:
+                if (!value) {
+                    SetLastError(ERROR_INVALID_PARAMETER);
+                    return 0;
+                }
+                previous = reinterpret_cast<LONG_PTR>(window->proc);
+                window->proc = reinterpret_cast<WNDPROC>(value);
+                return previous;
+            case GWLP_USERDATA:
+                return std::exchange(window->userData, value);
+            case GWL_ID:
+                return static_cast<LONG>(std::exchange(window->id, static_cast<UINT>(value)));
+            case GWL_STYLE:
+                previous = static_cast<LONG>(window->style);
+                window->style = (static_cast<DWORD>(value) & ~kStateBits) | (window->style & kStateBits);
+                break;
+            case GWL_EXSTYLE:
+                previous = static_cast<LONG>(window->exStyle);
+                // Topmost changes only through SetWindowPos.
+                window->exStyle = (static_cast<DWORD>(value) & ~static_cast<DWORD>(WS_EX_TOPMOST)) |
+                                  (window->exStyle & WS_EX_TOPMOST);
+                if (!(window->exStyle & WS_EX_LAYERED)) {
+                    window->layeredFlags = 0;
+                    window->picture.reset();
+                }
+                break;
+            default:
+                SetLastError(ERROR_INVALID_INDEX);
                 return 0;
-            }
-            previous = reinterpret_cast<LONG_PTR>(window->proc);
-            window->proc = reinterpret_cast<WNDPROC>(value);
-            return previous;
-        case GWLP_USERDATA:
-            return std::exchange(window->userData, value);
-        case GWL_ID:
-            return static_cast<LONG>(std::exchange(window->id, static_cast<UINT>(value)));
-        case GWL_STYLE:
-            previous = static_cast<LONG>(window->style);
-            window->style = (static_cast<DWORD>(value) & ~kStateBits) | (window->style & kStateBits);
-            break;
-        case GWL_EXSTYLE:
-            previous = static_cast<LONG>(window->exStyle);
-            // Topmost changes only through SetWindowPos.
-            window->exStyle = (static_cast<DWORD>(value) & ~static_cast<DWORD>(WS_EX_TOPMOST)) |
-                              (window->exStyle & WS_EX_TOPMOST);
-            if (!(window->exStyle & WS_EX_LAYERED)) {
-                window->layeredFlags = 0;
-                window->picture.reset();
-            }
-            break;
-        default:
-            SetLastError(ERROR_INVALID_INDEX);
-            return 0;
         }
         style = window->style;
         exStyle = window->exStyle;
@@ -150,25 +150,24 @@ LONG_PTR GetWindowLongPtrW(HWND hWnd, int nIndex) {
         return 0;
     }
     switch (nIndex) {
-    case GWLP_WNDPROC:
-        return reinterpret_cast<LONG_PTR>(window->proc);
-    case GWLP_USERDATA:
-        return window->userData;
-    case GWL_ID:
-        return static_cast<LONG>(window->id);
-    case GWL_STYLE:
-        return static_cast<LONG>(window->style);
-    case GWL_EXSTYLE:
-        return static_cast<LONG>(window->exStyle);
-    default:
-        SetLastError(ERROR_INVALID_INDEX);
-        return 0;
+        case GWLP_WNDPROC:
+            return reinterpret_cast<LONG_PTR>(window->proc);
+        case GWLP_USERDATA:
+            return window->userData;
+        case GWL_ID:
+            return static_cast<LONG>(window->id);
+        case GWL_STYLE:
+            return static_cast<LONG>(window->style);
+        case GWL_EXSTYLE:
+            return static_cast<LONG>(window->exStyle);
+        default:
+            SetLastError(ERROR_INVALID_INDEX);
+            return 0;
     }
 }
 
 LONG_PTR SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
-    return platform::CallOnWindowThread(
-        hWnd, [=] { return platform::SetLongOnOwnerThread(hWnd, nIndex, dwNewLong); });
+    return platform::CallOnWindowThread(hWnd, [=] { return platform::SetLongOnOwnerThread(hWnd, nIndex, dwNewLong); });
 }
 
 LONG GetWindowLongW(HWND hWnd, int nIndex) {

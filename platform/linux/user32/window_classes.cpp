@@ -5,8 +5,8 @@
 #include "platform/linux/user32/window_object.h"
 
 #include <mutex>
-#include <vector>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -16,40 +16,40 @@ namespace {
 // its parent BN_CLICKED when the press ends inside it.
 LRESULT CALLBACK ButtonClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_LBUTTONDOWN: {
-        {
-            std::lock_guard<std::mutex> lock(WindowLock());
-            if (auto window = LookupWindowLocked(hwnd)) {
-                window->buttonPushed = true;
+        case WM_LBUTTONDOWN: {
+            {
+                std::lock_guard<std::mutex> lock(WindowLock());
+                if (auto window = LookupWindowLocked(hwnd)) {
+                    window->buttonPushed = true;
+                }
             }
+            SetCapture(hwnd);
+            return 0;
         }
-        SetCapture(hwnd);
-        return 0;
-    }
-    case WM_LBUTTONUP: {
-        bool pushed = false;
-        {
-            std::lock_guard<std::mutex> lock(WindowLock());
-            if (auto window = LookupWindowLocked(hwnd)) {
-                pushed = std::exchange(window->buttonPushed, false);
+        case WM_LBUTTONUP: {
+            bool pushed = false;
+            {
+                std::lock_guard<std::mutex> lock(WindowLock());
+                if (auto window = LookupWindowLocked(hwnd)) {
+                    pushed = std::exchange(window->buttonPushed, false);
+                }
             }
+            if (GetCapture() == hwnd) {
+                ReleaseCapture();
+            }
+            RECT client{};
+            GetClientRect(hwnd, &client);
+            const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            const bool inside =
+                point.x >= client.left && point.x < client.right && point.y >= client.top && point.y < client.bottom;
+            if (pushed && inside) {
+                SendMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), BN_CLICKED),
+                             reinterpret_cast<LPARAM>(hwnd));
+            }
+            return 0;
         }
-        if (GetCapture() == hwnd) {
-            ReleaseCapture();
-        }
-        RECT client{};
-        GetClientRect(hwnd, &client);
-        const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        const bool inside = point.x >= client.left && point.x < client.right && point.y >= client.top &&
-                            point.y < client.bottom;
-        if (pushed && inside) {
-            SendMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), BN_CLICKED),
-                         reinterpret_cast<LPARAM>(hwnd));
-        }
-        return 0;
-    }
-    default:
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+        default:
+            return DefWindowProcW(hwnd, message, wParam, lParam);
     }
 }
 
@@ -98,9 +98,8 @@ bool FindWindowClass(LPCWSTR className, std::wstring& registeredName, WNDPROC& p
     std::lock_guard<std::mutex> lock(table.mutex);
     for (std::size_t i = 0; i < table.classes.size(); ++i) {
         const WindowClass& windowClass = table.classes[i];
-        const bool match = IS_INTRESOURCE(className)
-                               ? reinterpret_cast<ULONG_PTR>(className) == kFirstAtom + i
-                               : EqualClassName(windowClass.name, className);
+        const bool match = IS_INTRESOURCE(className) ? reinterpret_cast<ULONG_PTR>(className) == kFirstAtom + i
+                                                     : EqualClassName(windowClass.name, className);
         if (match) {
             registeredName = windowClass.name;
             proc = windowClass.proc;

@@ -1,8 +1,8 @@
 // Creating and destroying windows, the default window procedure, and the
 // parent/child relations.
+#include "platform/linux/display/window_backend.h"
 #include "platform/linux/user32/message_queue.h"
 #include "platform/linux/user32/mouse_input.h"
-#include "platform/linux/display/window_backend.h"
 #include "platform/linux/user32/window_classes.h"
 #include "platform/linux/user32/window_object.h"
 
@@ -95,8 +95,9 @@ HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
         platform::Backend().TextChanged(hwnd, window->text);
     }
     platform::RunCreationHook(hwnd);
-    CREATESTRUCTW create{lpParam, hInstance, hMenu, hWndParent, nHeight, nWidth, Y, X,
-                         static_cast<LONG>(dwStyle), lpWindowName, lpClassName, dwExStyle};
+    CREATESTRUCTW create{
+        lpParam,      hInstance,   hMenu,    hWndParent, nHeight, nWidth, Y, X, static_cast<LONG>(dwStyle),
+        lpWindowName, lpClassName, dwExStyle};
     if (SendMessageW(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
         DestroyWindow(hwnd);
         return nullptr;
@@ -202,43 +203,43 @@ int GetDlgCtrlID(HWND hWnd) {
 
 LRESULT CALLBACK DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     switch (Msg) {
-    case WM_CLOSE:
-        DestroyWindow(hWnd);
-        return 0;
-    case WM_SETCURSOR: {
-        // The parent may choose the cursor for its children.
-        HWND parent = (GetWindowLongW(hWnd, GWL_STYLE) & WS_CHILD) ? GetParent(hWnd) : nullptr;
-        if (parent && SendMessageW(parent, WM_SETCURSOR, wParam, lParam)) {
-            return TRUE;
+        case WM_CLOSE:
+            DestroyWindow(hWnd);
+            return 0;
+        case WM_SETCURSOR: {
+            // The parent may choose the cursor for its children.
+            HWND parent = (GetWindowLongW(hWnd, GWL_STYLE) & WS_CHILD) ? GetParent(hWnd) : nullptr;
+            if (parent && SendMessageW(parent, WM_SETCURSOR, wParam, lParam)) {
+                return TRUE;
+            }
+            if (LOWORD(lParam) == HTCLIENT) {
+                SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+                return TRUE;
+            }
+            return FALSE;
         }
-        if (LOWORD(lParam) == HTCLIENT) {
-            SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-            return TRUE;
-        }
-        return FALSE;
-    }
-    case WM_SYSCOMMAND:
-        switch (wParam & 0xFFF0) {
-        case SC_MOVE:
-            platform::BeginWindowMove(hWnd);
-            break;
-        case SC_CLOSE:
-            SendMessageW(hWnd, WM_CLOSE, 0, 0);
-            break;
-        case SC_MINIMIZE:
-            ShowWindow(hWnd, SW_MINIMIZE);
-            break;
-        case SC_RESTORE:
-            ShowWindow(hWnd, SW_RESTORE);
-            break;
+        case WM_SYSCOMMAND:
+            switch (wParam & 0xFFF0) {
+                case SC_MOVE:
+                    platform::BeginWindowMove(hWnd);
+                    break;
+                case SC_CLOSE:
+                    SendMessageW(hWnd, WM_CLOSE, 0, 0);
+                    break;
+                case SC_MINIMIZE:
+                    ShowWindow(hWnd, SW_MINIMIZE);
+                    break;
+                case SC_RESTORE:
+                    ShowWindow(hWnd, SW_RESTORE);
+                    break;
+                default:
+                    break;
+            }
+            return 0;
+        case WM_NCHITTEST:
+            return HTCLIENT;
         default:
-            break;
-        }
-        return 0;
-    case WM_NCHITTEST:
-        return HTCLIENT;
-    default:
-        return 0;
+            return 0;
     }
 }
 

@@ -62,8 +62,7 @@ LRESULT SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     if (!platform::IsOwnerThread(*window) && platform::StoppedHere()) {
         return 0;
     }
-    return platform::CallOnWindowThread(
-        hWnd, [=] { return platform::CallWindowProcedure(hWnd, Msg, wParam, lParam); });
+    return platform::CallOnWindowThread(hWnd, [=] { return platform::CallWindowProcedure(hWnd, Msg, wParam, lParam); });
 }
 
 BOOL GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {

@@ -1,8 +1,8 @@
 // The window table, geometry, z-order, hit testing and the creation hook.
 #include "platform/linux/user32/window_object.h"
 
-#include "platform/linux/user32/message_queue.h"
 #include "platform/linux/display/window_backend.h"
+#include "platform/linux/user32/message_queue.h"
 #include "platform/thread_stop.h"
 #include "platform/window_system.h"
 
@@ -312,7 +312,8 @@ std::vector<ZOrderChange> PlaceLocked(WindowObject& window, HWND insertAfter) {
     }
     siblings.erase(std::remove(siblings.begin(), siblings.end(), window.handle), siblings.end());
     auto it = std::find(siblings.begin(), siblings.end(), insertAfter);
-    const std::size_t index = it == siblings.end() ? siblings.size() : static_cast<std::size_t>(it - siblings.begin()) + 1;
+    const std::size_t index =
+        it == siblings.end() ? siblings.size() : static_cast<std::size_t>(it - siblings.begin()) + 1;
     changes.push_back(MoveToLocked(window, index));
     return changes;
 }
@@ -330,8 +331,9 @@ HWND InsertWindowLocked(std::shared_ptr<WindowObject> window) {
         }
     } else {
         std::vector<HWND>& siblings = table.topLevel;
-        siblings.insert(siblings.begin() + static_cast<std::ptrdiff_t>(BandStartLocked(siblings, IsTopmostLocked(*window))),
-                        window->handle);
+        siblings.insert(
+            siblings.begin() + static_cast<std::ptrdiff_t>(BandStartLocked(siblings, IsTopmostLocked(*window))),
+            window->handle);
     }
     return window->handle;
 }

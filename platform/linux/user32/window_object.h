@@ -37,7 +37,7 @@ struct WindowObject {
     RECT rect{};
     std::wstring text;
     UINT templateId = 0;
-    std::vector<HWND> children;  // top of the z-order first
+    std::vector<HWND> children;    // top of the z-order first
     bool hiddenWithOwner = false;  // hidden because its owner was minimised
     bool destroying = false;
     DWORD layeredFlags = 0;  // LWA_COLORKEY / LWA_ALPHA

@@ -1,7 +1,7 @@
 // Showing, hiding, minimising, moving, sizing and stacking windows, and the
 // coordinate conversions.
-#include "platform/linux/user32/message_queue.h"
 #include "platform/linux/display/window_backend.h"
+#include "platform/linux/user32/message_queue.h"
 #include "platform/linux/user32/window_object.h"
 #include "platform/thread_stop.h"
 
@@ -129,40 +129,40 @@ BOOL ShowOnOwnerThread(HWND hwnd, int command) {
     const bool wasVisible = style & WS_VISIBLE;
     const bool minimized = style & WS_MINIMIZE;
     switch (command) {
-    case SW_HIDE:
-        if (wasVisible) {
-            SetVisible(hwnd, false, true, 0);
-        }
-        break;
-    case SW_MINIMIZE:
-    case SW_SHOWMINIMIZED:
-    case SW_SHOWMINNOACTIVE:
-        if (!wasVisible) {
-            SetVisible(hwnd, true, true, 0);
-        }
-        if (!minimized) {
-            Minimize(hwnd);
-        }
-        break;
-    case SW_SHOWNORMAL:
-    case SW_RESTORE:
-    case SW_SHOW:
-    case SW_SHOWNA:
-    case SW_SHOWNOACTIVATE:
-        if (minimized && (command == SW_SHOWNORMAL || command == SW_RESTORE)) {
-            Restore(hwnd);
-        }
-        if (!wasVisible) {
-            SetVisible(hwnd, true, true, 0);
-        }
-        // Activation brings a top-level window to the top.
-        if (command == SW_SHOWNORMAL || command == SW_RESTORE || command == SW_SHOW) {
-            Raise(hwnd);
-        }
-        break;
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        break;
+        case SW_HIDE:
+            if (wasVisible) {
+                SetVisible(hwnd, false, true, 0);
+            }
+            break;
+        case SW_MINIMIZE:
+        case SW_SHOWMINIMIZED:
+        case SW_SHOWMINNOACTIVE:
+            if (!wasVisible) {
+                SetVisible(hwnd, true, true, 0);
+            }
+            if (!minimized) {
+                Minimize(hwnd);
+            }
+            break;
+        case SW_SHOWNORMAL:
+        case SW_RESTORE:
+        case SW_SHOW:
+        case SW_SHOWNA:
+        case SW_SHOWNOACTIVATE:
+            if (minimized && (command == SW_SHOWNORMAL || command == SW_RESTORE)) {
+                Restore(hwnd);
+            }
+            if (!wasVisible) {
+                SetVisible(hwnd, true, true, 0);
+            }
+            // Activation brings a top-level window to the top.
+            if (command == SW_SHOWNORMAL || command == SW_RESTORE || command == SW_SHOW) {
+                Raise(hwnd);
+            }
+            break;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            break;
     }
     return wasVisible ? TRUE : FALSE;
 }
@@ -262,8 +262,8 @@ BOOL SetLayeredPicture(HWND hwnd, const POINT* position, std::shared_ptr<const L
         }
     }
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (position ? 0 : SWP_NOMOVE);
-    SetWindowPosOnOwnerThread(hwnd, nullptr, position ? position->x : 0, position ? position->y : 0,
-                              picture->size.cx, picture->size.cy, flags);
+    SetWindowPosOnOwnerThread(hwnd, nullptr, position ? position->x : 0, position ? position->y : 0, picture->size.cx,
+                              picture->size.cy, flags);
     {
         std::lock_guard<std::mutex> lock(WindowLock());
         window->picture = picture;
@@ -327,7 +327,8 @@ BOOL GetWindowRect(HWND hWnd, LPRECT lpRect) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    return platform::ReadWindow(hWnd, [&](const platform::WindowObject& w) { *lpRect = platform::ScreenRectLocked(w); });
+    return platform::ReadWindow(hWnd,
+                                [&](const platform::WindowObject& w) { *lpRect = platform::ScreenRectLocked(w); });
 }
 
 BOOL GetClientRect(HWND hWnd, LPRECT lpRect) {
@@ -335,7 +336,8 @@ BOOL GetClientRect(HWND hWnd, LPRECT lpRect) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    return platform::ReadWindow(hWnd, [&](const platform::WindowObject& w) { *lpRect = platform::ClientRectLocked(w); });
+    return platform::ReadWindow(hWnd,
+                                [&](const platform::WindowObject& w) { *lpRect = platform::ClientRectLocked(w); });
 }
 
 BOOL ScreenToClient(HWND hWnd, LPPOINT lpPoint) {

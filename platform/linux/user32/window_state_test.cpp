@@ -256,9 +256,9 @@ TEST_F(WindowState, DestroyingAWindowEndsItsOwnedWindowsThenItselfThenItsChildre
 
     ASSERT_TRUE(PostMessageW(owner.hwnd(), kMarker, 0, 0));
     ASSERT_TRUE(DestroyWindow(owner.hwnd()));
-    const std::vector<std::pair<HWND, UINT>> expected{
-        {owned.hwnd(), WM_DESTROY}, {owned.hwnd(), WM_NCDESTROY}, {owner.hwnd(), WM_DESTROY},
-        {child.hwnd(), WM_DESTROY}, {child.hwnd(), WM_NCDESTROY}, {owner.hwnd(), WM_NCDESTROY}};
+    const std::vector<std::pair<HWND, UINT>> expected{{owned.hwnd(), WM_DESTROY},   {owned.hwnd(), WM_NCDESTROY},
+                                                      {owner.hwnd(), WM_DESTROY},   {child.hwnd(), WM_DESTROY},
+                                                      {child.hwnd(), WM_NCDESTROY}, {owner.hwnd(), WM_NCDESTROY}};
     EXPECT_EQ(log, expected);
     EXPECT_FALSE(IsWindow(owner.hwnd()));
     EXPECT_FALSE(IsWindow(child.hwnd()));
@@ -306,8 +306,8 @@ TEST_F(WindowState, ALayeredWindowShowsThePartOfTheBitmapItIsGiven) {
     SIZE size{2, 2};
     POINT source{1, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 200, AC_SRC_ALPHA};
-    ASSERT_TRUE(UpdateLayeredWindow(window.hwnd(), nullptr, &destination, &size, bitmap.dc(), &source, 0, &blend,
-                                    ULW_ALPHA));
+    ASSERT_TRUE(
+        UpdateLayeredWindow(window.hwnd(), nullptr, &destination, &size, bitmap.dc(), &source, 0, &blend, ULW_ALPHA));
     auto info = platform::DescribeWindow(window.hwnd());
     ASSERT_TRUE(info && info->picture);
     EXPECT_EQ(info->picture->pixels, (std::vector<std::uint32_t>{0x00000000u, 0xFF00FF00u, 0x22222222u, 0x33333333u}));
@@ -325,12 +325,12 @@ TEST_F(WindowState, ALayeredWindowShowsThePartOfTheBitmapItIsGiven) {
 
     // The part asked for must lie inside the bitmap.
     POINT outside{3, 0};
-    EXPECT_FALSE(UpdateLayeredWindow(window.hwnd(), nullptr, nullptr, &size, bitmap.dc(), &outside, 0, &blend,
-                                     ULW_ALPHA));
+    EXPECT_FALSE(
+        UpdateLayeredWindow(window.hwnd(), nullptr, nullptr, &size, bitmap.dc(), &outside, 0, &blend, ULW_ALPHA));
     // A window shows attributes or a picture, not both.
     ASSERT_TRUE(SetLayeredWindowAttributes(window.hwnd(), 0, 128, LWA_ALPHA));
-    EXPECT_FALSE(UpdateLayeredWindow(window.hwnd(), nullptr, nullptr, &size, bitmap.dc(), &source, 0, &blend,
-                                     ULW_ALPHA));
+    EXPECT_FALSE(
+        UpdateLayeredWindow(window.hwnd(), nullptr, nullptr, &size, bitmap.dc(), &source, 0, &blend, ULW_ALPHA));
 }
 
 TEST_F(WindowState, SystemValuesAndMessageBoxesWithoutADisplay) {

@@ -43,9 +43,9 @@ public:
             return RegisterClassW(&windowClass);
         }();
         EXPECT_NE(registered, 0);
-        m_hwnd = CreateWindowExW(exStyle, L"QmTestWindow", L"test", style, rect.left, rect.top,
-                                 rect.right - rect.left, rect.bottom - rect.top, parent,
-                                 reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), nullptr, nullptr);
+        m_hwnd = CreateWindowExW(exStyle, L"QmTestWindow", L"test", style, rect.left, rect.top, rect.right - rect.left,
+                                 rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
+                                 nullptr, nullptr);
         EXPECT_NE(m_hwnd, nullptr);
         SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }

@@ -1,9 +1,9 @@
 // CoCreateGuid: random version-4 GUIDs from the kernel's random source.
 #include "platform/wininet.h"
 
+#include <sys/random.h>
 #include <cerrno>
 #include <cstring>
-#include <sys/random.h>
 
 HRESULT CoCreateGuid(GUID* pguid) {
     if (!pguid) {

@@ -68,19 +68,19 @@ std::shared_ptr<InternetRequest> AnsweredRequest(HINTERNET hRequest, std::unique
 // The text of one query: the status code or the index-th header.
 bool QueryText(const platform::CurlTransfer& transfer, DWORD level, DWORD index, std::string& text) {
     switch (level) {
-    case HTTP_QUERY_STATUS_CODE:
-        text = std::to_string(transfer.Status());
-        return true;
-    case HTTP_QUERY_CONTENT_LENGTH:
-        if (const std::string* value = transfer.Header("Content-Length", index)) {
-            text = *value;
+        case HTTP_QUERY_STATUS_CODE:
+            text = std::to_string(transfer.Status());
             return true;
-        }
-        SetLastError(ERROR_HTTP_HEADER_NOT_FOUND);
-        return false;
-    default:
-        SetLastError(ERROR_HTTP_INVALID_QUERY_REQUEST);
-        return false;
+        case HTTP_QUERY_CONTENT_LENGTH:
+            if (const std::string* value = transfer.Header("Content-Length", index)) {
+                text = *value;
+                return true;
+            }
+            SetLastError(ERROR_HTTP_HEADER_NOT_FOUND);
+            return false;
+        default:
+            SetLastError(ERROR_HTTP_INVALID_QUERY_REQUEST);
+            return false;
     }
 }
 
@@ -129,8 +129,8 @@ bool StoppedBeforeNetwork() {
 HINTERNET InternetOpenW(LPCWSTR lpszAgent, DWORD dwAccessType, LPCWSTR lpszProxy, LPCWSTR lpszProxyBypass,
                         DWORD dwFlags) {
     return ReportingNoMemory<HINTERNET>(nullptr, [&]() -> HINTERNET {
-        bool knownAccess = dwAccessType == INTERNET_OPEN_TYPE_PRECONFIG ||
-                           dwAccessType == INTERNET_OPEN_TYPE_DIRECT || dwAccessType == INTERNET_OPEN_TYPE_PROXY;
+        bool knownAccess = dwAccessType == INTERNET_OPEN_TYPE_PRECONFIG || dwAccessType == INTERNET_OPEN_TYPE_DIRECT ||
+                           dwAccessType == INTERNET_OPEN_TYPE_PROXY;
         // Only synchronous handles exist here.
         if (!knownAccess || (dwFlags & INTERNET_FLAG_ASYNC)) {
             SetLastError(ERROR_INVALID_PARAMETER);
@@ -147,8 +147,8 @@ HINTERNET InternetOpenW(LPCWSTR lpszAgent, DWORD dwAccessType, LPCWSTR lpszProxy
     });
 }
 
-HINTERNET InternetConnectW(HINTERNET hInternet, LPCWSTR lpszServerName, INTERNET_PORT nServerPort,
-                           LPCWSTR lpszUserName, LPCWSTR lpszPassword, DWORD dwService, DWORD, DWORD_PTR) {
+HINTERNET InternetConnectW(HINTERNET hInternet, LPCWSTR lpszServerName, INTERNET_PORT nServerPort, LPCWSTR lpszUserName,
+                           LPCWSTR lpszPassword, DWORD dwService, DWORD, DWORD_PTR) {
     return ReportingNoMemory<HINTERNET>(nullptr, [&]() -> HINTERNET {
         auto session = platform::LookupInternetHandleOf<InternetSession>(hInternet);
         if (!session) {
@@ -244,8 +244,8 @@ BOOL HttpSendRequestW(HINTERNET hRequest, LPCWSTR lpszHeaders, DWORD dwHeadersLe
         }
         // Sending again starts a new exchange.
         request->transfer.reset();
-        request->transfer = std::make_unique<platform::CurlTransfer>(platform::BuildTransferSettings(*request),
-                                                                     request->ClosedFlag());
+        request->transfer =
+            std::make_unique<platform::CurlTransfer>(platform::BuildTransferSettings(*request), request->ClosedFlag());
         DWORD error = request->transfer->ReceiveHeaders();
         return error ? Fail(error) : TRUE;
     });

@@ -3,9 +3,9 @@
 #include "platform/wininet.h"
 
 #include <ifaddrs.h>
-#include <memory>
 #include <net/if.h>
 #include <sys/socket.h>
+#include <memory>
 
 namespace {
 
@@ -21,8 +21,8 @@ BOOL InternetGetConnectedState(LPDWORD lpdwFlags, DWORD) {
     bool connected = false;
     for (const ifaddrs* entry = list.get(); entry && !connected; entry = entry->ifa_next) {
         bool up = (entry->ifa_flags & IFF_UP) && (entry->ifa_flags & IFF_RUNNING);
-        bool address = entry->ifa_addr &&
-                       (entry->ifa_addr->sa_family == AF_INET || entry->ifa_addr->sa_family == AF_INET6);
+        bool address =
+            entry->ifa_addr && (entry->ifa_addr->sa_family == AF_INET || entry->ifa_addr->sa_family == AF_INET6);
         connected = up && address && !(entry->ifa_flags & IFF_LOOPBACK);
     }
     if (lpdwFlags) {

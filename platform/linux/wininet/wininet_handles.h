@@ -6,9 +6,9 @@
 // another thread makes that call fail with ERROR_INTERNET_OPERATION_CANCELLED.
 #pragma once
 
+#include "platform/kernel32.h"
 #include "platform/linux/wininet/wininet_headers.h"
 #include "platform/linux/wininet/wininet_transfer.h"
-#include "platform/kernel32.h"
 #include "platform/wininet.h"
 
 #include <atomic>

@@ -2,8 +2,8 @@
 
 #include "platform/wininet.h"
 
-#include <algorithm>
 #include <strings.h>
+#include <algorithm>
 
 namespace platform {
 
@@ -64,7 +64,8 @@ DWORD RequestHeaders::Add(std::string_view text, DWORD modifiers) {
         if (!IsToken(name) || !IsValue(value)) {
             return ERROR_INVALID_PARAMETER;
         }
-        auto existing = std::find_if(lines.begin(), lines.end(), [&](const Line& l) { return SameName(l.first, name); });
+        auto existing =
+            std::find_if(lines.begin(), lines.end(), [&](const Line& l) { return SameName(l.first, name); });
         if (modifiers & HTTP_ADDREQ_FLAG_REPLACE) {
             if (existing != lines.end()) {
                 // An empty value removes the header.

@@ -7,15 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <atomic>
 #include <cstring>
 #include <memory>
-#include <netinet/in.h>
 #include <set>
 #include <string>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -46,7 +46,8 @@ OpenedRequest OpenRequest(const std::wstring& host, int port, const char* object
     opened.connection.reset(InternetConnectW(opened.session.get(), host.c_str(), static_cast<INTERNET_PORT>(port),
                                              nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     EXPECT_NE(opened.connection, nullptr);
-    opened.request.reset(HttpOpenRequestA(opened.connection.get(), "GET", object, "HTTP/1.1", nullptr, accept, flags, 0));
+    opened.request.reset(
+        HttpOpenRequestA(opened.connection.get(), "GET", object, "HTTP/1.1", nullptr, accept, flags, 0));
     EXPECT_NE(opened.request, nullptr);
     return opened;
 }
@@ -181,22 +182,25 @@ TEST(WinInetWire, SendsOnlyWhatWasGivenAndEscapesTheObjectName) {
                                        HTTP_ADDREQ_FLAG_ADD));
     EXPECT_TRUE(HttpSendRequestW(opened.request.get(), L"X-Three: 3\r\n", static_cast<DWORD>(-1), nullptr, 0));
     serve.join();
-    EXPECT_EQ(head, "GET /dir/a%20b/%C3%A9.txt?q=1 HTTP/1.1\r\n"
-                    "Host: 127.0.0.1:" + std::to_string(listener.Port()) + "\r\n"
-                    "User-Agent: Drelk HTTP Client Class\r\n"
-                    "X-One: 1\r\n"
-                    "X-Empty:\r\n"
-                    "X-Two: 2\r\n"
-                    "X-Three: 3\r\n"
-                    "\r\n");
+    EXPECT_EQ(head,
+              "GET /dir/a%20b/%C3%A9.txt?q=1 HTTP/1.1\r\n"
+              "Host: 127.0.0.1:" +
+                  std::to_string(listener.Port()) +
+                  "\r\n"
+                  "User-Agent: Drelk HTTP Client Class\r\n"
+                  "X-One: 1\r\n"
+                  "X-Empty:\r\n"
+                  "X-Two: 2\r\n"
+                  "X-Three: 3\r\n"
+                  "\r\n");
     EXPECT_EQ(QueryNumber(opened.request.get(), HTTP_QUERY_STATUS_CODE), 200u);
 }
 
 TEST_F(WinInetTest, ProxySessionsSendTheAbsoluteUrlAndTheProxyAccount) {
     server.SetBody("http://files.example/x", "via proxy");
     std::wstring proxy = L"http=127.0.0.1:" + std::to_wstring(server.Port());
-    OpenedRequest opened = OpenRequest(L"files.example", 0, "/x", kProductFlags, kAcceptAll,
-                                       INTERNET_OPEN_TYPE_PROXY, proxy.c_str());
+    OpenedRequest opened =
+        OpenRequest(L"files.example", 0, "/x", kProductFlags, kAcceptAll, INTERNET_OPEN_TYPE_PROXY, proxy.c_str());
     wchar_t user[] = L"user";
     wchar_t password[] = L"secret";
     ASSERT_TRUE(InternetSetOptionW(opened.connection.get(), INTERNET_OPTION_PROXY_USERNAME, user, 4));
@@ -351,8 +355,8 @@ TEST(WinInetFailures, RefusedPortFailsTheSend) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT));
     DWORD status = 0;
     DWORD size = sizeof status;
-    EXPECT_FALSE(HttpQueryInfoW(opened.request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
-                                nullptr));
+    EXPECT_FALSE(
+        HttpQueryInfoW(opened.request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_INCORRECT_HANDLE_STATE));
 }
 

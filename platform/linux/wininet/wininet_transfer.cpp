@@ -3,10 +3,10 @@
 #include "platform/thread_stop.h"
 #include "platform/wininet.h"
 
+#include <strings.h>
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <strings.h>
 
 namespace platform {
 
@@ -44,64 +44,64 @@ enum VerifyResult : long {
 // The certificate failure WinINet would report, from OpenSSL's verdict.
 DWORD CertificateError(long verifyResult) {
     switch (verifyResult) {
-    case kVerifyOk:  // the chain was fine; curl's own host name check failed
-    case kHostnameMismatch:
-        return ERROR_INTERNET_SEC_CERT_CN_INVALID;
-    case kCertHasExpired:
-    case kCertNotYetValid:
-        return ERROR_INTERNET_SEC_CERT_DATE_INVALID;
-    case kDepthZeroSelfSignedCert:
-    case kSelfSignedCertInChain:
-    case kUnableToGetIssuerCert:
-    case kUnableToGetIssuerCertLocally:
-    case kUnableToVerifyLeafSignature:
-        return ERROR_INTERNET_INVALID_CA;
-    case kCertRevoked:
-        return ERROR_INTERNET_SEC_CERT_REV_FAILED;
-    default:
-        return ERROR_INTERNET_SEC_CERT_ERRORS;
+        case kVerifyOk:  // the chain was fine; curl's own host name check failed
+        case kHostnameMismatch:
+            return ERROR_INTERNET_SEC_CERT_CN_INVALID;
+        case kCertHasExpired:
+        case kCertNotYetValid:
+            return ERROR_INTERNET_SEC_CERT_DATE_INVALID;
+        case kDepthZeroSelfSignedCert:
+        case kSelfSignedCertInChain:
+        case kUnableToGetIssuerCert:
+        case kUnableToGetIssuerCertLocally:
+        case kUnableToVerifyLeafSignature:
+            return ERROR_INTERNET_INVALID_CA;
+        case kCertRevoked:
+            return ERROR_INTERNET_SEC_CERT_REV_FAILED;
+        default:
+            return ERROR_INTERNET_SEC_CERT_ERRORS;
     }
 }
 
 DWORD InternetErrorFromCurl(CURLcode code, CURL* easy) {
     switch (code) {
-    case CURLE_UNSUPPORTED_PROTOCOL:
-        return ERROR_INTERNET_UNRECOGNIZED_SCHEME;
-    case CURLE_URL_MALFORMAT:
-        return ERROR_INTERNET_INVALID_URL;
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_RESOLVE_HOST:
-        return ERROR_INTERNET_NAME_NOT_RESOLVED;
-    case CURLE_COULDNT_CONNECT:
-        return ERROR_INTERNET_CANNOT_CONNECT;
-    case CURLE_OPERATION_TIMEDOUT:
-        return ERROR_INTERNET_TIMEOUT;
-    case CURLE_PARTIAL_FILE:
-    case CURLE_GOT_NOTHING:
-    case CURLE_SEND_ERROR:
-    case CURLE_RECV_ERROR:
-        return ERROR_INTERNET_CONNECTION_RESET;
-    case CURLE_WEIRD_SERVER_REPLY:
-        return ERROR_HTTP_INVALID_SERVER_RESPONSE;
-    case CURLE_TOO_MANY_REDIRECTS:
-        return ERROR_HTTP_REDIRECT_FAILED;
-    case CURLE_SSL_CONNECT_ERROR:
-        return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
-    case CURLE_PEER_FAILED_VERIFICATION: {
-        long verifyResult = kVerifyOk;
-        curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
-        return CertificateError(verifyResult);
-    }
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_CERTPROBLEM:
-    case CURLE_SSL_ISSUER_ERROR:
-        return ERROR_INTERNET_SEC_CERT_ERRORS;
-    case CURLE_OUT_OF_MEMORY:
-        return ERROR_NOT_ENOUGH_MEMORY;
-    case CURLE_ABORTED_BY_CALLBACK:
-        return ERROR_INTERNET_OPERATION_CANCELLED;
-    default:
-        return ERROR_INTERNET_INTERNAL_ERROR;
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return ERROR_INTERNET_UNRECOGNIZED_SCHEME;
+        case CURLE_URL_MALFORMAT:
+            return ERROR_INTERNET_INVALID_URL;
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return ERROR_INTERNET_NAME_NOT_RESOLVED;
+        case CURLE_COULDNT_CONNECT:
+            return ERROR_INTERNET_CANNOT_CONNECT;
+        case CURLE_OPERATION_TIMEDOUT:
+            return ERROR_INTERNET_TIMEOUT;
+        case CURLE_PARTIAL_FILE:
+        case CURLE_GOT_NOTHING:
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+            return ERROR_INTERNET_CONNECTION_RESET;
+        case CURLE_WEIRD_SERVER_REPLY:
+            return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+        case CURLE_TOO_MANY_REDIRECTS:
+            return ERROR_HTTP_REDIRECT_FAILED;
+        case CURLE_SSL_CONNECT_ERROR:
+            return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
+        case CURLE_PEER_FAILED_VERIFICATION: {
+            long verifyResult = kVerifyOk;
+            curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+            return CertificateError(verifyResult);
+        }
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_ISSUER_ERROR:
+            return ERROR_INTERNET_SEC_CERT_ERRORS;
+        case CURLE_OUT_OF_MEMORY:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        case CURLE_ABORTED_BY_CALLBACK:
+            return ERROR_INTERNET_OPERATION_CANCELLED;
+        default:
+            return ERROR_INTERNET_INTERNAL_ERROR;
     }
 }
 
@@ -208,8 +208,8 @@ DWORD CurlTransfer::ReceiveHeaders() {
 
 const std::string* CurlTransfer::Header(std::string_view name, std::size_t index) const {
     for (const auto& header : m_headers) {
-        if (header.first.size() == name.size() &&
-            ::strncasecmp(header.first.data(), name.data(), name.size()) == 0 && index-- == 0) {
+        if (header.first.size() == name.size() && ::strncasecmp(header.first.data(), name.data(), name.size()) == 0 &&
+            index-- == 0) {
             return &header.second;
         }
     }
@@ -378,7 +378,8 @@ void CurlTransfer::HeaderLine(std::string_view line) {
     if (colon == std::string_view::npos) {
         return;
     }
-    m_headers.emplace_back(std::string(TrimLine(trimmed.substr(0, colon))), std::string(TrimLine(trimmed.substr(colon + 1))));
+    m_headers.emplace_back(std::string(TrimLine(trimmed.substr(0, colon))),
+                           std::string(TrimLine(trimmed.substr(colon + 1))));
 }
 
 void CurlTransfer::BodyBytes(const char* data, std::size_t size) {

@@ -7,8 +7,8 @@
 
 #include "platform/win_types.h"
 
-#include <atomic>
 #include <curl/curl.h>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,7 +24,7 @@ struct TransferSettings {
     bool http10 = false;
     // "Name: value", "Name;" (empty value) or "Name:" (drop curl's own header)
     std::vector<std::string> headerLines;
-    std::string userAgent;                 // empty: none is sent
+    std::string userAgent;  // empty: none is sent
     bool followRedirects = true;
     bool verifyHostName = true;
     std::optional<std::string> proxy;  // none: the environment's; "": no proxy

@@ -121,35 +121,35 @@ struct BoxButton {
 
 std::vector<BoxButton> ButtonsOf(UINT type) {
     switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL:
-        return {{"_OK", IDOK}, {"_Cancel", IDCANCEL}};
-    case MB_ABORTRETRYIGNORE:
-        return {{"_Abort", IDABORT}, {"_Retry", IDRETRY}, {"_Ignore", IDIGNORE}};
-    case MB_YESNOCANCEL:
-        return {{"_Yes", IDYES}, {"_No", IDNO}, {"_Cancel", IDCANCEL}};
-    case MB_YESNO:
-        return {{"_Yes", IDYES}, {"_No", IDNO}};
-    case MB_RETRYCANCEL:
-        return {{"_Retry", IDRETRY}, {"_Cancel", IDCANCEL}};
-    case MB_CANCELTRYCONTINUE:
-        return {{"_Cancel", IDCANCEL}, {"_Try Again", kTryAgain}, {"_Continue", kContinue}};
-    default:
-        return {{"_OK", IDOK}};
+        case MB_OKCANCEL:
+            return {{"_OK", IDOK}, {"_Cancel", IDCANCEL}};
+        case MB_ABORTRETRYIGNORE:
+            return {{"_Abort", IDABORT}, {"_Retry", IDRETRY}, {"_Ignore", IDIGNORE}};
+        case MB_YESNOCANCEL:
+            return {{"_Yes", IDYES}, {"_No", IDNO}, {"_Cancel", IDCANCEL}};
+        case MB_YESNO:
+            return {{"_Yes", IDYES}, {"_No", IDNO}};
+        case MB_RETRYCANCEL:
+            return {{"_Retry", IDRETRY}, {"_Cancel", IDCANCEL}};
+        case MB_CANCELTRYCONTINUE:
+            return {{"_Cancel", IDCANCEL}, {"_Try Again", kTryAgain}, {"_Continue", kContinue}};
+        default:
+            return {{"_OK", IDOK}};
     }
 }
 
 GtkMessageType MessageTypeOf(UINT type) {
     switch (type & 0xF0u) {
-    case MB_ICONERROR:
-        return GTK_MESSAGE_ERROR;
-    case MB_ICONQUESTION:
-        return GTK_MESSAGE_QUESTION;
-    case MB_ICONWARNING:
-        return GTK_MESSAGE_WARNING;
-    case MB_ICONINFORMATION:
-        return GTK_MESSAGE_INFO;
-    default:
-        return GTK_MESSAGE_OTHER;
+        case MB_ICONERROR:
+            return GTK_MESSAGE_ERROR;
+        case MB_ICONQUESTION:
+            return GTK_MESSAGE_QUESTION;
+        case MB_ICONWARNING:
+            return GTK_MESSAGE_WARNING;
+        case MB_ICONINFORMATION:
+            return GTK_MESSAGE_INFO;
+        default:
+            return GTK_MESSAGE_OTHER;
     }
 }
 
@@ -190,7 +190,8 @@ void GtkBackend::OnGtkThread(std::function<void()> fn) {
             (*static_cast<std::function<void()>*>(data))();
             return G_SOURCE_REMOVE;
         },
-        new std::function<void()>(std::move(fn)), [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+        new std::function<void()>(std::move(fn)),
+        [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
 }
 
 GtkBackend::Shown* GtkBackend::Find(HWND hwnd) {
@@ -537,7 +538,8 @@ void GtkBackend::PlaceEmbedded(HWND top) {
             area = ScreenRectLocked(*window);
             visible = area;
             // A child shows only inside the client areas of its parents.
-            for (auto parent = LookupWindowLocked(window->parent); parent; parent = LookupWindowLocked(parent->parent)) {
+            for (auto parent = LookupWindowLocked(window->parent); parent;
+                 parent = LookupWindowLocked(parent->parent)) {
                 const POINT corner = ClientOriginLocked(*parent);
                 const RECT client = ClientRectLocked(*parent);
                 const RECT screenClient{corner.x, corner.y, corner.x + client.right, corner.y + client.bottom};

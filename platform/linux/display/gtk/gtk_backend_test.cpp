@@ -190,8 +190,8 @@ TEST_F(GtkDisplay, ALayeredWindowShowsItsPictureWithItsAlphaWhereItIs) {
 
 TEST_F(GtkDisplay, ClicksReachTheWindowOnlyWhereItsPictureIsNotTransparent) {
     // Another program's window behind it gets the clicks that pass through.
-    const Window behind = XCreateSimpleWindow(s_screen, DefaultRootWindow(s_screen), kLeft, kTop, kWidth, kHeight, 0,
-                                              0, 0);
+    const Window behind =
+        XCreateSimpleWindow(s_screen, DefaultRootWindow(s_screen), kLeft, kTop, kWidth, kHeight, 0, 0, 0);
     const std::unique_ptr<void, std::function<void(void*)>> destroyBehind(
         s_screen, [behind](void*) { XDestroyWindow(s_screen, behind); });
     XSelectInput(s_screen, behind, ButtonPressMask);
@@ -212,7 +212,8 @@ TEST_F(GtkDisplay, ClicksReachTheWindowOnlyWhereItsPictureIsNotTransparent) {
     EXPECT_GT(window->Count(WM_MOUSEMOVE), 0u);
     XSync(s_screen, False);
     XEvent press{};
-    ASSERT_TRUE(XCheckTypedWindowEvent(s_screen, behind, ButtonPress, &press)) << "the corner click did not pass through";
+    ASSERT_TRUE(XCheckTypedWindowEvent(s_screen, behind, ButtonPress, &press))
+        << "the corner click did not pass through";
     EXPECT_EQ(press.xbutton.x, 3);
     EXPECT_EQ(press.xbutton.y, 3);
     EXPECT_FALSE(XCheckTypedWindowEvent(s_screen, behind, ButtonPress, &press)) << "the square's click passed through";
