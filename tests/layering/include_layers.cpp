@@ -9,12 +9,12 @@
 // Exits 0 when every include keeps the rules, 1 when one does not, 2 when
 // the rules cannot be read.
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -195,6 +195,21 @@ private:
     std::vector<std::string> m_folders;
 };
 
+// The directive of a preprocessor line ("include", "ifdef", ...) and what
+// follows it; nothing for other lines.
+std::optional<std::pair<std::string, std::string>> Directive(const std::string& line) {
+    std::size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line[at] != '#')
+        return std::nullopt;
+    at = line.find_first_not_of(" \t", at + 1);
+    if (at == std::string::npos)
+        return std::nullopt;
+    std::size_t end = at;
+    while (end < line.size() && std::isalpha(static_cast<unsigned char>(line[end])))
+        ++end;
+    return std::make_pair(line.substr(at, end - at), line.substr(end));
+}
+
 bool IsSource(const fs::path& file) {
     const std::string extension = file.extension().string();
     return extension == ".cpp" || extension == ".h" || extension == ".c";
@@ -212,8 +227,6 @@ int main(int argc, char** argv) {
     if (!rules)
         return 2;
     const Checker checker(std::move(*rules));
-    const std::regex include(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
-    const std::regex conditional(R"(^\s*#\s*(if|ifdef|ifndef|elif)\b)");
 
     std::vector<std::string> files;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
@@ -236,18 +249,23 @@ int main(int argc, char** argv) {
         int number = 0;
         for (std::string line; std::getline(in, line);) {
             ++number;
-            std::smatch match;
-            if (std::regex_search(line, conditional)) {
-                if (const auto fault = checker.Conditional(file, line)) {
+            const auto directive = Directive(line);
+            if (!directive)
+                continue;
+            const auto& [name, rest] = *directive;
+            if (name == "if" || name == "ifdef" || name == "ifndef" || name == "elif") {
+                if (const auto fault = checker.Conditional(file, rest)) {
                     std::cout << file << ":" << number << ": " << *fault << "\n";
                     ++faults;
                 }
                 continue;
             }
-            if (!std::regex_search(line, match, include))
+            const std::size_t open = rest.find_first_of("<\"");
+            const std::size_t close = open == std::string::npos ? open : rest.find_first_of(">\"", open + 1);
+            if (name != "include" || close == std::string::npos)
                 continue;
-            const std::string target = match[2];
-            const auto fault = match[1] == "\"" ? checker.Quoted(file, target) : checker.Angled(file, target);
+            const std::string target = rest.substr(open + 1, close - open - 1);
+            const auto fault = rest[open] == '"' ? checker.Quoted(file, target) : checker.Angled(file, target);
             if (fault) {
                 std::cout << file << ":" << number << ": includes " << target << ": " << *fault << "\n";
                 ++faults;
