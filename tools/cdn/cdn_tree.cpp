@@ -16,19 +16,6 @@ bool HoldsObject(const fs::path& file, const ContentId& id) {
     return fs::is_regular_file(fs::symlink_status(file, error)) && Sha1OfFile(file) == id;
 }
 
-// A second name for the same bytes; a copy where the file system has no links.
-void LinkOrCopy(const fs::path& existing, const fs::path& link) {
-    std::error_code error;
-    fs::remove(link, error);
-    fs::create_hard_link(existing, link, error);
-    if (error) {
-        fs::copy_file(existing, link, error);
-    }
-    if (error) {
-        throw PublishError("cannot write " + link.string() + ": " + error.message());
-    }
-}
-
 }  // namespace
 
 CdnTree::CdnTree(fs::path outRoot)
