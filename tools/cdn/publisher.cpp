@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
 #include <set>
 #include <vector>
 
@@ -223,8 +224,14 @@ PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool lo
         job.staged = tree.Reserve(job.cdnPath);
     }
     PublishProgress progress(log, logIsTerminal, summary.files, summary.bytes);
-    RunParallel(jobs.size(), options.jobs ? options.jobs : DefaultJobs(), [&](std::size_t index) {
-        PackJob& job = jobs[index];
+    // Largest first: a big file started last would keep one core busy while
+    // the others have nothing left to do.
+    std::vector<std::size_t> order(jobs.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return jobs[a].source->size > jobs[b].source->size; });
+    RunParallel(order.size(), options.jobs ? options.jobs : DefaultJobs(), [&](std::size_t index) {
+        PackJob& job = jobs[order[index]];
         Pack(job, records);
         progress.FileDone(platform::ToUtf8(job.listed), job.packed.size, job.reused);
     });
