@@ -31,8 +31,9 @@ constexpr UInt32 kLzmaDictionary = 1u << kLzmaDictionaryBits;
 constexpr int kZlibLevel = Z_BEST_COMPRESSION;
 constexpr int kLzmaLevel = 5;
 
-// Reads the source once, feeding the MD5 and the digest, and insists on exactly the size the
-// file had when opened: the LZMA header announces it before the stream.
+// Reads the source once, feeding the MD5 and the digest, and insists on
+// exactly the size the file had when opened: the LZMA header announces it
+// before the stream.
 class SourceReader {
 public:
     explicit SourceReader(const fs::path& source) : m_path(source), m_file(OpenFile(source, "rb")) {
