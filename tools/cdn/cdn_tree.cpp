@@ -16,19 +16,6 @@ bool HoldsObject(const fs::path& file, const ContentId& id) {
     return fs::is_regular_file(fs::symlink_status(file, error)) && Sha1OfFile(file) == id;
 }
 
-// A second name for the same bytes; a copy where the file system has no links.
-void LinkOrCopy(const fs::path& existing, const fs::path& link) {
-    std::error_code error;
-    fs::remove(link, error);
-    fs::create_hard_link(existing, link, error);
-    if (error) {
-        fs::copy_file(existing, link, error);
-    }
-    if (error) {
-        throw PublishError("cannot write " + link.string() + ": " + error.message());
-    }
-}
-
 }  // namespace
 
 CdnTree::CdnTree(fs::path outRoot)
@@ -47,13 +34,19 @@ fs::path CdnTree::Reserve(const std::wstring& cdnPath) {
     if (m_objects.count(cdnPath)) {
         throw PublishError("two published files would share the CDN path " + platform::ToUtf8(cdnPath));
     }
-    return m_staging / std::to_string(m_objects.size());
+    const fs::path staged = m_staging / std::to_string(m_objects.size());
+    m_objects[cdnPath].staged = staged;
+    return staged;
+}
+
+void CdnTree::Fill(const std::wstring& cdnPath, const ContentId& id) {
+    m_objects.at(cdnPath).id = id;
 }
 
 PackedFile CdnTree::AddFile(const std::wstring& cdnPath, const fs::path& source, Packing packing) {
     const fs::path staged = Reserve(cdnPath);
     const PackedFile packed = PackFile(source, staged, packing);
-    m_objects[cdnPath] = {staged, packed.id};
+    Fill(cdnPath, packed.id);
     return packed;
 }
 
@@ -61,7 +54,7 @@ ContentId CdnTree::AddBytes(const std::wstring& cdnPath, std::string_view bytes)
     const fs::path staged = Reserve(cdnPath);
     WriteFileAtomically(staged, bytes);
     const ContentId id = Sha1Of(bytes);
-    m_objects[cdnPath] = {staged, id};
+    Fill(cdnPath, id);
     return id;
 }
 
@@ -94,15 +87,18 @@ std::vector<ManifestEntry> CdnTree::Trees() const {
     return trees;
 }
 
-void CdnTree::Write(const std::set<std::wstring>& diffPaths) {
+std::map<std::wstring, fs::path> CdnTree::Write(const std::set<std::wstring>& diffPaths) {
+    std::map<std::wstring, fs::path> places;
     std::map<std::wstring, ContentId> treeIds;
     for (const ManifestEntry& tree : Trees()) {
         treeIds[tree.cdnPath] = tree.id;
     }
     for (const auto& [cdnPath, object] : m_objects) {
         const std::string name = platform::ToUtf8(FileNameOf(cdnPath));
-        const fs::path folder = m_outRoot / "tree" / ToHex(treeIds.at(DirectoryOf(cdnPath)));
-        const fs::path placed = folder / name;
+        const fs::path place = fs::path("tree") / ToHex(treeIds.at(DirectoryOf(cdnPath))) / name;
+        const fs::path folder = m_outRoot / place.parent_path();
+        const fs::path placed = m_outRoot / place;
+        places[cdnPath] = place;
         CreateFolders(folder);
         if (!HoldsObject(placed, object.id)) {
             std::error_code error;
@@ -119,4 +115,5 @@ void CdnTree::Write(const std::set<std::wstring>& diffPaths) {
             }
         }
     }
+    return places;
 }

@@ -23,6 +23,11 @@ public:
     CdnTree(const CdnTree&) = delete;
     CdnTree& operator=(const CdnTree&) = delete;
 
+    // The staging file for cdnPath's object, to be written and then named
+    // with Fill. Throws PublishError when cdnPath is taken already.
+    std::filesystem::path Reserve(const std::wstring& cdnPath);
+    void Fill(const std::wstring& cdnPath, const ContentId& id);
+
     // Throws PublishError when cdnPath is taken already.
     PackedFile AddFile(const std::wstring& cdnPath, const std::filesystem::path& source, Packing packing);
     ContentId AddBytes(const std::wstring& cdnPath, std::string_view bytes);
@@ -36,8 +41,9 @@ public:
 
     // Moves every object to tree/<tree id>/<name> and gives those of
     // diffPaths a second name file/<file id>/<name>. Objects already in place
-    // are kept when their bytes check out and replaced when not.
-    void Write(const std::set<std::wstring>& diffPaths);
+    // are kept when their bytes check out and replaced when not. Returns
+    // each object's place in the tree, relative to the output root.
+    std::map<std::wstring, std::filesystem::path> Write(const std::set<std::wstring>& diffPaths);
 
 private:
     struct StagedObject {
@@ -45,7 +51,6 @@ private:
         ContentId id{};
     };
 
-    std::filesystem::path Reserve(const std::wstring& cdnPath);
     std::map<std::wstring, std::map<std::string, const StagedObject*>> Directories() const;
 
     std::filesystem::path m_outRoot;

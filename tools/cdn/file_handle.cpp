@@ -78,3 +78,15 @@ void CreateFolders(const std::filesystem::path& folder) {
         throw PublishError("cannot create " + folder.string() + ": " + error.message());
     }
 }
+
+void LinkOrCopy(const std::filesystem::path& existing, const std::filesystem::path& link) {
+    std::error_code error;
+    std::filesystem::remove(link, error);
+    std::filesystem::create_hard_link(existing, link, error);
+    if (error) {
+        std::filesystem::copy_file(existing, link, error);
+    }
+    if (error) {
+        throw PublishError("cannot write " + link.string() + ": " + error.message());
+    }
+}

@@ -31,3 +31,6 @@ void WriteFileAtomically(const std::filesystem::path& file, std::string_view byt
 
 // With all missing parents; an existing folder is fine.
 void CreateFolders(const std::filesystem::path& folder);
+
+// A second name for the same bytes; a copy where the file system has no links.
+void LinkOrCopy(const std::filesystem::path& existing, const std::filesystem::path& link);

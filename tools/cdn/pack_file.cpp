@@ -6,11 +6,14 @@
 
 #define CRYPTOPP_ENABLE_NAMESPACE_WEAK 1
 #include <cryptopp/md5.h>
+#include <cryptopp/sha.h>
 #include <zlib.h>
 
+#include "7zVersion.h"
 #include "LzmaEnc.h"
 
 #include <sys/stat.h>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <type_traits>
@@ -23,10 +26,14 @@ namespace {
 constexpr std::size_t kChunk = 1 << 16;
 constexpr std::size_t kLzmaHeaderSize = LZMA_PROPS_SIZE + 8;
 // Enough for good ratios; the launcher allocates this much to decode.
-constexpr UInt32 kLzmaDictionary = 1 << 24;
+constexpr UInt32 kLzmaDictionaryBits = 24;
+constexpr UInt32 kLzmaDictionary = 1u << kLzmaDictionaryBits;
+constexpr int kZlibLevel = Z_BEST_COMPRESSION;
+constexpr int kLzmaLevel = 5;
 
-// Reads the source once, feeding the MD5, and insists on exactly the size the
-// file had when opened: the LZMA header announces it before the stream.
+// Reads the source once, feeding the MD5 and the digest, and insists on
+// exactly the size the file had when opened: the LZMA header announces it
+// before the stream.
 class SourceReader {
 public:
     explicit SourceReader(const fs::path& source) : m_path(source), m_file(OpenFile(source, "rb")) {
@@ -42,6 +49,7 @@ public:
     std::size_t Read(void* pbyBuff, std::size_t cbBuff) {
         const std::size_t cbRead = ReadSome(m_file, m_path, pbyBuff, cbBuff);
         m_md5.Update(static_cast<const CryptoPP::byte*>(pbyBuff), cbRead);
+        m_sha256.Update(static_cast<const CryptoPP::byte*>(pbyBuff), cbRead);
         m_size += cbRead;
         if (m_size > m_expected || (cbRead == 0 && m_size != m_expected)) {
             throw PublishError(m_path.string() + " changed while it was being published");
@@ -52,12 +60,14 @@ public:
     void Finish(PackedFile& packed) {
         packed.size = m_size;
         m_md5.Final(packed.md5.data());
+        m_sha256.Final(packed.source.data());
     }
 
 private:
     fs::path m_path;
     FileHandle m_file;
     CryptoPP::Weak::MD5 m_md5;
+    CryptoPP::SHA256 m_sha256;
     std::uint64_t m_expected = 0;
     std::uint64_t m_size = 0;
 };
@@ -97,7 +107,7 @@ struct DeflateEnd {
 void Deflate(SourceReader& reader, TargetWriter& writer, const fs::path& source) {
     z_stream stream{};
     // zlib's own header and Adler-32 trailer: the launcher accepts no other framing.
-    if (deflateInit(&stream, Z_BEST_COMPRESSION) != Z_OK) {
+    if (deflateInit(&stream, kZlibLevel) != Z_OK) {
         throw PublishError("cannot start zlib for " + source.string());
     }
     std::unique_ptr<z_stream, DeflateEnd> guard(&stream);
@@ -179,6 +189,7 @@ void EncodeLzma(SourceReader& reader, TargetWriter& writer, const fs::path& sour
     }
     CLzmaEncProps props;
     LzmaEncProps_Init(&props);
+    props.level = kLzmaLevel;
     props.dictSize = kLzmaDictionary;
     // Small files get a small dictionary, and so need little memory to decode.
     props.reduceSize = static_cast<UInt32>(std::min<std::uint64_t>(reader.ExpectedSize(), 0xFFFFFFFFu));
@@ -229,6 +240,33 @@ PackedFile PackFile(const fs::path& source, const fs::path& target, Packing pack
     reader.Finish(packed);
     writer.Finish(packed);
     return packed;
+}
+
+PackedFile DigestSource(const fs::path& source) {
+    SourceReader reader(source);
+    std::vector<unsigned char> chunk(kChunk);
+    while (reader.Read(chunk.data(), chunk.size()) != 0) {
+    }
+    PackedFile digested;
+    reader.Finish(digested);
+    return digested;
+}
+
+std::string PackerSettings(Packing packing) {
+    switch (packing) {
+        case Packing::Stored:
+            return "stored";
+        case Packing::Zlib:
+            return std::string("zlib-") + ZLIB_VERSION + "-level" + std::to_string(kZlibLevel);
+        case Packing::Lzma: {
+            // One word: the SDK's version reads "9.22 beta".
+            std::string version = MY_VERSION;
+            std::replace(version.begin(), version.end(), ' ', '-');
+            return "lzma-alone-sdk" + version + "-level" + std::to_string(kLzmaLevel) + "-dict" +
+                   std::to_string(kLzmaDictionaryBits);
+        }
+    }
+    return {};
 }
 
 std::string Md5ListText(const std::array<unsigned char, 16>& md5) {

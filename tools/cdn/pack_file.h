@@ -16,15 +16,27 @@ enum class Packing {
     Lzma,    // ".lz": LZMA "alone" with the known unpacked size
 };
 
+// SHA-256 of a source's bytes: what decides whether its packed object can
+// be reused, so it must not be open to collisions.
+using SourceDigest = std::array<unsigned char, 32>;
+
 struct PackedFile {
     std::uint64_t size = 0;  // bytes of the source
     std::array<unsigned char, 16> md5{};
+    SourceDigest source{};
     ContentId id{};  // SHA-1 of the bytes written to the target
 };
 
 // Throws PublishError when the source cannot be read, changed size while
 // being read, or the target cannot be written.
 PackedFile PackFile(const std::filesystem::path& source, const std::filesystem::path& target, Packing packing);
+
+// Reads the source once for its size, MD5 and digest; id stays empty.
+PackedFile DigestSource(const std::filesystem::path& source);
+
+// Names the packer and every setting that shapes its output: equal names and
+// equal sources give equal objects.
+std::string PackerSettings(Packing packing);
 
 // The 16 characters that md5 lists carry: digest bytes 4 to 11 in hex.
 std::string Md5ListText(const std::array<unsigned char, 16>& md5);

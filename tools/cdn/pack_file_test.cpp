@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <set>
 
 namespace {
 
@@ -37,6 +38,28 @@ protected:
     std::filesystem::path m_packed = m_dir.Path() / "packed";
     std::filesystem::path m_unpacked = m_dir.Path() / "unpacked";
 };
+
+// A reused object stands for the digests that a fresh pack would report.
+TEST_F(PackFileTest, DigestingAloneReportsWhatPackingReports) {
+    const std::string bytes = MixedBytes();
+    for (Packing packing : {Packing::Stored, Packing::Zlib, Packing::Lzma}) {
+        const PackedFile packed = PackFile(Source(bytes), m_packed, packing);
+        const PackedFile digested = DigestSource(Source(bytes));
+        EXPECT_EQ(digested.size, packed.size);
+        EXPECT_EQ(digested.md5, packed.md5);
+        EXPECT_EQ(digested.source, packed.source);
+    }
+    std::string other = bytes;
+    other[other.size() / 2] ^= 1;
+    EXPECT_NE(DigestSource(Source(other)).source, DigestSource(Source(bytes)).source);
+    const std::set<std::string> names = {PackerSettings(Packing::Stored), PackerSettings(Packing::Zlib),
+                                         PackerSettings(Packing::Lzma)};
+    EXPECT_EQ(names.size(), 3u);
+    for (const std::string& name : names) {
+        // One word: the packing records separate their fields with blanks.
+        EXPECT_EQ(name.find_first_of(" \t\n"), std::string::npos) << name;
+    }
+}
 
 TEST_F(PackFileTest, ZlibStreamInflatesToTheSource) {
     for (const std::string& content : {std::string(), std::string("abc"), MixedBytes()}) {

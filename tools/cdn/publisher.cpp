@@ -8,12 +8,16 @@
 #include "tools/cdn/manifest.h"
 #include "tools/cdn/md5_list.h"
 #include "tools/cdn/name_rules.h"
+#include "tools/cdn/pack_records.h"
+#include "tools/cdn/parallel_jobs.h"
 #include "tools/cdn/previous_publish.h"
 #include "tools/cdn/publish_error.h"
 #include "tools/cdn/publish_progress.h"
 #include "tools/cdn/settings_file.h"
 
 #include <algorithm>
+#include <map>
+#include <numeric>
 #include <set>
 #include <vector>
 
@@ -123,21 +127,60 @@ Inputs CheckInputs(const PublishOptions& options, std::ostream& log) {
     return inputs;
 }
 
-// Packs one folder's files and returns their md5 list entries.
+// One source file on its way into the tree.
+struct PackJob {
+    const SourceFile* source;
+    std::wstring listed;  // its path in the md5 list
+    std::wstring cdnPath;
+    Packing packing;
+    std::filesystem::path staged;
+    PackedFile packed;
+    bool reused = false;
+};
+
 template <class CdnPathOf>
-std::vector<ListedFile> PackFolder(CdnTree& tree, const std::vector<SourceFile>& files, const std::wstring& listPrefix,
-                                   Packing packing, CdnPathOf cdnPathOf, PublishProgress& progress) {
-    std::vector<ListedFile> listed;
+void AddJobs(std::vector<PackJob>& jobs, const std::vector<SourceFile>& files, const std::wstring& listPrefix,
+             Packing packing, CdnPathOf cdnPathOf) {
     for (const SourceFile& file : files) {
         const std::wstring relative = platform::FromUtf8(file.relative);
-        const PackedFile packed = tree.AddFile(cdnPathOf(relative), file.file, packing);
-        if (packed.size > kMaxListedSize) {
-            throw PublishError(file.file.string() + " grew beyond what an md5 list can carry");
-        }
-        listed.push_back({listPrefix + relative, packed.size, Md5ListText(packed.md5)});
-        progress.FileDone(packed.size);
+        jobs.push_back({&file, listPrefix + relative, cdnPathOf(relative), packing, {}, {}, false});
     }
-    return listed;
+}
+
+// Takes a recorded object made from the same bytes with the same settings
+// when one still checks out; the link is checked, not the name, so an object
+// replaced meanwhile is never taken.
+bool Reuse(PackJob& job, const PackRecords& records) {
+    if (records.Empty()) {
+        return false;
+    }
+    PackedFile digested = DigestSource(job.source->file);
+    for (const PackRecords::Object& object : records.Find(digested.source, PackerSettings(job.packing))) {
+        std::error_code error;
+        if (!fs::is_regular_file(fs::symlink_status(object.file, error))) {
+            continue;
+        }
+        LinkOrCopy(object.file, job.staged);
+        if (Sha1OfFile(job.staged) == object.id) {
+            digested.id = object.id;
+            job.packed = digested;
+            return true;
+        }
+    }
+    // Packing writes into the staged file: it must not be a link to an object.
+    std::error_code ignored;
+    fs::remove(job.staged, ignored);
+    return false;
+}
+
+void Pack(PackJob& job, const PackRecords& records) {
+    job.reused = Reuse(job, records);
+    if (!job.reused) {
+        job.packed = PackFile(job.source->file, job.staged, job.packing);
+    }
+    if (job.packed.size > kMaxListedSize) {
+        throw PublishError(job.source->file.string() + " grew beyond what an md5 list can carry");
+    }
 }
 
 std::uint64_t TotalBytes(const std::vector<SourceFile>& files) {
@@ -158,20 +201,49 @@ PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool lo
         previous.emplace(*options.previousDir, options.platformCode);
     }
 
+    // Objects of the previous publish first: a publish into a new folder then
+    // takes them from there.
+    PackRecords records;
+    if (options.previousDir) {
+        records.Load(*options.previousDir);
+    }
+    records.Load(options.outDir);
+
     CreateFolders(options.outDir);
     CdnTree tree(options.outDir);
     PublishSummary summary;
     summary.files = inputs.launcherFiles.size() + inputs.clientFiles.size();
     summary.bytes = TotalBytes(inputs.launcherFiles) + TotalBytes(inputs.clientFiles);
-    PublishProgress progress(log, logIsTerminal, summary.files, summary.bytes);
 
-    const std::vector<ListedFile> launcherList = PackFolder(
-        tree, inputs.launcherFiles, kLauncherPrefix, Packing::Zlib,
-        [&](const std::wstring& relative) { return LauncherFilePath(inputs.launcherVersion, relative); }, progress);
-    const std::vector<ListedFile> clientList = PackFolder(
-        tree, inputs.clientFiles, L"", Packing::Lzma,
-        [&](const std::wstring& relative) { return ClientFilePath(inputs.clientVersion, relative); }, progress);
+    std::vector<PackJob> jobs;
+    AddJobs(jobs, inputs.launcherFiles, kLauncherPrefix, Packing::Zlib,
+            [&](const std::wstring& relative) { return LauncherFilePath(inputs.launcherVersion, relative); });
+    AddJobs(jobs, inputs.clientFiles, L"", Packing::Lzma,
+            [&](const std::wstring& relative) { return ClientFilePath(inputs.clientVersion, relative); });
+    for (PackJob& job : jobs) {
+        job.staged = tree.Reserve(job.cdnPath);
+    }
+    PublishProgress progress(log, logIsTerminal, summary.files, summary.bytes);
+    // Largest first: a big file started last would keep one core busy while
+    // the others have nothing left to do.
+    std::vector<std::size_t> order(jobs.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return jobs[a].source->size > jobs[b].source->size; });
+    RunParallel(order.size(), options.jobs ? options.jobs : DefaultJobs(), [&](std::size_t index) {
+        PackJob& job = jobs[order[index]];
+        Pack(job, records);
+        progress.FileDone(platform::ToUtf8(job.listed), job.packed.size, job.reused);
+    });
     progress.Finish();
+
+    std::vector<ListedFile> launcherList;
+    std::vector<ListedFile> clientList;
+    for (const PackJob& job : jobs) {
+        tree.Fill(job.cdnPath, job.packed.id);
+        (job.packing == Packing::Zlib ? launcherList : clientList)
+            .push_back({job.listed, job.packed.size, Md5ListText(job.packed.md5)});
+    }
     tree.AddBytes(LauncherListPath(inputs.launcherVersion), Md5ListBytes(launcherList));
     tree.AddBytes(ClientListPath(inputs.clientVersion), Md5ListBytes(clientList));
     tree.AddFile(SettingsPath(inputs.platformCode), inputs.settingsFile, Packing::Stored);
@@ -190,7 +262,11 @@ PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool lo
     }
 
     const std::string index = ManifestBytes(tree.Trees());
-    tree.Write(changedPaths);
+    const std::map<std::wstring, fs::path> places = tree.Write(changedPaths);
+    for (const PackJob& job : jobs) {
+        records.Add(job.packed.source, PackerSettings(job.packing), job.packed.id, places.at(job.cdnPath));
+    }
+    records.Save(options.outDir);
     summary.indexName = ToHex(Sha1Of(index));
     CreateFolders(options.outDir / "index");
     WriteFileAtomically(options.outDir / "index" / summary.indexName, index);

@@ -7,6 +7,7 @@
 //   index/<index name>      one index manifest covering every directory
 //   diff/<index>..<prev>    file ids of the changed objects, when any
 //   answers/launcher-<platform>.txt, answers/client.txt   version answers
+//   packing/sources         what each object was packed from (not served)
 // The index name is the SHA-1 of the index; a diff is named after the
 // previous publish's index. Objects are written first and the answers last,
 // so a server running on the folder switches from one publish to the next.
@@ -33,6 +34,7 @@ struct PublishOptions {
     std::string baseUrl = std::string(kServerPlaceholder) + "/cdn/";
     std::string webUrl = std::string(kServerPlaceholder) + "/web/index.html";
     std::optional<std::filesystem::path> previousDir;
+    unsigned jobs = 0;  // files packed at once; 0: one per core
 };
 
 struct PublishSummary {

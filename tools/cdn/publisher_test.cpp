@@ -317,6 +317,87 @@ TEST_F(PublisherTest, SameInputGivesTheSameBytes) {
     EXPECT_EQ(Snapshot(m_dir.Path() / "first"), first);
 }
 
+TEST_F(PublisherTest, OneThreadAndManyGiveTheSameBytes) {
+    for (int i = 0; i < 12; ++i) {
+        Client("data/part" + std::to_string(i) + ".bin", RandomBytes(20000 + 1000 * i, 10 + i));
+    }
+    PublishOptions one = Options("one");
+    one.jobs = 1;
+    Run(one);
+    PublishOptions many = Options("many");
+    many.jobs = 5;
+    Run(many);
+    EXPECT_EQ(Snapshot(m_dir.Path() / "one"), Snapshot(m_dir.Path() / "many"));
+}
+
+// The lines of the progress log that name a reused object.
+std::set<std::string> ReusedLines(const std::string& log) {
+    std::set<std::string> reused;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find(", reused)") != std::string::npos) {
+            reused.insert(line.substr(0, line.find(" (")));
+        }
+    }
+    return reused;
+}
+
+TEST_F(PublisherTest, UnchangedSourcesReuseTheirObjectsChangedOnesArePackedAgain) {
+    Run(Options("old"));
+    const fs::path world = m_dir.Path() / "client" / "data" / "maps" / "world.pak";
+    const auto time = fs::last_write_time(world);
+    // Same size, same time, other bytes: only the content tells.
+    std::string changed = m_client.at("data/maps/world.pak");
+    changed[1000] = 'x';
+    Client("data/maps/world.pak", changed);
+    fs::last_write_time(world, time);
+    Launcher("sub/helper.dll", "abd");
+
+    PublishOptions options = Options("new");
+    options.previousDir = m_dir.Path() / "old";
+    Run(options);
+    EXPECT_EQ(ReusedLines(m_log.str()),
+              (std::set<std::string>{"launcher/Launcher.exe", "launcher/pv.ini", "qm.exe", "data/empty.txt",
+                                     "\xE5\x9C\xB0\xE5\x9B\xBE/\xE5\x90\x8D.dat"}))
+        << m_log.str();
+    const LauncherView view(m_dir.Path() / "new", "client.txt");
+    EXPECT_EQ(LzmaDecoded(view.Resolve(L"C1/data/maps/world.pak.lz"), Scratch()), changed);
+    EXPECT_EQ(Inflated(LauncherView(m_dir.Path() / "new", "launcher-pv.txt").Resolve(L"launcher/L1/sub/helper.dll.z"),
+                       Scratch()),
+              "abd");
+    // Reused or packed, the folder holds what a fresh publish writes.
+    Run(Options("fresh"));
+    EXPECT_TRUE(ReusedLines(m_log.str()).empty());
+    auto fresh = Snapshot(m_dir.Path() / "fresh");
+    auto republished = Snapshot(m_dir.Path() / "new");
+    for (auto* snapshot : {&fresh, &republished}) {
+        // Only the earlier publish's objects and diff tell the two apart.
+        for (auto entry = snapshot->begin(); entry != snapshot->end();) {
+            entry = entry->first.rfind("diff", 0) == 0 || entry->first.rfind("file", 0) == 0 ? snapshot->erase(entry)
+                                                                                             : std::next(entry);
+        }
+    }
+    EXPECT_EQ(fresh.size(), republished.size());
+    for (const auto& [name, bytes] : fresh) {
+        if (name.rfind("answers", 0) != 0) {
+            EXPECT_EQ(republished[name], bytes) << name;
+        }
+    }
+}
+
+TEST_F(PublisherTest, ARecordedObjectThatNoLongerChecksOutIsPackedAgain) {
+    Run(Options());
+    const LauncherView view(m_dir.Path() / "cdn", "client.txt");
+    const fs::path object = view.Resolve(L"C1/data/maps/world.pak.lz");
+    const std::string good = ReadBytes(object);
+    std::string damaged = good;
+    damaged[damaged.size() / 2] ^= 1;
+    std::ofstream(object, std::ios::binary) << damaged;
+    Run(Options());
+    EXPECT_EQ(ReusedLines(m_log.str()).count("data/maps/world.pak"), 0u) << m_log.str();
+    EXPECT_EQ(ReadBytes(object), good);
+}
+
 TEST_F(PublisherTest, RepublishRepairsADamagedObject) {
     Run(Options());
     const LauncherView view(m_dir.Path() / "cdn", "client.txt");

@@ -24,6 +24,8 @@ constexpr const char* kPublishHelp =
     "(LZMA, \".lz\"), writes their md5 lists, the platform's settings file, one index\n"
     "manifest and the two version answers into CDN_DIR. The same input always gives\n"
     "the same bytes; objects of earlier publishes stay, the answers switch last.\n"
+    "A file whose bytes an earlier publish in CDN_DIR or --previous packed with the\n"
+    "same settings is not packed again (CDN_DIR/packing/sources records them).\n"
     "\n"
     "  --launcher DIR          launcher files, listed as launcher/<path> in launcher.md5\n"
     "  --client DIR            client files, listed as <path> in qm.md5\n"
@@ -37,6 +39,7 @@ constexpr const char* kPublishHelp =
     "  --web-url URL           web_url of both answers (default {server}/web/index.html)\n"
     "  --previous OLD_CDN_DIR  an earlier publish (may be CDN_DIR): objects that changed since\n"
     "                          are also written to file/ and named in a diff manifest\n"
+    "  --jobs N                files packed at once (default: one per core)\n"
     "\n"
     "\"{server}\" is filled in by \"serve\" with http://HOST:PORT of each request.\n"
     "Answers: CDN_DIR/answers/launcher-CODE.txt and CDN_DIR/answers/client.txt.\n";
@@ -56,6 +59,8 @@ constexpr const char* kServeHelp =
     "  --port-file FILE  write the port chosen to FILE once listening\n"
     "\n"
     "Logs one line per request on stdout. Ends on SIGINT or SIGTERM.\n";
+
+constexpr unsigned kMaxJobs = 256;
 
 using OptionValues = std::map<std::string, std::string>;
 
@@ -103,10 +108,19 @@ std::optional<std::string> Optional(const OptionValues& values, const std::strin
     return value == values.end() ? std::nullopt : std::optional<std::string>(value->second);
 }
 
+unsigned ParseJobs(const std::string& text) {
+    unsigned jobs = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
+    if (error != std::errc() || end != text.data() + text.size() || jobs < 1 || jobs > kMaxJobs) {
+        throw UsageError("--jobs \"" + text + "\": a number from 1 to " + std::to_string(kMaxJobs));
+    }
+    return jobs;
+}
+
 PublishOptions ParsePublish(const std::vector<std::string>& args) {
     const OptionValues values =
         ReadOptions(args, {"--launcher", "--client", "--platform", "--out", "--settings", "--launcher-version",
-                           "--client-version", "--base-url", "--web-url", "--previous"});
+                           "--client-version", "--base-url", "--web-url", "--previous", "--jobs"});
     PublishOptions options;
     options.launcherDir = Required(values, "--launcher");
     options.clientDir = Required(values, "--client");
@@ -122,6 +136,9 @@ PublishOptions ParsePublish(const std::vector<std::string>& args) {
     options.clientVersion = Optional(values, "--client-version").value_or(options.clientVersion);
     options.baseUrl = Optional(values, "--base-url").value_or(options.baseUrl);
     options.webUrl = Optional(values, "--web-url").value_or(options.webUrl);
+    if (auto jobs = Optional(values, "--jobs")) {
+        options.jobs = ParseJobs(*jobs);
+    }
     return options;
 }
 

@@ -23,12 +23,17 @@ TEST(ToolCommandLineTest, PublishWithDefaults) {
 }
 
 TEST(ToolCommandLineTest, PublishWithEveryOption) {
-    const ToolCommand command =
-        ParseToolCommand({"publish",   "--launcher",          "l",          "--client",
-                          "c",         "--platform",          "pv",         "--out",
-                          "o",         "--settings",          "s.ini",      "--launcher-version",
-                          "L2",        "--client-version",    "C3",         "--base-url",
-                          "http://b/", "--web-url=http://w/", "--previous", "old"});
+    const ToolCommand command = ParseToolCommand({"publish",    "--launcher",
+                                                  "l",          "--client",
+                                                  "c",          "--platform",
+                                                  "pv",         "--out",
+                                                  "o",          "--settings",
+                                                  "s.ini",      "--launcher-version",
+                                                  "L2",         "--client-version",
+                                                  "C3",         "--base-url",
+                                                  "http://b/",  "--web-url=http://w/",
+                                                  "--previous", "old",
+                                                  "--jobs",     "3"});
     const auto& options = std::get<PublishOptions>(command);
     EXPECT_EQ(*options.settingsFile, "s.ini");
     EXPECT_EQ(*options.previousDir, "old");
@@ -36,6 +41,7 @@ TEST(ToolCommandLineTest, PublishWithEveryOption) {
     EXPECT_EQ(options.clientVersion, "C3");
     EXPECT_EQ(options.baseUrl, "http://b/");
     EXPECT_EQ(options.webUrl, "http://w/");
+    EXPECT_EQ(options.jobs, 3u);
 }
 
 TEST(ToolCommandLineTest, Serve) {
@@ -68,6 +74,8 @@ TEST(ToolCommandLineTest, MistakesAreUsageErrors) {
         {"publish", "--launcher", "l", "--launcher", "m", "--client", "c", "--platform", "pv", "--out", "o"},
         {"publish", "--launcher", "l", "--client", "c", "--platform", "pv", "--out"},
         {"publish", "l", "c"},
+        {"publish", "--launcher", "l", "--client", "c", "--platform", "pv", "--out", "o", "--jobs", "0"},
+        {"publish", "--launcher", "l", "--client", "c", "--platform", "pv", "--out", "o", "--jobs", "2x"},
         {"serve"},
         {"serve", "--root", "r", "--port", "65536"},
         {"serve", "--root", "r", "--port", "80x"},
