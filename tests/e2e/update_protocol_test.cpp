@@ -163,6 +163,47 @@ TEST_F(UpdateProtocol, CorruptDownloadIsRetriedAndRolledBack) {
     EXPECT_TRUE(ReadBytes(DataPath("C1/data/world.pak")) == ReadBytes(clientDir / "data/world.pak"));
 }
 
+TEST_F(UpdateProtocol, FailedDownloadsLeaveTheInstalledFileAsItWas) {
+    const std::string installed = "world.pak, the edition already installed";
+    WriteBytes(DataPath("C1/data/world.pak"), installed);
+    WriteBytes(DataPath("launcher/L1/ui.dll"), "interface library v0");
+    WriteBytes(installedDir / "ui.dll", "interface library v0");
+    Publish();
+    ASSERT_TRUE(CheckClient());
+    CUpdateContext& context = *GetUpdateContext();
+    const auto entry = std::find_if(context.pendingFiles.begin(), context.pendingFiles.end(),
+                                    [](const FileEntry& e) { return e.path == L"data/world.pak"; });
+    ASSERT_NE(entry, context.pendingFiles.end());
+    const FileEntry world = *entry;
+    const std::wstring url = ResolveCdnUrl(context, L"C1/data/world.pak.lz");
+    const std::string target = platform::ToUtf8(url.substr(url.find(L"/cdn/")));
+    const auto expectUntouched = [&](const char* what) {
+        context.pendingFiles = {world};
+        EXPECT_EQ(RunWorker(), 0u) << what;
+        EXPECT_EQ(ReadBytes(DataPath("C1/data/world.pak")), installed) << what;
+        // Nothing of the failed attempts is left beside it.
+        EXPECT_EQ(std::distance(fs::directory_iterator(DataPath("C1/data")), fs::directory_iterator()), 1) << what;
+    };
+
+    server.SetFault(target, Fault{.closeAfterBytes = 1000});
+    expectUntouched("cut off");
+    server.ClearFaults();
+    server.SetBody(target, "<html><body>502 Bad Gateway</body></html>");
+    expectUntouched("error page sent with 200");
+    server.SetBody(target, RandomBytes(4096, 9));
+    expectUntouched("random bytes");
+
+    // The launcher's files unpack through zlib: the same rule.
+    ASSERT_TRUE(CheckLauncherVersion(context));
+    ASSERT_EQ(PendingPaths(), (std::vector<std::wstring>{L"ui.dll", L"Launcher.exe"}));
+    context.pendingFiles.pop_back();
+    const std::wstring launcherUrl = ResolveCdnUrl(context, L"launcher/L1/ui.dll.z");
+    server.SetBody(platform::ToUtf8(launcherUrl.substr(launcherUrl.find(L"/cdn/"))), "<html>Not here</html>");
+    EXPECT_EQ(RunWorker(), 0u);
+    EXPECT_EQ(ReadBytes(DataPath("launcher/L1/ui.dll")), "interface library v0");
+    EXPECT_FALSE(fs::exists(DataPath("launcher/L1/ui.dll.qmnew")));
+}
+
 TEST_F(UpdateProtocol, UnresolvablePathFailsAfterFiveAttempts) {
     Publish();
     ASSERT_TRUE(CheckClient());
