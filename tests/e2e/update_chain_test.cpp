@@ -250,6 +250,27 @@ TEST_F(UpdateChain, BrokenSettingsTransferKeepsTheLocalFile) {
     EXPECT_FALSE(fs::exists(installedDir / "pv.ini.download"));
 }
 
+TEST_F(UpdateChain, CutOffServerSettingsOfAnnouncedLengthKeepTheLocalFile) {
+    Publish();
+    const std::string settingsTarget = [&] {
+        for (const auto& entry : fs::recursive_directory_iterator(cdnDir / "tree"))
+            if (entry.path().filename() == "pv.ini")
+                return "/cdn/" + fs::relative(entry.path(), cdnDir).generic_string();
+        return std::string();
+    }();
+    ASSERT_FALSE(settingsTarget.empty());
+    // Whole as far as Content-Length tells, but no address the launcher can use.
+    server.SetBody(settingsTarget, "[Config]\nVersion=http://");
+
+    GetViewBroser()->SetProgressActive(1);
+    StartLauncherCheck();
+    ASSERT_TRUE(PumpUntil([&] { return progress.closed && main.IsWindowVisible(); }));
+    EXPECT_EQ(ReadBytes(installedDir / "pv.ini"), settingsText);
+    EXPECT_EQ(g_settings.versionUrl, platform::FromUtf8(server.BaseUrl() + "/api/launcherversionnew"));
+    EXPECT_EQ(g_settings.webUrl, L"http://old.example/page.html");
+    EXPECT_FALSE(fs::exists(installedDir / "pv.ini.download"));
+}
+
 TEST_F(UpdateChain, ChangedVersionStopsTheRunningDownload) {
     // Both versions are on the CDN before anything starts; the answers name C1.
     WriteBytes(clientDir / "readme.txt", "welcome to the second edition");
