@@ -79,7 +79,11 @@ void ParseFileList(std::wistream& stream, CUpdateContext& context) {
             entry.size = size;
         stream >> entry.md5;
         stream.ignore(std::numeric_limits<std::streamsize>::max(), L'\n');
-        context.remoteFiles.push_back(std::move(entry));
+        // An entry that cannot name a file below its folder is refused here:
+        // downloaded but never found by the comparison, it would be fetched
+        // again at every start.
+        if (IsSafeListPath(entry.path))
+            context.remoteFiles.push_back(std::move(entry));
         if (!stream)
             break;
     }

@@ -69,6 +69,14 @@ TEST(ParseFileList, EmptyTextAndMissingFields) {
     EXPECT_TRUE(entries[0].md5.empty());
 }
 
+TEST(ParseFileList, EntriesOutsideTheirFolderAreRefused) {
+    const auto entries = Parse(
+        L"/x\n3 3cd24fb0d6963f7d\nlauncher//x\n3 3cd24fb0d6963f7d\n"
+        L"../up.txt\n3 3cd24fb0d6963f7d\ndata/a.bin\n3 3cd24fb0d6963f7d\n");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].path, L"data/a.bin");
+}
+
 TEST(Manifest, RecordsOfTwentyFiveBytes) {
     std::vector<unsigned char> body(50);
     for (std::size_t i = 0; i < body.size(); ++i)
