@@ -15,6 +15,10 @@ namespace {
 constexpr std::size_t kBufferSize = 1 << 16;
 constexpr std::size_t kHeaderSize = LZMA_PROPS_SIZE + 8;
 constexpr std::uint64_t kUnknownSize = ~std::uint64_t{0};
+// The publisher packs with a 16 MiB dictionary. The decoder allocates
+// whatever the header names before a byte is decoded, so a larger one is
+// refused as unsupported rather than taken as a 4 GiB allocation.
+constexpr UInt32 kMaxDictionarySize = UInt32{64} << 20;
 
 void* SdkAlloc(void*, std::size_t size) {
     return std::malloc(size);
@@ -118,10 +122,19 @@ int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const
     }
     const std::uint64_t unpackSize = ReadLittleEndian64(header + LZMA_PROPS_SIZE);
 
+    CLzmaProps props;
+    SRes res = LzmaProps_Decode(&props, header, LZMA_PROPS_SIZE);
+    if (res != SZ_OK) {
+        return res;
+    }
+    if (props.dicSize > kMaxDictionarySize) {
+        return SZ_ERROR_UNSUPPORTED;
+    }
+
     CLzmaDec state;
     LzmaDec_Construct(&state);
     const DecoderGuard guard(&state);
-    SRes res = LzmaDec_Allocate(&state, header, LZMA_PROPS_SIZE, &g_sdkAlloc);
+    res = LzmaDec_Allocate(&state, header, LZMA_PROPS_SIZE, &g_sdkAlloc);
     if (res != SZ_OK) {
         return res;
     }

@@ -13,6 +13,7 @@ using LzmaProgressCallback = std::function<void(std::uint32_t)>;
 // Decodes source into target with 65536-byte input and output buffers.
 // 0 on success; -1 when a file cannot be opened (a missing source leaves the
 // target untouched); otherwise the LZMA SDK's code: 6 header shorter than 13
-// bytes, 4 unsupported properties, 2 no memory, 1 corrupt or truncated data,
+// bytes, 4 unsupported properties (a dictionary above 64 MiB among them),
+// 2 no memory, 1 corrupt or truncated data,
 // 8 read error, 9 the target could not be written fully.
 int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const LzmaProgressCallback& progress = {});

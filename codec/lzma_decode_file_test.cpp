@@ -130,6 +130,17 @@ TEST_F(LzmaDecodeFileTest, BadHeadersAreRefused) {
     std::string unsupported = packed;
     unsupported[0] = static_cast<char>(9 * 5 * 5);  // lc/lp/pb beyond their ranges
     EXPECT_EQ(Decode(unsupported), SZ_ERROR_UNSUPPORTED);
+
+    // A 4 GiB dictionary is refused before anything is allocated or written.
+    EXPECT_EQ(Decode(std::string("\x5d\xff\xff\xff\xff\x00\x10\x00\x00\x00\x00\x00\x00", 13)), SZ_ERROR_UNSUPPORTED);
+    EXPECT_EQ(std::filesystem::file_size(m_dir.Path("out.bin")), 0u);
+    std::string justAbove = packed;
+    justAbove.replace(1, 4, std::string("\x01\x00\x00\x04", 4));  // 64 MiB + 1
+    EXPECT_EQ(Decode(justAbove), SZ_ERROR_UNSUPPORTED);
+    std::string atTheCap = packed;
+    atTheCap.replace(1, 4, std::string("\x00\x00\x00\x04", 4));  // 64 MiB
+    EXPECT_EQ(Decode(atTheCap), SZ_OK);
+    EXPECT_EQ(m_dir.Read("out.bin"), "abc");
 }
 
 TEST_F(LzmaDecodeFileTest, MissingSourceLeavesTargetUntouched) {
