@@ -48,13 +48,14 @@ std::uint64_t ReadLittleEndian64(const unsigned char* pbyData) {
     return value;
 }
 
-SRes DecodeStream(CLzmaDec& state, FILE* source, FILE* target, std::uint64_t unpackSize,
+SRes DecodeStream(CLzmaDec& state, FILE* source, FILE* target, std::uint64_t unpackSize, std::uint64_t outputLimit,
                   const LzmaProgressCallback& progress) {
     const bool sizeKnown = unpackSize != kUnknownSize;
     std::vector<unsigned char> in(kBufferSize);
     std::vector<unsigned char> out(kBufferSize);
     std::size_t inPos = 0;
     std::size_t inSize = 0;
+    std::uint64_t produced = 0;
 
     LzmaDec_Init(&state);
     for (;;) {
@@ -80,6 +81,10 @@ SRes DecodeStream(CLzmaDec& state, FILE* source, FILE* target, std::uint64_t unp
                                              finishMode, &status);
         inPos += inProcessed;
         unpackSize -= outProcessed;
+        produced += outProcessed;
+        if (produced > outputLimit) {
+            return SZ_ERROR_DATA;
+        }
 
         platform::StopPoint();
         if (std::fwrite(out.data(), 1, outProcessed, target) != outProcessed) {
@@ -105,7 +110,8 @@ SRes DecodeStream(CLzmaDec& state, FILE* source, FILE* target, std::uint64_t unp
 
 }  // namespace
 
-int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const LzmaProgressCallback& progress) {
+int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const LzmaProgressCallback& progress,
+                   std::uint64_t outputSize) {
     // The source first: a missing source must not cost the target its content.
     FileHandle sourceFile(_wfopen(source.c_str(), L"rb"));
     if (!sourceFile) {
@@ -121,6 +127,10 @@ int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const
         return SZ_ERROR_INPUT_EOF;
     }
     const std::uint64_t unpackSize = ReadLittleEndian64(header + LZMA_PROPS_SIZE);
+    // Without a listed size (the default) any announced size goes.
+    if (outputSize != kUnknownSize && unpackSize != kUnknownSize && unpackSize != outputSize) {
+        return SZ_ERROR_DATA;
+    }
 
     CLzmaProps props;
     SRes res = LzmaProps_Decode(&props, header, LZMA_PROPS_SIZE);
@@ -138,7 +148,7 @@ int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const
     if (res != SZ_OK) {
         return res;
     }
-    res = DecodeStream(state, sourceFile.get(), targetFile.get(), unpackSize, progress);
+    res = DecodeStream(state, sourceFile.get(), targetFile.get(), unpackSize, outputSize, progress);
     if (res != SZ_OK) {
         return res;
     }

@@ -143,6 +143,27 @@ TEST_F(LzmaDecodeFileTest, BadHeadersAreRefused) {
     EXPECT_EQ(m_dir.Read("out.bin"), "abc");
 }
 
+TEST_F(LzmaDecodeFileTest, OutputIsBoundByTheListedSize) {
+    // 4 MiB of zeros pack to a few hundred bytes.
+    const std::string zeros(4 << 20, '\0');
+    m_dir.Write("in.lz", PackAlone(zeros, Size::Unknown, EndMark::With));
+    EXPECT_EQ(LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("out.bin"), {}, 100'000), SZ_ERROR_DATA);
+    EXPECT_LE(std::filesystem::file_size(m_dir.Path("out.bin")), 100'000u);
+    EXPECT_EQ(LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("out.bin"), {}, zeros.size()), SZ_OK);
+    EXPECT_EQ(std::filesystem::file_size(m_dir.Path("out.bin")), zeros.size());
+
+    // A known size must be the listed one; nothing is decoded otherwise.
+    m_dir.Write("in.lz", PackAlone(zeros, Size::Known, EndMark::Without));
+    std::vector<std::uint32_t> rounds;
+    const auto count = [&](std::uint32_t n) { rounds.push_back(n); };
+    EXPECT_EQ(LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("out.bin"), count, 1000), SZ_ERROR_DATA);
+    EXPECT_EQ(LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("out.bin"), count, zeros.size() + 1),
+              SZ_ERROR_DATA);
+    EXPECT_TRUE(rounds.empty());
+    EXPECT_EQ(LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("out.bin"), {}, zeros.size()), SZ_OK);
+    EXPECT_EQ(m_dir.Read("out.bin"), zeros);
+}
+
 TEST_F(LzmaDecodeFileTest, MissingSourceLeavesTargetUntouched) {
     m_dir.Write("out.bin", "previous content");
     EXPECT_EQ(LzmaDecodeFile(m_dir.WidePath("missing.lz"), m_dir.WidePath("out.bin")), -1);

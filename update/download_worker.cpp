@@ -55,6 +55,11 @@ std::wstring WithBackslashes(std::wstring path) {
     return path;
 }
 
+// What unpacking may produce: no more than the list says the file holds.
+std::uint64_t ListedSize(const FileEntry& entry) {
+    return static_cast<std::uint64_t>(std::max<std::int64_t>(entry.size, 0));
+}
+
 // Unpacks the downloaded file into targetFile and returns the Md5Text of the
 // result; empty when nothing usable was produced.
 std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring& packedFile,
@@ -78,7 +83,7 @@ std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring&
         LzmaProgressCallback progress;
         if (withProgress)
             progress = [view](std::uint32_t count) { view->AddScaledDone(count); };
-        if (LzmaDecodeFile(packedFile, targetFile, progress) != 0)
+        if (LzmaDecodeFile(packedFile, targetFile, progress, ListedSize(entry)) != 0)
             return std::wstring();
         return Md5TextOfFile(targetFile);
     }
@@ -89,7 +94,7 @@ std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring&
             if (!target)
                 return std::wstring();
             if (packed)
-                InflateFile(packed.get(), target.get());
+                InflateFile(packed.get(), target.get(), ListedSize(entry));
         }
         return Md5TextOfFile(targetFile);
     }

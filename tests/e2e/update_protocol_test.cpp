@@ -204,6 +204,29 @@ TEST_F(UpdateProtocol, FailedDownloadsLeaveTheInstalledFileAsItWas) {
     EXPECT_FALSE(fs::exists(DataPath("launcher/L1/ui.dll.qmnew")));
 }
 
+TEST_F(UpdateProtocol, UnpackingStopsAtTheListedSize) {
+    // Listed smaller than what its packed file holds, for either unpacker;
+    // only the size is wrong, so the digest alone would pass it.
+    WriteBytes(installedDir / "ui.dll", "interface library v0");
+    Publish();
+    ASSERT_TRUE(CheckClient());
+    CUpdateContext& context = *GetUpdateContext();
+    const auto world = std::find_if(context.pendingFiles.begin(), context.pendingFiles.end(),
+                                    [](const FileEntry& e) { return e.path == L"data/world.pak"; });
+    ASSERT_NE(world, context.pendingFiles.end());
+    context.pendingFiles = {*world};
+    context.pendingFiles.back().size = 1000;
+    EXPECT_EQ(RunWorker(), 0u);
+    EXPECT_FALSE(fs::exists(DataPath("C1/data/world.pak")));
+
+    ASSERT_TRUE(CheckLauncherVersion(context));
+    ASSERT_EQ(PendingPaths(), (std::vector<std::wstring>{L"ui.dll", L"Launcher.exe"}));
+    context.pendingFiles.pop_back();
+    context.pendingFiles.back().size = 5;
+    EXPECT_EQ(RunWorker(), 0u);
+    EXPECT_FALSE(fs::exists(DataPath("launcher/L1/ui.dll")));
+}
+
 TEST_F(UpdateProtocol, UnresolvablePathFailsAfterFiveAttempts) {
     Publish();
     ASSERT_TRUE(CheckClient());
