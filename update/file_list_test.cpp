@@ -77,6 +77,22 @@ TEST(ParseFileList, EntriesOutsideTheirFolderAreRefused) {
     EXPECT_EQ(entries[0].path, L"data/a.bin");
 }
 
+TEST(ParseFileList, SizesNoFileCanHaveAreRefused) {
+    // Summed, the first two overflowed a 64-bit total.
+    auto entries = Parse(
+        L"a\n9223372036854775807 0123456789abcdef\nb\n1 0123456789abcdef\n"
+        L"c\n-5 0123456789abcdef\nd\n99999999999999999999 0123456789abcdef\n");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].path, L"b");
+    // The list as a whole stays within 2^53 bytes.
+    entries = Parse(
+        L"a\n9007199254740990 0123456789abcdef\nb\n2 0123456789abcdef\nc\n1 0123456789abcdef\n"
+        L"d\n0 0123456789abcdef\n");
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[1].path, L"b");
+    EXPECT_EQ(entries[2].path, L"d");
+}
+
 TEST(Manifest, RecordsOfTwentyFiveBytes) {
     std::vector<unsigned char> body(50);
     for (std::size_t i = 0; i < body.size(); ++i)
