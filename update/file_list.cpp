@@ -53,17 +53,20 @@ bool LocalFileMatches(const std::wstring& localName, const FileEntry& entry) {
 bool FetchFileList(CUpdateContext& context, const std::wstring& listName) {
     const std::wstring url = ResolveCdnUrl(context, cdn_path + listName);
     return RetryWithBackoff([&] {
-        const auto body = FetchWholeBody(url);
+        auto body = FetchWholeBody(url);
         if (!body)
             return false;
 
         // The byte-order mark is skipped unexamined; the text ends at the
         // first zero character.
-        const std::size_t size = body->size();
+        const std::size_t size = body->size;
         std::wstring text = platform::FromUtf16Le(
             std::string_view(reinterpret_cast<const char*>(body->data()) + 2, size >= 2 ? size - 2 : 0));
         text.resize(std::min(text.size(), text.find(L'\0')));
-        std::wistringstream stream(text);
+        // Only one copy of the list at a time: the body goes once it is
+        // text, and the text moves into the stream.
+        body.reset();
+        std::wistringstream stream(std::move(text));
         ParseFileList(stream, context);
         return true;
     });
