@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 
 namespace fs = std::filesystem;
@@ -53,6 +54,13 @@ protected:
         std::wstring url;
         SetClientVersionUrl(platform::FromUtf8(PageUrl()), url);
         return QueryVersionService(L"", context, url) && CheckClientFiles(context);
+    }
+
+    static std::optional<FileEntry> PendingEntry(const std::wstring& path) {
+        const std::vector<FileEntry>& pending = GetUpdateContext()->pendingFiles;
+        const auto found =
+            std::find_if(pending.begin(), pending.end(), [&](const FileEntry& e) { return e.path == path; });
+        return found == pending.end() ? std::nullopt : std::optional<FileEntry>(*found);
     }
 
     std::size_t RequestsFor(const std::string& suffix) const {
@@ -171,10 +179,9 @@ TEST_F(UpdateProtocol, FailedDownloadsLeaveTheInstalledFileAsItWas) {
     Publish();
     ASSERT_TRUE(CheckClient());
     CUpdateContext& context = *GetUpdateContext();
-    const auto entry = std::find_if(context.pendingFiles.begin(), context.pendingFiles.end(),
-                                    [](const FileEntry& e) { return e.path == L"data/world.pak"; });
-    ASSERT_NE(entry, context.pendingFiles.end());
-    const FileEntry world = *entry;
+    const std::optional<FileEntry> pending = PendingEntry(L"data/world.pak");
+    ASSERT_TRUE(pending);
+    const FileEntry world = *pending;
     const std::wstring url = ResolveCdnUrl(context, L"C1/data/world.pak.lz");
     const std::string target = platform::ToUtf8(url.substr(url.find(L"/cdn/")));
     const auto expectUntouched = [&](const char* what) {
@@ -211,9 +218,8 @@ TEST_F(UpdateProtocol, UnpackingStopsAtTheListedSize) {
     Publish();
     ASSERT_TRUE(CheckClient());
     CUpdateContext& context = *GetUpdateContext();
-    const auto world = std::find_if(context.pendingFiles.begin(), context.pendingFiles.end(),
-                                    [](const FileEntry& e) { return e.path == L"data/world.pak"; });
-    ASSERT_NE(world, context.pendingFiles.end());
+    const std::optional<FileEntry> world = PendingEntry(L"data/world.pak");
+    ASSERT_TRUE(world);
     context.pendingFiles = {*world};
     context.pendingFiles.back().size = 1000;
     EXPECT_EQ(RunWorker(), 0u);
