@@ -2,6 +2,7 @@
 
 #include "app/game_exe_mgr.h"
 #include "app/game_launch.h"
+#include "app/settings_file_check.h"
 #include "app/thread_slots.h"
 #include "net/http_product.h"
 #include "platform/thread_stop.h"
@@ -59,8 +60,9 @@ std::wstring ReadSetting(const wchar_t* key, const std::wstring& fallback, const
 }
 
 // The server's copy of the settings file is saved beside the local one and
-// only replaces it when it arrived whole: a broken transfer must not cut the
-// player's configuration short.
+// only replaces it when it arrived whole and reads as a settings file: a
+// broken transfer or an error page must not cut the player's configuration
+// short.
 bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile) {
     CController* controller = GetController();
     CMemManger* memory = GetMemManger();
@@ -80,7 +82,8 @@ bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile) {
         const std::wstring download = settingsFile + L".download";
         product.SaveTo(download.c_str());
         const DWORD total = product.GetTotalSize();
-        const bool whole = !Closing() && (total == 0 || product.GetReceivedSize() == total);
+        const bool whole =
+            !Closing() && (total == 0 || product.GetReceivedSize() == total) && IsUsableSettingsFile(download);
         replaced = whole && MoveFileExW(download.c_str(), settingsFile.c_str(), MOVEFILE_REPLACE_EXISTING);
         if (!replaced)
             DeleteFileW(download.c_str());

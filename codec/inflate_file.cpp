@@ -18,7 +18,7 @@ using InflateGuard = std::unique_ptr<z_stream, InflateEnd>;
 
 }  // namespace
 
-int InflateFile(FILE* source, FILE* target) {
+int InflateFile(FILE* source, FILE* target, std::uint64_t outputLimit) {
     z_stream stream{};
     int result = inflateInit(&stream);
     if (result != Z_OK) {
@@ -27,6 +27,7 @@ int InflateFile(FILE* source, FILE* target) {
     const InflateGuard guard(&stream);
     std::vector<unsigned char> in(kChunk);
     std::vector<unsigned char> out(kChunk);
+    std::uint64_t produced = 0;
 
     do {
         platform::StopPoint();
@@ -55,6 +56,10 @@ int InflateFile(FILE* source, FILE* target) {
                     break;
             }
             const std::size_t cbHave = out.size() - stream.avail_out;
+            produced += cbHave;
+            if (produced > outputLimit) {
+                return Z_DATA_ERROR;
+            }
             platform::StopPoint();
             if (std::fwrite(out.data(), 1, cbHave, target) != cbHave) {
                 return Z_ERRNO;

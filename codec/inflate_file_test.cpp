@@ -90,6 +90,24 @@ TEST_F(InflateFileTest, CutOffStreamFailsAfterWritingWhatItCould) {
     EXPECT_EQ(written, data.substr(0, written.size()));
 }
 
+TEST_F(InflateFileTest, OutputIsBoundByTheListedSize) {
+    const std::string zeros(4 << 20, '\0');
+    m_dir.Write("in.z", Deflate(zeros, 15));
+    for (const std::uint64_t limit : {std::uint64_t{0}, std::uint64_t{100'000}, zeros.size() - 1}) {
+        SCOPED_TRACE(limit);
+        FileHandle source(std::fopen(m_dir.Path("in.z").c_str(), "rb"));
+        FileHandle target(std::fopen(m_dir.Path("out.bin").c_str(), "wb"));
+        EXPECT_EQ(InflateFile(source.get(), target.get(), limit), Z_DATA_ERROR);
+        target.reset();
+        EXPECT_LE(std::filesystem::file_size(m_dir.Path("out.bin")), limit);
+    }
+    FileHandle source(std::fopen(m_dir.Path("in.z").c_str(), "rb"));
+    FileHandle target(std::fopen(m_dir.Path("out.bin").c_str(), "wb"));
+    EXPECT_EQ(InflateFile(source.get(), target.get(), zeros.size()), Z_OK);
+    target.reset();
+    EXPECT_EQ(m_dir.Read("out.bin"), zeros);
+}
+
 TEST_F(InflateFileTest, UnreadableSourceIsAnError) {
     // A file opened only for writing fails every read.
     FileHandle source(std::fopen(m_dir.Path("in.z").c_str(), "wb"));

@@ -15,6 +15,10 @@ namespace {
 constexpr std::size_t kBufferSize = 1 << 16;
 constexpr std::size_t kHeaderSize = LZMA_PROPS_SIZE + 8;
 constexpr std::uint64_t kUnknownSize = ~std::uint64_t{0};
+// The publisher packs with a 16 MiB dictionary. The decoder allocates
+// whatever the header names before a byte is decoded, so a larger one is
+// refused as unsupported rather than taken as a 4 GiB allocation.
+constexpr UInt32 kMaxDictionarySize = UInt32{64} << 20;
 
 void* SdkAlloc(void*, std::size_t size) {
     return std::malloc(size);
@@ -44,13 +48,14 @@ std::uint64_t ReadLittleEndian64(const unsigned char* pbyData) {
     return value;
 }
 
-SRes DecodeStream(CLzmaDec& state, FILE* source, FILE* target, std::uint64_t unpackSize,
+SRes DecodeStream(CLzmaDec& state, FILE* source, FILE* target, std::uint64_t unpackSize, std::uint64_t outputLimit,
                   const LzmaProgressCallback& progress) {
     const bool sizeKnown = unpackSize != kUnknownSize;
     std::vector<unsigned char> in(kBufferSize);
     std::vector<unsigned char> out(kBufferSize);
     std::size_t inPos = 0;
     std::size_t inSize = 0;
+    std::uint64_t produced = 0;
 
     LzmaDec_Init(&state);
     for (;;) {
@@ -76,6 +81,10 @@ SRes DecodeStream(CLzmaDec& state, FILE* source, FILE* target, std::uint64_t unp
                                              finishMode, &status);
         inPos += inProcessed;
         unpackSize -= outProcessed;
+        produced += outProcessed;
+        if (produced > outputLimit) {
+            return SZ_ERROR_DATA;
+        }
 
         platform::StopPoint();
         if (std::fwrite(out.data(), 1, outProcessed, target) != outProcessed) {
@@ -101,7 +110,8 @@ SRes DecodeStream(CLzmaDec& state, FILE* source, FILE* target, std::uint64_t unp
 
 }  // namespace
 
-int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const LzmaProgressCallback& progress) {
+int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const LzmaProgressCallback& progress,
+                   std::uint64_t outputSize) {
     // The source first: a missing source must not cost the target its content.
     FileHandle sourceFile(_wfopen(source.c_str(), L"rb"));
     if (!sourceFile) {
@@ -117,15 +127,28 @@ int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const
         return SZ_ERROR_INPUT_EOF;
     }
     const std::uint64_t unpackSize = ReadLittleEndian64(header + LZMA_PROPS_SIZE);
+    // Without a listed size (the default) any announced size goes.
+    if (outputSize != kUnknownSize && unpackSize != kUnknownSize && unpackSize != outputSize) {
+        return SZ_ERROR_DATA;
+    }
+
+    CLzmaProps props;
+    SRes res = LzmaProps_Decode(&props, header, LZMA_PROPS_SIZE);
+    if (res != SZ_OK) {
+        return res;
+    }
+    if (props.dicSize > kMaxDictionarySize) {
+        return SZ_ERROR_UNSUPPORTED;
+    }
 
     CLzmaDec state;
     LzmaDec_Construct(&state);
     const DecoderGuard guard(&state);
-    SRes res = LzmaDec_Allocate(&state, header, LZMA_PROPS_SIZE, &g_sdkAlloc);
+    res = LzmaDec_Allocate(&state, header, LZMA_PROPS_SIZE, &g_sdkAlloc);
     if (res != SZ_OK) {
         return res;
     }
-    res = DecodeStream(state, sourceFile.get(), targetFile.get(), unpackSize, progress);
+    res = DecodeStream(state, sourceFile.get(), targetFile.get(), unpackSize, outputSize, progress);
     if (res != SZ_OK) {
         return res;
     }

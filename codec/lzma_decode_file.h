@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 
 // Receives the number of bytes produced by one decoding round (at most
@@ -13,6 +14,11 @@ using LzmaProgressCallback = std::function<void(std::uint32_t)>;
 // Decodes source into target with 65536-byte input and output buffers.
 // 0 on success; -1 when a file cannot be opened (a missing source leaves the
 // target untouched); otherwise the LZMA SDK's code: 6 header shorter than 13
-// bytes, 4 unsupported properties, 2 no memory, 1 corrupt or truncated data,
+// bytes, 4 unsupported properties (a dictionary above 64 MiB among them),
+// 2 no memory, 1 corrupt or truncated data,
 // 8 read error, 9 the target could not be written fully.
-int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const LzmaProgressCallback& progress = {});
+// outputSize is the size the list gives: a header that announces another
+// size, or a stream of unknown size that produces more, is corrupt data (1),
+// found before the decoder passes it.
+int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const LzmaProgressCallback& progress = {},
+                   std::uint64_t outputSize = std::numeric_limits<std::uint64_t>::max());

@@ -130,6 +130,38 @@ TEST_F(LzmaDecodeFileTest, BadHeadersAreRefused) {
     std::string unsupported = packed;
     unsupported[0] = static_cast<char>(9 * 5 * 5);  // lc/lp/pb beyond their ranges
     EXPECT_EQ(Decode(unsupported), SZ_ERROR_UNSUPPORTED);
+
+    // A 4 GiB dictionary is refused before anything is allocated or written.
+    EXPECT_EQ(Decode(std::string("\x5d\xff\xff\xff\xff\x00\x10\x00\x00\x00\x00\x00\x00", 13)), SZ_ERROR_UNSUPPORTED);
+    EXPECT_EQ(std::filesystem::file_size(m_dir.Path("out.bin")), 0u);
+    std::string justAbove = packed;
+    justAbove.replace(1, 4, std::string("\x01\x00\x00\x04", 4));  // 64 MiB + 1
+    EXPECT_EQ(Decode(justAbove), SZ_ERROR_UNSUPPORTED);
+    std::string atTheCap = packed;
+    atTheCap.replace(1, 4, std::string("\x00\x00\x00\x04", 4));  // 64 MiB
+    EXPECT_EQ(Decode(atTheCap), SZ_OK);
+    EXPECT_EQ(m_dir.Read("out.bin"), "abc");
+}
+
+TEST_F(LzmaDecodeFileTest, OutputIsBoundByTheListedSize) {
+    // 4 MiB of zeros pack to a few hundred bytes.
+    const std::string zeros(4 << 20, '\0');
+    m_dir.Write("in.lz", PackAlone(zeros, Size::Unknown, EndMark::With));
+    EXPECT_EQ(LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("out.bin"), {}, 100'000), SZ_ERROR_DATA);
+    EXPECT_LE(std::filesystem::file_size(m_dir.Path("out.bin")), 100'000u);
+    EXPECT_EQ(LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("out.bin"), {}, zeros.size()), SZ_OK);
+    EXPECT_EQ(std::filesystem::file_size(m_dir.Path("out.bin")), zeros.size());
+
+    // A known size must be the listed one; nothing is decoded otherwise.
+    m_dir.Write("in.lz", PackAlone(zeros, Size::Known, EndMark::Without));
+    std::vector<std::uint32_t> rounds;
+    const auto count = [&](std::uint32_t n) { rounds.push_back(n); };
+    EXPECT_EQ(LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("out.bin"), count, 1000), SZ_ERROR_DATA);
+    EXPECT_EQ(LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("out.bin"), count, zeros.size() + 1),
+              SZ_ERROR_DATA);
+    EXPECT_TRUE(rounds.empty());
+    EXPECT_EQ(LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("out.bin"), {}, zeros.size()), SZ_OK);
+    EXPECT_EQ(m_dir.Read("out.bin"), zeros);
 }
 
 TEST_F(LzmaDecodeFileTest, MissingSourceLeavesTargetUntouched) {

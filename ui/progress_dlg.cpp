@@ -1,5 +1,6 @@
 #include "ui/progress_dlg.h"
 
+#include "net/web_url.h"
 #include "platform/shell32.h"
 #include "platform/thread_stop.h"
 #include "state/launcher_settings.h"
@@ -150,7 +151,7 @@ BOOL CProgressDlg::PreTranslateMessage(MSG* pMsg) {
     if (pMsg->message == WM_LBUTTONUP && pMsg->hwnd == m_btnLink.GetSafeHwnd()) {
         // The address the player sees on the link is the one opened.
         const std::wstring url = WindowText(m_btnLink);
-        if (!url.empty())
+        if (IsWebUrl(url))
             ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     }
     if (pMsg->message == WM_TIMER && pMsg->hwnd == m_hWnd) {
@@ -201,7 +202,9 @@ void CProgressDlg::ShowError(const std::wstring& errorText) {
     // The error text was published after the answer that carried web_url,
     // so the address read here is the one that goes with this error.
     const std::wstring url = web_url;
-    if (!url.empty()) {
+    // The address comes from the server and goes to the shell: only a web
+    // page is offered, never a script, a local file or a program.
+    if (IsWebUrl(url)) {
         m_btnLink.SetWindowText(url.c_str());
         m_btnLink.Show(SW_SHOW);
     }

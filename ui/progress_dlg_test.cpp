@@ -4,6 +4,7 @@
 #include "ui/progress_dlg.h"
 
 #include "app/update_threads.h"
+#include "platform/text.h"
 #include "tests/support/recording_opener.h"
 #include "ui/launcher_windows_test_support.h"
 
@@ -244,6 +245,34 @@ TEST_F(ProgressDialogTest, ClickingTheLinkOpensThePageAddress) {
     Run(dialog);
     helper.Join();
     EXPECT_EQ(opener.Opened(), "http://127.0.0.1/help?from=launcher\n");
+}
+
+TEST_F(ProgressDialogTest, AnAddressThatIsNoWebPageIsNeitherShownNorOpened) {
+    const testsupport::RecordingOpener opener(m_folder.Path());
+    GetViewBroser()->SetErrorText(g_messages.entries[10]);
+    const std::string program = (m_folder.Path() / "C1" / "qm.exe").string();
+    for (const std::wstring& url : {std::wstring(L"javascript:alert(1)"), std::wstring(L"file:///etc/passwd"),
+                                    std::wstring(L"--help"), platform::FromUtf8(program)}) {
+        web_url = url;
+        bool linkShown = true;
+        CProgressDlg dialog(IDD_PROGRESS, Background(), nullptr);
+        Helper helper([&] {
+            if (const HWND hwnd = ui_test::WaitForShownDialog(IDD_PROGRESS)) {
+                EXPECT_TRUE(WaitUntil([&] { return IsShown(Item(hwnd, IDCANCEL)); }));
+                ui_test::Settle(hwnd);
+                const HWND link = Item(hwnd, IDC_LINK);
+                linkShown = IsShown(link);
+                platform::InjectMouseMove(kit_test::At(link, 178, 9));
+                platform::InjectClick(kit_test::At(link, 178, 9));
+                ui_test::Settle(hwnd);
+            }
+            CloseAsTheLauncherDoes();
+        });
+        Run(dialog);
+        helper.Join();
+        EXPECT_FALSE(linkShown) << platform::ToUtf8(url);
+    }
+    EXPECT_FALSE(opener.WasCalled()) << opener.Opened();
 }
 
 TEST_F(ProgressDialogTest, TheCloseButtonEndsWith2AndForgetsTheDialog) {

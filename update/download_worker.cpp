@@ -30,6 +30,22 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
+// Appended to the target's name for the file being unpacked.
+constexpr wchar_t kUnpackSuffix[] = L".qmnew";
+
+// Removes what an attempt unpacked unless it was moved into place; a failed
+// attempt must not leave a second copy taking up disk space.
+class UnpackedFile {
+public:
+    explicit UnpackedFile(const std::wstring& path) : m_path(path) {}
+    ~UnpackedFile() { DeleteFileW(m_path.c_str()); }
+    UnpackedFile(const UnpackedFile&) = delete;
+    UnpackedFile& operator=(const UnpackedFile&) = delete;
+
+private:
+    const std::wstring& m_path;
+};
+
 bool Online() {
     return InternetGetConnectedState(nullptr, 0) != FALSE;
 }
@@ -39,7 +55,12 @@ std::wstring WithBackslashes(std::wstring path) {
     return path;
 }
 
-// Unpacks the downloaded file into place and returns the Md5Text of the
+// What unpacking may produce: no more than the list says the file holds.
+std::uint64_t ListedSize(const FileEntry& entry) {
+    return static_cast<std::uint64_t>(std::max<std::int64_t>(entry.size, 0));
+}
+
+// Unpacks the downloaded file into targetFile and returns the Md5Text of the
 // result; empty when nothing usable was produced.
 std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring& packedFile,
                              const std::wstring& targetFile, const FileEntry& entry) {
@@ -62,7 +83,7 @@ std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring&
         LzmaProgressCallback progress;
         if (withProgress)
             progress = [view](std::uint32_t count) { view->AddScaledDone(count); };
-        if (LzmaDecodeFile(packedFile, targetFile, progress) != 0)
+        if (LzmaDecodeFile(packedFile, targetFile, progress, ListedSize(entry)) != 0)
             return std::wstring();
         return Md5TextOfFile(targetFile);
     }
@@ -73,7 +94,7 @@ std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring&
             if (!target)
                 return std::wstring();
             if (packed)
-                InflateFile(packed.get(), target.get());
+                InflateFile(packed.get(), target.get(), ListedSize(entry));
         }
         return Md5TextOfFile(targetFile);
     }
@@ -94,6 +115,12 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
     // Paths must fit the platform's path buffers; a longer one is refused.
     if (packedFile.size() >= MAX_PATH || targetFile.size() >= MAX_PATH)
         return false;
+    // The new content is unpacked beside the target and only takes its place
+    // once its digest matches: a stalled, cut-off or garbage answer, or a full
+    // disk, leaves the installed copy as it was.
+    const std::wstring unpackedFile = targetFile + kUnpackSuffix;
+    if (unpackedFile.size() >= MAX_PATH)
+        return false;
     std::wstring targetFolder = targetFile;
     PathRemoveFileSpecW(targetFolder.data());
     targetFolder.resize(std::wcslen(targetFolder.c_str()));
@@ -104,8 +131,10 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
         if (!product.SaveTo(packedFile.c_str()))
             return false;
         SHCreateDirectoryExW(nullptr, targetFolder.c_str(), nullptr);
-        const std::wstring digest = UnpackAndDigest(context.packSuffix, packedFile, targetFile, entry);
-        if (!digest.empty() && digest == entry.md5) {
+        const UnpackedFile unpacked(unpackedFile);
+        const std::wstring digest = UnpackAndDigest(context.packSuffix, packedFile, unpackedFile, entry);
+        if (!digest.empty() && digest == entry.md5 &&
+            MoveFileExW(unpackedFile.c_str(), targetFile.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             view->SetDone(1, view->GetFileEnd());
             return true;
         }

@@ -22,6 +22,10 @@ namespace {
 constexpr std::streamsize kPathLineBuffer = MAX_PATH;  // 259 characters and the terminator
 constexpr std::size_t kLauncherPrefixLength = 9;       // "launcher/"
 const wchar_t kLauncherExe[] = L"launcher/Launcher.exe";
+// No list describes more than 2^53 bytes (8 PiB): the totals, progress
+// values and percentages built from the sizes then stay far from overflow,
+// and exact as doubles.
+constexpr std::int64_t kMaxListedBytes = std::int64_t{1} << 53;
 
 struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
@@ -49,17 +53,20 @@ bool LocalFileMatches(const std::wstring& localName, const FileEntry& entry) {
 bool FetchFileList(CUpdateContext& context, const std::wstring& listName) {
     const std::wstring url = ResolveCdnUrl(context, cdn_path + listName);
     return RetryWithBackoff([&] {
-        const auto body = FetchWholeBody(url);
+        auto body = FetchWholeBody(url);
         if (!body)
             return false;
 
         // The byte-order mark is skipped unexamined; the text ends at the
         // first zero character.
-        const std::size_t size = body->size();
+        const std::size_t size = body->size;
         std::wstring text = platform::FromUtf16Le(
             std::string_view(reinterpret_cast<const char*>(body->data()) + 2, size >= 2 ? size - 2 : 0));
         text.resize(std::min(text.size(), text.find(L'\0')));
-        std::wistringstream stream(text);
+        // Only one copy of the list at a time: the body goes once it is
+        // text, and the text moves into the stream.
+        body.reset();
+        std::wistringstream stream(std::move(text));
         ParseFileList(stream, context);
         return true;
     });
@@ -67,6 +74,7 @@ bool FetchFileList(CUpdateContext& context, const std::wstring& listName) {
 
 void ParseFileList(std::wistream& stream, CUpdateContext& context) {
     context.remoteFiles.clear();
+    std::int64_t listedBytes = 0;
     for (;;) {
         wchar_t line[kPathLineBuffer] = {};
         stream.getline(line, kPathLineBuffer, L'\n');
@@ -74,12 +82,21 @@ void ParseFileList(std::wistream& stream, CUpdateContext& context) {
             break;
         FileEntry entry;
         entry.path = line;
+        // A size too large to read is taken as the largest one, and refused.
         long long size = 0;
-        if (stream >> size)
-            entry.size = size;
+        stream >> size;
+        entry.size = size;
         stream >> entry.md5;
         stream.ignore(std::numeric_limits<std::streamsize>::max(), L'\n');
-        context.remoteFiles.push_back(std::move(entry));
+        // An entry that cannot name a file below its folder is refused here:
+        // downloaded but never found by the comparison, it would be fetched
+        // again at every start. So is a size that is negative or takes the
+        // list past kMaxListedBytes.
+        const bool sizeFits = entry.size >= 0 && entry.size <= kMaxListedBytes - listedBytes;
+        if (IsSafeListPath(entry.path) && sizeFits) {
+            listedBytes += entry.size;
+            context.remoteFiles.push_back(std::move(entry));
+        }
         if (!stream)
             break;
     }

@@ -69,17 +69,41 @@ TEST(ParseFileList, EmptyTextAndMissingFields) {
     EXPECT_TRUE(entries[0].md5.empty());
 }
 
+TEST(ParseFileList, EntriesOutsideTheirFolderAreRefused) {
+    const auto entries = Parse(
+        L"/x\n3 3cd24fb0d6963f7d\nlauncher//x\n3 3cd24fb0d6963f7d\n"
+        L"../up.txt\n3 3cd24fb0d6963f7d\ndata/a.bin\n3 3cd24fb0d6963f7d\n");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].path, L"data/a.bin");
+}
+
+TEST(ParseFileList, SizesNoFileCanHaveAreRefused) {
+    // Summed, the first two overflowed a 64-bit total.
+    auto entries = Parse(
+        L"a\n9223372036854775807 0123456789abcdef\nb\n1 0123456789abcdef\n"
+        L"c\n-5 0123456789abcdef\nd\n99999999999999999999 0123456789abcdef\n");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].path, L"b");
+    // The list as a whole stays within 2^53 bytes.
+    entries = Parse(
+        L"a\n9007199254740990 0123456789abcdef\nb\n2 0123456789abcdef\nc\n1 0123456789abcdef\n"
+        L"d\n0 0123456789abcdef\n");
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[1].path, L"b");
+    EXPECT_EQ(entries[2].path, L"d");
+}
+
 TEST(Manifest, RecordsOfTwentyFiveBytes) {
     std::vector<unsigned char> body(50);
     for (std::size_t i = 0; i < body.size(); ++i)
         body[i] = static_cast<unsigned char>(i);
-    std::map<std::string, std::wstring> map;
+    std::map<std::string, std::string> map;
     ParseManifest(body.data(), body.size(), map);
     ASSERT_EQ(map.size(), 2u);
-    EXPECT_EQ(map["0001020304"], L"05060708090a0b0c0d0e0f101112131415161718");
-    EXPECT_EQ(map["191a1b1c1d"], L"1e1f202122232425262728292a2b2c2d2e2f3031");
+    EXPECT_EQ(map["0001020304"], "05060708090a0b0c0d0e0f101112131415161718");
+    EXPECT_EQ(map["191a1b1c1d"], "1e1f202122232425262728292a2b2c2d2e2f3031");
 
-    std::map<std::string, std::wstring> none;
+    std::map<std::string, std::string> none;
     body.push_back(0);
     ParseManifest(body.data(), body.size(), none);
     EXPECT_TRUE(none.empty());
@@ -88,10 +112,10 @@ TEST(Manifest, RecordsOfTwentyFiveBytes) {
 TEST(Manifest, LaterRecordWithTheSameKeyWins) {
     std::vector<unsigned char> body(50, 0);
     body[49] = 0x7f;
-    std::map<std::string, std::wstring> map;
+    std::map<std::string, std::string> map;
     ParseManifest(body.data(), body.size(), map);
     ASSERT_EQ(map.size(), 1u);
-    EXPECT_EQ(map["0000000000"], L"000000000000000000000000000000000000007f");
+    EXPECT_EQ(map["0000000000"], "000000000000000000000000000000000000007f");
 }
 
 class Resolve : public ::testing::Test {
@@ -102,8 +126,8 @@ protected:
 };
 
 TEST_F(Resolve, DiffFirstThenTreeOfTheDirectory) {
-    context.indexMap[PathKey(L"C1/data")] = L"tree-id";
-    context.diffMap[PathKey(L"C1/data/new.pak.lz")] = L"file-id";
+    context.indexMap[PathKey(L"C1/data")] = "tree-id";
+    context.diffMap[PathKey(L"C1/data/new.pak.lz")] = "file-id";
     EXPECT_EQ(ResolveCdnUrl(context, L"C1/data/new.pak.lz"), L"http://cdn/file/file-id/new.pak.lz");
     // Missing from the diff: falls back to the directory's tree.
     EXPECT_EQ(ResolveCdnUrl(context, L"C1/data/old.pak.lz"), L"http://cdn/tree/tree-id/old.pak.lz");
@@ -111,10 +135,10 @@ TEST_F(Resolve, DiffFirstThenTreeOfTheDirectory) {
 }
 
 TEST_F(Resolve, PathWithoutDirectoryIsKeyedByDot) {
-    context.indexMap[PathKey(L".")] = L"root";
+    context.indexMap[PathKey(L".")] = "root";
     EXPECT_EQ(ResolveCdnUrl(context, L"qm.md5"), L"http://cdn/tree/root/qm.md5");
     // The launcher list of version v/ sits in the tree of "launcher/v".
-    context.indexMap[PathKey(L"launcher/v")] = L"lv";
+    context.indexMap[PathKey(L"launcher/v")] = "lv";
     EXPECT_EQ(ResolveCdnUrl(context, L"launcher/v/launcher.md5"), L"http://cdn/tree/lv/launcher.md5");
 }
 

@@ -8,24 +8,28 @@
 namespace {
 constexpr std::size_t kRecordSize = 25;
 constexpr std::size_t kKeySize = 5;
+
+// Hex text is ASCII: widening is a copy.
+std::wstring Widened(const std::string& hex) {
+    return std::wstring(hex.begin(), hex.end());
+}
 }  // namespace
 
-void ParseManifest(const unsigned char* pbyData, std::size_t cbData, std::map<std::string, std::wstring>& map) {
+void ParseManifest(const unsigned char* pbyData, std::size_t cbData, std::map<std::string, std::string>& map) {
     if (cbData % kRecordSize != 0)
         return;
     for (std::size_t offset = 0; offset < cbData; offset += kRecordSize) {
         const std::string key = HexEncode(pbyData + offset, kKeySize);
-        const std::string id = HexEncode(pbyData + offset + kKeySize, kRecordSize - kKeySize);
-        map[key] = std::wstring(id.begin(), id.end());
+        map[key] = HexEncode(pbyData + offset + kKeySize, kRecordSize - kKeySize);
     }
 }
 
-bool FetchManifest(const std::wstring& url, std::map<std::string, std::wstring>& map) {
+bool FetchManifest(const std::wstring& url, std::map<std::string, std::string>& map) {
     return RetryWithBackoff([&] {
         const auto body = FetchWholeBody(url);
         if (!body)
             return false;
-        ParseManifest(body->data(), body->size(), map);
+        ParseManifest(body->data(), body->size, map);
         return true;
     });
 }
@@ -37,13 +41,13 @@ std::wstring ResolveCdnUrl(const CUpdateContext& context, const std::wstring& cd
     if (!context.diffMap.empty()) {
         const auto found = context.diffMap.find(PathKey(cdnPath));
         if (found != context.diffMap.end())
-            return cdn_url + L"file/" + found->second + L"/" + fileName;
+            return cdn_url + L"file/" + Widened(found->second) + L"/" + fileName;
     }
 
     const std::size_t slash = cdnPath.rfind(L'/');
     const std::wstring directory = slash == std::wstring::npos ? L"." : cdnPath.substr(0, slash);
     const auto found = context.indexMap.find(PathKey(directory));
     if (found != context.indexMap.end())
-        return cdn_url + L"tree/" + found->second + L"/" + fileName;
+        return cdn_url + L"tree/" + Widened(found->second) + L"/" + fileName;
     return std::wstring();
 }

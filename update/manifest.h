@@ -9,11 +9,11 @@
 
 // Downloads one manifest of 25-byte records into map (not cleared first).
 // A later record with the same key replaces the earlier id.
-bool FetchManifest(const std::wstring& url, std::map<std::string, std::wstring>& map);
+bool FetchManifest(const std::wstring& url, std::map<std::string, std::string>& map);
 
 // Adds the records of a manifest body; a body whose size is not a multiple
 // of 25 bytes adds nothing.
-void ParseManifest(const unsigned char* pbyData, std::size_t cbData, std::map<std::string, std::wstring>& map);
+void ParseManifest(const unsigned char* pbyData, std::size_t cbData, std::map<std::string, std::string>& map);
 
 // The download URL of a CDN path: a "file/" URL from the diff manifest, else
 // a "tree/" URL from the index manifest entry of its directory; empty when

@@ -19,3 +19,14 @@ bool IsSafeRelativePath(const std::wstring& path) {
     }
     return true;
 }
+
+bool IsSafeListPath(const std::wstring& path) {
+    if (!IsSafeRelativePath(path))
+        return false;
+    // Separators of either kind: never two in a row, never at the end.
+    for (std::size_t i = path.find_first_of(L"/\\"); i != std::wstring::npos; i = path.find_first_of(L"/\\", i + 1)) {
+        if (i + 1 == path.size() || path[i + 1] == L'/' || path[i + 1] == L'\\')
+            return false;
+    }
+    return true;
+}

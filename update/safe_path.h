@@ -6,3 +6,8 @@
 #include <string>
 
 bool IsSafeRelativePath(const std::wstring& path);
+
+// An md5 list entry's path: safe, and with no empty component, so that no
+// prefix the launcher strips off leaves an absolute name ("launcher//x"), and
+// the name that is downloaded is the name that is compared.
+bool IsSafeListPath(const std::wstring& path);

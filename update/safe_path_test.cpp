@@ -12,3 +12,16 @@ TEST(SafePath, AnythingThatCanLeaveTheFolderIsRefused) {
                                 L"C:\\Windows\\x", L"a/..", L"\\\\server\\share"})
         EXPECT_FALSE(IsSafeRelativePath(path)) << path;
 }
+
+TEST(SafePath, ListPathsHaveNoEmptyComponent) {
+    for (const wchar_t* path : {L"qm.exe", L"data/a.pak", L"launcher/Launcher.exe", L"a\\b"})
+        EXPECT_TRUE(IsSafeListPath(path)) << path;
+    // Each of these is safe, but a stripped prefix or the comparison would
+    // see another name than the download.
+    for (const wchar_t* path : {L"launcher//x", L"launcher/\\x", L"data//a.pak", L"data/", L"launcher/", L"a\\\\b"}) {
+        EXPECT_TRUE(IsSafeRelativePath(path)) << path;
+        EXPECT_FALSE(IsSafeListPath(path)) << path;
+    }
+    for (const wchar_t* path : {L"/x", L"\\x", L"../x", L""})
+        EXPECT_FALSE(IsSafeListPath(path)) << path;
+}

@@ -35,8 +35,10 @@ public:
     std::int64_t totalBytes = 1;
     std::vector<FileEntry> pendingFiles;
     int launcherUpdatePending = 0;
-    std::map<std::string, std::wstring> diffMap;
-    std::map<std::string, std::wstring> indexMap;
+    // Keys and ids are hex text; kept narrow, since a manifest's records
+    // number in the hundreds of thousands for a large client.
+    std::map<std::string, std::string> diffMap;
+    std::map<std::string, std::string> indexMap;
     std::wstring packSuffix;
 };
 

@@ -56,8 +56,8 @@ protected:
         cdn_url = L"old-url";
         cdn_path = L"old-path/";
         web_url = L"old-web";
-        context.indexMap["0000000000"] = L"stale";
-        context.diffMap["0000000000"] = L"stale";
+        context.indexMap["0000000000"] = "stale";
+        context.diffMap["0000000000"] = "stale";
     }
     void TearDown() override {
         cdn_url.clear();

@@ -4,21 +4,22 @@
 
 #include <new>
 
-std::optional<std::vector<unsigned char>> FetchWholeBody(const std::wstring& url) {
+std::optional<WholeBody> FetchWholeBody(const std::wstring& url) {
     CHttpProduct product(0, nullptr);
     if (!product.Open(url.c_str(), L"", 0, 0))
         return std::nullopt;
     const DWORD total = product.GetTotalSize();
-    if (total == 0)
+    if (total == 0 || total > kMaxWholeBodyBytes)
         return std::nullopt;
-    std::vector<unsigned char> body;
+    WholeBody body;
     try {
-        body.assign(total, 0);
+        body.bytes = std::make_unique_for_overwrite<unsigned char[]>(total);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
+    body.size = total;
     DWORD received = 0;
-    if (!product.ReadAll(body.data(), total, &received) || received != total)
+    if (!product.ReadAll(body.bytes.get(), total, &received) || received != total)
         return std::nullopt;
     return body;
 }

@@ -2,11 +2,27 @@
 // md5 lists.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
+
+// The largest body read whole: manifests and md5 lists of far larger
+// clients than any published fit, and a server announcing more cannot make
+// the launcher reserve it.
+constexpr std::size_t kMaxWholeBodyBytes = std::size_t{64} << 20;
+
+struct WholeBody {
+    // Not zero-filled: memory is touched only as the bytes arrive, so an
+    // announced length that never comes costs no resident memory.
+    std::unique_ptr<unsigned char[]> bytes;
+    std::size_t size = 0;
+
+    const unsigned char* data() const { return bytes.get(); }
+};
 
 // Opens url with a new reading product and reads its announced length. No
-// answer, a length of 0, no memory, or a transfer that fails or comes short
-// give nothing: a broken transfer must never pass for zero-filled data.
-std::optional<std::vector<unsigned char>> FetchWholeBody(const std::wstring& url);
+// answer, a length of 0 or above kMaxWholeBodyBytes (refused before anything
+// is allocated), no memory, or a transfer that fails or comes short give
+// nothing: a broken transfer must never pass for data.
+std::optional<WholeBody> FetchWholeBody(const std::wstring& url);

@@ -117,6 +117,14 @@ protected:
         return packed;
     }
 
+    // Where the published tree serves the server's copy of the settings file.
+    std::string SettingsTarget() const {
+        for (const auto& entry : fs::recursive_directory_iterator(cdnDir / "tree"))
+            if (entry.path().filename() == "pv.ini")
+                return "/cdn/" + fs::relative(entry.path(), cdnDir).generic_string();
+        return std::string();
+    }
+
     std::size_t RequestsStartingWith(const std::string& prefix) const {
         std::size_t count = 0;
         for (const auto& request : server.Requests())
@@ -231,12 +239,7 @@ TEST_F(UpdateChain, NewServerVersionAddressRestartsTheLauncherCheck) {
 TEST_F(UpdateChain, BrokenSettingsTransferKeepsTheLocalFile) {
     Publish();
     // Every request for the settings copy is cut short.
-    const std::string settingsTarget = [&] {
-        for (const auto& entry : fs::recursive_directory_iterator(cdnDir / "tree"))
-            if (entry.path().filename() == "pv.ini")
-                return "/cdn/" + fs::relative(entry.path(), cdnDir).generic_string();
-        return std::string();
-    }();
+    const std::string settingsTarget = SettingsTarget();
     ASSERT_FALSE(settingsTarget.empty());
     server.SetFault(settingsTarget, Fault{.closeAfterBytes = 5});
 
@@ -246,6 +249,22 @@ TEST_F(UpdateChain, BrokenSettingsTransferKeepsTheLocalFile) {
     // Not replaced: the page address it names was never taken over.
     EXPECT_EQ(ReadBytes(installedDir / "pv.ini"), settingsText);
     EXPECT_TRUE(page.Urls().empty());
+    EXPECT_EQ(g_settings.webUrl, L"http://old.example/page.html");
+    EXPECT_FALSE(fs::exists(installedDir / "pv.ini.download"));
+}
+
+TEST_F(UpdateChain, CutOffServerSettingsOfAnnouncedLengthKeepTheLocalFile) {
+    Publish();
+    const std::string settingsTarget = SettingsTarget();
+    ASSERT_FALSE(settingsTarget.empty());
+    // Whole as far as Content-Length tells, but no address the launcher can use.
+    server.SetBody(settingsTarget, "[Config]\nVersion=http://");
+
+    GetViewBroser()->SetProgressActive(1);
+    StartLauncherCheck();
+    ASSERT_TRUE(PumpUntil([&] { return progress.closed && main.IsWindowVisible(); }));
+    EXPECT_EQ(ReadBytes(installedDir / "pv.ini"), settingsText);
+    EXPECT_EQ(g_settings.versionUrl, platform::FromUtf8(server.BaseUrl() + "/api/launcherversionnew"));
     EXPECT_EQ(g_settings.webUrl, L"http://old.example/page.html");
     EXPECT_FALSE(fs::exists(installedDir / "pv.ini.download"));
 }

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 
 namespace fs = std::filesystem;
@@ -53,6 +54,13 @@ protected:
         std::wstring url;
         SetClientVersionUrl(platform::FromUtf8(PageUrl()), url);
         return QueryVersionService(L"", context, url) && CheckClientFiles(context);
+    }
+
+    static std::optional<FileEntry> PendingEntry(const std::wstring& path) {
+        const std::vector<FileEntry>& pending = GetUpdateContext()->pendingFiles;
+        const auto found =
+            std::find_if(pending.begin(), pending.end(), [&](const FileEntry& e) { return e.path == path; });
+        return found == pending.end() ? std::nullopt : std::optional<FileEntry>(*found);
     }
 
     std::size_t RequestsFor(const std::string& suffix) const {
@@ -161,6 +169,68 @@ TEST_F(UpdateProtocol, CorruptDownloadIsRetriedAndRolledBack) {
     EXPECT_EQ(doneAtRetry, fileStart);
     EXPECT_EQ(view->GetDone(1), view->GetFileEnd());
     EXPECT_TRUE(ReadBytes(DataPath("C1/data/world.pak")) == ReadBytes(clientDir / "data/world.pak"));
+}
+
+TEST_F(UpdateProtocol, FailedDownloadsLeaveTheInstalledFileAsItWas) {
+    const std::string installed = "world.pak, the edition already installed";
+    WriteBytes(DataPath("C1/data/world.pak"), installed);
+    WriteBytes(DataPath("launcher/L1/ui.dll"), "interface library v0");
+    WriteBytes(installedDir / "ui.dll", "interface library v0");
+    Publish();
+    ASSERT_TRUE(CheckClient());
+    CUpdateContext& context = *GetUpdateContext();
+    const std::optional<FileEntry> pending = PendingEntry(L"data/world.pak");
+    ASSERT_TRUE(pending);
+    const FileEntry world = *pending;
+    const std::wstring url = ResolveCdnUrl(context, L"C1/data/world.pak.lz");
+    const std::string target = platform::ToUtf8(url.substr(url.find(L"/cdn/")));
+    const auto expectUntouched = [&](const char* what) {
+        context.pendingFiles = {world};
+        EXPECT_EQ(RunWorker(), 0u) << what;
+        EXPECT_EQ(ReadBytes(DataPath("C1/data/world.pak")), installed) << what;
+        // Nothing of the failed attempts is left beside it.
+        EXPECT_EQ(std::distance(fs::directory_iterator(DataPath("C1/data")), fs::directory_iterator()), 1) << what;
+    };
+
+    server.SetFault(target, Fault{.closeAfterBytes = 1000});
+    expectUntouched("cut off");
+    server.ClearFaults();
+    server.SetBody(target, "<html><body>502 Bad Gateway</body></html>");
+    expectUntouched("error page sent with 200");
+    server.SetBody(target, RandomBytes(4096, 9));
+    expectUntouched("random bytes");
+
+    // The launcher's files unpack through zlib: the same rule.
+    ASSERT_TRUE(CheckLauncherVersion(context));
+    ASSERT_EQ(PendingPaths(), (std::vector<std::wstring>{L"ui.dll", L"Launcher.exe"}));
+    context.pendingFiles.pop_back();
+    const std::wstring launcherUrl = ResolveCdnUrl(context, L"launcher/L1/ui.dll.z");
+    server.SetBody(platform::ToUtf8(launcherUrl.substr(launcherUrl.find(L"/cdn/"))), "<html>Not here</html>");
+    EXPECT_EQ(RunWorker(), 0u);
+    EXPECT_EQ(ReadBytes(DataPath("launcher/L1/ui.dll")), "interface library v0");
+    EXPECT_FALSE(fs::exists(DataPath("launcher/L1/ui.dll.qmnew")));
+}
+
+TEST_F(UpdateProtocol, UnpackingStopsAtTheListedSize) {
+    // Listed smaller than what its packed file holds, for either unpacker;
+    // only the size is wrong, so the digest alone would pass it.
+    WriteBytes(installedDir / "ui.dll", "interface library v0");
+    Publish();
+    ASSERT_TRUE(CheckClient());
+    CUpdateContext& context = *GetUpdateContext();
+    const std::optional<FileEntry> world = PendingEntry(L"data/world.pak");
+    ASSERT_TRUE(world);
+    context.pendingFiles = {*world};
+    context.pendingFiles.back().size = 1000;
+    EXPECT_EQ(RunWorker(), 0u);
+    EXPECT_FALSE(fs::exists(DataPath("C1/data/world.pak")));
+
+    ASSERT_TRUE(CheckLauncherVersion(context));
+    ASSERT_EQ(PendingPaths(), (std::vector<std::wstring>{L"ui.dll", L"Launcher.exe"}));
+    context.pendingFiles.pop_back();
+    context.pendingFiles.back().size = 5;
+    EXPECT_EQ(RunWorker(), 0u);
+    EXPECT_FALSE(fs::exists(DataPath("launcher/L1/ui.dll")));
 }
 
 TEST_F(UpdateProtocol, UnresolvablePathFailsAfterFiveAttempts) {
