@@ -3,8 +3,10 @@
 // the installation and starts the installed copy with "N:".
 #include "tests/support/temp_dir.h"
 
+#include "app/game_launch.h"
 #include "platform/kernel32.h"
 #include "platform/text.h"
+#include "state/launcher_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +49,22 @@ std::optional<std::pair<pid_t, std::vector<std::string>>> FindProcessOf(const fs
     return std::nullopt;
 }
 
+// The installed copy was started with "N:" in its own folder; it may
+// already have ended, so look for it only while it runs.
+void ExpectRestartedWithNIn(const fs::path& installed) {
+    const fs::path installedLauncher = installed / "Launcher.exe";
+    for (int i = 0; i < 100; ++i) {
+        if (auto found = FindProcessOf(installedLauncher)) {
+            EXPECT_EQ(found->second, (std::vector<std::string>{"", "N:"}));
+            std::error_code error;
+            EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(found->first) + "/cwd", error), installed);
+            kill(found->first, SIGTERM);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 }  // namespace
 
 TEST(Relaunch, BuiltLauncherReplacesTheInstalledCopyAndRestartsIt) {
@@ -79,16 +97,34 @@ TEST(Relaunch, BuiltLauncherReplacesTheInstalledCopyAndRestartsIt) {
     EXPECT_EQ(ReadBytes(installed.Path() / "LauncherStyles/Image/ui_main_01.png"), "picture v2");
     EXPECT_EQ(fs::file_size(installedLauncher), fs::file_size(QM_LAUNCHER_PROGRAM));
 
-    // The installed copy was started with "N:" in its own folder; it may
-    // already have ended, so look for it only while it runs.
-    for (int i = 0; i < 100; ++i) {
-        if (auto found = FindProcessOf(installedLauncher)) {
-            EXPECT_EQ(found->second, (std::vector<std::string>{"", "N:"}));
-            std::error_code error;
-            EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(found->first) + "/cwd", error), installed.Path());
-            kill(found->first, SIGTERM);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ExpectRestartedWithNIn(installed.Path());
+}
+
+TEST(Relaunch, LauncherStartedByARelativePathIsReplacedThroughTheWholeChain) {
+    TempDir downloaded;
+    TempDir installed;
+    fs::copy_file(QM_LAUNCHER_PROGRAM, downloaded.Path() / "Launcher.exe");
+    downloaded.Write("ui.dll", "library v2");
+    installed.Write("Launcher.exe", "old launcher");
+    installed.Write("ui.dll", "library v1");
+
+    // The installed launcher as a player starts it from its own folder.
+    const LauncherSettings saved = g_settings;
+    LauncherSettings started;
+    started.startDirectory = installed.Path().wstring();
+    started.ApplyCommandLine(L"./Launcher.exe");
+    started.AnchorLauncherPath();
+    g_settings = started;
+    {
+        // It hands its path to the new launcher in the download folder.
+        CurrentDirectory there(downloaded.Path());
+        StartNewLauncher();
     }
+    g_settings = saved;
+
+    for (int i = 0; i < 1500 && ReadBytes(installed.Path() / "ui.dll") != "library v2"; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(ReadBytes(installed.Path() / "ui.dll"), "library v2");
+    ExpectRestartedWithNIn(installed.Path());
+    EXPECT_EQ(fs::file_size(installed.Path() / "Launcher.exe"), fs::file_size(QM_LAUNCHER_PROGRAM));
 }
