@@ -3,9 +3,13 @@
 #include "app/game_launch.h"
 #include "platform/commctrl.h"
 #include "platform/gdiplus_startup.h"
+#include "platform/text.h"
+#include "platform/winuser.h"
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "ui/launcher_translucent_dlg.h"
+
+#include <cstdio>
 
 BOOL CLauncherApp::InitInstance() {
     const INITCOMMONCONTROLSEX controls{
@@ -27,7 +31,8 @@ int CLauncherApp::ExitInstance() {
     if (m_gdiplusToken)
         Gdiplus::GdiplusShutdown(m_gdiplusToken);
     m_gdiplusToken = 0;
-    return CWinApp::ExitInstance();
+    CWinApp::ExitInstance();
+    return m_exitCode;
 }
 
 void CLauncherApp::RunMainWindow() {
@@ -40,5 +45,12 @@ void CLauncherApp::RunMainWindow() {
 }
 
 void CLauncherApp::CopyAndRestart() {
-    ::CopyAndRestart();
+    if (const std::wstring failure = ::CopyAndRestart(); !failure.empty())
+        Fail(failure);
+}
+
+void CLauncherApp::Fail(const std::wstring& reason) {
+    std::fprintf(stderr, "Quillmoor launcher: %s\n", platform::ToUtf8(reason).c_str());
+    MessageBoxW(nullptr, reason.c_str(), L"Quillmoor launcher", MB_OK | MB_ICONERROR);
+    m_exitCode = 1;
 }

@@ -13,7 +13,11 @@ private:
     // GDI+ for the windows, then the main window, modally.
     void RunMainWindow();
     void CopyAndRestart();
+    // Tells the player why the launcher stops (stderr, and a message box
+    // where a display shows it) and makes the process end in failure.
+    void Fail(const std::wstring& reason);
 
     // GDI+ runs from the main window's start to ExitInstance.
     ULONG_PTR m_gdiplusToken = 0;
+    int m_exitCode = 0;
 };

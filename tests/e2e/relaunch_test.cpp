@@ -10,8 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -63,6 +66,17 @@ void ExpectRestartedWithNIn(const fs::path& installed) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+}
+
+// Runs a command through the shell in a folder; its exit status and what it
+// wrote to stderr.
+std::pair<int, std::string> RunIn(const fs::path& folder, const std::string& command) {
+    const fs::path errors = folder / "stderr.txt";
+    const std::string line = "cd '" + folder.string() + "' && " + command + " 2>'" + errors.string() + "'";
+    const int status = std::system(line.c_str());
+    std::string text = ReadBytes(errors);
+    fs::remove(errors);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
 }
 
 }  // namespace
@@ -127,4 +141,17 @@ TEST(Relaunch, LauncherStartedByARelativePathIsReplacedThroughTheWholeChain) {
     EXPECT_EQ(ReadBytes(installed.Path() / "ui.dll"), "library v2");
     ExpectRestartedWithNIn(installed.Path());
     EXPECT_EQ(fs::file_size(installed.Path() / "Launcher.exe"), fs::file_size(QM_LAUNCHER_PROGRAM));
+}
+
+TEST(Relaunch, StrayArgumentIsRefusedWithAReasonAndCopiesNothing) {
+    TempDir start;
+    TempDir elsewhere;
+    fs::copy_file(QM_LAUNCHER_PROGRAM, start.Path() / "Launcher.exe");
+    start.Write("ui.dll", "library");
+    for (const std::string argument : {(elsewhere.Path() / "x.exe").string(), std::string("--help")}) {
+        const auto [status, errors] = RunIn(start.Path(), "env -u DISPLAY ./Launcher.exe '" + argument + "'");
+        EXPECT_NE(status, 0) << argument;
+        EXPECT_NE(errors.find("nothing was copied"), std::string::npos) << errors;
+        EXPECT_TRUE(fs::is_empty(elsewhere.Path())) << argument;
+    }
 }
