@@ -4,6 +4,7 @@
 #include "platform/commctrl.h"
 #include "platform/gdiplus_startup.h"
 #include "platform/text.h"
+#include "platform/window_system.h"
 #include "platform/winuser.h"
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
@@ -22,6 +23,10 @@ BOOL CLauncherApp::InitInstance() {
 
     if (DecideStartRole(g_settings) == StartRole::CopyAndRestart)
         CopyAndRestart();
+    else if (NeedsDisplay() && !platform::DisplayInstalled())
+        Fail(
+            L"Launcher.exe needs a display, and none could be opened ($DISPLAY is unset or unreachable). "
+            L"quillmoor-headless runs the launcher without one.");
     else
         RunMainWindow();
     return TRUE;

@@ -9,6 +9,12 @@ public:
     BOOL InitInstance() override;
     int ExitInstance() override;
 
+protected:
+    // The launcher's windows are for a player to see: without a display it
+    // stops at once rather than run unseen. The headless front end runs them
+    // in memory.
+    virtual bool NeedsDisplay() const { return true; }
+
 private:
     // GDI+ for the windows, then the main window, modally.
     void RunMainWindow();

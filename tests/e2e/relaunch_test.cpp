@@ -1,6 +1,7 @@
 // The built launcher in its copy-and-restart role: started from a freshly
 // downloaded folder with the installed launcher's path, it copies itself over
-// the installation and starts the installed copy with "N:".
+// the installation and starts the installed copy with "N:". And the starts
+// that must stop at once, with a reason, rather than act or hang.
 #include "tests/support/temp_dir.h"
 
 #include "app/game_launch.h"
@@ -153,5 +154,23 @@ TEST(Relaunch, StrayArgumentIsRefusedWithAReasonAndCopiesNothing) {
         EXPECT_NE(status, 0) << argument;
         EXPECT_NE(errors.find("nothing was copied"), std::string::npos) << errors;
         EXPECT_TRUE(fs::is_empty(elsewhere.Path())) << argument;
+    }
+}
+
+TEST(Relaunch, WithoutADisplayTheLauncherSaysSoAndEnds) {
+    TempDir start;
+    fs::copy_file(QM_LAUNCHER_PROGRAM, start.Path() / "Launcher.exe");
+    // No display named, and one named that nothing serves.
+    const std::string unserved = ":987654";
+    ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X987654"));
+    for (const std::string environment : {std::string("env -u DISPLAY"), "env DISPLAY=" + unserved}) {
+        for (const std::string arguments : {"", " N:"}) {
+            // The guard only ends a launcher that would otherwise wait forever.
+            const auto [status, errors] = RunIn(start.Path(), environment + " timeout 60 ./Launcher.exe" + arguments);
+            EXPECT_NE(status, 0) << environment << arguments;
+            EXPECT_NE(status, 124) << environment << arguments;
+            EXPECT_NE(errors.find("needs a display"), std::string::npos) << errors;
+            EXPECT_NE(errors.find("quillmoor-headless"), std::string::npos) << errors;
+        }
     }
 }

@@ -6,6 +6,7 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <future>
@@ -633,6 +634,14 @@ gboolean GtkBackend::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer 
     return FALSE;
 }
 
+namespace {
+std::atomic<bool> g_displayInstalled{false};
+}  // namespace
+
+bool DisplayInstalled() {
+    return g_displayInstalled;
+}
+
 bool InstallDisplayBackend() {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) {
@@ -655,6 +664,7 @@ bool InstallDisplayBackend() {
         return false;
     }
     SetWindowBackend(std::make_unique<GtkBackend>());
+    g_displayInstalled = true;
     return true;
 }
 
