@@ -1,6 +1,7 @@
 #include "launcher/launcher_app.h"
 
 #include "app/game_launch.h"
+#include "platform/afxhtml.h"
 #include "platform/commctrl.h"
 #include "platform/gdiplus_startup.h"
 #include "platform/text.h"
@@ -44,6 +45,7 @@ void CLauncherApp::RunMainWindow() {
     const Gdiplus::GdiplusStartupInput input;
     if (Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr) != Gdiplus::Ok)
         m_gdiplusToken = 0;
+    platform::SetBrowserDataFolder(g_settings.dataFolder + L"\\Browser");
     // The window object lives on this stack for the length of its loop.
     CLauncherTranslucentDlg dialog;
     dialog.DoModal();

@@ -649,8 +649,7 @@ bool InstallDisplayBackend() {
     }
     // Windows are placed in screen coordinates, which only X11 allows.
     gdk_set_allowed_backends("x11");
-    // As GTK names a program from its command line: the browser keeps its
-    // data under this name.
+    // As GTK names a program from its command line.
     if (!g_get_prgname()) {
         gchar* program = g_file_read_link("/proc/self/exe", nullptr);
         gchar* name = program ? g_path_get_basename(program) : nullptr;
