@@ -80,16 +80,24 @@ std::pair<int, std::string> RunIn(const fs::path& folder, const std::string& com
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
 }
 
-}  // namespace
+// A freshly downloaded launcher folder and the installation it replaces.
+class Relaunch : public ::testing::Test {
+protected:
+    Relaunch() {
+        fs::copy_file(QM_LAUNCHER_PROGRAM, downloaded.Path() / "Launcher.exe");
+        downloaded.Write("ui.dll", "library v2");
+        installed.Write("Launcher.exe", "old launcher");
+        installed.Write("ui.dll", "library v1");
+    }
 
-TEST(Relaunch, BuiltLauncherReplacesTheInstalledCopyAndRestartsIt) {
     TempDir downloaded;
     TempDir installed;
-    fs::copy_file(QM_LAUNCHER_PROGRAM, downloaded.Path() / "Launcher.exe");
-    downloaded.Write("ui.dll", "library v2");
+};
+
+}  // namespace
+
+TEST_F(Relaunch, BuiltLauncherReplacesTheInstalledCopyAndRestartsIt) {
     downloaded.Write("LauncherStyles/Image/ui_main_01.png", "picture v2");
-    installed.Write("Launcher.exe", "old launcher");
-    installed.Write("ui.dll", "library v1");
 
     const fs::path installedLauncher = installed.Path() / "Launcher.exe";
     std::wstring commandLine = L" \"" + installedLauncher.wstring() + L"\"";
@@ -115,14 +123,7 @@ TEST(Relaunch, BuiltLauncherReplacesTheInstalledCopyAndRestartsIt) {
     ExpectRestartedWithNIn(installed.Path());
 }
 
-TEST(Relaunch, LauncherStartedByARelativePathIsReplacedThroughTheWholeChain) {
-    TempDir downloaded;
-    TempDir installed;
-    fs::copy_file(QM_LAUNCHER_PROGRAM, downloaded.Path() / "Launcher.exe");
-    downloaded.Write("ui.dll", "library v2");
-    installed.Write("Launcher.exe", "old launcher");
-    installed.Write("ui.dll", "library v1");
-
+TEST_F(Relaunch, LauncherStartedByARelativePathIsReplacedThroughTheWholeChain) {
     // The installed launcher as a player starts it from its own folder.
     const LauncherSettings saved = g_settings;
     LauncherSettings started;
@@ -144,11 +145,9 @@ TEST(Relaunch, LauncherStartedByARelativePathIsReplacedThroughTheWholeChain) {
     EXPECT_EQ(fs::file_size(installed.Path() / "Launcher.exe"), fs::file_size(QM_LAUNCHER_PROGRAM));
 }
 
-TEST(Relaunch, StrayArgumentIsRefusedWithAReasonAndCopiesNothing) {
-    TempDir start;
+TEST_F(Relaunch, StrayArgumentIsRefusedWithAReasonAndCopiesNothing) {
+    const TempDir& start = downloaded;
     TempDir elsewhere;
-    fs::copy_file(QM_LAUNCHER_PROGRAM, start.Path() / "Launcher.exe");
-    start.Write("ui.dll", "library");
     for (const std::string argument : {(elsewhere.Path() / "x.exe").string(), std::string("--help")}) {
         const auto [status, errors] = RunIn(start.Path(), "env -u DISPLAY ./Launcher.exe '" + argument + "'");
         EXPECT_NE(status, 0) << argument;
@@ -157,9 +156,9 @@ TEST(Relaunch, StrayArgumentIsRefusedWithAReasonAndCopiesNothing) {
     }
 }
 
-TEST(Relaunch, WithoutADisplayTheLauncherSaysSoAndEnds) {
-    TempDir start;
-    fs::copy_file(QM_LAUNCHER_PROGRAM, start.Path() / "Launcher.exe");
+TEST_F(Relaunch, WithoutADisplayTheLauncherSaysSoAndEnds) {
+    const TempDir& start = installed;
+    fs::copy_file(QM_LAUNCHER_PROGRAM, start.Path() / "Launcher.exe", fs::copy_options::overwrite_existing);
     // No display named, and one named that nothing serves.
     const std::string unserved = ":987654";
     ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X987654"));
