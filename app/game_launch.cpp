@@ -5,7 +5,8 @@
 #include "platform/text.h"
 #include "state/launcher_settings.h"
 
-#include <cstdio>
+#include <cwctype>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -37,6 +38,37 @@ std::vector<wchar_t> FileOperationList(const std::wstring& name) {
     list.push_back(L'\0');
     list.push_back(L'\0');
     return list;
+}
+
+bool IsLauncherFileName(const std::wstring& name) {
+    const std::wstring expected = L"launcher.exe";
+    if (name.size() != expected.size())
+        return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (std::towlower(name[i]) != expected[i])
+            return false;
+    }
+    return true;
+}
+
+// Why a command line must not make this process copy its folder: any stray
+// argument takes the copy-and-restart role, and a copy aimed anywhere but at
+// an installed launcher would spread the start folder over the player's disk.
+std::wstring CopyRefusal(const std::wstring& destinationFolder) {
+    namespace fs = std::filesystem;
+    const std::wstring& path = g_settings.launcherPath;
+    const std::wstring quoted = Quoted(path);
+    if (destinationFolder.empty())
+        return L"no folder in the launcher path " + quoted + L"; the update cannot be installed.";
+    std::error_code error;
+    if (!IsLauncherFileName(PathFindFileNameW(path.c_str())) || !fs::is_regular_file(platform::NativePath(path), error))
+        return quoted + L" is not an installed Launcher.exe; nothing was copied. Start Launcher.exe without arguments.";
+    const std::wstring ownLauncher = g_settings.startDirectory + L"\\Launcher.exe";
+    if (!fs::is_regular_file(platform::NativePath(ownLauncher), error))
+        return L"this folder holds no Launcher.exe to install; nothing was copied.";
+    if (fs::equivalent(platform::NativePath(destinationFolder), platform::NativePath(g_settings.startDirectory), error))
+        return quoted + L" is this launcher's own folder; nothing was copied. Start Launcher.exe without arguments.";
+    return std::wstring();
 }
 
 }  // namespace
@@ -71,17 +103,14 @@ void SetCopyRetryPolicy(const CopyRetryPolicy& policy) {
     g_copyRetry = policy;
 }
 
-bool CopyAndRestart() {
+std::wstring CopyAndRestart() {
     std::vector<wchar_t> destination(g_settings.launcherPath.begin(), g_settings.launcherPath.end());
     destination.push_back(L'\0');
-    if (!PathRemoveFileSpecW(destination.data()) || destination[0] == L'\0') {
-        // Without a folder there is no installed launcher to replace.
-        std::fprintf(stderr,
-                     "Quillmoor launcher: no folder in the launcher path \"%s\"; the update cannot be installed.\n",
-                     platform::ToUtf8(g_settings.launcherPath).c_str());
-        return false;
-    }
+    if (!PathRemoveFileSpecW(destination.data()))
+        destination[0] = L'\0';
     const std::wstring destinationFolder = destination.data();
+    if (std::wstring refusal = CopyRefusal(destinationFolder); !refusal.empty())
+        return refusal;
     const std::vector<wchar_t> from = FileOperationList(g_settings.startDirectory + L"\\*");
     const std::vector<wchar_t> to = FileOperationList(destinationFolder);
 
@@ -102,14 +131,10 @@ bool CopyAndRestart() {
             break;
         Sleep(g_copyRetry.pauseMs);
     }
-    if (!copied) {
-        std::fprintf(stderr,
-                     "Quillmoor launcher: the new launcher could not be copied to \"%s\"; "
-                     "close every launcher and start it again.\n",
-                     platform::ToUtf8(destinationFolder).c_str());
-        return false;
-    }
+    if (!copied)
+        return L"the new launcher could not be copied to " + Quoted(destinationFolder) +
+               L"; close every launcher and start it again.";
     SetCurrentDirectoryW(destinationFolder.c_str());
     StartProcess(L"Launcher.exe", L" \"N:\"");
-    return true;
+    return std::wstring();
 }

@@ -17,9 +17,11 @@ void StartGame(const std::wstring& gameArgs);
 void StartNewLauncher();
 
 // The copy-and-restart role: copies the start folder over the installed
-// launcher's folder and starts the installed launcher with "N:". False when
-// the copy could not be made.
-bool CopyAndRestart();
+// launcher's folder and starts the installed launcher with "N:". It acts only
+// when the launcher path names an existing "Launcher.exe" in another folder
+// and the start folder holds a "Launcher.exe" to copy. Empty when done,
+// otherwise why nothing was copied or the copy failed.
+std::wstring CopyAndRestart();
 
 // How long the copy is retried while the old launcher still holds its files,
 // and the pause between attempts. Tests shorten them.

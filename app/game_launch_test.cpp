@@ -1,6 +1,7 @@
 #include "app/game_launch.h"
 
 #include "platform/kernel32.h"
+#include "platform/text.h"
 #include "state/launcher_settings.h"
 
 #include "tests/support/temp_dir.h"
@@ -100,6 +101,7 @@ protected:
         InstallRecorder(downloaded.Path() / "Launcher.exe");
         downloaded.Write("LauncherStyles/Image/bg.png", "new picture");
         downloaded.Write("ui.dll", "new library");
+        installed.Write("Launcher.exe", "old launcher");
         installed.Write("ui.dll", "old library");
         installed.Write("keep.txt", "player data");
         g_settings.startDirectory = downloaded.Path().wstring();
@@ -129,7 +131,7 @@ protected:
 };
 
 TEST_F(CopyAndRestartTest, ReplacesTheInstalledFolderAndRestartsWithN) {
-    ASSERT_TRUE(CopyAndRestart());
+    ASSERT_EQ(CopyAndRestart(), L"");
     const std::string record = WaitForRecord(installed.Path());
     EXPECT_NE(record.find("line= \"N:\"\n"), std::string::npos) << record;
     EXPECT_NE(record.find("arg=\narg=N:\n"), std::string::npos) << record;
@@ -150,12 +152,12 @@ TEST_F(CopyAndRestartTest, WaitsForTheOldLauncherToLetGoOfItsFiles) {
         installed.Write("release", "");
     });
     SetCopyRetryPolicy(CopyRetryPolicy{60000, 20});
-    const bool copied = CopyAndRestart();
+    const std::wstring failure = CopyAndRestart();
     release.join();
     WaitForSingleObject(old.hProcess, INFINITE);
     CloseHandle(old.hThread);
     CloseHandle(old.hProcess);
-    EXPECT_TRUE(copied);
+    EXPECT_EQ(failure, L"");
 }
 
 TEST_F(CopyAndRestartTest, GivesUpWhenTheFilesStayInUse) {
@@ -163,7 +165,7 @@ TEST_F(CopyAndRestartTest, GivesUpWhenTheFilesStayInUse) {
     StartHoldingLauncher(old);
     ASSERT_NE(old.hProcess, nullptr);
     SetCopyRetryPolicy(CopyRetryPolicy{200, 20});
-    EXPECT_FALSE(CopyAndRestart());
+    EXPECT_NE(CopyAndRestart(), L"");
     installed.Write("release", "");
     WaitForSingleObject(old.hProcess, INFINITE);
     CloseHandle(old.hThread);
@@ -172,6 +174,34 @@ TEST_F(CopyAndRestartTest, GivesUpWhenTheFilesStayInUse) {
 
 TEST_F(CopyAndRestartTest, LauncherPathWithoutAFolderIsRefused) {
     g_settings.launcherPath = L"Launcher.exe";
-    EXPECT_FALSE(CopyAndRestart());
+    EXPECT_NE(CopyAndRestart(), L"");
     EXPECT_FALSE(fs::exists(downloaded.Path() / "echo_args.txt"));
+}
+
+TEST_F(CopyAndRestartTest, StrayArgumentsCopyNothing) {
+    const auto expectRefused = [&](const std::wstring& launcherPath) {
+        g_settings.launcherPath = launcherPath;
+        EXPECT_NE(CopyAndRestart(), L"") << platform::ToUtf8(launcherPath);
+        EXPECT_EQ(ReadBytes(installed.Path() / "ui.dll"), "old library");
+        EXPECT_FALSE(fs::exists(installed.Path() / "echo_args.txt"));
+        EXPECT_FALSE(fs::exists(downloaded.Path() / "echo_args.txt"));
+    };
+    // A typo, an option, a program of another name, a launcher not there.
+    expectRefused((installed.Path() / "x.exe").wstring());
+    expectRefused(L"--help");
+    installed.Write("Game.exe", "a game");
+    expectRefused((installed.Path() / "Game.exe").wstring());
+    expectRefused((installed.Path() / "sub" / "Launcher.exe").wstring());
+    // The start folder's own launcher: a copy onto itself.
+    expectRefused((downloaded.Path() / "Launcher.exe").wstring());
+    // A start folder without a launcher has nothing to install.
+    fs::remove(downloaded.Path() / "Launcher.exe");
+    expectRefused((installed.Path() / "Launcher.exe").wstring());
+}
+
+TEST_F(CopyAndRestartTest, LauncherNameMatchesWithoutRegardToCase) {
+    fs::rename(installed.Path() / "Launcher.exe", installed.Path() / "LAUNCHER.EXE");
+    g_settings.launcherPath = (installed.Path() / "LAUNCHER.EXE").wstring();
+    ASSERT_EQ(CopyAndRestart(), L"");
+    EXPECT_EQ(ReadBytes(installed.Path() / "ui.dll"), "new library");
 }

@@ -1,11 +1,17 @@
 #include "launcher/launcher_app.h"
 
 #include "app/game_launch.h"
+#include "platform/afxhtml.h"
 #include "platform/commctrl.h"
 #include "platform/gdiplus_startup.h"
+#include "platform/text.h"
+#include "platform/window_system.h"
+#include "platform/winuser.h"
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "ui/launcher_translucent_dlg.h"
+
+#include <cstdio>
 
 BOOL CLauncherApp::InitInstance() {
     const INITCOMMONCONTROLSEX controls{
@@ -18,6 +24,10 @@ BOOL CLauncherApp::InitInstance() {
 
     if (DecideStartRole(g_settings) == StartRole::CopyAndRestart)
         CopyAndRestart();
+    else if (NeedsDisplay() && !platform::DisplayInstalled())
+        Fail(
+            L"Launcher.exe needs a display, and none could be opened ($DISPLAY is unset or unreachable). "
+            L"quillmoor-headless runs the launcher without one.");
     else
         RunMainWindow();
     return TRUE;
@@ -27,18 +37,27 @@ int CLauncherApp::ExitInstance() {
     if (m_gdiplusToken)
         Gdiplus::GdiplusShutdown(m_gdiplusToken);
     m_gdiplusToken = 0;
-    return CWinApp::ExitInstance();
+    CWinApp::ExitInstance();
+    return m_exitCode;
 }
 
 void CLauncherApp::RunMainWindow() {
     const Gdiplus::GdiplusStartupInput input;
     if (Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr) != Gdiplus::Ok)
         m_gdiplusToken = 0;
+    platform::SetBrowserDataFolder(g_settings.dataFolder + L"\\Browser");
     // The window object lives on this stack for the length of its loop.
     CLauncherTranslucentDlg dialog;
     dialog.DoModal();
 }
 
 void CLauncherApp::CopyAndRestart() {
-    ::CopyAndRestart();
+    if (const std::wstring failure = ::CopyAndRestart(); !failure.empty())
+        Fail(failure);
+}
+
+void CLauncherApp::Fail(const std::wstring& reason) {
+    std::fprintf(stderr, "Quillmoor launcher: %s\n", platform::ToUtf8(reason).c_str());
+    MessageBoxW(nullptr, reason.c_str(), L"Quillmoor launcher", MB_OK | MB_ICONERROR);
+    m_exitCode = 1;
 }

@@ -9,11 +9,21 @@ public:
     BOOL InitInstance() override;
     int ExitInstance() override;
 
+protected:
+    // The launcher's windows are for a player to see: without a display it
+    // stops at once rather than run unseen. The headless front end runs them
+    // in memory.
+    virtual bool NeedsDisplay() const { return true; }
+
 private:
     // GDI+ for the windows, then the main window, modally.
     void RunMainWindow();
     void CopyAndRestart();
+    // Tells the player why the launcher stops (stderr, and a message box
+    // where a display shows it) and makes the process end in failure.
+    void Fail(const std::wstring& reason);
 
     // GDI+ runs from the main window's start to ExitInstance.
     ULONG_PTR m_gdiplusToken = 0;
+    int m_exitCode = 0;
 };

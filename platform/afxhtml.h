@@ -85,3 +85,13 @@ private:
     std::unique_ptr<COleControlSite> m_pSite;
 };
 #endif
+
+#include <string>
+
+namespace platform {
+// Where every browser of this process keeps its cache and site data: a
+// folder of the program's own rather than one named after the executable in
+// the user's cache. Call before the first browser is made. The Windows
+// control keeps the system's own.
+void SetBrowserDataFolder(const std::wstring& folder);
+}  // namespace platform

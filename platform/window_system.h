@@ -39,5 +39,7 @@ HWND CreateDialogWindow(const DialogTemplate& dialogTemplate, HWND owner);
 // starts); otherwise they stay headless. Call on the process's first thread
 // before its first window. True when a display was taken.
 bool InstallDisplayBackend();
+// Whether InstallDisplayBackend took a display.
+bool DisplayInstalled();
 
 }  // namespace platform

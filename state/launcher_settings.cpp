@@ -4,6 +4,7 @@
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
 
+#include <filesystem>
 #include <vector>
 
 const wchar_t kDefaultWebUrl[] = L"https://www.quillmoor.com/launcher/index.html";
@@ -42,6 +43,7 @@ void LauncherSettings::InitialiseFromProcess() {
         dataFolder = std::wstring(localAppData) + L"\\" + dataFolderName;
 
     ApplyCommandLine(GetCommandLineW());
+    AnchorLauncherPath();
 }
 
 void LauncherSettings::ApplyCommandLine(const std::wstring& commandLine) {
@@ -58,6 +60,21 @@ void LauncherSettings::ApplyCommandLine(const std::wstring& commandLine) {
     } else {
         launcherPath = arguments[1];
     }
+}
+
+void LauncherSettings::AnchorLauncherPath() {
+    if (launcherPath.empty() || startDirectory.empty())
+        return;
+    // Both separators start a rooted path in the stand-in's file functions,
+    // and a drive letter one on Windows.
+    const bool rooted =
+        launcherPath[0] == L'\\' || launcherPath[0] == L'/' || (launcherPath.size() >= 2 && launcherPath[1] == L':');
+    if (rooted || std::filesystem::path(launcherPath).is_absolute())
+        return;
+    std::wstring relative = launcherPath;
+    while (relative.starts_with(L"./") || relative.starts_with(L".\\"))
+        relative.erase(0, 2);
+    launcherPath = startDirectory + L"\\" + relative;
 }
 
 std::wstring LauncherSettings::SettingsFileName() const {

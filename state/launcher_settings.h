@@ -27,6 +27,9 @@ struct LauncherSettings {
     void InitialiseFromProcess();
     // The command-line step: argument 1 absent, "N:" or an installed path.
     void ApplyCommandLine(const std::wstring& commandLine);
+    // A launcher path relative to the start directory made absolute: it is
+    // handed to processes that run in other folders.
+    void AnchorLauncherPath();
     // "./Platform.ini" and "./" + platform + ".ini", resolved against the
     // current directory.
     void ReadConfiguration();

@@ -48,6 +48,25 @@ TEST(CommandLine, PlainStartKeepsArgumentZeroAsWritten) {
     EXPECT_EQ(DecideStartRole(quoted), StartRole::MainWindow);
 }
 
+TEST(CommandLine, RelativeLauncherPathIsAnchoredAtTheStartDirectory) {
+    const auto anchored = [](const std::wstring& commandLine) {
+        LauncherSettings settings;
+        settings.startDirectory = L"/home/player/Quillmoor";
+        settings.ApplyCommandLine(commandLine);
+        settings.AnchorLauncherPath();
+        return settings.launcherPath;
+    };
+    // Started from its own folder, by either spelling.
+    EXPECT_EQ(anchored(L"./Launcher.exe"), L"/home/player/Quillmoor\\Launcher.exe");
+    EXPECT_EQ(anchored(L"Launcher.exe"), L"/home/player/Quillmoor\\Launcher.exe");
+    EXPECT_EQ(anchored(L".\\bin\\Launcher.exe"), L"/home/player/Quillmoor\\bin\\Launcher.exe");
+    // Paths that already name their root stay as written.
+    EXPECT_EQ(anchored(L"/opt/qm/Launcher.exe"), L"/opt/qm/Launcher.exe");
+    EXPECT_EQ(anchored(L"\"C:\\Games\\Launcher.exe\""), L"C:\\Games\\Launcher.exe");
+    // The restarted launcher has no path of its own to anchor.
+    EXPECT_EQ(anchored(L" \"N:\""), L"");
+}
+
 class Configuration : public ::testing::Test {
 protected:
     TempDir folder;

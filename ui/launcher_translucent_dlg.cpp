@@ -10,6 +10,7 @@
 #include "state/view_broser.h"
 #include "ui/dialog_templates.h"
 #include "ui/launcher_standard_dlg.h"
+#include "ui/picture_fallback.h"
 #include "ui/progress_dlg.h"
 #include "ui/web/launcher_resource.h"
 #include "ui/web/page_messages.h"
@@ -35,7 +36,8 @@ void RestartClientCheck() {
 }  // namespace
 
 CLauncherTranslucentDlg::CLauncherTranslucentDlg()
-    : CTranslucentDialog(IDD_LAUNCHER_TRANSLUCENT, nullptr, L"LauncherStyles/Image/ui_main_01.png") {
+    : CTranslucentDialog(IDD_LAUNCHER_TRANSLUCENT, nullptr,
+                         UsablePicture(L"LauncherStyles/Image/ui_main_01.png").c_str()) {
     RegisterLauncherDialogTemplates();
     GetMemManger()->Allocate(CMemManger::kTransferBufferSize);
 }
@@ -76,13 +78,17 @@ std::unique_ptr<CStandardDialog> CLauncherTranslucentDlg::CreateStandardDialog()
 }
 
 void CLauncherTranslucentDlg::InitControls() {
-    m_btnExit.SetImages({L"LauncherStyles/Image/ui_exit_01.png", L"LauncherStyles/Image/ui_exit_02.png",
-                         L"LauncherStyles/Image/ui_exit_03.png", nullptr, nullptr});
+    const std::wstring exit[3] = {UsablePicture(L"LauncherStyles/Image/ui_exit_01.png"),
+                                  UsablePicture(L"LauncherStyles/Image/ui_exit_02.png"),
+                                  UsablePicture(L"LauncherStyles/Image/ui_exit_03.png")};
+    m_btnExit.SetImages({exit[0].c_str(), exit[1].c_str(), exit[2].c_str(), nullptr, nullptr});
     m_btnExit.SetWindowPos(nullptr, 794, 39, 25, 25, kPlaceFlags);
     AddRenderedControl(m_btnExit);
 
-    m_btnMinimize.SetImages({L"LauncherStyles/Image/ui_mini_01.png", L"LauncherStyles/Image/ui_mini_02.png",
-                             L"LauncherStyles/Image/ui_mini_03.png", nullptr, nullptr});
+    const std::wstring minimize[3] = {UsablePicture(L"LauncherStyles/Image/ui_mini_01.png"),
+                                      UsablePicture(L"LauncherStyles/Image/ui_mini_02.png"),
+                                      UsablePicture(L"LauncherStyles/Image/ui_mini_03.png")};
+    m_btnMinimize.SetImages({minimize[0].c_str(), minimize[1].c_str(), minimize[2].c_str(), nullptr, nullptr});
     m_btnMinimize.SetWindowPos(nullptr, 762, 39, 25, 25, kPlaceFlags);
     AddRenderedControl(m_btnMinimize);
 }

@@ -7,6 +7,7 @@
 #include "state/message_table.h"
 #include "state/view_broser.h"
 #include "ui/dialog_templates.h"
+#include "ui/picture_fallback.h"
 #include "ui/web/launcher_resource.h"
 #include "update/update_context.h"
 
@@ -36,7 +37,7 @@ void Move(CWnd& control, const Place& place) {
 }
 
 std::wstring Picture(const wchar_t* name) {
-    return g_settings.startDirectory + L"/LauncherStyles/Image/" + name;
+    return UsablePicture(g_settings.startDirectory + L"/LauncherStyles/Image/" + name);
 }
 
 // done * 100 / total, truncated. Nothing can be done of nothing, so a total
@@ -59,7 +60,7 @@ std::wstring WindowText(const CWnd& window) {
 }  // namespace
 
 CProgressDlg::CProgressDlg(UINT nIDTemplate, const std::wstring& backgroundPath, CWnd* pParentWnd)
-    : CTranslucentDialog(nIDTemplate, pParentWnd, backgroundPath.c_str()) {
+    : CTranslucentDialog(nIDTemplate, pParentWnd, UsablePicture(backgroundPath).c_str()) {
     RegisterLauncherDialogTemplates();
 }
 

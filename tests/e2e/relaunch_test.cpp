@@ -1,15 +1,21 @@
 // The built launcher in its copy-and-restart role: started from a freshly
 // downloaded folder with the installed launcher's path, it copies itself over
-// the installation and starts the installed copy with "N:".
+// the installation and starts the installed copy with "N:". And the starts
+// that must stop at once, with a reason, rather than act or hang.
 #include "tests/support/temp_dir.h"
 
+#include "app/game_launch.h"
 #include "platform/kernel32.h"
 #include "platform/text.h"
+#include "state/launcher_settings.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -47,16 +53,51 @@ std::optional<std::pair<pid_t, std::vector<std::string>>> FindProcessOf(const fs
     return std::nullopt;
 }
 
-}  // namespace
+// The installed copy was started with "N:" in its own folder; it may
+// already have ended, so look for it only while it runs.
+void ExpectRestartedWithNIn(const fs::path& installed) {
+    const fs::path installedLauncher = installed / "Launcher.exe";
+    for (int i = 0; i < 100; ++i) {
+        if (auto found = FindProcessOf(installedLauncher)) {
+            EXPECT_EQ(found->second, (std::vector<std::string>{"", "N:"}));
+            std::error_code error;
+            EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(found->first) + "/cwd", error), installed);
+            kill(found->first, SIGTERM);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
 
-TEST(Relaunch, BuiltLauncherReplacesTheInstalledCopyAndRestartsIt) {
+// Runs a command through the shell in a folder; its exit status and what it
+// wrote to stderr.
+std::pair<int, std::string> RunIn(const fs::path& folder, const std::string& command) {
+    const fs::path errors = folder / "stderr.txt";
+    const std::string line = "cd '" + folder.string() + "' && " + command + " 2>'" + errors.string() + "'";
+    const int status = std::system(line.c_str());
+    std::string text = ReadBytes(errors);
+    fs::remove(errors);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+}
+
+// A freshly downloaded launcher folder and the installation it replaces.
+class Relaunch : public ::testing::Test {
+protected:
+    Relaunch() {
+        fs::copy_file(QM_LAUNCHER_PROGRAM, downloaded.Path() / "Launcher.exe");
+        downloaded.Write("ui.dll", "library v2");
+        installed.Write("Launcher.exe", "old launcher");
+        installed.Write("ui.dll", "library v1");
+    }
+
     TempDir downloaded;
     TempDir installed;
-    fs::copy_file(QM_LAUNCHER_PROGRAM, downloaded.Path() / "Launcher.exe");
-    downloaded.Write("ui.dll", "library v2");
+};
+
+}  // namespace
+
+TEST_F(Relaunch, BuiltLauncherReplacesTheInstalledCopyAndRestartsIt) {
     downloaded.Write("LauncherStyles/Image/ui_main_01.png", "picture v2");
-    installed.Write("Launcher.exe", "old launcher");
-    installed.Write("ui.dll", "library v1");
 
     const fs::path installedLauncher = installed.Path() / "Launcher.exe";
     std::wstring commandLine = L" \"" + installedLauncher.wstring() + L"\"";
@@ -79,16 +120,56 @@ TEST(Relaunch, BuiltLauncherReplacesTheInstalledCopyAndRestartsIt) {
     EXPECT_EQ(ReadBytes(installed.Path() / "LauncherStyles/Image/ui_main_01.png"), "picture v2");
     EXPECT_EQ(fs::file_size(installedLauncher), fs::file_size(QM_LAUNCHER_PROGRAM));
 
-    // The installed copy was started with "N:" in its own folder; it may
-    // already have ended, so look for it only while it runs.
-    for (int i = 0; i < 100; ++i) {
-        if (auto found = FindProcessOf(installedLauncher)) {
-            EXPECT_EQ(found->second, (std::vector<std::string>{"", "N:"}));
-            std::error_code error;
-            EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(found->first) + "/cwd", error), installed.Path());
-            kill(found->first, SIGTERM);
-            break;
-        }
+    ExpectRestartedWithNIn(installed.Path());
+}
+
+TEST_F(Relaunch, LauncherStartedByARelativePathIsReplacedThroughTheWholeChain) {
+    // The installed launcher as a player starts it from its own folder.
+    const LauncherSettings saved = g_settings;
+    LauncherSettings started;
+    started.startDirectory = installed.Path().wstring();
+    started.ApplyCommandLine(L"./Launcher.exe");
+    started.AnchorLauncherPath();
+    g_settings = started;
+    {
+        // It hands its path to the new launcher in the download folder.
+        CurrentDirectory there(downloaded.Path());
+        StartNewLauncher();
+    }
+    g_settings = saved;
+
+    for (int i = 0; i < 1500 && ReadBytes(installed.Path() / "ui.dll") != "library v2"; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(ReadBytes(installed.Path() / "ui.dll"), "library v2");
+    ExpectRestartedWithNIn(installed.Path());
+    EXPECT_EQ(fs::file_size(installed.Path() / "Launcher.exe"), fs::file_size(QM_LAUNCHER_PROGRAM));
+}
+
+TEST_F(Relaunch, StrayArgumentIsRefusedWithAReasonAndCopiesNothing) {
+    const TempDir& start = downloaded;
+    TempDir elsewhere;
+    for (const std::string argument : {(elsewhere.Path() / "x.exe").string(), std::string("--help")}) {
+        const auto [status, errors] = RunIn(start.Path(), "env -u DISPLAY ./Launcher.exe '" + argument + "'");
+        EXPECT_NE(status, 0) << argument;
+        EXPECT_NE(errors.find("nothing was copied"), std::string::npos) << errors;
+        EXPECT_TRUE(fs::is_empty(elsewhere.Path())) << argument;
+    }
+}
+
+TEST_F(Relaunch, WithoutADisplayTheLauncherSaysSoAndEnds) {
+    const TempDir& start = installed;
+    fs::copy_file(QM_LAUNCHER_PROGRAM, start.Path() / "Launcher.exe", fs::copy_options::overwrite_existing);
+    // No display named, and one named that nothing serves.
+    const std::string unserved = ":987654";
+    ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X987654"));
+    for (const std::string environment : {std::string("env -u DISPLAY"), "env DISPLAY=" + unserved}) {
+        for (const std::string arguments : {"", " N:"}) {
+            // The guard only ends a launcher that would otherwise wait forever.
+            const auto [status, errors] = RunIn(start.Path(), environment + " timeout 60 ./Launcher.exe" + arguments);
+            EXPECT_NE(status, 0) << environment << arguments;
+            EXPECT_NE(status, 124) << environment << arguments;
+            EXPECT_NE(errors.find("needs a display"), std::string::npos) << errors;
+            EXPECT_NE(errors.find("quillmoor-headless"), std::string::npos) << errors;
+        }
     }
 }

@@ -194,6 +194,10 @@ TEST_F(LauncherWindows, PageStartsTheGameWithLowerCaseStartGameAfterTheDownloadS
               std::string::npos)
         << record;
     EXPECT_NE(record.find("current directory: " + clientFolder.string() + "\n"), std::string::npos) << record;
+    // The page's cache and data went to the launcher's data folder, nothing
+    // to the user's cache under the program's name.
+    EXPECT_TRUE(fs::is_directory(data / "Quillmoor" / "Browser")) << Diagnostics();
+    EXPECT_FALSE(fs::exists(work.Path() / "cache" / "Launcher.exe")) << Diagnostics();
     // The launcher asked the version service the page named.
     EXPECT_NE(ReadBytes(work.Path() / "server.log").find("/web/pcversion"), std::string::npos);
     EXPECT_FALSE(MainWindow()) << WindowList();

@@ -16,6 +16,9 @@ public:
     // Returns the exit code of the run (HeadlessExitCode).
     int ExitInstance() override;
 
+protected:
+    bool NeedsDisplay() const override { return false; }
+
 private:
     void ApplyStartRole();
     void Report(PageDriver::Outcome outcome, const PageDriver& driver);

@@ -9,6 +9,33 @@
 
 namespace platform {
 
+namespace {
+
+std::string g_browserDataFolder;
+
+// One web context for every view: each context runs its own network process.
+WebKitWebContext* SharedWebContext() {
+    static WebKitWebContext* const context = [] {
+        if (g_browserDataFolder.empty()) {
+            return webkit_web_context_get_default();
+        }
+        const std::string data = g_browserDataFolder + "/data";
+        const std::string cache = g_browserDataFolder + "/cache";
+        WebKitWebsiteDataManager* manager = webkit_website_data_manager_new(
+            "base-data-directory", data.c_str(), "base-cache-directory", cache.c_str(), nullptr);
+        WebKitWebContext* made = webkit_web_context_new_with_website_data_manager(manager);
+        g_object_unref(manager);
+        return made;
+    }();
+    return context;
+}
+
+}  // namespace
+
+void SetBrowserDataFolder(const std::wstring& folder) {
+    g_browserDataFolder = NativePath(folder);
+}
+
 std::unique_ptr<BrowserControl> BrowserControl::Create(CHtmlView& view, COleControlSite& site, HWND window) {
     if (!gdk_display_get_default()) {
         return nullptr;
@@ -27,7 +54,8 @@ BrowserControl::BrowserControl(CHtmlView& view, COleControlSite& site, HWND wind
 
 bool BrowserControl::Build() {
     m_content = webkit_user_content_manager_new();
-    m_webView = WEBKIT_WEB_VIEW(webkit_web_view_new_with_user_content_manager(m_content));
+    m_webView = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedWebContext(),
+                                             "user-content-manager", m_content, nullptr));
     g_object_ref_sink(m_webView);
     WebKitSettings* settings = webkit_web_view_get_settings(m_webView);
     // No GPU behind a virtual or remote display; drawing in software always works.

@@ -6,6 +6,7 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <future>
@@ -633,6 +634,14 @@ gboolean GtkBackend::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer 
     return FALSE;
 }
 
+namespace {
+std::atomic<bool> g_displayInstalled{false};
+}  // namespace
+
+bool DisplayInstalled() {
+    return g_displayInstalled;
+}
+
 bool InstallDisplayBackend() {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) {
@@ -640,8 +649,7 @@ bool InstallDisplayBackend() {
     }
     // Windows are placed in screen coordinates, which only X11 allows.
     gdk_set_allowed_backends("x11");
-    // As GTK names a program from its command line: the browser keeps its
-    // data under this name.
+    // As GTK names a program from its command line.
     if (!g_get_prgname()) {
         gchar* program = g_file_read_link("/proc/self/exe", nullptr);
         gchar* name = program ? g_path_get_basename(program) : nullptr;
@@ -655,6 +663,7 @@ bool InstallDisplayBackend() {
         return false;
     }
     SetWindowBackend(std::make_unique<GtkBackend>());
+    g_displayInstalled = true;
     return true;
 }
 
