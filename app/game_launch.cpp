@@ -45,7 +45,7 @@ bool IsLauncherFileName(const std::wstring& name) {
     if (name.size() != expected.size())
         return false;
     for (std::size_t i = 0; i < name.size(); ++i) {
-        if (std::towlower(name[i]) != expected[i])
+        if (std::towlower(name[i]) != static_cast<wint_t>(expected[i]))
             return false;
     }
     return true;

@@ -148,7 +148,7 @@ TEST_F(Relaunch, LauncherStartedByARelativePathIsReplacedThroughTheWholeChain) {
 TEST_F(Relaunch, StrayArgumentIsRefusedWithAReasonAndCopiesNothing) {
     const TempDir& start = downloaded;
     TempDir elsewhere;
-    for (const std::string argument : {(elsewhere.Path() / "x.exe").string(), std::string("--help")}) {
+    for (const std::string& argument : {(elsewhere.Path() / "x.exe").string(), std::string("--help")}) {
         const auto [status, errors] = RunIn(start.Path(), "env -u DISPLAY ./Launcher.exe '" + argument + "'");
         EXPECT_NE(status, 0) << argument;
         EXPECT_NE(errors.find("nothing was copied"), std::string::npos) << errors;
@@ -162,7 +162,7 @@ TEST_F(Relaunch, WithoutADisplayTheLauncherSaysSoAndEnds) {
     // No display named, and one named that nothing serves.
     const std::string unserved = ":987654";
     ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X987654"));
-    for (const std::string environment : {std::string("env -u DISPLAY"), "env DISPLAY=" + unserved}) {
+    for (const std::string& environment : {std::string("env -u DISPLAY"), "env DISPLAY=" + unserved}) {
         for (const std::string arguments : {"", " N:"}) {
             // The guard only ends a launcher that would otherwise wait forever.
             const auto [status, errors] = RunIn(start.Path(), environment + " timeout 60 ./Launcher.exe" + arguments);
