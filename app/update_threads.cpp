@@ -79,6 +79,8 @@ bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile) {
     }
     bool replaced = false;
     if (opened) {
+        // One byte past the largest usable file is enough to refuse it.
+        product.SetBodyLimit(kMaxServerSettingsBytes + 1);
         const std::wstring download = settingsFile + L".download";
         product.SaveTo(download.c_str());
         const DWORD total = product.GetTotalSize();

@@ -211,6 +211,26 @@ TEST_F(UpdateProtocol, FailedDownloadsLeaveTheInstalledFileAsItWas) {
     EXPECT_FALSE(fs::exists(DataPath("launcher/L1/ui.dll.qmnew")));
 }
 
+TEST_F(UpdateProtocol, PackedFileTakesNoMoreDiskThanItsListedSizeAllows) {
+    const std::string installed = "world.pak, the edition already installed";
+    WriteBytes(DataPath("C1/data/world.pak"), installed);
+    Publish();
+    ASSERT_TRUE(CheckClient());
+    CUpdateContext& context = *GetUpdateContext();
+    const std::optional<FileEntry> world = PendingEntry(L"data/world.pak");
+    ASSERT_TRUE(world);
+    context.pendingFiles = {*world};
+    // 40 MB without a length for a file listed at 300,000 bytes.
+    const std::wstring url = ResolveCdnUrl(context, L"C1/data/world.pak.lz");
+    server.SetFault(platform::ToUtf8(url.substr(url.find(L"/cdn/"))),
+                    Fault{.chunked = true, .body = RandomBytes(40 << 20, 5)});
+    EXPECT_EQ(RunWorker(), 0u);
+    const fs::path packed = DataPath("Update/C1/data/world.pak.lz");
+    ASSERT_TRUE(fs::exists(packed));
+    EXPECT_LE(fs::file_size(packed), 300000u + 150000u + (1u << 20));
+    EXPECT_EQ(ReadBytes(DataPath("C1/data/world.pak")), installed);
+}
+
 TEST_F(UpdateProtocol, UnpackingStopsAtTheListedSize) {
     // Listed smaller than what its packed file holds, for either unpacker;
     // only the size is wrong, so the digest alone would pass it.
