@@ -107,10 +107,21 @@ void UpdateFixture::Publish(const std::string& launcherVersion, const std::strin
         options.previousDir = previous;
     std::ostringstream log;
     ::Publish(options, log, false);
+    Serve(cdnDir, options.baseUrl);
+}
 
-    server.ServeFolder("/cdn/", cdnDir.string());
-    server.SetBody("/api/launcherversionnew?platform=pv", ReadBytes(cdnDir / "answers" / "launcher-pv.txt"));
-    server.SetBody("/web/pcversion", ReadBytes(cdnDir / "answers" / "client.txt"));
+void UpdateFixture::Serve(const fs::path& cdn, const std::string& publishedBase) {
+    const std::string base = server.BaseUrl() + "/cdn/";
+    const auto answer = [&](const char* name) {
+        std::string text = ReadBytes(cdn / "answers" / name);
+        for (std::size_t at = text.find(publishedBase); at != std::string::npos;
+             at = text.find(publishedBase, at + base.size()))
+            text.replace(at, publishedBase.size(), base);
+        return text;
+    };
+    server.ServeFolder("/cdn/", cdn.string());
+    server.SetBody("/api/launcherversionnew?platform=pv", answer("launcher-pv.txt"));
+    server.SetBody("/web/pcversion", answer("client.txt"));
 }
 
 DWORD UpdateFixture::RunWorker() {

@@ -27,6 +27,9 @@ public:
     // A non-empty previous names an earlier publish to diff against.
     void Publish(const std::string& launcherVersion = "L1", const std::string& clientVersion = "C1",
                  const std::filesystem::path& previous = {});
+    // Serves a tree published earlier for the base URL publishedBase, its
+    // answers pointed at this server instead.
+    void Serve(const std::filesystem::path& cdn, const std::string& publishedBase);
 
     // Runs one download worker on its own thread; its exit code.
     DWORD RunWorker();
