@@ -14,6 +14,7 @@
 //
 // entries: lines of the long md5 list, default 2,000,000.
 #include "app/update_threads.h"
+#include "bench/proc_status.h"
 #include "codec/md5_functions.h"
 #include "platform/text.h"
 #include "platform/thread_stop.h"
@@ -36,7 +37,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -50,14 +50,6 @@ namespace {
 
 constexpr std::int64_t kLie = 2000000000;
 constexpr DWORD kPatienceMs = 600000;
-
-long StatusKiB(const char* field) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind(field, 0) == 0)
-            return std::stol(line.substr(std::string(field).size()));
-    return -1;
-}
 
 struct Measured {
     std::string outcome;

@@ -211,14 +211,8 @@ struct PublishedTree {
         WriteBytes(client / "qm.exe", "game program");
         WriteBytes(client / "readme.txt", "welcome");
         WriteBytes(client / "data/world.pak", newWorld);
-        PublishOptions options;
-        options.launcherDir = launcher;
-        options.clientDir = client;
-        options.platformCode = "pv";
-        options.outDir = cdn;
-        options.baseUrl = base;
         std::ostringstream log;
-        ::Publish(options, log, false);
+        ::Publish(testsupport::FixturePublishOptions(launcher, client, cdn, base), log, false);
         WriteBytes(decoy, ReadBytes(cdn / "answers" / "client.txt"));
     }
 
@@ -304,12 +298,8 @@ protected:
 
     std::string AnswerText(const std::string& target) const {
         const std::string name = target == "/web/pcversion" ? "client.txt" : "launcher-pv.txt";
-        std::string text = ReadBytes(g_tree->cdn / "answers" / name);
-        const std::string base = server.BaseUrl() + "/cdn/";
-        for (std::size_t at = text.find(g_tree->base); at != std::string::npos;
-             at = text.find(g_tree->base, at + base.size()))
-            text.replace(at, g_tree->base.size(), base);
-        return text;
+        return testsupport::RebasedAnswer(ReadBytes(g_tree->cdn / "answers" / name), g_tree->base,
+                                          server.BaseUrl() + "/cdn/");
     }
 
     // One digit changed where the launcher cannot tell: see Expected.

@@ -13,7 +13,16 @@
 #include <string>
 #include <vector>
 
+struct PublishOptions;
+
 namespace testsupport {
+
+// How the fixtures publish: platform "pv", launcher L1 and client C1.
+PublishOptions FixturePublishOptions(const std::filesystem::path& launcherDir, const std::filesystem::path& clientDir,
+                                     const std::filesystem::path& outDir, const std::string& baseUrl);
+
+// A version answer published for publishedBase, pointed at base instead.
+std::string RebasedAnswer(std::string answer, const std::string& publishedBase, const std::string& base);
 
 class UpdateFixture {
 public:
