@@ -1,10 +1,12 @@
 #include "app/settings_file_check.h"
 
+#include "codec/md5_functions.h"
 #include "net/web_url.h"
 #include "platform/crt.h"
 #include "platform/kernel32.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwctype>
 #include <memory>
@@ -82,4 +84,16 @@ bool IsUsableSettingsFile(const std::wstring& path) {
     }
     return IsText(text) && HasConfigSection(text) && IsAbsentOrWebUrl(path, L"Version") &&
            IsAbsentOrWebUrl(path, L"Web");
+}
+
+bool MatchesListedFile(const std::wstring& path, const std::vector<FileEntry>& listed, const std::wstring& listedPath) {
+    const auto entry =
+        std::find_if(listed.begin(), listed.end(), [&](const FileEntry& e) { return e.path == listedPath; });
+    if (entry == listed.end())
+        return true;
+    const std::unique_ptr<FILE, FileCloser> file(_wfopen(path.c_str(), L"rb"));
+    if (!file || fseeko(file.get(), 0, SEEK_END) != 0 || ftello(file.get()) != entry->size)
+        return false;
+    const std::wstring digest = Md5TextOfFile(path);
+    return !digest.empty() && digest == entry->md5;
 }

@@ -1,5 +1,6 @@
 #include "app/settings_file_check.h"
 
+#include "codec/md5_functions.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_files.h"
 
@@ -46,6 +47,29 @@ TEST_F(SettingsFileCheck, BrokenOrForeignContentIsRefused) {
     EXPECT_FALSE(Usable(std::string("[Config]\nLanguage=chs\0\n", 23)));  // a flipped byte
     EXPECT_FALSE(Usable("[Config]\nLanguage=\xff\xfe\n"));
     EXPECT_FALSE(Usable("[Config]\nLanguage=" + std::string(kMaxServerSettingsBytes - 17, 'x')));
+}
+
+TEST_F(SettingsFileCheck, ListedSettingsFileMustMatchItsSizeAndDigest) {
+    const std::string published = "[Config]\nWeb=http://game.example/\nLanguage=chs\n";
+    const std::wstring path = (dir.Path() / "pv.ini.download").wstring();
+    const std::wstring listed = L"launcher/pv.ini";
+    ASSERT_TRUE(LoadMd5Functions());
+    WriteBytes(dir.Path() / "published.ini", published);
+    const std::vector<FileEntry> list = {
+        {L"launcher/Launcher.exe", 5, L"0123456789abcdef"},
+        {listed, static_cast<std::int64_t>(published.size()), Md5TextOfFile((dir.Path() / "published.ini").wstring())}};
+
+    WriteBytes(dir.Path() / "pv.ini.download", published);
+    EXPECT_TRUE(MatchesListedFile(path, list, listed));
+    // One letter changed: still a settings file, not the published one.
+    WriteBytes(dir.Path() / "pv.ini.download", "[Config]\nWeb=http://game.example/\nLanguage=cht\n");
+    EXPECT_TRUE(IsUsableSettingsFile(path));
+    EXPECT_FALSE(MatchesListedFile(path, list, listed));
+    WriteBytes(dir.Path() / "pv.ini.download", published + "\n");
+    EXPECT_FALSE(MatchesListedFile(path, list, listed));
+    // A list that does not name it leaves the content check alone in charge.
+    EXPECT_TRUE(MatchesListedFile(path, {list[0]}, listed));
+    EXPECT_FALSE(MatchesListedFile((dir.Path() / "absent.ini").wstring(), list, listed));
 }
 
 TEST_F(SettingsFileCheck, MissingFileIsRefused) {

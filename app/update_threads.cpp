@@ -70,7 +70,9 @@ bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile) {
     controller->mainDialog = WindowOf(lpParameter);
     controller->product = &product;
 
-    const std::wstring url = ResolveCdnUrl(*GetUpdateContext(), L"launcher/" + g_settings.platform + L".ini");
+    // Its CDN path is also its path in the launcher's md5 list.
+    const std::wstring cdnPath = L"launcher/" + g_settings.platform + L".ini";
+    const std::wstring url = ResolveCdnUrl(*GetUpdateContext(), cdnPath);
     bool opened = false;
     for (int attempt = 0; attempt < kSettingsFetchAttempts && !opened; ++attempt) {
         if (attempt > 0)
@@ -79,11 +81,14 @@ bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile) {
     }
     bool replaced = false;
     if (opened) {
+        // One byte past the largest usable file is enough to refuse it.
+        product.SetBodyLimit(kMaxServerSettingsBytes + 1);
         const std::wstring download = settingsFile + L".download";
         product.SaveTo(download.c_str());
         const DWORD total = product.GetTotalSize();
-        const bool whole =
-            !Closing() && (total == 0 || product.GetReceivedSize() == total) && IsUsableSettingsFile(download);
+        const bool whole = !Closing() && (total == 0 || product.GetReceivedSize() == total) &&
+                           IsUsableSettingsFile(download) &&
+                           MatchesListedFile(download, GetUpdateContext()->remoteFiles, cdnPath);
         replaced = whole && MoveFileExW(download.c_str(), settingsFile.c_str(), MOVEFILE_REPLACE_EXISTING);
         if (!replaced)
             DeleteFileW(download.c_str());

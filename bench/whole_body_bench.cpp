@@ -5,6 +5,7 @@
 // (VmHWM - VmRSS at the start), as a multiple of the body's size.
 //
 //     <build>/bench/whole_body_bench [list-MiB]
+#include "bench/proc_status.h"
 #include "codec/path_key.h"
 #include "platform/text.h"
 #include "tests/support/loopback_server.h"
@@ -18,19 +19,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <string>
 
 namespace {
-
-long StatusKiB(const char* field) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind(field, 0) == 0)
-            return std::stol(line.substr(std::string(field).size()));
-    return -1;
-}
 
 // Runs step in a child; its rise in resident memory, KiB.
 long RiseKiB(const std::function<bool()>& step) {

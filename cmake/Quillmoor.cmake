@@ -10,9 +10,11 @@ elseif(QM_SANITIZE MATCHES "thread")
   set(QM_TEST_ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1")
 endif()
 
-# qm_add_tests(TARGET [LABELS label...] [TIMEOUT seconds])
+# qm_add_tests(TARGET [LABELS label...] [TIMEOUT seconds] [ONE_PROCESS])
+# ONE_PROCESS registers the program as a single test run in one process,
+# for many cells that share an expensive setup.
 function(qm_add_tests target)
-  cmake_parse_arguments(QM "" "TIMEOUT" "LABELS" ${ARGN})
+  cmake_parse_arguments(QM "ONE_PROCESS" "TIMEOUT" "LABELS" ${ARGN})
   if(NOT QM_TIMEOUT)
     set(QM_TIMEOUT 300)
   endif()
@@ -23,7 +25,12 @@ function(qm_add_tests target)
   if(QM_TEST_ENVIRONMENT)
     list(APPEND _properties ENVIRONMENT "${QM_TEST_ENVIRONMENT}")
   endif()
-  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ${_properties})
+  if(QM_ONE_PROCESS)
+    add_test(NAME ${target} COMMAND ${target})
+    set_tests_properties(${target} PROPERTIES ${_properties})
+  else()
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ${_properties})
+  endif()
 endfunction()
 
 # Every folder is one static library plus, when it has *_test.cpp files,

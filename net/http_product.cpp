@@ -60,6 +60,8 @@ CHttpProduct::~CHttpProduct() {
 
 int CHttpProduct::Open(const wchar_t* szUrl, const wchar_t* szSuffix, int nRelativeStart, DWORD nReserved) {
     m_pResponse.reset();
+    m_pWatch.reset();
+    m_nAnnounced.reset();
     int nResult = 0;
     try {
         const std::wstring_view strUrl = szUrl ? szUrl : L"";
@@ -90,11 +92,18 @@ int CHttpProduct::Open(const wchar_t* szUrl, const wchar_t* szSuffix, int nRelat
         m_pClient->RemoveHeader(L"Range");
         m_pClient->AddHeader(L"Range", szRange);
 
-        m_pResponse = m_pClient->Get(m_szUrl.c_str(), kRequestFlags);
+        m_pWatch = std::make_unique<CTransferWatch>(CurrentTransferLimits());
+        m_pWatch->AwaitAnswer();
+        m_pResponse = m_pClient->Get(m_szUrl.c_str(), kRequestFlags, &m_pWatch->Canceller());
+        m_pWatch->Idle();
 
         const DWORD dwStatus = m_pResponse->GetStatus();
         if (dwStatus == 200 || dwStatus == 206) {
-            m_pResponse->GetContentLength(m_nTotal);
+            DWORD nLength = 0;
+            if (m_pResponse->GetContentLength(nLength)) {
+                m_nTotal = nLength;
+                m_nAnnounced = nLength;
+            }
             nResult = 1;
         }
     } catch (const Drelk::httpclientexceptionW&) {
@@ -110,7 +119,16 @@ bool CHttpProduct::ReadAll(BYTE* pbyBuff, DWORD cbCapacity, DWORD* pcbRead) {
     if (cbCapacity < m_nTotal || !m_pResponse || !::InternetGetConnectedState(&dwConnectedFlags, 0))
         return false;
     try {
-        const DWORD cbRead = m_pResponse->ReadContent(pbyBuff, cbCapacity);
+        // An empty capacity still goes to the read, which refuses it.
+        const auto cbAsk = static_cast<DWORD>(std::min<std::uint64_t>(cbCapacity, BodyBound()));
+        DWORD cbRead = 0;
+        if (cbAsk != 0 || cbCapacity == 0) {
+            m_pWatch->BeginBody(true);
+            m_pWatch->BeginRead(cbAsk);
+            cbRead = m_pResponse->ReadContent(pbyBuff, cbAsk);
+            if (!m_pWatch->EndRead(cbRead))
+                return false;
+        }
         if (pcbRead)
             *pcbRead = cbRead;
         return true;
@@ -162,13 +180,24 @@ int CHttpProduct::Save() {
         std::uint64_t nReceived = 0;
         DWORD cbFill = 0;
         bool bAbandoned = false;
+        const std::uint64_t cbBound = BodyBound();
+        m_pWatch->BeginBody(false);
         try {
             for (;;) {
                 if (GetController()->closing) {
                     bAbandoned = true;
                     break;
                 }
-                const DWORD cbRead = m_pResponse->ReadContent(m_pBuffer + cbFill, kReadSize);
+                // At the bound the body counts as ended, as if a read had
+                // returned 0; more is never asked for.
+                const auto cbAsk = static_cast<DWORD>(std::min<std::uint64_t>(kReadSize, cbBound - nReceived));
+                DWORD cbRead = 0;
+                bool bBehind = false;
+                if (cbAsk != 0) {
+                    m_pWatch->BeginRead(cbAsk);
+                    cbRead = m_pResponse->ReadContent(m_pBuffer + cbFill, cbAsk);
+                    bBehind = !m_pWatch->EndRead(cbRead);
+                }
                 cbFill += cbRead;
                 nReceived += cbRead;
                 m_nReceived = static_cast<DWORD>(std::min<std::uint64_t>(nReceived, std::numeric_limits<DWORD>::max()));
@@ -178,6 +207,11 @@ int CHttpProduct::Save() {
                 pView->SetTotal(0, m_nTotal);
                 pView->AddDone(cbRead);
 
+                // Too slow: given up like a failed read.
+                if (bBehind) {
+                    bAbandoned = true;
+                    break;
+                }
                 if (std::uint64_t{cbFill} + kReadSize <= m_cbBuffer && cbRead != 0)
                     continue;
                 if (WriteBlock(pFile.get(), m_pBuffer, cbFill) == 0)
@@ -209,6 +243,14 @@ std::size_t CHttpProduct::WriteBlock(std::FILE* pFile, const BYTE* pbyData, DWOR
     if (!step.Allowed())
         return 0;
     return std::fwrite(pbyData, cbData, 1, pFile);
+}
+
+std::uint64_t CHttpProduct::BodyBound() const {
+    if (!m_nAnnounced)
+        return m_cbBodyLimit;
+    // A body announced larger than the limit cannot be what the caller
+    // expects: none of it is worth the transfer.
+    return *m_nAnnounced <= m_cbBodyLimit ? *m_nAnnounced : 0;
 }
 
 float CHttpProduct::GetPercent() {

@@ -5,9 +5,13 @@
 
 #include "net/http/http_client.h"
 #include "net/inet_product.h"
+#include "net/transfer_watch.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 
 class CHttpProduct : public CInetProduct {
@@ -28,14 +32,24 @@ public:
     CHttpProduct& operator=(const CHttpProduct&) = delete;
 
     // A URL and suffix longer than kMaxUrlLength, or a relative start outside
-    // the URL, is refused with 0 before anything is sent.
+    // the URL, is refused with 0 before anything is sent. An answer whose
+    // headers do not come within the answer wait (transfer_limits.h) fails.
     int Open(const wchar_t* szUrl, const wchar_t* szSuffix, int nRelativeStart, DWORD nReserved) override;
+    // Reads no further than the answer's Content-Length, and fails when the
+    // body falls behind the minimum rate by more than the answer wait.
     bool ReadAll(BYTE* pbyBuff, DWORD cbCapacity, DWORD* pcbRead) override;
     // A path longer than kMaxPathLength leaves no destination, so that a
     // later Save writes nothing rather than into an earlier file.
     const wchar_t* SetSavePath(const wchar_t* szPath) override;
     int SaveTo(const wchar_t* szPath) override;
+    // Takes no more of the body than its Content-Length, nor than the body
+    // limit: an answer announcing more than the limit gives an empty file.
+    // A body that falls behind the minimum rate by more than the rate window
+    // is given up like a failed read, keeping what arrived.
     int Save() override;
+    // The most Save takes of any body; what a caller knows the file can
+    // hold, so that an endless answer cannot fill the disk.
+    void SetBodyLimit(std::uint64_t cbLimit) { m_cbBodyLimit = cbLimit; }
     DWORD GetTotalSize() override { return m_nTotal; }
     DWORD GetReceivedSize() override { return m_nReceived; }
     // 0 while the total is unknown (0).
@@ -50,8 +64,14 @@ protected:
     virtual std::size_t WriteBlock(std::FILE* pFile, const BYTE* pbyData, DWORD cbData);
 
 private:
+    // The bytes of the body to take at most: the Content-Length of this
+    // answer, when it has one, and the body limit.
+    std::uint64_t BodyBound() const;
+
     bool m_bStop = false;
     std::unique_ptr<Drelk::CHttpClient> m_pClient;
+    // Watches the exchange of m_pResponse, which it outlives.
+    std::unique_ptr<CTransferWatch> m_pWatch;
     std::unique_ptr<Drelk::CHttpResponse> m_pResponse;
     BYTE* m_pBuffer = nullptr;
     DWORD m_cbBuffer = 0;
@@ -60,4 +80,7 @@ private:
     DWORD m_nReceived = 0;
     DWORD m_nTotal = 0;
     DWORD m_nReserved = 0;
+    // The Content-Length of this answer; m_nTotal keeps an earlier one.
+    std::optional<DWORD> m_nAnnounced;
+    std::uint64_t m_cbBodyLimit = std::numeric_limits<std::uint64_t>::max();
 };

@@ -9,6 +9,7 @@
 #include "state/view_broser.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/request_checks.h"
+#include "tests/support/short_transfer_limits.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -227,7 +228,102 @@ TEST_F(HttpProductTest, ReadAllFailsWhenTheConnectionBreaks) {
     }
 }
 
+TEST_F(HttpProductTest, ReadAllTakesNoMoreThanTheAnnouncedLength) {
+    // The chunked coding carries more than the Content-Length names.
+    const std::string body = Body(3000);
+    m_server.SetBody("/over", body);
+    m_server.SetFault("/over", Fault{.extraBodyBytes = 5000});
+    std::vector<BYTE> buffer(10000);
+    CHttpProduct product(0, nullptr);
+    ASSERT_EQ(product.Open(Url("/over").c_str(), L"", 0, 0), 1);
+    DWORD cbRead = 0;
+    EXPECT_TRUE(product.ReadAll(buffer.data(), 10000, &cbRead));
+    EXPECT_TRUE(std::string(buffer.begin(), buffer.begin() + cbRead) == body);
+}
+
 // ---- Save
+
+TEST_F(HttpProductTest, SaveTakesNoMoreThanTheLengthOrTheLimit) {
+    // More bytes than the Content-Length names: the length wins.
+    const std::string body = Body(30000);
+    m_server.SetBody("/over", body);
+    m_server.SetFault("/over", Fault{.extraBodyBytes = 5 << 20});
+    WatchedProduct product(kTransferBufferSize, m_buffer.data());
+    ASSERT_EQ(product.Open(Url("/over").c_str(), L"", 0, 0), 1);
+    product.SaveTo(PathOf("over.bin").c_str());
+    EXPECT_TRUE(ReadBytes(m_folder.Path() / "over.bin") == body);
+    // Written once, when the length is reached, as after a read of 0.
+    EXPECT_EQ(BlockSizes(product), std::vector<DWORD>{30000});
+
+    // No length: the caller's limit ends the body.
+    m_server.SetBody("/unsized", Body(300000));
+    m_server.SetFault("/unsized", Fault{.chunked = true});
+    product.SetBodyLimit(50000);
+    ASSERT_EQ(product.Open(Url("/unsized").c_str(), L"", 0, 0), 1);
+    product.SaveTo(PathOf("unsized.bin").c_str());
+    EXPECT_TRUE(ReadBytes(m_folder.Path() / "unsized.bin") == Body(300000).substr(0, 50000));
+    EXPECT_EQ(product.GetReceivedSize(), 50000u);
+
+    // A length beyond the limit: none of it is worth taking.
+    m_server.SetBody("/big", Body(60000));
+    ASSERT_EQ(product.Open(Url("/big").c_str(), L"", 0, 0), 1);
+    EXPECT_EQ(product.GetTotalSize(), 60000u);
+    product.SaveTo(PathOf("big.bin").c_str());
+    ASSERT_TRUE(fs::exists(m_folder.Path() / "big.bin"));
+    EXPECT_EQ(fs::file_size(m_folder.Path() / "big.bin"), 0u);
+    EXPECT_EQ(product.GetReceivedSize(), 0u);
+}
+
+// A server that never answers, stalls or trickles is given up within the
+// transfer limits; what arrived in completed reads is kept, as for a broken
+// connection. A fast body under the same limits arrives whole.
+TEST_F(HttpProductTest, SlowServersAreGivenUpWithinTheLimits) {
+    using Clock = std::chrono::steady_clock;
+    const testsupport::ShortTransferLimits limits;
+    constexpr auto kBound = std::chrono::seconds(5);
+
+    testsupport::SilentPort silent;
+    CHttpProduct reader(0, nullptr);
+    auto start = Clock::now();
+    const std::string silentUrl = "http://127.0.0.1:" + std::to_string(silent.Port()) + "/";
+    EXPECT_EQ(reader.Open(platform::FromUtf8(silentUrl).c_str(), L"", 0, 0), 0);
+    EXPECT_LT(Clock::now() - start, kBound);
+
+    // Stalled after 20,000 bytes: the first read of 10,240 completed.
+    const std::string body = Body(200000);
+    m_server.SetBody("/stall", body);
+    m_server.SetFault("/stall", Fault{.stallAfterBytes = 20000});
+    CHttpProduct product(kTransferBufferSize, m_buffer.data());
+    ASSERT_EQ(product.Open(Url("/stall").c_str(), L"", 0, 0), 1);
+    start = Clock::now();
+    product.SaveTo(PathOf("stall.bin").c_str());
+    EXPECT_LT(Clock::now() - start, kBound);
+    EXPECT_TRUE(ReadBytes(m_folder.Path() / "stall.bin") == body.substr(0, CHttpProduct::kReadSize));
+    EXPECT_EQ(GetViewBroser()->GetProgress().detailText, kFinishedText);
+
+    m_server.SetBody("/answer", Body(3000));
+    m_server.SetFault("/answer", Fault{.stallAfterBytes = 100});
+    std::vector<BYTE> buffer(3000);
+    ASSERT_EQ(reader.Open(Url("/answer").c_str(), L"", 0, 0), 1);
+    start = Clock::now();
+    EXPECT_FALSE(reader.ReadAll(buffer.data(), 3000, nullptr));
+    EXPECT_LT(Clock::now() - start, kBound);
+
+    // 64 bytes every 20 ms: about 3 KB/s against a minimum of 64 KiB/s.
+    m_server.SetBody("/trickle", body);
+    m_server.SetFault("/trickle", Fault{.slowBodyDelayMs = 20, .chunkBytes = 64});
+    ASSERT_EQ(product.Open(Url("/trickle").c_str(), L"", 0, 0), 1);
+    start = Clock::now();
+    product.SaveTo(PathOf("trickle.bin").c_str());
+    EXPECT_LT(Clock::now() - start, kBound);
+    EXPECT_LT(product.GetReceivedSize(), body.size());
+
+    m_server.SetBody("/fast", Body(4 << 20));
+    ASSERT_EQ(product.Open(Url("/fast").c_str(), L"", 0, 0), 1);
+    product.SaveTo(PathOf("fast.bin").c_str());
+    EXPECT_EQ(product.GetReceivedSize(), 4u << 20);
+    EXPECT_TRUE(ReadBytes(m_folder.Path() / "fast.bin") == Body(4 << 20));
+}
 
 TEST_F(HttpProductTest, BodyFillingTheBufferIsWrittenAsOneBlock) {
     const std::string body = Body(kTransferBufferSize);

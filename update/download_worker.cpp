@@ -60,6 +60,15 @@ std::uint64_t ListedSize(const FileEntry& entry) {
     return static_cast<std::uint64_t>(std::max<std::int64_t>(entry.size, 0));
 }
 
+// The most a packed file may take on disk: its content, half again for data
+// that packing makes larger (LZMA and zlib add far less), and a little for
+// headers. A body past this is not the file, and an endless one must not
+// fill the disk.
+std::uint64_t PackedSizeLimit(const FileEntry& entry) {
+    constexpr std::uint64_t kHeaderRoom = 1 << 20;
+    return ListedSize(entry) + ListedSize(entry) / 2 + kHeaderRoom;
+}
+
 // Unpacks the downloaded file into targetFile and returns the Md5Text of the
 // result; empty when nothing usable was produced.
 std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring& packedFile,
@@ -124,6 +133,7 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
     std::wstring targetFolder = targetFile;
     PathRemoveFileSpecW(targetFolder.data());
     targetFolder.resize(std::wcslen(targetFolder.c_str()));
+    product.SetBodyLimit(PackedSizeLimit(entry));
 
     return RetryWithBackoff([&] {
         if (!product.Open(url.c_str(), L"", 0, 0))

@@ -13,6 +13,29 @@ namespace {
 constexpr wchar_t kDefaultUserAgent[] = L"Drelk HTTP Client Class";
 constexpr std::size_t kBoundaryLength = 43;
 
+// Lends the request being sent to a canceller until the response takes it
+// over; on a failure the handle is closed only if the canceller has not.
+class CancelAttachment {
+public:
+    CancelAttachment(CRequestCancel* pCancel, InternetHandle& hRequest) : m_pCancel(pCancel), m_hRequest(hRequest) {
+        if (m_pCancel)
+            m_pCancel->Attach(m_hRequest.Get());
+    }
+    ~CancelAttachment() {
+        if (m_pCancel && !m_bHandedOver && !m_pCancel->Detach())
+            m_hRequest.Release();
+    }
+    CancelAttachment(const CancelAttachment&) = delete;
+    CancelAttachment& operator=(const CancelAttachment&) = delete;
+
+    void HandOver() { m_bHandedOver = true; }
+
+private:
+    CRequestCancel* m_pCancel;
+    InternetHandle& m_hRequest;
+    bool m_bHandedOver = false;
+};
+
 }  // namespace
 
 template <typename HttpTool, typename HttpEncoder>
@@ -73,7 +96,7 @@ void CHttpClientT<HttpTool, HttpEncoder>::AddParam(const CharType* szName, const
 
 template <typename HttpTool, typename HttpEncoder>
 std::unique_ptr<typename CHttpClientT<HttpTool, HttpEncoder>::CHttpResponse> CHttpClientT<HttpTool, HttpEncoder>::Get(
-    const CharType* szUrl, DWORD dwFlags) {
+    const CharType* szUrl, DWORD dwFlags, CRequestCancel* pCancel) {
     if (m_objPostContext.objStat.IsActive())
         _ReleasePostResponse();
 
@@ -95,11 +118,15 @@ std::unique_ptr<typename CHttpClientT<HttpTool, HttpEncoder>::CHttpResponse> CHt
         }
 
         InternetHandle hRequest = OpenRequest(szRequestUrl, hConnection.Get(), dwFlags);
+        CancelAttachment attachment(pCancel, hRequest);
         AddRequestHeader(hRequest.Get());
         HttpTool::SendRequest(hRequest.Get(), m_nAnsiCodePage);
 
         try {
-            return std::make_unique<CHttpResponse>(std::move(hSession), std::move(hConnection), std::move(hRequest));
+            auto pResponse = std::make_unique<CHttpResponse>(std::move(hSession), std::move(hConnection),
+                                                             std::move(hRequest), pCancel);
+            attachment.HandOver();
+            return pResponse;
         } catch (const std::bad_alloc&) {
             HttpTool::ThrowException(102);
         }

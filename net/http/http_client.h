@@ -42,8 +42,9 @@ public:
     void AddParam(const CharType* szName, const CharType* szValue, DWORD dwFlags = 0);
 
     // GETs the URL; raises httpclientexceptionW on any failure, having
-    // closed whatever it had opened.
-    std::unique_ptr<CHttpResponse> Get(const CharType* szUrl, DWORD dwFlags);
+    // closed whatever it had opened. pCancel, when given, gets the request
+    // before it is sent and stays with the response; it must outlive both.
+    std::unique_ptr<CHttpResponse> Get(const CharType* szUrl, DWORD dwFlags, CRequestCancel* pCancel = nullptr);
 
     // The steps of Get; the handles they open are returned to the caller's
     // ownership.

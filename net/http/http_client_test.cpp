@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace Drelk {
@@ -296,6 +298,50 @@ TEST_F(HttpClientServer, HttpsSchemeAsksForASecureConnection) {
     EXPECT_TRUE(m_server.Requests().empty());
     // The plain scheme reaches it.
     EXPECT_EQ(ReadBody(*m_client.Get(Url("/s").c_str(), kProductFlags)), "plain");
+}
+
+// Another thread's cancel frees a send waiting for headers that never come,
+// a read waiting for a body that stalled, and a request not yet sent; the
+// request handle is closed once, by whichever side comes first.
+TEST_F(HttpClientServer, CancelFromAnotherThreadEndsWhatBlocks) {
+    using Clock = std::chrono::steady_clock;
+    const auto cancelSoon = [](CRequestCancel& cancel) {
+        return std::thread([&cancel] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            cancel.Cancel();
+        });
+    };
+
+    testsupport::SilentPort silent;
+    const std::wstring silentUrl = platform::FromUtf8("http://127.0.0.1:" + std::to_string(silent.Port()) + "/");
+    CRequestCancel sendCancel;
+    std::thread canceller = cancelSoon(sendCancel);
+    auto start = Clock::now();
+    EXPECT_EQ(ErrorCodeOf([&] { m_client.Get(silentUrl.c_str(), kProductFlags, &sendCancel); }), 406);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    canceller.join();
+
+    m_server.SetBody("/stall", "0123456789");
+    m_server.SetFault("/stall", testsupport::Fault{.stallAfterBytes = 3});
+    CRequestCancel readCancel;
+    auto response = m_client.Get(Url("/stall").c_str(), kProductFlags, &readCancel);
+    canceller = cancelSoon(readCancel);
+    start = Clock::now();
+    BYTE buffer[10];
+    EXPECT_EQ(ErrorCodeOf([&] { response->ReadContent(buffer, sizeof buffer); }), 401);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    canceller.join();
+    response.reset();
+
+    // A cancel that came first ends the request as soon as it exists.
+    CRequestCancel early;
+    early.Cancel();
+    EXPECT_EQ(ErrorCodeOf([&] { m_client.Get(Url("/stall").c_str(), kProductFlags, &early); }), 406);
+    // Without a cancel the owner keeps its handle and closes it itself.
+    CRequestCancel unused;
+    m_server.SetBody("/plain", "plain");
+    EXPECT_EQ(ReadBody(*m_client.Get(Url("/plain").c_str(), kProductFlags, &unused)), "plain");
+    EXPECT_TRUE(unused.Detach());
 }
 
 }  // namespace

@@ -6,8 +6,18 @@
 namespace Drelk {
 
 template <typename HttpTool>
-CHttpResponseT<HttpTool>::CHttpResponseT(InternetHandle hSession, InternetHandle hConnection, InternetHandle hRequest)
-    : m_hSession(std::move(hSession)), m_hConnection(std::move(hConnection)), m_hRequest(std::move(hRequest)) {}
+CHttpResponseT<HttpTool>::CHttpResponseT(InternetHandle hSession, InternetHandle hConnection, InternetHandle hRequest,
+                                         CRequestCancel* pCancel)
+    : m_hSession(std::move(hSession)),
+      m_hConnection(std::move(hConnection)),
+      m_hRequest(std::move(hRequest)),
+      m_pCancel(pCancel) {}
+
+template <typename HttpTool>
+CHttpResponseT<HttpTool>::~CHttpResponseT() {
+    if (m_pCancel && !m_pCancel->Detach())
+        m_hRequest.Release();
+}
 
 template <typename HttpTool>
 DWORD CHttpResponseT<HttpTool>::GetStatus() {

@@ -3,13 +3,18 @@
 #pragma once
 
 #include "net/http/internet_handle.h"
+#include "net/http/request_cancel.h"
 
 namespace Drelk {
 
 template <typename HttpTool>
 class CHttpResponseT {
 public:
-    CHttpResponseT(InternetHandle hSession, InternetHandle hConnection, InternetHandle hRequest);
+    // pCancel, when given, may close the request from another thread; it
+    // must outlive the response.
+    CHttpResponseT(InternetHandle hSession, InternetHandle hConnection, InternetHandle hRequest,
+                   CRequestCancel* pCancel = nullptr);
+    ~CHttpResponseT();
     CHttpResponseT(const CHttpResponseT&) = delete;
     CHttpResponseT& operator=(const CHttpResponseT&) = delete;
 
@@ -27,6 +32,7 @@ private:
     InternetHandle m_hSession;
     InternetHandle m_hConnection;
     InternetHandle m_hRequest;
+    CRequestCancel* m_pCancel;
     DWORD m_dwStatus = 0;
 };
 

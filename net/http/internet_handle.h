@@ -30,6 +30,8 @@ public:
         if (m_hInternet)
             ::InternetCloseHandle(std::exchange(m_hInternet, nullptr));
     }
+    // Forgets a handle that was closed elsewhere, so it is not closed twice.
+    void Release() { m_hInternet = nullptr; }
 
 private:
     HINTERNET m_hInternet = nullptr;

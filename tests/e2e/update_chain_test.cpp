@@ -269,6 +269,24 @@ TEST_F(UpdateChain, CutOffServerSettingsOfAnnouncedLengthKeepTheLocalFile) {
     EXPECT_FALSE(fs::exists(installedDir / "pv.ini.download"));
 }
 
+TEST_F(UpdateChain, ServerSettingsOtherThanListedKeepTheLocalFile) {
+    Publish();
+    const std::string settingsTarget = SettingsTarget();
+    ASSERT_FALSE(settingsTarget.empty());
+    // A letter changed on the way: a settings file still, but not the one
+    // the launcher's md5 list describes.
+    std::string changed = settingsText;
+    changed.replace(changed.find("Language=chs"), 12, "Language=cht");
+    server.SetBody(settingsTarget, changed);
+
+    GetViewBroser()->SetProgressActive(1);
+    StartLauncherCheck();
+    ASSERT_TRUE(PumpUntil([&] { return progress.closed && main.IsWindowVisible(); }));
+    EXPECT_EQ(ReadBytes(installedDir / "pv.ini"), settingsText);
+    EXPECT_EQ(g_settings.webUrl, L"http://old.example/page.html");
+    EXPECT_FALSE(fs::exists(installedDir / "pv.ini.download"));
+}
+
 TEST_F(UpdateChain, ChangedVersionStopsTheRunningDownload) {
     // Both versions are on the CDN before anything starts; the answers name C1.
     WriteBytes(clientDir / "readme.txt", "welcome to the second edition");

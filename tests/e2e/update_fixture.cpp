@@ -92,25 +92,44 @@ UpdateFixture::~UpdateFixture() {
     g_messages = m_saved->messages;
 }
 
-void UpdateFixture::Publish(const std::string& launcherVersion, const std::string& clientVersion,
-                            const fs::path& previous) {
+PublishOptions FixturePublishOptions(const fs::path& launcherDir, const fs::path& clientDir, const fs::path& outDir,
+                                     const std::string& baseUrl) {
     PublishOptions options;
     options.launcherDir = launcherDir;
     options.clientDir = clientDir;
     options.platformCode = "pv";
-    options.outDir = cdnDir;
+    options.outDir = outDir;
+    options.baseUrl = baseUrl;
+    return options;
+}
+
+std::string RebasedAnswer(std::string answer, const std::string& publishedBase, const std::string& base) {
+    for (std::size_t at = answer.find(publishedBase); at != std::string::npos;
+         at = answer.find(publishedBase, at + base.size()))
+        answer.replace(at, publishedBase.size(), base);
+    return answer;
+}
+
+void UpdateFixture::Publish(const std::string& launcherVersion, const std::string& clientVersion,
+                            const fs::path& previous) {
+    PublishOptions options = FixturePublishOptions(launcherDir, clientDir, cdnDir, server.BaseUrl() + "/cdn/");
     options.launcherVersion = launcherVersion;
     options.clientVersion = clientVersion;
-    options.baseUrl = server.BaseUrl() + "/cdn/";
     options.webUrl = PageUrl();
     if (!previous.empty())
         options.previousDir = previous;
     std::ostringstream log;
     ::Publish(options, log, false);
+    Serve(cdnDir, options.baseUrl);
+}
 
-    server.ServeFolder("/cdn/", cdnDir.string());
-    server.SetBody("/api/launcherversionnew?platform=pv", ReadBytes(cdnDir / "answers" / "launcher-pv.txt"));
-    server.SetBody("/web/pcversion", ReadBytes(cdnDir / "answers" / "client.txt"));
+void UpdateFixture::Serve(const fs::path& cdn, const std::string& publishedBase) {
+    const auto answer = [&](const char* name) {
+        return RebasedAnswer(ReadBytes(cdn / "answers" / name), publishedBase, server.BaseUrl() + "/cdn/");
+    };
+    server.ServeFolder("/cdn/", cdn.string());
+    server.SetBody("/api/launcherversionnew?platform=pv", answer("launcher-pv.txt"));
+    server.SetBody("/web/pcversion", answer("client.txt"));
 }
 
 DWORD UpdateFixture::RunWorker() {

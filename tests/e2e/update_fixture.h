@@ -13,7 +13,16 @@
 #include <string>
 #include <vector>
 
+struct PublishOptions;
+
 namespace testsupport {
+
+// How the fixtures publish: platform "pv", launcher L1 and client C1.
+PublishOptions FixturePublishOptions(const std::filesystem::path& launcherDir, const std::filesystem::path& clientDir,
+                                     const std::filesystem::path& outDir, const std::string& baseUrl);
+
+// A version answer published for publishedBase, pointed at base instead.
+std::string RebasedAnswer(std::string answer, const std::string& publishedBase, const std::string& base);
 
 class UpdateFixture {
 public:
@@ -27,6 +36,9 @@ public:
     // A non-empty previous names an earlier publish to diff against.
     void Publish(const std::string& launcherVersion = "L1", const std::string& clientVersion = "C1",
                  const std::filesystem::path& previous = {});
+    // Serves a tree published earlier for the base URL publishedBase, its
+    // answers pointed at this server instead.
+    void Serve(const std::filesystem::path& cdn, const std::string& publishedBase);
 
     // Runs one download worker on its own thread; its exit code.
     DWORD RunWorker();

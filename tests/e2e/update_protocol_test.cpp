@@ -56,6 +56,16 @@ protected:
         return QueryVersionService(L"", context, url) && CheckClientFiles(context);
     }
 
+    // Publishes, checks the client and leaves only that entry pending.
+    FileEntry OnlyPending(const std::wstring& path) {
+        Publish();
+        EXPECT_TRUE(CheckClient());
+        const std::optional<FileEntry> entry = PendingEntry(path);
+        EXPECT_TRUE(entry);
+        GetUpdateContext()->pendingFiles = {entry.value_or(FileEntry{})};
+        return entry.value_or(FileEntry{});
+    }
+
     static std::optional<FileEntry> PendingEntry(const std::wstring& path) {
         const std::vector<FileEntry>& pending = GetUpdateContext()->pendingFiles;
         const auto found =
@@ -211,16 +221,27 @@ TEST_F(UpdateProtocol, FailedDownloadsLeaveTheInstalledFileAsItWas) {
     EXPECT_FALSE(fs::exists(DataPath("launcher/L1/ui.dll.qmnew")));
 }
 
+TEST_F(UpdateProtocol, PackedFileTakesNoMoreDiskThanItsListedSizeAllows) {
+    const std::string installed = "world.pak, the edition already installed";
+    WriteBytes(DataPath("C1/data/world.pak"), installed);
+    ASSERT_EQ(OnlyPending(L"data/world.pak").size, 300000);
+    // 40 MB without a length for a file listed at 300,000 bytes.
+    const std::wstring url = ResolveCdnUrl(*GetUpdateContext(), L"C1/data/world.pak.lz");
+    server.SetFault(platform::ToUtf8(url.substr(url.find(L"/cdn/"))),
+                    Fault{.chunked = true, .body = RandomBytes(40 << 20, 5)});
+    EXPECT_EQ(RunWorker(), 0u);
+    const fs::path packed = DataPath("Update/C1/data/world.pak.lz");
+    ASSERT_TRUE(fs::exists(packed));
+    EXPECT_LE(fs::file_size(packed), 300000u + 150000u + (1u << 20));
+    EXPECT_EQ(ReadBytes(DataPath("C1/data/world.pak")), installed);
+}
+
 TEST_F(UpdateProtocol, UnpackingStopsAtTheListedSize) {
     // Listed smaller than what its packed file holds, for either unpacker;
     // only the size is wrong, so the digest alone would pass it.
     WriteBytes(installedDir / "ui.dll", "interface library v0");
-    Publish();
-    ASSERT_TRUE(CheckClient());
+    OnlyPending(L"data/world.pak");
     CUpdateContext& context = *GetUpdateContext();
-    const std::optional<FileEntry> world = PendingEntry(L"data/world.pak");
-    ASSERT_TRUE(world);
-    context.pendingFiles = {*world};
     context.pendingFiles.back().size = 1000;
     EXPECT_EQ(RunWorker(), 0u);
     EXPECT_FALSE(fs::exists(DataPath("C1/data/world.pak")));

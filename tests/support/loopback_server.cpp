@@ -1,5 +1,7 @@
 #include "tests/support/loopback_server.h"
 
+#include "tests/support/connection_reset.h"
+
 #include <httplib.h>
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -22,7 +25,13 @@ namespace testsupport {
 namespace {
 
 constexpr std::size_t kChunkBytes = 64 * 1024;
-constexpr std::size_t kWorkerThreads = 16;
+// Stalled answers hold a worker each until their client leaves.
+constexpr std::size_t kWorkerThreads = 64;
+// A stalled answer looks for its client this often, and gives up after the
+// longest stall.
+constexpr int kStallPollMs = 20;
+constexpr int kLongestStallMs = 120000;
+constexpr std::uint64_t kEndless = std::numeric_limits<std::uint64_t>::max();
 constexpr const char* kContentType = "application/octet-stream";
 
 // Pages must arrive as pages for a browser to show them.
@@ -119,27 +128,66 @@ struct BodySource {
     }
 };
 
+// Bytes that are no one's body: what an endless or overlong answer sends.
+bool WriteFiller(httplib::DataSink& sink, std::uint64_t offset, std::size_t count, std::vector<char>& buffer) {
+    buffer.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t position = offset + i;
+        buffer[i] = static_cast<char>((position * 2654435761u) >> 13);
+    }
+    return sink.write(buffer.data(), count);
+}
+
 // Sends one answer's body window chunk by chunk, pausing between chunks when
-// asked to, and ends the connection once `sendLimit` bytes are out if the
-// answer promised more.
+// asked to, then filler bytes up to `sendLimit`, and ends the connection once
+// `sendLimit` bytes are out if the answer promised more.
 struct BodyWriter {
     BodySource source;
     std::uint64_t start = 0;      // first byte of the window in the source
-    std::uint64_t sendLimit = 0;  // bytes of the window actually sent
+    std::uint64_t bodyBytes = 0;  // bytes of the window; filler follows them
+    std::uint64_t sendLimit = 0;  // bytes actually sent
+    std::size_t chunkBytes = kChunkBytes;
     int delayMs = 0;
+    std::int64_t stallAfter = -1;
+    bool reset = false;
+    int localPort = 0;
+    int peerPort = 0;
     std::shared_ptr<StopSignal> stop;
     std::vector<char> buffer;
 
     // False ends the answer by closing the connection.
     bool SendChunk(std::uint64_t offset, httplib::DataSink& sink) {
+        if (stallAfter >= 0 && offset >= static_cast<std::uint64_t>(stallAfter)) {
+            return Stall(sink);
+        }
         if (offset >= sendLimit) {
+            if (reset) {
+                ResetConnection(localPort, peerPort);
+            }
             return false;
         }
         if (offset > 0 && delayMs > 0 && !stop->WaitFor(delayMs)) {
             return false;
         }
-        auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, sendLimit - offset));
-        return source.WriteTo(sink, start + offset, count, buffer);
+        std::uint64_t count = std::min<std::uint64_t>(chunkBytes, sendLimit - offset);
+        if (stallAfter >= 0) {
+            count = std::min<std::uint64_t>(count, static_cast<std::uint64_t>(stallAfter) - offset);
+        }
+        if (offset < bodyBytes) {
+            count = std::min(count, bodyBytes - offset);
+            return source.WriteTo(sink, start + offset, static_cast<std::size_t>(count), buffer);
+        }
+        return WriteFiller(sink, offset, static_cast<std::size_t>(count), buffer);
+    }
+
+    // Sends nothing more until the client leaves or the server stops.
+    bool Stall(httplib::DataSink& sink) {
+        for (int waited = 0; waited < kLongestStallMs && sink.is_writable(); waited += kStallPollMs) {
+            if (!stop->WaitFor(kStallPollMs)) {
+                break;
+            }
+        }
+        return false;
     }
 };
 
@@ -315,6 +363,23 @@ private:
         m_requests.push_back(std::move(recorded));
     }
 
+    // m_mutex held. The fault for this request, used up when it was for a
+    // number of requests.
+    Fault TakeFaultLocked(const httplib::Request& req) {
+        auto found = m_faults.find(req.target);
+        if (found == m_faults.end()) {
+            found = m_faults.find(req.path);
+        }
+        if (found == m_faults.end()) {
+            return Fault{};
+        }
+        Fault fault = found->second;
+        if (found->second.times > 0 && --found->second.times == 0) {
+            m_faults.erase(found);
+        }
+        return fault;
+    }
+
     // m_mutex held.
     std::optional<BodySource> FindSourceLocked(const httplib::Request& req) const {
         if (auto body = FindForRequest(m_bodies, req)) {
@@ -346,11 +411,13 @@ private:
         bool answer206 = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (auto found = FindForRequest(m_faults, req)) {
-                fault = *found;
-            }
+            fault = TakeFaultLocked(req);
             source = FindSourceLocked(req);
             answer206 = m_answer206;
+        }
+        if (fault.body) {
+            auto body = std::make_shared<const std::string>(std::move(*fault.body));
+            source = BodySource{body, nullptr, body->size()};
         }
 
         if (fault.status != 0) {
@@ -372,7 +439,8 @@ private:
 
         ByteRange window{0, source->size};
         res.status = 200;
-        if (answer206 && !fault.chunked && req.get_header_value_count("Range") == 1) {
+        const bool chunked = fault.chunked || fault.endless || fault.extraBodyBytes > 0;
+        if (answer206 && !chunked && req.get_header_value_count("Range") == 1) {
             switch (ParseRange(req.get_header_value("Range"), source->size, window)) {
                 case RangeResult::None:
                     break;
@@ -393,17 +461,33 @@ private:
         auto writer = std::make_shared<BodyWriter>();
         writer->source = std::move(*source);
         writer->start = window.first;
-        writer->sendLimit = window.count;
+        writer->bodyBytes = fault.endless ? 0 : window.count;
+        writer->sendLimit =
+            fault.endless ? kEndless
+                          : window.count + static_cast<std::uint64_t>(std::max<std::int64_t>(0, fault.extraBodyBytes));
+        const std::uint64_t whole = writer->sendLimit;
         if (fault.closeAfterBytes >= 0) {
             writer->sendLimit =
                 std::min<std::uint64_t>(writer->sendLimit, static_cast<std::uint64_t>(fault.closeAfterBytes));
         }
+        if (fault.chunkBytes > 0) {
+            writer->chunkBytes = fault.chunkBytes;
+        }
         writer->delayMs = fault.slowBodyDelayMs;
+        writer->stallAfter = fault.stallAfterBytes;
+        writer->reset = fault.reset;
+        writer->localPort = req.local_port;
+        writer->peerPort = req.remote_port;
         writer->stop = m_stop;
 
-        if (fault.chunked) {
+        if (chunked) {
+            if (fault.extraBodyBytes > 0) {
+                // Both headers: the coding carries the bytes, the length
+                // names only the body.
+                res.set_header("Content-Length", std::to_string(window.count));
+            }
             // The last chunk marks the end; a cut body never sends it.
-            bool cut = writer->sendLimit < window.count;
+            bool cut = writer->sendLimit < whole;
             res.set_chunked_content_provider(kContentType, [writer, cut](std::size_t offset, httplib::DataSink& sink) {
                 if (offset >= writer->sendLimit && !cut) {
                     sink.done();
@@ -468,6 +552,27 @@ std::vector<RecordedRequest> LoopbackServer::Requests() const {
 }
 void LoopbackServer::ClearRequests() {
     m_impl->ClearRequests();
+}
+
+SilentPort::SilentPort() : m_socket(static_cast<std::intptr_t>(::socket(AF_INET, SOCK_STREAM, 0))) {
+    const auto sock = static_cast<socket_t>(m_socket);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    // Connections wait in the backlog, never accepted.
+    if (sock == INVALID_SOCKET || ::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(sock, 64) != 0 || ::getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (sock != INVALID_SOCKET) {
+            httplib::detail::close_socket(sock);
+        }
+        throw std::runtime_error("silent port: cannot listen on 127.0.0.1");
+    }
+    m_port = ntohs(address.sin_port);
+}
+
+SilentPort::~SilentPort() {
+    httplib::detail::close_socket(static_cast<socket_t>(m_socket));
 }
 
 // The socket calls come with cpp-httplib's header, from the system's socket

@@ -1,12 +1,15 @@
 // An HTTP/1.1 server on 127.0.0.1 for tests and benchmarks: serves in-memory
 // bodies and folders, records every request, and injects faults (error
-// statuses, chunked answers, bodies shorter than announced, connections cut
-// mid-body, slow bodies).
+// statuses, redirects, chunked answers, bodies shorter or longer than
+// announced, connections cut or reset mid-body, slow, stalled and endless
+// bodies, other bytes than the target's), for good or for a number of
+// requests.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +38,15 @@ struct Fault {
     std::int64_t closeAfterBytes = -1;    // drop the connection after N body bytes
     int slowBodyDelayMs = 0;              // delay between body chunks
     std::string location = {};            // with a 3xx status: the Location header
+    std::size_t chunkBytes = 0;           // bytes per body chunk; 0: 64 KiB (a trickle: a few, and a delay)
+    std::int64_t stallAfterBytes = -1;    // after N body bytes send nothing, until the client leaves
+    bool reset = false;                   // drop the connection with a reset (TCP RST), not a clean close
+    // Send this many filler bytes after the body, in chunked coding, while a
+    // Content-Length names the body's own length.
+    std::int64_t extraBodyBytes = 0;
+    bool endless = false;                  // chunked filler bytes without end instead of the body
+    std::optional<std::string> body = {};  // answer with these bytes instead of the target's
+    int times = -1;                        // for the next N requests only; -1: until cleared
 };
 
 class LoopbackServer {
@@ -75,6 +87,22 @@ public:
 private:
     class Impl;
     std::unique_ptr<Impl> m_impl;
+};
+
+// A port on 127.0.0.1 that takes connections and never answers them: a
+// server stalled before its headers. It stops listening when it goes.
+class SilentPort {
+public:
+    SilentPort();
+    ~SilentPort();
+    SilentPort(const SilentPort&) = delete;
+    SilentPort& operator=(const SilentPort&) = delete;
+
+    int Port() const { return m_port; }
+
+private:
+    std::intptr_t m_socket;
+    int m_port = 0;
 };
 
 }  // namespace testsupport

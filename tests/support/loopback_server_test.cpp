@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <chrono>
+
 namespace testsupport {
 namespace {
 
@@ -127,11 +129,86 @@ TEST_F(LoopbackServerTest, InjectsFaultsUntilCleared) {
     EXPECT_EQ(normal->body.size(), 200000u);
 }
 
+TEST_F(LoopbackServerTest, FaultsForANumberOfRequestsAndOtherBytes) {
+    server.SetBody("/f", "the real body");
+    server.SetFault("/f", Fault{.status = 500, .times = 2});
+    EXPECT_EQ(Get("/f")->status, 500);
+    EXPECT_EQ(Get("/f")->status, 500);
+    EXPECT_EQ(Get("/f")->body, "the real body");
+
+    server.SetFault("/f", Fault{.body = "<html>502</html>", .times = 1});
+    EXPECT_EQ(Get("/f")->body, "<html>502</html>");
+    EXPECT_EQ(Get("/f")->body, "the real body");
+
+    // A trickle: one byte per chunk, with a pause between chunks.
+    server.SetFault("/f", Fault{.slowBodyDelayMs = 10, .chunkBytes = 1});
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Get("/f")->body, "the real body");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(120));
+}
+
+TEST_F(LoopbackServerTest, OverlongEndlessAndStalledBodies) {
+    server.SetBody("/f", "0123456789");
+    httplib::Client client("127.0.0.1", server.Port());
+
+    // The chunked coding carries filler past the body; Content-Length names
+    // the body alone.
+    server.SetFault("/f", Fault{.extraBodyBytes = 100000});
+    std::size_t received = 0;
+    std::string start;
+    std::string length;
+    auto overlong = client.Get(
+        "/f",
+        [&](const httplib::Response& response) {
+            length = response.get_header_value("Content-Length");
+            return true;
+        },
+        [&](const char* data, std::size_t size) {
+            if (start.size() < 10)
+                start.append(data, std::min<std::size_t>(size, 10 - start.size()));
+            received += size;
+            return true;
+        });
+    EXPECT_EQ(length, "10");
+    EXPECT_EQ(start, "0123456789");
+    EXPECT_EQ(received, 100010u);
+
+    // Endless: the client has to stop it.
+    server.SetFault("/f", Fault{.endless = true});
+    received = 0;
+    auto endless = client.Get("/f", [&](const char*, std::size_t size) {
+        received += size;
+        return received < (8u << 20);
+    });
+    EXPECT_FALSE(endless);
+    EXPECT_GE(received, 8u << 20);
+
+    // Stalled after three bytes: the client's read times out.
+    server.SetFault("/f", Fault{.stallAfterBytes = 3});
+    client.set_read_timeout(0, 300000);
+    received = 0;
+    auto stalled = client.Get("/f", [&](const char*, std::size_t size) {
+        received += size;
+        return true;
+    });
+    EXPECT_FALSE(stalled);
+    EXPECT_EQ(received, 3u);
+}
+
 TEST(LoopbackServerPorts, RefusedPortHasNoListener) {
     httplib::Client client("127.0.0.1", LoopbackServer::RefusedPort());
     auto result = client.Get("/");
     EXPECT_FALSE(result);
     EXPECT_EQ(result.error(), httplib::Error::Connection);
+}
+
+TEST(LoopbackServerPorts, SilentPortTakesConnectionsAndNeverAnswers) {
+    SilentPort silent;
+    httplib::Client client("127.0.0.1", silent.Port());
+    client.set_read_timeout(0, 200000);
+    auto result = client.Get("/");
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.error(), httplib::Error::Read);
 }
 
 }  // namespace

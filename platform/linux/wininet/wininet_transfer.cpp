@@ -234,6 +234,14 @@ DWORD CurlTransfer::Read(char* buffer, std::size_t size, std::size_t& received) 
         } scope{*this};
         m_destination = buffer + copied;
         m_destinationRoom = size - copied;
+        if (m_paused) {
+            m_paused = false;
+            // Delivers what curl holds, into the destination, before it returns.
+            if (curl_easy_pause(m_easy.get(), CURLPAUSE_CONT) != CURLE_OK) {
+                m_error = ERROR_INTERNET_INTERNAL_ERROR;
+                return m_error;
+            }
+        }
         if (DWORD error = Pump([this] { return m_destinationRoom == 0; })) {
             return error;
         }
@@ -332,6 +340,13 @@ std::size_t CurlTransfer::OnHeader(char* data, std::size_t size, std::size_t cou
 
 std::size_t CurlTransfer::OnBody(char* data, std::size_t size, std::size_t count, void* self) {
     auto* transfer = static_cast<CurlTransfer*>(self);
+    // With no read waiting, the body stays with the server (as it does for
+    // WinINet) until one is: unread bytes are never gathered here, whatever
+    // length the answer announces.
+    if (transfer->m_headersDone && transfer->m_destinationRoom == 0 && size * count != 0) {
+        transfer->m_paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
     try {
         transfer->BodyBytes(data, size * count);
     } catch (const std::bad_alloc&) {

@@ -91,8 +91,10 @@ private:
     bool m_finished = false;
     DWORD m_error = 0;
 
-    // Body bytes go straight to the reader's buffer while a read waits, and
-    // to m_pending otherwise.
+    // Body bytes go straight to the reader's buffer while a read waits; what
+    // one delivery brings beyond it waits in m_pending. Without a read
+    // waiting the transfer is paused.
+    bool m_paused = false;
     char* m_destination = nullptr;
     std::size_t m_destinationRoom = 0;
     std::vector<char> m_pending;
