@@ -41,7 +41,7 @@ TEST(FolderWalkTest, FollowsLinksToFiles) {
     std::error_code error;
     std::filesystem::create_symlink(target, dir.Path() / "root" / "link.bin", error);
     if (error)
-        GTEST_SKIP() << "no symbolic links here (Wine: CreateSymbolicLinkW is not implemented): " << error.message();
+        GTEST_SKIP() << "no symbolic links here (mingw's std::filesystem makes none): " << error.message();
     const std::vector<SourceFile> files = ListFiles(dir.Path() / "root", "client folder");
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].relative, "link.bin");
@@ -93,7 +93,8 @@ TEST(FolderWalkTest, RefusesWhatCannotBePublished) {
         EXPECT_THROW(ListFiles(dir.Path(), "client folder"), PublishError) << c.what;
     }
     // Windows names cannot carry a newline or a backslash and are always
-    // Unicode; Wine makes no pipes in folders and no symbolic links.
+    // Unicode; pipes live outside folders there, and mingw's std::filesystem
+    // makes no symbolic links.
     if (!unmade.empty())
         GTEST_SKIP() << "this system cannot make: " << unmade;
 }
