@@ -2,6 +2,7 @@
 // network reads unwind at once, a stopped thread takes no further step, and
 // the end of the process ends every thread.
 #include "platform/thread_stop.h"
+#include "platform/common/thread_test_helpers.h"
 #include "platform/wininet.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/wine.h"
@@ -20,38 +21,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-DWORD WINAPI RunFunction(LPVOID parameter) {
-    // Owned here, so it is freed on the stop unwinding as well.
-    std::unique_ptr<std::function<DWORD()>> function(static_cast<std::function<DWORD()>*>(parameter));
-    return (*function)();
-}
+using threadtest::Eventually;
+using threadtest::ExitCode;
+using threadtest::Start;
 
 DWORD WINAPI DoNothing(LPVOID) {
     return 0;
-}
-
-HANDLE Start(std::function<DWORD()> function) {
-    auto* owned = new std::function<DWORD()>(std::move(function));
-    HANDLE thread = CreateThread(nullptr, 0, RunFunction, owned, 0, nullptr);
-    if (!thread)
-        delete owned;
-    return thread;
-}
-
-bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms) {
-    const auto end = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
-DWORD ExitCode(HANDLE thread) {
-    DWORD code = 0;
-    EXPECT_TRUE(GetExitCodeThread(thread, &code));
-    return code;
 }
 
 // Sets the flag when destroyed, also by the stop's unwinding.
