@@ -25,7 +25,14 @@ function(qm_add_tests target)
   if(QM_TEST_ENVIRONMENT)
     list(APPEND _properties ENVIRONMENT "${QM_TEST_ENVIRONMENT}")
   endif()
-  if(QM_ONE_PROCESS)
+  if(WIN32)
+    # The tests' texts take the ANSI code page to be UTF-8, as it is on
+    # Linux; the launcher itself keeps the system's.
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/windows/utf8_code_page.rc)
+  endif()
+  # Under Wine a process start costs about half a second: one entry per
+  # program there, not per case.
+  if(WIN32 OR QM_ONE_PROCESS)
     add_test(NAME ${target} COMMAND ${target})
     set_tests_properties(${target} PROPERTIES ${_properties})
   else()
@@ -36,7 +43,8 @@ endfunction()
 # Every folder is one static library plus, when it has *_test.cpp files,
 # one GoogleTest binary registered with CTest. *_main.cpp files hold program
 # entries and stay out of the library; *_posix.cpp and *_posix_test.cpp files
-# hold what only POSIX systems have and stay out of a Windows build.
+# hold what only POSIX systems have and stay out of a Windows build, and
+# *_win32.cpp and *_win32_test.cpp files what only Windows has.
 #
 # qm_folder_library(NAME [LIBS ...] [PRIVATE_LIBS ...] [TEST_LIBS ...] [LABEL label])
 # LIBS are needed by the folder's headers too; the tests' CTest label is
@@ -55,6 +63,9 @@ function(qm_folder_library name)
   if(WIN32)
     list(FILTER _sources EXCLUDE REGEX "_posix\\.cpp$")
     list(FILTER _tests EXCLUDE REGEX "_posix_test\\.cpp$")
+  else()
+    list(FILTER _sources EXCLUDE REGEX "_win32\\.cpp$")
+    list(FILTER _tests EXCLUDE REGEX "_win32_test\\.cpp$")
   endif()
   add_library(${name} STATIC ${_sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})

@@ -1,8 +1,10 @@
 #include "codec/inflate_file.h"
 
 #include "codec/unpack_test_support.h"
+#include "platform/crt.h"
 #include "tests/support/system_files.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wine.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -51,8 +53,8 @@ protected:
     // afterwards so that Read sees everything.
     int InflateBytes(const std::string& packed) {
         m_dir.Write("in.z", packed);
-        FileHandle source(std::fopen(m_dir.Path("in.z").c_str(), "rb"));
-        FileHandle target(std::fopen(m_dir.Path("out.bin").c_str(), "wb+"));
+        FileHandle source(_wfopen(m_dir.WidePath("in.z").c_str(), L"rb"));
+        FileHandle target(_wfopen(m_dir.WidePath("out.bin").c_str(), L"wb+"));
         return InflateFile(source.get(), target.get());
     }
 
@@ -93,25 +95,27 @@ TEST_F(InflateFileTest, CutOffStreamFailsAfterWritingWhatItCould) {
 TEST_F(InflateFileTest, OutputIsBoundByTheListedSize) {
     const std::string zeros(4 << 20, '\0');
     m_dir.Write("in.z", Deflate(zeros, 15));
-    for (const std::uint64_t limit : {std::uint64_t{0}, std::uint64_t{100'000}, zeros.size() - 1}) {
+    for (const std::uint64_t limit : {std::uint64_t{0}, std::uint64_t{100'000}, std::uint64_t{zeros.size() - 1}}) {
         SCOPED_TRACE(limit);
-        FileHandle source(std::fopen(m_dir.Path("in.z").c_str(), "rb"));
-        FileHandle target(std::fopen(m_dir.Path("out.bin").c_str(), "wb"));
+        FileHandle source(_wfopen(m_dir.WidePath("in.z").c_str(), L"rb"));
+        FileHandle target(_wfopen(m_dir.WidePath("out.bin").c_str(), L"wb"));
         EXPECT_EQ(InflateFile(source.get(), target.get(), limit), Z_DATA_ERROR);
         target.reset();
         EXPECT_LE(std::filesystem::file_size(m_dir.Path("out.bin")), limit);
     }
-    FileHandle source(std::fopen(m_dir.Path("in.z").c_str(), "rb"));
-    FileHandle target(std::fopen(m_dir.Path("out.bin").c_str(), "wb"));
+    FileHandle source(_wfopen(m_dir.WidePath("in.z").c_str(), L"rb"));
+    FileHandle target(_wfopen(m_dir.WidePath("out.bin").c_str(), L"wb"));
     EXPECT_EQ(InflateFile(source.get(), target.get(), zeros.size()), Z_OK);
     target.reset();
     EXPECT_EQ(m_dir.Read("out.bin"), zeros);
 }
 
 TEST_F(InflateFileTest, UnreadableSourceIsAnError) {
+    if (testsupport::UnderWine())
+        GTEST_SKIP() << "Wine's C runtime reads nothing from a file opened only for writing, without an error";
     // A file opened only for writing fails every read.
-    FileHandle source(std::fopen(m_dir.Path("in.z").c_str(), "wb"));
-    FileHandle target(std::fopen(m_dir.Path("out.bin").c_str(), "wb"));
+    FileHandle source(_wfopen(m_dir.WidePath("in.z").c_str(), L"wb"));
+    FileHandle target(_wfopen(m_dir.WidePath("out.bin").c_str(), L"wb"));
     EXPECT_EQ(InflateFile(source.get(), target.get()), Z_ERRNO);
 }
 
@@ -125,8 +129,8 @@ TEST_F(InflateFileTest, TargetThatCannotTakeTheDataIsAnError) {
     for (std::size_t size : {std::size_t{100}, std::size_t{300'000}}) {
         SCOPED_TRACE(size);
         m_dir.Write("in.z", Deflate(RandomBytes(size), 15));
-        FileHandle source(std::fopen(m_dir.Path("in.z").c_str(), "rb"));
-        FileHandle target(std::fopen(full->string().c_str(), "wb"));
+        FileHandle source(_wfopen(m_dir.WidePath("in.z").c_str(), L"rb"));
+        FileHandle target(_wfopen(full->wstring().c_str(), L"wb"));
         ASSERT_TRUE(target);
         EXPECT_EQ(InflateFile(source.get(), target.get()), Z_ERRNO);
     }
@@ -134,8 +138,8 @@ TEST_F(InflateFileTest, TargetThatCannotTakeTheDataIsAnError) {
 
 TEST_F(InflateFileTest, StoppedThreadReadsAndWritesNothing) {
     m_dir.Write("in.z", Deflate(CompressibleBytes(100'000), 15));
-    FileHandle source(std::fopen(m_dir.Path("in.z").c_str(), "rb"));
-    FileHandle target(std::fopen(m_dir.Path("out.bin").c_str(), "wb"));
+    FileHandle source(_wfopen(m_dir.WidePath("in.z").c_str(), L"rb"));
+    FileHandle target(_wfopen(m_dir.WidePath("out.bin").c_str(), L"wb"));
     std::atomic<bool> started{false};
     std::atomic<bool> stopAsked{false};
     std::atomic<bool> returned{false};

@@ -195,7 +195,7 @@ TEST_F(LzmaDecodeFileTest, TargetThatCannotTakeTheDataIsAWriteError) {
 TEST_F(LzmaDecodeFileTest, StoppedThreadWritesNothingFurtherAndClosesItsFiles) {
     const std::string data = CompressibleBytes(1'000'000);
     m_dir.Write("in.lz", PackAlone(data, Size::Known, EndMark::Without));
-    const std::size_t filesBefore = OpenFileCount();
+    const std::optional<std::size_t> filesBefore = OpenFileCount();
 
     std::atomic<int> rounds{0};
     std::atomic<std::uint32_t> firstRound{0};
@@ -229,6 +229,8 @@ TEST_F(LzmaDecodeFileTest, StoppedThreadWritesNothingFurtherAndClosesItsFiles) {
     EXPECT_EQ(rounds, 1);
     EXPECT_GT(firstRound, 0u);
     EXPECT_EQ(m_dir.Read("out.bin"), data.substr(0, firstRound));
+    if (!filesBefore)
+        GTEST_SKIP() << "the system cannot count open files";
     EXPECT_EQ(OpenFileCount(), filesBefore);
 }
 

@@ -21,9 +21,15 @@ std::string FullSha1Prefix(const std::string& bytes) {
     return text;
 }
 
+// Digests from another SHA-1 implementation, so that a Crypto++ built
+// differently (the Windows build compiles its own) is checked against a
+// fixed truth: one block, two blocks, more than one block of UTF-8 text.
 TEST(PathKeyTest, KnownVectors) {
     EXPECT_EQ(PathKey(L"abc"), "a9993e3647");
     EXPECT_EQ(PathKey(L""), "da39a3ee5e");
+    EXPECT_EQ(PathKey(L"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"), "84983e441c");
+    EXPECT_EQ(PathKey(L"data/" + std::wstring(100, L'x') + L".pak.lz"), "4ee77a32a8");
+    EXPECT_EQ(PathKey(L"客户端/数据.pak"), "34c37d0731");
 }
 
 TEST(PathKeyTest, IsTheFullDigestCutToFiveBytes) {

@@ -19,14 +19,13 @@ inline std::string CompressibleBytes(std::size_t size) {
     return bytes;
 }
 
+inline DWORD WINAPI RunThreadBody(LPVOID parameter) {
+    (*static_cast<std::function<void()>*>(parameter))();
+    return 1;
+}
+
 // Starts body on a platform thread, so that TerminateThread can stop it.
 // body must outlive the thread.
 inline HANDLE StartPlatformThread(std::function<void()>& body) {
-    return CreateThread(
-        nullptr, 0,
-        [](LPVOID parameter) -> DWORD {
-            (*static_cast<std::function<void()>*>(parameter))();
-            return 1;
-        },
-        &body, 0, nullptr);
+    return CreateThread(nullptr, 0, RunThreadBody, &body, 0, nullptr);
 }

@@ -11,6 +11,7 @@
 #include "tests/support/request_checks.h"
 #include "tests/support/short_transfer_limits.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wine.h"
 
 #include <gtest/gtest.h>
 
@@ -133,6 +134,8 @@ TEST_F(HttpProductTest, OpenTurnsEveryFailureIntoZero) {
 }
 
 TEST_F(HttpProductTest, LengthBeyondThirtyTwoBitsIsRefused) {
+    if (testsupport::UnderWine())
+        GTEST_SKIP() << "Wine's WinINet cuts a 5 GiB Content-Length to its low 32 bits instead of refusing it";
     // The total is a 32-bit value: an answer announcing more than 4 GiB is
     // refused instead of being counted with a cut length.
     m_server.SetBody("/huge", "start");
@@ -213,6 +216,8 @@ TEST_F(HttpProductTest, ReadAllNeedsRoomForTheAnnouncedLength) {
 }
 
 TEST_F(HttpProductTest, ReadAllFailsWhenTheConnectionBreaks) {
+    if (testsupport::UnderWine())
+        GTEST_SKIP() << "Wine's WinINet reads a body cut short as a complete one (InternetReadFile: TRUE, 0 bytes)";
     m_server.SetBody("/cut", Body(50000));
     m_server.SetBody("/short", Body(5000));
     m_server.SetFault("/cut", Fault{.closeAfterBytes = 20000});

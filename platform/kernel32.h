@@ -4,7 +4,19 @@
 
 #include "platform/win_types.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "platform/win32/thread_calls.h"
+
+// Threads stop cooperatively on Windows too (thread_stop.h): the calls that
+// start, stop, wait, sleep or take a visible step go through our wrappers.
+#define CreateThread platform::win32::CreateThread
+#define TerminateThread platform::win32::TerminateThread
+#define WaitForSingleObject platform::win32::WaitForSingleObject
+#define Sleep platform::win32::Sleep
+#define SetEvent platform::win32::SetEvent
+#define ResetEvent platform::win32::ResetEvent
+#define EnterCriticalSection platform::win32::EnterCriticalSection
+#else
 #include <mutex>
 
 // ---- errors
@@ -102,6 +114,7 @@ BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_
                     LPVOID lpEnvironment, LPCWSTR lpCurrentDirectory, LPSTARTUPINFOW lpStartupInfo,
                     LPPROCESS_INFORMATION lpProcessInformation);
 BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
+DWORD GetCurrentProcessId();
 
 // ---- code pages: the ANSI code page is UTF-8 here
 #define CP_ACP 0u

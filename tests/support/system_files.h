@@ -23,7 +23,7 @@ std::filesystem::path NullDevice();
 bool MakeSpecialFile(const std::filesystem::path& path);
 
 // Files, pipes and sockets this process holds open: shows whether a stopped
-// thread closed what it opened. Throws when the system cannot tell.
-std::size_t OpenFileCount();
+// thread closed what it opened. Nothing when the system cannot tell.
+std::optional<std::size_t> OpenFileCount();
 
 }  // namespace testsupport

@@ -25,8 +25,11 @@ bool MakeSpecialFile(const std::filesystem::path& path) {
     return ::mkfifo(path.c_str(), 0600) == 0;
 }
 
-std::size_t OpenFileCount() {
-    const std::filesystem::directory_iterator descriptors("/proc/self/fd");
+std::optional<std::size_t> OpenFileCount() {
+    std::error_code error;
+    const std::filesystem::directory_iterator descriptors("/proc/self/fd", error);
+    if (error)
+        return std::nullopt;
     return static_cast<std::size_t>(
         std::distance(std::filesystem::begin(descriptors), std::filesystem::end(descriptors)));
 }

@@ -48,11 +48,13 @@ TEST(SystemFiles, ASpecialFileIsNeitherFileNorFolderNorLink) {
 TEST(SystemFiles, OpenFilesAreCounted) {
     const TempDir folder;
     folder.Write("a.bin", "a");
-    const std::size_t before = OpenFileCount();
+    const std::optional<std::size_t> before = OpenFileCount();
+    if (!before)
+        GTEST_SKIP() << "the system cannot count open files";
     {
         File open(std::fopen(folder.Path("a.bin").string().c_str(), "rb"));
         ASSERT_TRUE(open);
-        EXPECT_EQ(OpenFileCount(), before + 1);
+        EXPECT_EQ(OpenFileCount(), *before + 1);
     }
     EXPECT_EQ(OpenFileCount(), before);
 }

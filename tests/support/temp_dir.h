@@ -44,18 +44,18 @@ public:
 
     const std::filesystem::path& Path() const { return m_path; }
     // A path below the folder.
-    std::filesystem::path Path(const std::string& relative) const { return m_path / relative; }
+    std::filesystem::path Path(const std::string& relative) const { return m_path / Utf8Path(relative); }
     std::wstring WidePath(const std::string& relative) const { return Path(relative).wstring(); }
     std::string Str() const { return m_path.string(); }
 
     // Writes bytes to a file below the folder, creating parent folders.
     std::filesystem::path Write(const std::string& relative, const std::string& bytes) const {
-        const std::filesystem::path file = m_path / relative;
+        const std::filesystem::path file = Path(relative);
         WriteBytes(file, bytes);
         return file;
     }
     // The bytes of a file below the folder; empty when it cannot be read.
-    std::string Read(const std::string& relative) const { return ReadBytes(m_path / relative); }
+    std::string Read(const std::string& relative) const { return ReadBytes(Path(relative)); }
 
 private:
     static std::string HexName(std::uint64_t value) {

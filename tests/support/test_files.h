@@ -13,6 +13,12 @@
 
 namespace testsupport {
 
+// A path from UTF-8 text on every system: a narrow path would be read in the
+// ANSI code page on Windows.
+inline std::filesystem::path Utf8Path(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
 // The bytes of a file; empty when it is missing or cannot be read, which is
 // what a test polling for a file still to be written wants.
 inline std::string ReadBytes(const std::filesystem::path& file) {

@@ -6,9 +6,8 @@
 #include "tools/cdn/publisher.h"
 #include "tools/cdn/tool_command_line.h"
 
-#include <pthread.h>
-#include <unistd.h>
-#include <csignal>
+#include "platform/console.h"
+
 #include <iostream>
 #include <mutex>
 
@@ -18,7 +17,7 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 int RunPublish(const PublishOptions& options) {
-    const PublishSummary summary = Publish(options, std::cerr, isatty(STDERR_FILENO));
+    const PublishSummary summary = Publish(options, std::cerr, platform::ErrorOutputIsTerminal());
     std::cerr << "published " << summary.files << " files (" << summary.bytes << " bytes) to "
               << options.outDir.string() << ": index " << summary.indexName;
     if (!summary.diffName.empty()) {
@@ -35,13 +34,8 @@ int RunServe(const ServeCommand& command) {
         std::cerr << "quillmoor-cdn: error: " << command.server.root.string() << " is not a folder\n";
         return kExitFailure;
     }
-    // Blocked before the server's threads exist, so they inherit the mask and
-    // only the sigwait below ever sees the signal.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Before the server's threads exist: the request to end only ends the wait.
+    platform::ConsoleStop stop;
 
     std::mutex logMutex;
     CdnServer server(command.server, [&logMutex](const std::string& line) {
@@ -56,8 +50,7 @@ int RunServe(const ServeCommand& command) {
     if (command.portFile) {
         WriteFileAtomically(*command.portFile, std::to_string(port) + "\n");
     }
-    int received = 0;
-    sigwait(&stopSignals, &received);
+    stop.Wait();
     server.Stop();
     std::cerr << "stopped\n";
     return 0;

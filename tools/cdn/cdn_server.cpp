@@ -6,11 +6,10 @@
 #include "tools/cdn/static_file.h"
 #include "tools/cdn/version_answer.h"
 
+#include "platform/server_socket.h"
+
 #include <httplib.h>
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
@@ -48,16 +47,10 @@ std::string BodyBytes(const httplib::Response& res) {
 
 CdnServer::CdnServer(ServeOptions options, AccessLog accessLog)
     : m_options(std::move(options)), m_accessLog(std::move(accessLog)), m_server(std::make_unique<httplib::Server>()) {
-    // The library's default adds SO_REUSEPORT, which lets a second server
-    // bind the same port and silently take half of the requests.
-    m_server->set_socket_options([](socket_t sock) {
-        const int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        // Accepted connections inherit it: without it a response's header
-        // and body writes meet the client's delayed acknowledgement, and
-        // every request on a kept-alive connection waits tens of milliseconds.
-        setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-    });
+    // The library's default adds SO_REUSEPORT on Linux, which lets a second
+    // server bind the same port and silently take half of the requests.
+    m_server->set_socket_options(
+        [](socket_t sock) { platform::SetListeningSocketOptions(static_cast<std::intptr_t>(sock)); });
     // The launcher fetches many small objects over one connection; the
     // library's default closes it after five requests.
     m_server->set_keep_alive_max_count(kKeepAliveRequests);

@@ -148,7 +148,7 @@ TEST_F(CdnServerTest, RangePastTheEndIsNotSatisfiable) {
             file = entry.path();
         }
     }
-    const std::string url = "/cdn/" + fs::relative(file, Root()).string();
+    const std::string url = "/cdn/" + fs::relative(file, Root()).generic_string();
     const auto res = Get(url, {{"Range", "bytes=" + std::to_string(fs::file_size(file)) + "-"}});
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 416);
@@ -158,8 +158,10 @@ TEST_F(CdnServerTest, RangePastTheEndIsNotSatisfiable) {
 TEST_F(CdnServerTest, OnlyPublishedObjectsAreServed) {
     m_dir.Write("cdn/tree/.staging-1/secret", "x");
     m_dir.Write("secret.txt", "x");
-    fs::create_directory_symlink(m_dir.Path(), m_dir.Path() / "web" / "up");
-    fs::create_symlink(m_dir.Path() / "secret.txt", m_dir.Path() / "web" / "secret.txt");
+    std::error_code noLinks;
+    fs::create_directory_symlink(m_dir.Path(), m_dir.Path() / "web" / "up", noLinks);
+    if (!noLinks)
+        fs::create_symlink(m_dir.Path() / "secret.txt", m_dir.Path() / "web" / "secret.txt", noLinks);
     for (const char* target :
          {"/cdn/answers/client.txt", "/cdn/tree/.staging-1/secret", "/cdn/tree/../answers/client.txt",
           "/cdn/tree/%2e%2e/%2e%2e/secret.txt", "/cdn/index/", "/cdn/tree", "/web/../cdn/answers/client.txt",
@@ -168,6 +170,8 @@ TEST_F(CdnServerTest, OnlyPublishedObjectsAreServed) {
         ASSERT_TRUE(res) << target;
         EXPECT_TRUE(res->status == 404 || res->status == 400) << target << ": " << res->status;
     }
+    if (noLinks)
+        GTEST_SKIP() << "links not checked: no symbolic links here (mingw's std::filesystem makes none)";
 }
 
 TEST_F(CdnServerTest, PlaceholderTakesTheRequestsHost) {

@@ -1,11 +1,10 @@
 #include "tools/cdn/cdn_tree.h"
 
+#include "platform/kernel32.h"
 #include "platform/text.h"
 #include "tools/cdn/cdn_paths.h"
 #include "tools/cdn/file_handle.h"
 #include "tools/cdn/publish_error.h"
-
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -19,7 +18,7 @@ bool HoldsObject(const fs::path& file, const ContentId& id) {
 }  // namespace
 
 CdnTree::CdnTree(fs::path outRoot)
-    : m_outRoot(std::move(outRoot)), m_staging(m_outRoot / (".staging-" + std::to_string(getpid()))) {
+    : m_outRoot(std::move(outRoot)), m_staging(m_outRoot / (".staging-" + std::to_string(GetCurrentProcessId()))) {
     std::error_code error;
     fs::remove_all(m_staging, error);
     CreateFolders(m_staging);
@@ -95,7 +94,7 @@ std::map<std::wstring, fs::path> CdnTree::Write(const std::set<std::wstring>& di
     }
     for (const auto& [cdnPath, object] : m_objects) {
         const std::string name = platform::ToUtf8(FileNameOf(cdnPath));
-        const fs::path place = fs::path("tree") / ToHex(treeIds.at(DirectoryOf(cdnPath))) / name;
+        const fs::path place = fs::path("tree") / ToHex(treeIds.at(DirectoryOf(cdnPath))) / PathFromUtf8(name);
         const fs::path folder = m_outRoot / place.parent_path();
         const fs::path placed = m_outRoot / place;
         places[cdnPath] = place;
@@ -110,8 +109,8 @@ std::map<std::wstring, fs::path> CdnTree::Write(const std::set<std::wstring>& di
         if (diffPaths.count(cdnPath)) {
             const fs::path fileFolder = m_outRoot / "file" / ToHex(object.id);
             CreateFolders(fileFolder);
-            if (!HoldsObject(fileFolder / name, object.id)) {
-                LinkOrCopy(placed, fileFolder / name);
+            if (!HoldsObject(fileFolder / PathFromUtf8(name), object.id)) {
+                LinkOrCopy(placed, fileFolder / PathFromUtf8(name));
             }
         }
     }

@@ -2,7 +2,9 @@
 
 #include "tools/cdn/publish_error.h"
 
-#include <unistd.h>
+#include "platform/crt.h"
+#include "platform/kernel32.h"
+
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -16,7 +18,7 @@ namespace {
 }  // namespace
 
 FileHandle OpenFile(const std::filesystem::path& file, const char* mode) {
-    FileHandle handle(std::fopen(file.c_str(), mode));
+    FileHandle handle(platform::OpenCFile(file, mode));
     if (!handle) {
         Fail(mode[0] == 'r' ? "read" : "write", file, errno);
     }
@@ -55,7 +57,7 @@ std::string ReadWholeFile(const std::filesystem::path& file) {
 
 void WriteFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
     std::filesystem::path temporary = file;
-    temporary += ".tmp-" + std::to_string(getpid());
+    temporary += ".tmp-" + std::to_string(GetCurrentProcessId());
     std::error_code ignored;
     try {
         FileHandle handle = OpenFile(temporary, "wb");
@@ -69,6 +71,10 @@ void WriteFileAtomically(const std::filesystem::path& file, std::string_view byt
         std::filesystem::remove(temporary, ignored);
         throw;
     }
+}
+
+std::filesystem::path PathFromUtf8(std::string_view text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
 void CreateFolders(const std::filesystem::path& folder) {

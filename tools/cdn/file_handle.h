@@ -29,6 +29,10 @@ std::string ReadWholeFile(const std::filesystem::path& file);
 // server) sees the old file or the new one, never a part.
 void WriteFileAtomically(const std::filesystem::path& file, std::string_view bytes);
 
+// A path from UTF-8 text (CDN names, records): a narrow path would be read
+// in the ANSI code page on Windows.
+std::filesystem::path PathFromUtf8(std::string_view text);
+
 // With all missing parents; an existing folder is fine.
 void CreateFolders(const std::filesystem::path& folder);
 

@@ -22,11 +22,13 @@ void Walk(const fs::path& folder, const std::string& prefix, std::vector<SourceF
     if (error) {
         Refuse(folder, "cannot list the folder: " + error.message());
     }
+    // By the names' UTF-8 bytes: the same order on every system.
     std::sort(entries.begin(), entries.end(),
-              [](const fs::path& a, const fs::path& b) { return a.filename().native() < b.filename().native(); });
+              [](const fs::path& a, const fs::path& b) { return a.filename().u8string() < b.filename().u8string(); });
 
     for (const fs::path& entry : entries) {
-        const std::string name = entry.filename().native();
+        const std::u8string utf8 = entry.filename().u8string();
+        const std::string name(utf8.begin(), utf8.end());
         if (const auto problem = NameProblem(name)) {
             Refuse(entry, *problem);
         }

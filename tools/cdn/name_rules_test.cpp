@@ -31,7 +31,7 @@ TEST(NameRulesTest, RefusesInvalidUtf8) {
 TEST(NameRulesTest, Utf16LengthCountsSurrogatePairs) {
     EXPECT_EQ(Utf16Length(L"abc"), 3u);
     EXPECT_EQ(Utf16Length(L"\u5730"), 1u);
-    EXPECT_EQ(Utf16Length(std::wstring(1, static_cast<wchar_t>(0x1F600))), 2u);
+    EXPECT_EQ(Utf16Length(L"\U0001F600"), 2u);
 }
 
 TEST(NameRulesTest, VersionFolderEndsWithASlash) {

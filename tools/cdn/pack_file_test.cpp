@@ -3,6 +3,7 @@
 #include "codec/inflate_file.h"
 #include "codec/lzma_decode_file.h"
 #include "codec/md5_functions.h"
+#include "platform/crt.h"
 #include "platform/text.h"
 #include "tests/support/system_files.h"
 #include "tests/support/temp_dir.h"
@@ -64,8 +65,8 @@ TEST_F(PackFileTest, DigestingAloneReportsWhatPackingReports) {
 TEST_F(PackFileTest, ZlibStreamInflatesToTheSource) {
     for (const std::string& content : {std::string(), std::string("abc"), MixedBytes()}) {
         const PackedFile packed = PackFile(Source(content), m_packed, Packing::Zlib);
-        FILE* source = std::fopen(m_packed.c_str(), "rb");
-        FILE* target = std::fopen(m_unpacked.c_str(), "wb");
+        FILE* source = platform::OpenCFile(m_packed, "rb");
+        FILE* target = platform::OpenCFile(m_unpacked, "wb");
         ASSERT_TRUE(source && target);
         EXPECT_EQ(InflateFile(source, target), 0);
         std::fclose(source);

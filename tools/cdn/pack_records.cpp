@@ -42,7 +42,7 @@ std::map<std::string, PackRecords::Placed> PackRecords::Read(const fs::path& roo
             sourceBytes->size() != SourceDigest().size()) {
             continue;
         }
-        const fs::path relative = fs::path(*placeBytes).lexically_normal();
+        const fs::path relative = PathFromUtf8(*placeBytes).lexically_normal();
         if (relative.is_absolute() || *relative.begin() == "..") {
             continue;
         }
@@ -89,7 +89,7 @@ void PackRecords::Save(const fs::path& root) const {
     }
     std::string text;
     for (const auto& [key, placed] : records) {
-        const std::string place = placed.place.generic_string();
+        const std::u8string place = placed.place.generic_u8string();
         text += key + ' ' + ToHex(placed.id) + ' ' +
                 HexEncode(reinterpret_cast<const unsigned char*>(place.data()), place.size()) + '\n';
     }

@@ -40,7 +40,7 @@ bool PreviousPublish::Holds(const std::wstring& cdnPath, const ContentId& id) co
     if (tree == m_trees.end()) {
         return false;
     }
-    const fs::path object = m_root / "tree" / ToHex(tree->second) / platform::ToUtf8(FileNameOf(cdnPath));
+    const fs::path object = m_root / "tree" / ToHex(tree->second) / PathFromUtf8(platform::ToUtf8(FileNameOf(cdnPath)));
     std::error_code error;
     return fs::is_regular_file(object, error) && Sha1OfFile(object) == id;
 }

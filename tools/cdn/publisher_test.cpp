@@ -4,6 +4,7 @@
 #include "codec/lzma_decode_file.h"
 #include "codec/md5_functions.h"
 #include "codec/path_key.h"
+#include "platform/crt.h"
 #include "platform/text.h"
 #include "tests/support/temp_dir.h"
 #include "tools/cdn/publish_error.h"
@@ -67,9 +68,9 @@ public:
         const std::wstring directory = slash == std::wstring::npos ? L"." : cdnPath.substr(0, slash);
         fs::path object;
         if (const auto file = m_diff.find(PathKey(cdnPath)); file != m_diff.end()) {
-            object = m_root / "file" / file->second / platform::ToUtf8(name);
+            object = m_root / "file" / file->second / testsupport::Utf8Path(platform::ToUtf8(name));
         } else if (const auto tree = m_index.find(PathKey(directory)); tree != m_index.end()) {
-            object = m_root / "tree" / tree->second / platform::ToUtf8(name);
+            object = m_root / "tree" / tree->second / testsupport::Utf8Path(platform::ToUtf8(name));
         }
         return !object.empty() && fs::is_regular_file(object) ? object : fs::path();
     }
@@ -122,8 +123,8 @@ std::vector<ListEntry> ReadMd5List(const fs::path& list) {
 }
 
 std::string Inflated(const fs::path& packed, const fs::path& scratch) {
-    FILE* source = std::fopen(packed.c_str(), "rb");
-    FILE* target = std::fopen(scratch.c_str(), "wb");
+    FILE* source = platform::OpenCFile(packed, "rb");
+    FILE* target = platform::OpenCFile(scratch, "wb");
     int result = source && target ? InflateFile(source, target) : -1;
     if (source) {
         std::fclose(source);
@@ -246,7 +247,7 @@ TEST_F(PublisherTest, LauncherListAndFilesAsTheLauncherFetchesThem) {
         const std::string relative = source->first;
         EXPECT_EQ(entry.path, L"launcher/" + platform::FromUtf8(relative));
         EXPECT_EQ(entry.size, source->second.size());
-        EXPECT_EQ(entry.md5Text, Md5TextOfFile(Wide(m_dir.Path() / "launcher" / relative)));
+        EXPECT_EQ(entry.md5Text, Md5TextOfFile(Wide(m_dir.Path() / "launcher" / testsupport::Utf8Path(relative))));
         const fs::path packed = view.Resolve(version + entry.path.substr(9) + L".z");
         ASSERT_FALSE(packed.empty()) << relative;
         EXPECT_EQ(Inflated(packed, Scratch()), source->second) << relative;
@@ -267,7 +268,7 @@ TEST_F(PublisherTest, ClientListAndFilesAsTheLauncherFetchesThem) {
         const std::string relative = platform::ToUtf8(entry.path);
         ASSERT_TRUE(m_client.count(relative)) << relative;
         EXPECT_EQ(entry.size, m_client[relative].size());
-        EXPECT_EQ(entry.md5Text, Md5TextOfFile(Wide(m_dir.Path() / "client" / relative)));
+        EXPECT_EQ(entry.md5Text, Md5TextOfFile(Wide(m_dir.Path() / "client" / testsupport::Utf8Path(relative))));
         const fs::path packed = view.Resolve(version + entry.path + L".lz");
         ASSERT_FALSE(packed.empty()) << relative;
         decoded[relative] = LzmaDecoded(packed, Scratch());
@@ -502,7 +503,13 @@ TEST_F(PublisherTest, BadInputIsRefusedBeforeAnythingIsPublished) {
         {"value with =", [&](auto& o) { o.baseUrl = "http://h/?a=b/"; }, "cdn_url"},
         {"output inside input", [&](auto& o) { o.outDir = root / "client" / "cdn"; }, "inside"},
         {"newline in a name", [&](auto&) { m_dir.Write("client/bad\nname", "x"); }, "line end"},
-        {"backslash in a name", [&](auto&) { m_dir.Write("client/bad\\name", "x"); }, "backslash"},
+        {"backslash in a name",
+         [&](auto&) {
+             m_dir.Write("client/bad\\name", "x");
+             if (fs::is_directory(root / "client" / "bad"))
+                 throw std::runtime_error("a backslash separates folders here");
+         },
+         "backslash"},
         {"path line over 259", [&](auto&) { m_dir.Write("launcher/" + std::string(251, 'n'), "x"); }, "259"},
         {"paths sharing a key",
          [&](auto&) {
@@ -517,10 +524,21 @@ TEST_F(PublisherTest, BadInputIsRefusedBeforeAnythingIsPublished) {
          },
          "2147483647"},
     };
+    std::string unmade;
     for (const Case& c : cases) {
         SetUp();
         PublishOptions options = Options();
-        c.make(options);
+        try {
+            c.make(options);
+        } catch (const std::runtime_error&) {
+            // Windows names cannot carry a line end or a backslash.
+            unmade += std::string(unmade.empty() ? "" : ", ") + c.what;
+            fs::remove_all(m_dir.Path() / "client");
+            fs::remove_all(m_dir.Path() / "launcher");
+            m_launcher.clear();
+            m_client.clear();
+            continue;
+        }
         const std::string message = ErrorOf(options);
         EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
         EXPECT_FALSE(fs::exists(m_dir.Path() / "cdn" / "answers")) << c.what;
@@ -529,6 +547,8 @@ TEST_F(PublisherTest, BadInputIsRefusedBeforeAnythingIsPublished) {
         m_launcher.clear();
         m_client.clear();
     }
+    if (!unmade.empty())
+        GTEST_SKIP() << "this system cannot make: " << unmade;
 }
 
 TEST_F(PublisherTest, FailedPublishKeepsTheEarlierAnswersAndNoStaging) {

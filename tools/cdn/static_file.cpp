@@ -2,9 +2,10 @@
 
 #include "tools/cdn/file_handle.h"
 
+#include "platform/crt.h"
+
 #include <httplib.h>
 
-#include <sys/stat.h>
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -40,7 +41,7 @@ fs::path FileBelow(const fs::path& root, std::string_view relative) {
         if (part.empty() || part.front() == '.') {
             return {};
         }
-        file /= std::string(part);
+        file /= PathFromUtf8(part);
         if (slash == std::string_view::npos) {
             break;
         }
@@ -54,13 +55,13 @@ fs::path FileBelow(const fs::path& root, std::string_view relative) {
 
 bool ServeFile(const fs::path& file, const std::string& contentType, const httplib::Request& req,
                httplib::Response& res) {
-    auto handle = std::make_shared<FileHandle>(std::fopen(file.c_str(), "rb"));
+    auto handle = std::make_shared<FileHandle>(platform::OpenCFile(file, "rb"));
     // The size of what was opened: the publisher may rename a new file over it.
-    struct stat info {};
-    if (!*handle || fstat(fileno(handle->get()), &info) != 0) {
+    const std::int64_t fileSize = *handle ? platform::CFileSize(handle->get()) : -1;
+    if (fileSize < 0 || static_cast<std::uint64_t>(fileSize) > SIZE_MAX) {
         return false;
     }
-    const auto size = static_cast<std::size_t>(info.st_size);
+    const auto size = static_cast<std::size_t>(fileSize);
     if (size == 0) {
         res.set_content("", contentType);
         return true;
@@ -74,7 +75,7 @@ bool ServeFile(const fs::path& file, const std::string& contentType, const httpl
     res.set_content_provider(size, contentType,
                              [handle](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
                                  std::vector<char> chunk(std::min(length, kChunk));
-                                 if (fseeko(handle->get(), static_cast<off_t>(offset), SEEK_SET) != 0) {
+                                 if (!platform::SeekCFile(handle->get(), static_cast<std::int64_t>(offset))) {
                                      return false;
                                  }
                                  const std::size_t cbRead = std::fread(chunk.data(), 1, chunk.size(), handle->get());

@@ -5,6 +5,7 @@
 
 #include "platform/text.h"
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cerrno>
 #include <string>
@@ -80,3 +81,20 @@ FILE* _wfopen(const wchar_t* filename, const wchar_t* mode) {
     }
     return text;
 }
+
+namespace platform {
+
+FILE* OpenCFile(const std::filesystem::path& file, const char* mode) {
+    return std::fopen(file.c_str(), mode);
+}
+
+std::int64_t CFileSize(FILE* file) {
+    struct stat info {};
+    return fstat(fileno(file), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : -1;
+}
+
+bool SeekCFile(FILE* file, std::int64_t offset) {
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+}  // namespace platform

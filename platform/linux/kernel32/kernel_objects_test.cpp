@@ -1,4 +1,5 @@
 // Events, threads, the cooperative stop, Sleep and critical sections.
+#include "platform/common/thread_test_helpers.h"
 #include "platform/linux/kernel32/kernel_object.h"
 #include "platform/thread_stop.h"
 
@@ -17,38 +18,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-DWORD WINAPI RunFunction(LPVOID parameter) {
-    // Owned here, so it is freed on the stop unwinding as well.
-    std::unique_ptr<std::function<DWORD()>> function(static_cast<std::function<DWORD()>*>(parameter));
-    return (*function)();
-}
-
-HANDLE Start(std::function<DWORD()> function, DWORD* id = nullptr) {
-    auto* owned = new std::function<DWORD()>(std::move(function));
-    HANDLE thread = CreateThread(nullptr, 0, RunFunction, owned, 0, id);
-    if (!thread) {
-        delete owned;
-    }
-    return thread;
-}
-
-// Polls until the condition holds or the limit passes.
-bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms) {
-    auto end = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
-DWORD ExitCode(HANDLE thread) {
-    DWORD code = 0;
-    EXPECT_TRUE(GetExitCodeThread(thread, &code));
-    return code;
-}
+using threadtest::Eventually;
+using threadtest::ExitCode;
+using threadtest::Start;
 
 long long MillisecondsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();

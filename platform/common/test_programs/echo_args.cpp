@@ -16,7 +16,9 @@ int main(int argc, char** argv) {
     {
         std::ofstream out("echo_args.txt", std::ios::binary);
         out << "line=" << platform::ToUtf8(GetCommandLineW()) << '\n';
-        out << "cwd=" << std::filesystem::current_path().native() << '\n';
+        // UTF-8 on every system (the path is wide on Windows).
+        const std::u8string cwd = std::filesystem::current_path().u8string();
+        out << "cwd=" << std::string(cwd.begin(), cwd.end()) << '\n';
         for (int i = 0; i < argc; ++i) {
             out << "arg=" << argv[i] << '\n';
         }

@@ -1,0 +1,14 @@
+// Internal to the Windows side: included last by the files that implement
+// the routed calls, so that the plain names there are Windows' own again.
+#pragma once
+
+#undef CreateThread
+#undef TerminateThread
+#undef WaitForSingleObject
+#undef Sleep
+#undef SetEvent
+#undef ResetEvent
+#undef EnterCriticalSection
+#undef HttpSendRequestW
+#undef InternetReadFile
+#undef InternetCloseHandle
