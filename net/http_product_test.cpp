@@ -283,6 +283,9 @@ TEST_F(HttpProductTest, SaveTakesNoMoreThanTheLengthOrTheLimit) {
 // transfer limits; what arrived in completed reads is kept, as for a broken
 // connection. A fast body under the same limits arrives whole.
 TEST_F(HttpProductTest, SlowServersAreGivenUpWithinTheLimits) {
+    if (testsupport::UnderWine())
+        GTEST_SKIP() << "Wine: InternetCloseHandle from another thread does not end an InternetReadFile "
+                        "blocked on a stalled server";
     using Clock = std::chrono::steady_clock;
     const testsupport::ShortTransferLimits limits;
     constexpr auto kBound = std::chrono::seconds(5);

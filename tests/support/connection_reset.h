@@ -8,7 +8,8 @@ namespace testsupport {
 
 // Resets the connection of the server's socket with these local and peer
 // ports at once. The server's own later close still works, on a stand-in
-// descriptor. False when no such socket is open.
+// descriptor. False when no such socket is open, or where the system
+// cannot reset it (see connection_reset_win32.cpp).
 bool ResetConnection(int localPort, int peerPort);
 
 }  // namespace testsupport
