@@ -80,13 +80,15 @@ OptionValues ReadOptions(const std::vector<std::string>& args, const std::vector
         if (equals != std::string::npos) {
             value = name.substr(equals + 1);
             name.resize(equals);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            throw UsageError(name + " needs a value");
         }
         if (std::find(known.begin(), known.end(), name) == known.end()) {
             throw UsageError("unknown option " + name);
+        }
+        if (equals == std::string::npos) {
+            if (i + 1 == args.size()) {
+                throw UsageError(name + " needs a value");
+            }
+            value = args[++i];
         }
         if (!values.emplace(name, value).second) {
             throw UsageError(name + " given twice");

@@ -65,6 +65,21 @@ TEST(ToolCommandLineTest, HelpForTheToolAndEachCommand) {
     EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"serve", "-h"})).text.find("--port-file"), std::string::npos);
 }
 
+std::string UsageErrorOf(const Args& args) {
+    try {
+        ParseToolCommand(args);
+    } catch (const UsageError& failure) {
+        return failure.what();
+    }
+    return "no error";
+}
+
+TEST(ToolCommandLineTest, UnknownOptionIsNamedAsOneAlsoWhenLast) {
+    EXPECT_EQ(UsageErrorOf({"serve", "--root", "r", "--bogus"}), "unknown option --bogus");
+    EXPECT_EQ(UsageErrorOf({"serve", "--bogus", "--root", "r"}), "unknown option --bogus");
+    EXPECT_EQ(UsageErrorOf({"serve", "--root"}), "--root needs a value");
+}
+
 TEST(ToolCommandLineTest, MistakesAreUsageErrors) {
     const std::vector<Args> mistakes = {
         {},
