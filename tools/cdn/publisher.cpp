@@ -36,8 +36,11 @@ struct Inputs {
 };
 
 bool IsInside(const fs::path& inner, const fs::path& outer) {
-    const fs::path a = fs::weakly_canonical(inner);
-    const fs::path b = fs::weakly_canonical(outer);
+    // Absolute first: a relative path that does not exist yet would stay
+    // relative and match nothing, so "--out cdn" inside "--client ." would
+    // pass once and be refused once the folder exists.
+    const fs::path a = fs::weakly_canonical(fs::absolute(inner));
+    const fs::path b = fs::weakly_canonical(fs::absolute(outer));
     return std::mismatch(a.begin(), a.end(), b.begin(), b.end()).second == b.end();
 }
 
@@ -127,6 +130,38 @@ Inputs CheckInputs(const PublishOptions& options, std::ostream& log) {
     return inputs;
 }
 
+// The output folder, and the missing folders above it, that a publish
+// creates: removed again when the publish fails, so a refused publish leaves
+// no empty folders behind. An output folder that existed keeps what it held.
+class CreatedOutput {
+public:
+    explicit CreatedOutput(const fs::path& outDir) {
+        std::error_code error;
+        for (fs::path folder = fs::absolute(outDir); !fs::exists(folder, error) && !error;
+             folder = folder.parent_path()) {
+            m_top = folder;
+            if (folder == folder.parent_path()) {
+                break;
+            }
+        }
+        CreateFolders(outDir);
+    }
+    ~CreatedOutput() {
+        if (!m_kept && !m_top.empty()) {
+            std::error_code ignored;
+            fs::remove_all(m_top, ignored);
+        }
+    }
+    CreatedOutput(const CreatedOutput&) = delete;
+    CreatedOutput& operator=(const CreatedOutput&) = delete;
+
+    void Keep() { m_kept = true; }
+
+private:
+    fs::path m_top;
+    bool m_kept = false;
+};
+
 // One source file on its way into the tree.
 struct PackJob {
     const SourceFile* source;
@@ -209,7 +244,7 @@ PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool lo
     }
     records.Load(options.outDir);
 
-    CreateFolders(options.outDir);
+    CreatedOutput output(options.outDir);
     CdnTree tree(options.outDir);
     PublishSummary summary;
     summary.files = inputs.launcherFiles.size() + inputs.clientFiles.size();
@@ -285,5 +320,6 @@ PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool lo
         AnswerText(Answer(inputs, options, inputs.launcherVersion, summary.indexName, summary.diffName)));
     WriteFileAtomically(options.outDir / "answers" / "client.txt",
                         AnswerText(Answer(inputs, options, inputs.clientVersion, summary.indexName, summary.diffName)));
+    output.Keep();
     return summary;
 }

@@ -523,7 +523,7 @@ TEST_F(PublisherTest, BadInputIsRefusedBeforeAnythingIsPublished) {
         c.make(options);
         const std::string message = ErrorOf(options);
         EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
-        EXPECT_FALSE(fs::exists(m_dir.Path() / "cdn" / "answers")) << c.what;
+        EXPECT_FALSE(fs::exists(m_dir.Path() / "cdn")) << c.what;
         fs::remove_all(m_dir.Path() / "client");
         fs::remove_all(m_dir.Path() / "launcher");
         m_launcher.clear();
@@ -543,6 +543,36 @@ TEST_F(PublisherTest, FailedPublishKeepsTheEarlierAnswersAndNoStaging) {
     for (const auto& entry : fs::directory_iterator(m_dir.Path() / "cdn")) {
         EXPECT_NE(entry.path().filename().string().rfind(".staging", 0), 0u) << entry.path();
     }
+}
+
+TEST_F(PublisherTest, OutputInsideTheClientIsRefusedEveryTimeWithRelativePaths) {
+    // As typed in the client folder: "--client . --out cdn".
+    const testsupport::CurrentDirectory there(m_dir.Path() / "client");
+    PublishOptions options = Options();
+    options.clientDir = ".";
+    options.outDir = "cdn";
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_NE(ErrorOf(options).find("inside the input"), std::string::npos) << run;
+        EXPECT_FALSE(fs::exists(m_dir.Path() / "client" / "cdn")) << run;
+    }
+    // An output beside the client is fine.
+    options.outDir = "../cdn";
+    Run(options);
+    EXPECT_TRUE(fs::exists(m_dir.Path() / "cdn" / "answers" / "client.txt"));
+}
+
+TEST_F(PublisherTest, FailedPublishRemovesTheFoldersItCreated) {
+    // Refused only after packing, once the output folders exist.
+    Client("f1209579", "1");
+    Client("f1915526", "2");
+    PublishOptions options = Options("new/deeper/cdn");
+    EXPECT_NE(ErrorOf(options).find("same manifest key"), std::string::npos);
+    EXPECT_FALSE(fs::exists(m_dir.Path() / "new"));
+    // A folder that was there keeps what it held.
+    m_dir.Write("kept/notes.txt", "mine");
+    options.outDir = m_dir.Path() / "kept";
+    EXPECT_NE(ErrorOf(options).find("same manifest key"), std::string::npos);
+    EXPECT_EQ(ReadBytes(m_dir.Path() / "kept" / "notes.txt"), "mine");
 }
 
 }  // namespace
