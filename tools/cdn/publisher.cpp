@@ -1,6 +1,7 @@
 #include "tools/cdn/publisher.h"
 
 #include "platform/text.h"
+#include "tools/cdn/answer_urls.h"
 #include "tools/cdn/cdn_paths.h"
 #include "tools/cdn/cdn_tree.h"
 #include "tools/cdn/file_handle.h"
@@ -100,10 +101,10 @@ Inputs CheckInputs(const PublishOptions& options, std::ostream& log) {
     inputs.platformCode = platform::FromUtf8(options.platformCode);
     inputs.launcherVersion = platform::FromUtf8(VersionFolder(options.launcherVersion, "--launcher-version"));
     inputs.clientVersion = platform::FromUtf8(VersionFolder(options.clientVersion, "--client-version"));
-    inputs.baseUrl = options.baseUrl;
-    if (inputs.baseUrl.empty() || inputs.baseUrl.back() != '/') {
-        // The launcher appends "index/", "tree/" ... directly.
-        inputs.baseUrl += '/';
+    inputs.baseUrl = CdnBaseUrl(options.baseUrl);
+    CheckWebUrl(options.webUrl);
+    if (const std::optional<std::string> warning = PlaceholderWarning(options.baseUrl, options.webUrl)) {
+        log << "warning: " << *warning << '\n';
     }
     // Both answers must be writable before minutes go into packing; the
     // real names have the same length as these.

@@ -471,11 +471,14 @@ TEST_F(PublisherTest, PathLinesUpTo259CharactersArePublished) {
 }
 
 TEST_F(PublisherTest, ReportsProgressAndMissingProgram) {
-    Run(Options());
+    PublishOptions options = Options();
+    options.baseUrl = "https://cdn.example/cdn/";
+    options.webUrl = "https://www.example/launcher/index.html";
+    Run(options);
     EXPECT_NE(m_log.str().find("packed 7/7 files"), std::string::npos) << m_log.str();
     EXPECT_EQ(m_log.str().find("warning"), std::string::npos) << m_log.str();
     fs::remove(m_dir.Path() / "launcher" / "Launcher.exe");
-    Run(Options());
+    Run(options);
     EXPECT_NE(m_log.str().find("no Launcher.exe"), std::string::npos) << m_log.str();
 }
 
@@ -500,6 +503,8 @@ TEST_F(PublisherTest, BadInputIsRefusedBeforeAnythingIsPublished) {
         {"bad platform", [&](auto& o) { o.platformCode = "p/v"; }, "--platform"},
         {"empty client version", [&](auto& o) { o.clientVersion = ""; }, "--client-version"},
         {"value with =", [&](auto& o) { o.baseUrl = "http://h/?a=b/"; }, "cdn_url"},
+        {"relative base url", [&](auto& o) { o.baseUrl = "cdn/"; }, "--base-url \"cdn/\": not an absolute"},
+        {"page address without a scheme", [&](auto& o) { o.webUrl = "www.example/index.html"; }, "--web-url"},
         {"output inside input", [&](auto& o) { o.outDir = root / "client" / "cdn"; }, "inside"},
         {"newline in a name", [&](auto&) { m_dir.Write("client/bad\nname", "x"); }, "line end"},
         {"backslash in a name", [&](auto&) { m_dir.Write("client/bad\\name", "x"); }, "backslash"},
@@ -543,6 +548,12 @@ TEST_F(PublisherTest, FailedPublishKeepsTheEarlierAnswersAndNoStaging) {
     for (const auto& entry : fs::directory_iterator(m_dir.Path() / "cdn")) {
         EXPECT_NE(entry.path().filename().string().rfind(".staging", 0), 0u) << entry.path();
     }
+}
+
+TEST_F(PublisherTest, AnswersLeftForServeToCompleteAreWarnedAbout) {
+    Run(Options());
+    EXPECT_NE(m_log.str().find("warning: the answers hold \"{server}\""), std::string::npos) << m_log.str();
+    EXPECT_NE(m_log.str().find("give --base-url and --web-url"), std::string::npos) << m_log.str();
 }
 
 TEST_F(PublisherTest, OutputInsideTheClientIsRefusedEveryTimeWithRelativePaths) {

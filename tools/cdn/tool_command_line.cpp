@@ -35,13 +35,19 @@ constexpr const char* kPublishHelp =
     "                          (default: CODE.ini in the launcher folder)\n"
     "  --launcher-version V    launcher version folder, cdn_path of the launcher answer (default L1)\n"
     "  --client-version V      client version folder, cdn_path of the client answer (default C1)\n"
-    "  --base-url URL          cdn_url of both answers (default {server}/cdn/)\n"
-    "  --web-url URL           web_url of both answers (default {server}/web/index.html)\n"
+    "  --base-url URL          cdn_url of both answers: an http:// or https:// address without\n"
+    "                          query, \"/\" added at its end when missing (default {server}/cdn/)\n"
+    "  --web-url URL           web_url of both answers, the page the launcher links to next to\n"
+    "                          an error: an http:// or https:// address\n"
+    "                          (default {server}/web/index.html)\n"
     "  --previous OLD_CDN_DIR  an earlier publish (may be CDN_DIR): objects that changed since\n"
     "                          are also written to file/ and named in a diff manifest\n"
     "  --jobs N                files packed at once (default: one per core)\n"
     "\n"
-    "\"{server}\" is filled in by \"serve\" with http://HOST:PORT of each request.\n"
+    "\"{server}\" is filled in by \"serve\" with http://HOST:PORT of each request. Any other\n"
+    "server hands the answers out as they stand: publish for it with --base-url and\n"
+    "--web-url (publish warns while an answer holds \"{server}\"). docs/publishing.md in the\n"
+    "sources describes hosting a publish.\n"
     "Answers: CDN_DIR/answers/launcher-CODE.txt and CDN_DIR/answers/client.txt.\n";
 
 constexpr const char* kServeHelp =
