@@ -2,7 +2,6 @@
 
 #include "tests/support/system_files.h"
 #include "tests/support/temp_dir.h"
-#include "tools/cdn/publish_error.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +26,9 @@ TEST(FolderWalkTest, ListsFilesDepthFirstInByteOrder) {
     dir.Write("B.txt", "B");
     dir.Write("a.txt", "");
     std::filesystem::create_directories(dir.Path() / "empty");
-    const std::vector<SourceFile> files = ListFiles(dir.Path(), "client folder");
+    std::vector<std::string> problems;
+    const std::vector<SourceFile> files = ListFiles(dir.Path(), "client folder", problems);
+    EXPECT_TRUE(problems.empty());
     EXPECT_EQ(Relatives(files), (std::vector<std::string>{"B.txt", "a/b/c.txt", "a/z.txt", "a.txt", "b.txt"}));
     EXPECT_EQ(files[1].size, 3u);
     EXPECT_EQ(files[1].file, dir.Path() / "a" / "b" / "c.txt");
@@ -38,7 +39,9 @@ TEST(FolderWalkTest, FollowsLinksToFiles) {
     const auto target = dir.Write("real/file.bin", "12345");
     std::filesystem::create_directories(dir.Path() / "root");
     std::filesystem::create_symlink(target, dir.Path() / "root" / "link.bin");
-    const std::vector<SourceFile> files = ListFiles(dir.Path() / "root", "client folder");
+    std::vector<std::string> problems;
+    const std::vector<SourceFile> files = ListFiles(dir.Path() / "root", "client folder", problems);
+    EXPECT_TRUE(problems.empty());
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].relative, "link.bin");
     EXPECT_EQ(files[0].size, 5u);
@@ -69,19 +72,39 @@ TEST(FolderWalkTest, RefusesWhatCannotBePublished) {
         testsupport::TempDir dir;
         dir.Write("fine.txt", "ok");
         c.make(dir.Path());
-        EXPECT_THROW(ListFiles(dir.Path(), "client folder"), PublishError) << c.what;
+        std::vector<std::string> problems;
+        const std::vector<SourceFile> files = ListFiles(dir.Path(), "client folder", problems);
+        EXPECT_EQ(problems.size(), 1u) << c.what;
+        EXPECT_EQ(Relatives(files), std::vector<std::string>{"fine.txt"}) << c.what;
     }
 }
 
-TEST(FolderWalkTest, MissingRootIsNamedInTheError) {
+TEST(FolderWalkTest, EveryOffenderIsNamedAndTheWalkGoesOn) {
     testsupport::TempDir dir;
-    try {
-        ListFiles(dir.Path() / "nope", "launcher folder");
-        ADD_FAILURE() << "no error";
-    } catch (const PublishError& error) {
-        EXPECT_NE(std::string(error.what()).find("launcher folder"), std::string::npos);
-        EXPECT_NE(std::string(error.what()).find("nope"), std::string::npos);
-    }
+    dir.Write("fine one.txt", "ok");
+    dir.Write("a#b", "x");
+    dir.Write("sub/c%d", "x");
+    dir.Write("sub/fine", "x");
+    // A refused folder is named once, not once for each file below it.
+    dir.Write("bad|dir/e#f", "x");
+    dir.Write("bad|dir/g", "x");
+    std::vector<std::string> problems;
+    const std::vector<SourceFile> files = ListFiles(dir.Path(), "client folder", problems);
+    const std::vector<std::string> expected = {
+        (dir.Path() / "a#b").string() + ": \"#\" cannot travel unescaped in a CDN URL",
+        (dir.Path() / "bad|dir").string() + ": \"|\" is not allowed in a Windows file name",
+        (dir.Path() / "sub/c%d").string() + ": \"%\" cannot travel unescaped in a CDN URL"};
+    EXPECT_EQ(problems, expected);
+    EXPECT_EQ(Relatives(files), (std::vector<std::string>{"fine one.txt", "sub/fine"}));
+}
+
+TEST(FolderWalkTest, MissingRootIsNamedInTheProblem) {
+    testsupport::TempDir dir;
+    std::vector<std::string> problems;
+    EXPECT_TRUE(ListFiles(dir.Path() / "nope", "launcher folder", problems).empty());
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("launcher folder"), std::string::npos);
+    EXPECT_NE(problems[0].find("nope"), std::string::npos);
 }
 
 }  // namespace

@@ -46,18 +46,16 @@ bool IsInside(const fs::path& inner, const fs::path& outer) {
 }
 
 // What the launcher would read back differently is refused before any work.
-void CheckListable(const std::vector<SourceFile>& files, const std::wstring& listPrefix, const char* what) {
-    if (files.empty()) {
-        throw PublishError(std::string("the ") + what + " holds no files");
-    }
+void CheckListable(const std::vector<SourceFile>& files, const std::wstring& listPrefix,
+                   std::vector<std::string>& problems) {
     for (const SourceFile& file : files) {
         const std::wstring listed = listPrefix + platform::FromUtf8(file.relative);
         if (Utf16Length(listed) > kMaxListedPath) {
-            throw PublishError(file.file.string() + ": its md5 list line \"" + platform::ToUtf8(listed) +
+            problems.push_back(file.file.string() + ": its md5 list line \"" + platform::ToUtf8(listed) +
                                "\" is longer than " + std::to_string(kMaxListedPath) + " characters");
         }
         if (file.size > kMaxListedSize) {
-            throw PublishError(file.file.string() + ": " + std::to_string(file.size) +
+            problems.push_back(file.file.string() + ": " + std::to_string(file.size) +
                                " bytes; md5 lists carry sizes up to " + std::to_string(kMaxListedSize));
         }
     }
@@ -117,11 +115,25 @@ Inputs CheckInputs(const PublishOptions& options, std::ostream& log) {
             throw PublishError("the output " + options.outDir.string() + " lies inside the input " + input.string());
         }
     }
-    inputs.launcherFiles = ListFiles(options.launcherDir, "launcher folder");
-    inputs.clientFiles = ListFiles(options.clientDir, "client folder");
+    // Every name of both folders is checked before anything is packed, and
+    // every offender reported in one go.
+    std::vector<std::string> problems;
+    auto list = [&problems](const fs::path& root, const std::string& what) {
+        const std::size_t known = problems.size();
+        std::vector<SourceFile> files = ListFiles(root, what, problems);
+        if (files.empty() && problems.size() == known) {
+            problems.push_back("the " + what + " holds no files");
+        }
+        return files;
+    };
+    inputs.launcherFiles = list(options.launcherDir, "launcher folder");
+    inputs.clientFiles = list(options.clientDir, "client folder");
+    CheckListable(inputs.launcherFiles, kLauncherPrefix, problems);
+    CheckListable(inputs.clientFiles, L"", problems);
+    if (!problems.empty()) {
+        throw PublishError(problems);
+    }
     inputs.settingsFile = SettingsSource(options, log);
-    CheckListable(inputs.launcherFiles, kLauncherPrefix, "launcher folder");
-    CheckListable(inputs.clientFiles, L"", "client folder");
     const std::string program = platform::ToUtf8(kLauncherProgram);
     const bool hasProgram = std::any_of(inputs.launcherFiles.begin(), inputs.launcherFiles.end(),
                                         [&](const SourceFile& file) { return file.relative == program; });

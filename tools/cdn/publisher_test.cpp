@@ -550,6 +550,31 @@ TEST_F(PublisherTest, FailedPublishKeepsTheEarlierAnswersAndNoStaging) {
     }
 }
 
+TEST_F(PublisherTest, EveryOffenderOfBothFoldersIsReportedBeforeAnythingIsPacked) {
+    Launcher("x#y.dll", "1");
+    Launcher(std::string(251, 'n'), "2");
+    Client("data/a%b", "3");
+    Client("c?d", "4");
+    const std::string message = ErrorOf(Options());
+    EXPECT_EQ(message.rfind("4 problems, nothing was published:\n", 0), 0u) << message;
+    for (const std::string& name : std::vector<std::string>{"x#y.dll", std::string(251, 'n'), "a%b", "c?d"}) {
+        EXPECT_NE(message.find(name + ": "), std::string::npos) << name << ": " << message;
+    }
+    EXPECT_FALSE(fs::exists(m_dir.Path() / "cdn"));
+}
+
+TEST_F(PublisherTest, NamesWithBlanksArePublished) {
+    Client("maps/old town.map", "cobbles");
+    Run(Options());
+    const std::vector<ListEntry> entries =
+        ReadMd5List(LauncherView(m_dir.Path() / "cdn", "client.txt").Resolve(L"C1/qm.md5"));
+    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(),
+                            [](const ListEntry& entry) { return entry.path == L"maps/old town.map"; }));
+    const fs::path object = LauncherView(m_dir.Path() / "cdn", "client.txt").Resolve(L"C1/maps/old town.map.lz");
+    ASSERT_FALSE(object.empty());
+    EXPECT_EQ(LzmaDecoded(object, Scratch()), "cobbles");
+}
+
 TEST_F(PublisherTest, AnswersLeftForServeToCompleteAreWarnedAbout) {
     Run(Options());
     EXPECT_NE(m_log.str().find("warning: the answers hold \"{server}\""), std::string::npos) << m_log.str();
