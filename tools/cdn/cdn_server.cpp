@@ -112,14 +112,15 @@ void CdnServer::Route() {
         serveAnswer(m_options.root / "answers" / "client.txt", req, res);
     });
     m_server->Get("/cdn/(index|diff|file|tree)/(.+)", [this](const httplib::Request& req, httplib::Response& res) {
-        const fs::path file = FileBelow(m_options.root / req.matches[1].str(), req.matches[2].str());
+        const fs::path file =
+            FileBelow(m_options.root / req.matches[1].str(), req.matches[2].str(), DotNames::ServedAsFileName);
         if (file.empty() || !ServeFile(file, "application/octet-stream", req, res)) {
             Refuse(res, 404, "no such object");
         }
     });
     if (m_options.webDir) {
         m_server->Get("/web/(.+)", [this](const httplib::Request& req, httplib::Response& res) {
-            const fs::path file = FileBelow(*m_options.webDir, req.matches[1].str());
+            const fs::path file = FileBelow(*m_options.webDir, req.matches[1].str(), DotNames::Refused);
             if (file.empty() || !ServeFile(file, ContentTypeOf(file), req, res)) {
                 Refuse(res, 404, "no such page");
             }

@@ -170,6 +170,24 @@ TEST_F(CdnServerTest, OnlyPublishedObjectsAreServed) {
     }
 }
 
+TEST_F(CdnServerTest, ObjectsNamedWithALeadingDotOrABlankAreServed) {
+    const std::string tree = "tree/" + std::string(40, 'a') + "/";
+    m_dir.Write("cdn/" + tree + ".settings.lz", "dot");
+    m_dir.Write("cdn/" + tree + "old town.map.lz", "blank");
+    m_dir.Write("web/.hidden", "not for players");
+    const auto dot = Get("/cdn/" + tree + ".settings.lz");
+    ASSERT_TRUE(dot);
+    EXPECT_EQ(dot->status, 200);
+    EXPECT_EQ(dot->body, "dot");
+    const auto blank = Get("/cdn/" + tree + "old%20town.map.lz");
+    ASSERT_TRUE(blank);
+    EXPECT_EQ(blank->status, 200);
+    EXPECT_EQ(blank->body, "blank");
+    const auto hidden = Get("/web/.hidden");
+    ASSERT_TRUE(hidden);
+    EXPECT_EQ(hidden->status, 404);
+}
+
 TEST_F(CdnServerTest, PlaceholderTakesTheRequestsHost) {
     const auto named = Get("/web/pcversion", {{"Host", "cdn.example:8080"}});
     ASSERT_TRUE(named);
