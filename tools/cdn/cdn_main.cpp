@@ -30,10 +30,8 @@ int RunPublish(const PublishOptions& options) {
 }
 
 int RunServe(const ServeCommand& command) {
-    std::error_code error;
-    if (!std::filesystem::is_directory(command.server.root, error)) {
-        std::cerr << "quillmoor-cdn: error: " << command.server.root.string() << " is not a folder\n";
-        return kExitFailure;
+    if (const std::optional<std::string> warning = ServeWarning(command.server)) {
+        std::cerr << "quillmoor-cdn: warning: " << *warning << '\n';
     }
     // Blocked before the server's threads exist, so they inherit the mask and
     // only the sigwait below ever sees the signal.

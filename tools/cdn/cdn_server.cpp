@@ -8,11 +8,15 @@
 
 #include <httplib.h>
 
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -40,11 +44,57 @@ bool IsPlainHost(const std::string& host) {
     });
 }
 
+// Why host:port cannot be bound, as the system says it: the server library
+// only reports that it failed.
+std::string BindProblem(const std::string& host, int port) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (const int failure = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found)) {
+        return gai_strerror(failure);
+    }
+    std::string problem = "the address cannot be bound";
+    for (const addrinfo* address = found; address; address = address->ai_next) {
+        const int sock = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
+        if (sock < 0) {
+            problem = std::strerror(errno);
+            continue;
+        }
+        const int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        if (bind(sock, address->ai_addr, address->ai_addrlen) != 0) {
+            problem = std::strerror(errno);
+        }
+        close(sock);
+    }
+    freeaddrinfo(found);
+    return problem;
+}
+
+void RequireFolder(const fs::path& folder, const std::string& what) {
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        throw std::runtime_error(what + " " + folder.string() + " is not a folder");
+    }
+}
+
 std::string BodyBytes(const httplib::Response& res) {
     return res.has_header("Content-Length") ? res.get_header_value("Content-Length") : std::to_string(res.body.size());
 }
 
 }  // namespace
+
+std::optional<std::string> ServeWarning(const ServeOptions& options) {
+    // A root that is no folder at all is Start's error.
+    std::error_code error;
+    if (!fs::is_directory(options.root, error) || fs::is_directory(options.root / "answers", error)) {
+        return std::nullopt;
+    }
+    return options.root.string() +
+           " holds no publish yet (no answers/): every request gets 404 until \"quillmoor-cdn publish\" writes one";
+}
 
 CdnServer::CdnServer(ServeOptions options, AccessLog accessLog)
     : m_options(std::move(options)), m_accessLog(std::move(accessLog)), m_server(std::make_unique<httplib::Server>()) {
@@ -134,11 +184,16 @@ void CdnServer::Route() {
 }
 
 int CdnServer::Start() {
+    RequireFolder(m_options.root, "the root");
+    if (m_options.webDir) {
+        RequireFolder(*m_options.webDir, "the page folder");
+    }
     const std::string& host = m_options.host;
     m_port = m_options.port == 0 ? m_server->bind_to_any_port(host)
                                  : (m_server->bind_to_port(host, m_options.port) ? m_options.port : -1);
     if (m_port <= 0) {
-        throw std::runtime_error("cannot listen on " + host + " port " + std::to_string(m_options.port));
+        throw std::runtime_error("cannot listen on " + host + " port " + std::to_string(m_options.port) + ": " +
+                                 BindProblem(host, m_options.port));
     }
     auto ended = std::make_shared<std::atomic<bool>>(false);
     m_thread = std::thread([this, ended] {

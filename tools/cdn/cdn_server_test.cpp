@@ -223,7 +223,34 @@ TEST_F(CdnServerTest, PortInUseIsAnError) {
     taken.root = Root();
     taken.port = m_port;
     CdnServer second(taken, {});
-    EXPECT_THROW(second.Start(), std::runtime_error);
+    try {
+        second.Start();
+        ADD_FAILURE() << "started on a port in use";
+    } catch (const std::runtime_error& failure) {
+        EXPECT_EQ(std::string(failure.what()),
+                  "cannot listen on 127.0.0.1 port " + std::to_string(m_port) + ": Address already in use");
+    }
+}
+
+TEST_F(CdnServerTest, FoldersThatCannotBeServedAreRefusedAndAnEmptyRootIsWarnedAbout) {
+    EXPECT_FALSE(ServeWarning({Root(), {}, "127.0.0.1", 0}).has_value());
+    m_dir.Write("empty/.keep", "");
+    const std::string warning = ServeWarning({m_dir.Path() / "empty", {}, "127.0.0.1", 0}).value_or("");
+    EXPECT_NE(warning.find("holds no publish yet"), std::string::npos) << warning;
+
+    const auto problemOf = [](const ServeOptions& options) -> std::string {
+        try {
+            CdnServer(options, {}).Start();
+        } catch (const std::runtime_error& failure) {
+            return failure.what();
+        }
+        return "started";
+    };
+    EXPECT_EQ(problemOf({m_dir.Path() / "nowhere", {}, "127.0.0.1", 0}),
+              "the root " + (m_dir.Path() / "nowhere").string() + " is not a folder");
+    EXPECT_EQ(problemOf({Root(), m_dir.Path() / "no-page", "127.0.0.1", 0}),
+              "the page folder " + (m_dir.Path() / "no-page").string() + " is not a folder");
+    EXPECT_FALSE(ServeWarning({m_dir.Path() / "nowhere", {}, "127.0.0.1", 0}).has_value());
 }
 
 TEST_F(CdnServerTest, StopsAndCanBeStoppedTwice) {

@@ -70,7 +70,9 @@ constexpr const char* kServeHelp =
     "  --web DIR         page folder served under /web/\n"
     "  --port-file FILE  write the port chosen to FILE once listening\n"
     "\n"
-    "Logs one line per request on stdout. Ends on SIGINT or SIGTERM.\n";
+    "Logs one line per request on stdout. Ends on SIGINT or SIGTERM. Refuses a root or page\n"
+    "folder that is no folder and says why a port cannot be listened on; warns when the\n"
+    "root holds no publish yet (it may be started first and published into later).\n";
 
 constexpr unsigned kMaxJobs = 256;
 
