@@ -239,3 +239,7 @@ BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
     *lpExitCode = process->ExitCode();
     return TRUE;
 }
+
+DWORD GetCurrentProcessId() {
+    return static_cast<DWORD>(getpid());
+}
