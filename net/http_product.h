@@ -5,6 +5,7 @@
 
 #include "net/http/http_client.h"
 #include "net/inet_product.h"
+#include "net/request_diag.h"
 
 #include <cstdio>
 #include <memory>
@@ -60,4 +61,5 @@ private:
     DWORD m_nReceived = 0;
     DWORD m_nTotal = 0;
     DWORD m_nReserved = 0;
+    CRequestDiag m_diag;
 };
