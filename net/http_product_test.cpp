@@ -4,10 +4,10 @@
 #include "platform/text.h"
 #include "platform/thread_stop.h"
 #include "state/controller.h"
-#include "state/diag_log.h"
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "state/view_broser.h"
+#include "tests/support/diag_lines.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/request_checks.h"
 #include "tests/support/temp_dir.h"
@@ -17,11 +17,8 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
-#include <mutex>
-#include <regex>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -435,28 +432,8 @@ TEST_F(HttpProductTest, StoppedThreadWritesNothingMore) {
 
 // ---- the diagnostic log
 
-// The process-wide log's lines while it lives, the time taken replaced by "T".
-class EchoedDiagLines {
-public:
-    EchoedDiagLines() {
-        GetDiagLog()->SetEcho([this](const std::string& line) {
-            std::lock_guard<std::mutex> hold(m_lock);
-            m_lines.push_back(std::regex_replace(line, std::regex(R"(\(\d+ ms\))"), "(T)"));
-        });
-    }
-    ~EchoedDiagLines() { GetDiagLog()->SetEcho({}); }
-    std::vector<std::string> Take() {
-        std::lock_guard<std::mutex> hold(m_lock);
-        return std::exchange(m_lines, {});
-    }
-
-private:
-    std::mutex m_lock;
-    std::vector<std::string> m_lines;
-};
-
 TEST_F(HttpProductTest, EveryRequestLeavesItsOutcomeBytesAndTimeInTheDiagnosticLog) {
-    EchoedDiagLines diag;
+    testsupport::DiagLines diag;
     const std::string url = m_server.BaseUrl() + "/f";
     m_server.SetBody("/f", "12345");
     {
