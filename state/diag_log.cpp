@@ -87,6 +87,11 @@ std::vector<std::string> CDiagLog::RecentProblems() const {
     return std::vector<std::string>(m_problems.begin(), m_problems.end());
 }
 
+std::wstring CDiagLog::File() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_file;
+}
+
 void CDiagLog::Write(std::wstring_view topic, std::wstring_view text, bool problem) {
     const std::string entry = OneLine(topic) + (problem ? " (problem): " : ": ") + OneLine(text);
     const std::string line = Timestamp() + " [" + std::to_string(GetCurrentProcessId()) + "] " + entry + "\n";

@@ -38,6 +38,8 @@ public:
     // The last problems, oldest first, as "topic: text": what lay behind a
     // failure that the player sees as a fixed text.
     std::vector<std::string> RecentProblems() const;
+    // The file written to; empty before Open.
+    std::wstring File() const;
 
 private:
     void Write(std::wstring_view topic, std::wstring_view text, bool problem);

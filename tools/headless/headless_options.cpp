@@ -12,7 +12,7 @@ namespace {
 constexpr const char* kHelp =
     "usage: quillmoor-headless [--after-update] (--pc-version URL | --pc-version-data TEXT)\n"
     "                          (--start-game TEXT | --start-game-data TEXT) [--timeout SECONDS]\n"
-    "                          [--snapshots FOLDER]\n"
+    "                          [--snapshots FOLDER] [--verbose]\n"
     "\n"
     "Runs the Quillmoor launcher without a display, in the current folder as Launcher.exe\n"
     "would run there: it reads ./Platform.ini and the platform's settings file, checks and\n"
@@ -33,11 +33,14 @@ constexpr const char* kHelp =
     "  --timeout SECONDS       give up after SECONDS (default: wait as long as it takes)\n"
     "  --snapshots FOLDER      save what the main window and the progress dialog show as\n"
     "                          main-NN.png and progress-NN.png in FOLDER (at most one a second)\n"
+    "  --verbose               print the launcher's diagnostic log on stderr as it is written\n"
     "  --help                  this text\n"
     "\n"
     "A plain start tells the game that the launcher is ./Launcher.exe of the current folder.\n"
     "The client goes to $XDG_DATA_HOME/Quillmoor (~/.local/share/Quillmoor when unset).\n"
-    "Progress goes to stdout: a live line on a terminal, plain lines otherwise.\n"
+    "Progress goes to stdout: a live line on a terminal, plain lines otherwise. The launcher\n"
+    "keeps its diagnostic log in Quillmoor/launcher-diag.log beside the client; when the update\n"
+    "fails, its last problems are printed below the launcher's message.\n"
     "\n"
     "exit codes:\n"
     "  0  the game was started\n"
@@ -77,6 +80,10 @@ HeadlessCommand ParseHeadlessCommand(const std::vector<std::string>& args) {
             return HeadlessHelp{kHelp};
         if (name == "--after-update") {
             options.afterUpdate = true;
+            continue;
+        }
+        if (name == "--verbose") {
+            options.verbose = true;
             continue;
         }
         if (name.rfind("--", 0) != 0)
