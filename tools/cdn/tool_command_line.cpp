@@ -12,8 +12,9 @@ constexpr const char* kToolHelp =
     "Builds and serves a CDN tree in the format the Quillmoor launcher reads.\n"
     "\n"
     "commands:\n"
-    "  publish   turn a launcher folder and a client folder into a CDN tree\n"
-    "  serve     serve a published tree, its version answers and a page folder over HTTP\n"
+    "  publish     turn a launcher folder and a client folder into a CDN tree\n"
+    "  serve       serve a published tree, its version answers and a page folder over HTTP\n"
+    "  nginx-conf  print an nginx configuration that hosts a published tree the same way\n"
     "\n"
     "quillmoor-cdn <command> --help describes a command.\n";
 
@@ -73,6 +74,23 @@ constexpr const char* kServeHelp =
     "Logs one line per request on stdout. Ends on SIGINT or SIGTERM. Refuses a root or page\n"
     "folder that is no folder and says why a port cannot be listened on; warns when the\n"
     "root holds no publish yet (it may be started first and published into later).\n";
+
+constexpr const char* kNginxHelp =
+    "usage: quillmoor-cdn nginx-conf --root CDN_DIR [--listen [ADDRESS:]PORT] [--server-name NAME]\n"
+    "                                [--web DIR]\n"
+    "\n"
+    "Prints an nginx server block that serves a folder written by \"publish\" with the routes\n"
+    "of \"serve\": the objects under /cdn/ (cached for good: their names change with their\n"
+    "bytes), the version answers at /api/launcherversionnew?platform=CODE and /web/pcversion\n"
+    "(never cached), and the page folder under /web/. Paths become absolute.\n"
+    "\n"
+    "  --root CDN_DIR         a folder written by \"publish\" with --base-url and --web-url\n"
+    "  --listen [ADDRESS:]PORT  nginx's listen (default 80)\n"
+    "  --server-name NAME     nginx's server_name (default _, any host)\n"
+    "  --web DIR              page folder served under /web/\n"
+    "\n"
+    "Refuses a publish whose answers still hold \"{server}\": nginx hands answers out as\n"
+    "they stand. docs/publishing.md in the sources shows how to install it, and HTTPS.\n";
 
 constexpr unsigned kMaxJobs = 256;
 
@@ -184,6 +202,18 @@ ServeCommand ParseServe(const std::vector<std::string>& args) {
     return command;
 }
 
+NginxConfigOptions ParseNginxConf(const std::vector<std::string>& args) {
+    const OptionValues values = ReadOptions(args, {"--root", "--listen", "--server-name", "--web"});
+    NginxConfigOptions options;
+    options.root = Required(values, "--root");
+    options.listen = Optional(values, "--listen").value_or(options.listen);
+    options.serverName = Optional(values, "--server-name").value_or(options.serverName);
+    if (auto web = Optional(values, "--web")) {
+        options.webDir = *web;
+    }
+    return options;
+}
+
 }  // namespace
 
 ToolCommand ParseToolCommand(const std::vector<std::string>& args) {
@@ -194,14 +224,20 @@ ToolCommand ParseToolCommand(const std::vector<std::string>& args) {
         return HelpRequest{kToolHelp};
     }
     const std::string& command = args[0];
-    if (command != "publish" && command != "serve") {
+    const std::map<std::string, const char*> helps = {
+        {"publish", kPublishHelp}, {"serve", kServeHelp}, {"nginx-conf", kNginxHelp}};
+    const auto help = helps.find(command);
+    if (help == helps.end()) {
         throw UsageError("unknown command \"" + command + "\"; try --help");
     }
     if (std::any_of(args.begin() + 1, args.end(), IsHelp)) {
-        return HelpRequest{command == "publish" ? kPublishHelp : kServeHelp};
+        return HelpRequest{help->second};
     }
     if (command == "publish") {
         return ParsePublish(args);
+    }
+    if (command == "nginx-conf") {
+        return ParseNginxConf(args);
     }
     return ParseServe(args);
 }
