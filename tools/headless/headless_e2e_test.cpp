@@ -27,38 +27,18 @@ const std::string kPageCallsGameArgs = "-demo -realm Emberfall -player Guest";
 constexpr auto kServerStartLimit = std::chrono::seconds(30);
 constexpr auto kRecordLimit = std::chrono::seconds(30);
 
+using testsupport::CountOf;
+using testsupport::FilesBelow;
 using testsupport::ProcessStart;
+using testsupport::ProgramResult;
 using testsupport::ReadBytes;
 using testsupport::ReplaceAll;
 using testsupport::WaitForGameRecord;
 
-struct ProgramResult {
-    int exitCode = -1;
-    std::string output;
-    std::string errors;
-};
-
 // Runs a program to its end and reads what it wrote. The bound only ends a
 // run that would otherwise hang the test.
 ProgramResult RunProgram(const ProcessStart& start) {
-    const std::optional<int> exitCode = testsupport::RunProcess(start, std::chrono::minutes(5));
-    return {exitCode.value_or(-1), ReadBytes(start.outputFile), ReadBytes(start.errorFile)};
-}
-
-std::vector<fs::path> FilesBelow(const fs::path& folder) {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files.push_back(fs::relative(entry.path(), folder));
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-std::size_t CountOf(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
-        ++count;
-    return count;
+    return testsupport::RunToEnd(start, std::chrono::minutes(5));
 }
 
 class HeadlessDemo : public ::testing::Test, protected testsupport::DemoMachine {
