@@ -141,8 +141,9 @@ std::string NginxServerConfig(const NginxConfigOptions& options) {
     const std::string root = QuotedFolder(options.root, "the root");
     const std::optional<std::string> web =
         options.webDir ? std::optional<std::string>(QuotedFolder(*options.webDir, "the page folder")) : std::nullopt;
-    if (!MadeOf(options.listen, ".:[]")) {
-        throw PublishError("--listen \"" + options.listen + "\": a port, or an address and a port");
+    // Words may follow the port: "443 ssl".
+    if (!MadeOf(options.listen, ".:[] ") || options.listen.front() == ' ') {
+        throw PublishError("--listen \"" + options.listen + "\": a port, or an address and a port, and nginx's words");
     }
     if (!MadeOf(options.serverName, ".-_*")) {
         throw PublishError("--server-name \"" + options.serverName + "\": one host name");

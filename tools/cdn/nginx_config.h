@@ -11,7 +11,7 @@
 struct NginxConfigOptions {
     std::filesystem::path root;
     std::optional<std::filesystem::path> webDir;
-    std::string listen = "80";     // nginx's listen: [ADDRESS:]PORT
+    std::string listen = "80";     // nginx's listen: [ADDRESS:]PORT [ssl ...]
     std::string serverName = "_";  // nginx's server_name: any host
 };
 

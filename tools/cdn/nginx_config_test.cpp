@@ -66,7 +66,8 @@ TEST(NginxConfigTest, RefusesWhatNginxWouldServeWrongly) {
     options.root = dir.Path() / "empty";
     options.listen = "80; include /etc/passwd";
     EXPECT_NE(ProblemOf(options).find("--listen"), std::string::npos) << ProblemOf(options);
-    options.listen = "80";
+    options.listen = "443 ssl";
+    EXPECT_EQ(ProblemOf(options), "");
     options.serverName = "a b";
     EXPECT_NE(ProblemOf(options).find("--server-name"), std::string::npos) << ProblemOf(options);
     EXPECT_NE(NginxConfigWarning(options).value_or("").find("holds no publish yet"), std::string::npos);

@@ -54,7 +54,7 @@ constexpr const char* kPublishHelp =
     "\"{server}\" is filled in by \"serve\" with http://HOST:PORT of each request. Any other\n"
     "server hands the answers out as they stand: publish for it with --base-url and\n"
     "--web-url (publish warns while an answer holds \"{server}\"). docs/publishing.md in the\n"
-    "sources describes hosting a publish.\n"
+    "sources describes hosting a publish; \"nginx-conf\" prints an nginx configuration.\n"
     "Answers: CDN_DIR/answers/launcher-CODE.txt and CDN_DIR/answers/client.txt.\n";
 
 constexpr const char* kServeHelp =
@@ -84,13 +84,14 @@ constexpr const char* kNginxHelp =
     "bytes), the version answers at /api/launcherversionnew?platform=CODE and /web/pcversion\n"
     "(never cached), and the page folder under /web/. Paths become absolute.\n"
     "\n"
-    "  --root CDN_DIR         a folder written by \"publish\" with --base-url and --web-url\n"
-    "  --listen [ADDRESS:]PORT  nginx's listen (default 80)\n"
-    "  --server-name NAME     nginx's server_name (default _, any host)\n"
-    "  --web DIR              page folder served under /web/\n"
+    "  --root CDN_DIR           a folder written by \"publish\" with --base-url and --web-url\n"
+    "  --listen [ADDRESS:]PORT  nginx's listen, \"443 ssl\" for HTTPS (default 80)\n"
+    "  --server-name NAME       nginx's server_name: the host of --base-url (default _, any)\n"
+    "  --web DIR                page folder served under /web/\n"
     "\n"
     "Refuses a publish whose answers still hold \"{server}\": nginx hands answers out as\n"
-    "they stand. docs/publishing.md in the sources shows how to install it, and HTTPS.\n";
+    "they stand. docs/publishing.md in the sources shows how to install it, and HTTPS\n"
+    "(add ssl_certificate and ssl_certificate_key to the block).\n";
 
 constexpr unsigned kMaxJobs = 256;
 
