@@ -115,10 +115,9 @@ std::wstring CopyAndRestart() {
     if (!PathRemoveFileSpecW(destination.data()))
         destination[0] = L'\0';
     const std::wstring destinationFolder = destination.data();
-    if (std::wstring refusal = CopyRefusal(destinationFolder); !refusal.empty()) {
-        DiagProblem(kTopic, L"copy-and-restart refused: " + refusal);
+    // The caller reports a refusal, to the player and the diagnostic log.
+    if (std::wstring refusal = CopyRefusal(destinationFolder); !refusal.empty())
         return refusal;
-    }
     DiagNote(kTopic, L"copy-and-restart: copying " + g_settings.startDirectory + L" over " + destinationFolder);
     const std::vector<wchar_t> from = FileOperationList(g_settings.startDirectory + L"\\*");
     const std::vector<wchar_t> to = FileOperationList(destinationFolder);

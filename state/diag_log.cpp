@@ -2,12 +2,12 @@
 
 #include "platform/crt.h"
 #include "platform/kernel32.h"
+#include "platform/shell32.h"
 #include "platform/text.h"
 #include "state/single_instance.h"
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 
 namespace {
@@ -63,8 +63,9 @@ FilePtr OpenForAppending(const std::wstring& file) {
 }  // namespace
 
 void CDiagLog::Open(const std::wstring& folder) {
-    std::error_code ignored;
-    std::filesystem::create_directories(platform::NativePath(folder), ignored);
+    // Before the first download makes it: a failing first request is what
+    // most needs the log.
+    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     std::lock_guard<std::mutex> hold(m_lock);
     m_file = folder + L"\\" + kFileName;
 }
@@ -115,8 +116,7 @@ void CDiagLog::Append(const std::string& line) {
         const long size = std::ftell(file.get());
         if (size > 0 && static_cast<std::uint64_t>(size) + line.size() > m_rotateBytes) {
             file.reset();
-            std::error_code ignored;
-            std::filesystem::rename(platform::NativePath(m_file), platform::NativePath(m_file + kOldSuffix), ignored);
+            MoveFileExW(m_file.c_str(), (m_file + kOldSuffix).c_str(), MOVEFILE_REPLACE_EXISTING);
             file = OpenForAppending(m_file);
             if (!file)
                 return;
