@@ -3,6 +3,7 @@
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
+#include "state/diag_log.h"
 #include "state/launcher_settings.h"
 
 #include <cwctype>
@@ -13,6 +14,7 @@ namespace {
 
 constexpr std::size_t kGameDataPieceLength = 999;
 CopyRetryPolicy g_copyRetry;
+const wchar_t kTopic[] = L"process";
 
 // Starts a program by its bare name from the current directory; a failure is
 // not reported, the caller goes on as if it had started.
@@ -22,9 +24,13 @@ void StartProcess(const wchar_t* program, std::wstring commandLine) {
     PROCESS_INFORMATION process{};
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
+    const std::wstring started = std::wstring(program) + L" with \"" + commandLine + L"\"";
     if (CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        DiagNote(kTopic, L"started " + started);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
+    } else {
+        DiagProblem(kTopic, L"cannot start " + started + L": error " + std::to_wstring(GetLastError()));
     }
 }
 
@@ -109,15 +115,19 @@ std::wstring CopyAndRestart() {
     if (!PathRemoveFileSpecW(destination.data()))
         destination[0] = L'\0';
     const std::wstring destinationFolder = destination.data();
+    // The caller reports a refusal, to the player and the diagnostic log.
     if (std::wstring refusal = CopyRefusal(destinationFolder); !refusal.empty())
         return refusal;
+    DiagNote(kTopic, L"copy-and-restart: copying " + g_settings.startDirectory + L" over " + destinationFolder);
     const std::vector<wchar_t> from = FileOperationList(g_settings.startDirectory + L"\\*");
     const std::vector<wchar_t> to = FileOperationList(destinationFolder);
 
     // The old launcher may still be running and hold its files: retry with a
     // pause long enough to outlast its shutdown, but not forever.
     bool copied = false;
+    int attempts = 0;
     for (unsigned waited = 0;; waited += g_copyRetry.pauseMs) {
+        ++attempts;
         SHFILEOPSTRUCTW operation{};
         operation.wFunc = FO_COPY;
         operation.pFrom = from.data();
@@ -131,9 +141,12 @@ std::wstring CopyAndRestart() {
             break;
         Sleep(g_copyRetry.pauseMs);
     }
-    if (!copied)
+    if (!copied) {
+        DiagProblem(kTopic, L"copy-and-restart: the copy failed " + std::to_wstring(attempts) + L" times");
         return L"the new launcher could not be copied to " + Quoted(destinationFolder) +
                L"; close every launcher and start it again.";
+    }
+    DiagNote(kTopic, L"copy-and-restart: copied at attempt " + std::to_wstring(attempts));
     SetCurrentDirectoryW(destinationFolder.c_str());
     StartProcess(L"Launcher.exe", L" \"N:\"");
     return std::wstring();

@@ -9,6 +9,7 @@
 #include "platform/wininet.h"
 #include "platform/winuser.h"
 #include "state/controller.h"
+#include "state/diag_log.h"
 #include "state/launcher_settings.h"
 #include "state/launcher_windows.h"
 #include "state/mem_manger.h"
@@ -29,6 +30,7 @@ namespace {
 constexpr int kSettingsFetchAttempts = 2;
 constexpr DWORD kSettingsFetchPauseMs = 1000;
 constexpr DWORD kProfileBuffer = MAX_PATH;
+const wchar_t kTopic[] = L"stage";
 
 bool Online() {
     return InternetGetConnectedState(nullptr, 0) != FALSE;
@@ -93,6 +95,12 @@ bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile) {
         if (!replaced)
             DeleteFileW(download.c_str());
     }
+    if (replaced)
+        DiagNote(kTopic, L"the server's settings file replaced " + settingsFile);
+    else
+        DiagProblem(kTopic, L"the server's settings file was not taken (" +
+                                std::wstring(opened ? L"not whole or not a settings file" : L"not obtained") +
+                                L"); the settings stay as they are");
     controller->mainDialog = WindowOf(lpParameter);
     controller->product = nullptr;
     return replaced;
@@ -103,6 +111,8 @@ bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile) {
 bool RunDriverLoop(bool bLauncherStage) {
     CUpdateContext& context = *GetUpdateContext();
     const std::size_t passes = context.pendingFiles.size();
+    const wchar_t* stage = bLauncherStage ? L"launcher download: " : L"client download: ";
+    DiagNote(kTopic, stage + std::to_wstring(passes) + L" files pending");
     DWORD result = 1;
     for (std::size_t pass = 0; pass < passes; ++pass) {
         if (bLauncherStage)
@@ -117,7 +127,14 @@ bool RunDriverLoop(bool bLauncherStage) {
         if (result == 0 || Closing() || !Online())
             break;
     }
-    return result != 0 && context.pendingFiles.empty();
+    const bool done = result != 0 && context.pendingFiles.empty();
+    if (!done)
+        DiagProblem(kTopic, stage +
+                                std::wstring(result == 0 ? L"a file failed"
+                                             : Closing() ? L"the launcher is closing"
+                                                         : L"no internet connection") +
+                                L", " + std::to_wstring(context.pendingFiles.size()) + L" files left");
+    return done;
 }
 
 DWORD WINAPI VersionCheckThread(LPVOID) {
@@ -167,6 +184,7 @@ DWORD WINAPI LauncherFinishThread(LPVOID) {
     if (GetUpdateContext()->launcherUpdatePending) {
         std::wstring folder = g_settings.dataFolder + L"\\" + cdn_path;
         std::replace(folder.begin(), folder.end(), L'/', L'\\');
+        DiagNote(kTopic, L"a new launcher: starting it in " + folder + L" to replace " + g_settings.launcherPath);
         SetCurrentDirectoryW(folder.c_str());
         GetGameExeMgr();
         platform::StopPoint();
@@ -175,6 +193,7 @@ DWORD WINAPI LauncherFinishThread(LPVOID) {
         PostCloseToMainDialog();
         return 0;
     }
+    DiagNote(kTopic, L"the launcher is up to date");
     SetEvent(ClientCheckReadyEvent);
     // The dialog goes first: the window thread hides the windows only while
     // the check still counts as running, so they cannot be hidden again after
@@ -202,6 +221,9 @@ DWORD WINAPI ClientCheckThread(LPVOID) {
     const bool answered = inputs.pageAnswer.empty() ? QueryVersionService(L"", context, inputs.clientVersionUrl)
                                                     : ParseVersionAnswer(inputs.pageAnswer, L"", context);
     if (!answered) {
+        DiagProblem(kTopic, L"client check: no usable answer " + (inputs.pageAnswer.empty()
+                                                                      ? L"from " + inputs.clientVersionUrl
+                                                                      : std::wstring(L"in the page's text")));
         view->SetErrorText(g_messages.entries[10]);
         return 0;
     }
@@ -211,10 +233,12 @@ DWORD WINAPI ClientCheckThread(LPVOID) {
 }
 
 DWORD WINAPI ClientPrepareThread(LPVOID) {
-    if (CheckClientFiles(*GetUpdateContext()))
+    if (CheckClientFiles(*GetUpdateContext())) {
         SetEvent(ClientListReadyEvent);
-    else
+    } else {
+        DiagProblem(kTopic, L"client files: the client's md5 list could not be read");
         GetViewBroser()->SetErrorText(g_messages.entries[3]);
+    }
     return 0;
 }
 

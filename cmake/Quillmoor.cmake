@@ -76,3 +76,18 @@ function(qm_folder_library name)
     qm_add_tests(${name}_tests LABELS ${QM_LABEL})
   endif()
 endfunction()
+
+# qm_demo_programs(TARGET): a test that runs the built programs against the
+# demo, as a player's machine and a publisher run them, is built after them
+# and told where they are (QM_CDN_PROGRAM, QM_HEADLESS_PROGRAM,
+# QM_LAUNCHER_PROGRAM, QM_DEMO_GAME_PROGRAM, QM_LAUNCHER_STYLES, QM_DEMO_FOLDER).
+function(qm_demo_programs target)
+  add_dependencies(${target} quillmoor-cdn quillmoor-headless launcher demo_game launcher_styles)
+  target_compile_definitions(${target} PRIVATE
+    QM_CDN_PROGRAM="$<TARGET_FILE:quillmoor-cdn>"
+    QM_HEADLESS_PROGRAM="$<TARGET_FILE:quillmoor-headless>"
+    QM_LAUNCHER_PROGRAM="$<TARGET_FILE:launcher>"
+    QM_DEMO_GAME_PROGRAM="$<TARGET_FILE:demo_game>"
+    QM_LAUNCHER_STYLES="${PROJECT_BINARY_DIR}/bin/LauncherStyles"
+    QM_DEMO_FOLDER="${PROJECT_SOURCE_DIR}/demo")
+endfunction()

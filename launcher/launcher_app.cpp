@@ -7,6 +7,7 @@
 #include "platform/text.h"
 #include "platform/window_system.h"
 #include "platform/winuser.h"
+#include "state/diag_log.h"
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "ui/launcher_translucent_dlg.h"
@@ -21,6 +22,7 @@ BOOL CLauncherApp::InitInstance() {
     CWinApp::InitInstance();
     g_settings.ReadConfiguration();
     g_messages.Fill(g_settings.language);
+    LogStart();
 
     if (DecideStartRole(g_settings) == StartRole::CopyAndRestart)
         CopyAndRestart();
@@ -56,7 +58,20 @@ void CLauncherApp::CopyAndRestart() {
         Fail(failure);
 }
 
+void CLauncherApp::LogStart() {
+    GetDiagLog()->Open(g_settings.dataFolder);
+    const StartRole role = DecideStartRole(g_settings);
+    const wchar_t* roleName = role == StartRole::MainWindow              ? L"plain start"
+                              : role == StartRole::MainWindowAfterUpdate ? L"start after a self-update (N:)"
+                                                                         : L"copy-and-restart";
+    DiagNote(L"start", std::wstring(roleName) + L" in " + g_settings.startDirectory + L", launcher path \"" +
+                           g_settings.launcherPath + L"\", platform " + g_settings.platform + L", version service " +
+                           g_settings.versionUrl + L", page " + g_settings.webUrl + L", language " +
+                           g_settings.language);
+}
+
 void CLauncherApp::Fail(const std::wstring& reason) {
+    DiagProblem(L"start", reason);
     std::fprintf(stderr, "Quillmoor launcher: %s\n", platform::ToUtf8(reason).c_str());
     MessageBoxW(nullptr, reason.c_str(), L"Quillmoor launcher", MB_OK | MB_ICONERROR);
     m_exitCode = 1;

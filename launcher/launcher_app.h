@@ -19,6 +19,9 @@ private:
     // GDI+ for the windows, then the main window, modally.
     void RunMainWindow();
     void CopyAndRestart();
+    // Opens the diagnostic log in the data folder and notes how and where
+    // this launcher was started.
+    void LogStart();
     // Tells the player why the launcher stops (stderr, and a message box
     // where a display shows it) and makes the process end in failure.
     void Fail(const std::wstring& reason);

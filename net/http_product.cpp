@@ -2,6 +2,7 @@
 
 #include "platform/crt.h"
 #include "platform/shell32.h"
+#include "platform/text.h"
 #include "platform/thread_stop.h"
 #include "state/controller.h"
 #include "state/launcher_settings.h"
@@ -67,8 +68,11 @@ int CHttpProduct::Open(const wchar_t* szUrl, const wchar_t* szSuffix, int nRelat
         const std::wstring_view strUrl = szUrl ? szUrl : L"";
         const std::wstring_view strSuffix = szSuffix ? szSuffix : L"";
         if (!m_pClient || strUrl.size() + strSuffix.size() > kMaxUrlLength || nRelativeStart < 0 ||
-            static_cast<std::size_t>(nRelativeStart) > strUrl.size())
+            static_cast<std::size_t>(nRelativeStart) > strUrl.size()) {
+            m_diag.Begin(std::wstring(strUrl) + std::wstring(strSuffix));
+            m_diag.Failed(L"not sent: no client, an address past 2083 characters or a start outside it");
             return 0;
+        }
 
         m_szUrl = strUrl;
 
@@ -92,6 +96,7 @@ int CHttpProduct::Open(const wchar_t* szUrl, const wchar_t* szSuffix, int nRelat
         m_pClient->RemoveHeader(L"Range");
         m_pClient->AddHeader(L"Range", szRange);
 
+        m_diag.Begin(m_szUrl);
         m_pWatch = std::make_unique<CTransferWatch>(CurrentTransferLimits());
         m_pWatch->AwaitAnswer();
         m_pResponse = m_pClient->Get(m_szUrl.c_str(), kRequestFlags, &m_pWatch->Canceller());
@@ -106,9 +111,12 @@ int CHttpProduct::Open(const wchar_t* szUrl, const wchar_t* szSuffix, int nRelat
             }
             nResult = 1;
         }
-    } catch (const Drelk::httpclientexceptionW&) {
+        m_diag.Answered(dwStatus, nResult ? m_nTotal : 0);
+    } catch (const Drelk::httpclientexceptionW& error) {
+        m_diag.Failed(TransferErrorText(error));
         nResult = 0;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        m_diag.Failed(platform::FromUtf8(error.what()));
         nResult = 0;
     }
     return nResult;
@@ -116,8 +124,14 @@ int CHttpProduct::Open(const wchar_t* szUrl, const wchar_t* szSuffix, int nRelat
 
 bool CHttpProduct::ReadAll(BYTE* pbyBuff, DWORD cbCapacity, DWORD* pcbRead) {
     DWORD dwConnectedFlags = 0;
-    if (cbCapacity < m_nTotal || !m_pResponse || !::InternetGetConnectedState(&dwConnectedFlags, 0))
+    if (cbCapacity < m_nTotal || !m_pResponse || !::InternetGetConnectedState(&dwConnectedFlags, 0)) {
+        if (m_pResponse)
+            m_diag.BodyFailed(0, m_nTotal,
+                              cbCapacity < m_nTotal
+                                  ? L"larger than the " + std::to_wstring(cbCapacity) + L" bytes expected"
+                                  : L"no internet connection");
         return false;
+    }
     try {
         // An empty capacity still goes to the read, which refuses it.
         const auto cbAsk = static_cast<DWORD>(std::min<std::uint64_t>(cbCapacity, BodyBound()));
@@ -131,10 +145,13 @@ bool CHttpProduct::ReadAll(BYTE* pbyBuff, DWORD cbCapacity, DWORD* pcbRead) {
         }
         if (pcbRead)
             *pcbRead = cbRead;
+        m_diag.BodyDone(cbRead, m_nTotal, L"read");
         return true;
-    } catch (const Drelk::httpclientexceptionW&) {
+    } catch (const Drelk::httpclientexceptionW& error) {
+        m_diag.BodyFailed(0, m_nTotal, TransferErrorText(error));
         return false;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        m_diag.BodyFailed(0, m_nTotal, platform::FromUtf8(error.what()));
         return false;
     }
 }
@@ -170,6 +187,8 @@ int CHttpProduct::Save() {
         // once more and hold a tail back until the file is closed.
         if (pFile)
             std::setvbuf(pFile.get(), nullptr, _IONBF, 0);
+        else
+            m_diag.BodyFailed(0, m_nTotal, L"cannot create " + m_szSavePath);
     }
 
     if (pFile) {
@@ -182,10 +201,12 @@ int CHttpProduct::Save() {
         bool bAbandoned = false;
         const std::uint64_t cbBound = BodyBound();
         m_pWatch->BeginBody(false);
+        std::wstring strFailure;
         try {
             for (;;) {
                 if (GetController()->closing) {
                     bAbandoned = true;
+                    strFailure = L"stopped: the launcher is closing";
                     break;
                 }
                 // At the bound the body counts as ended, as if a read had
@@ -210,25 +231,34 @@ int CHttpProduct::Save() {
                 // Too slow: given up like a failed read.
                 if (bBehind) {
                     bAbandoned = true;
+                    strFailure = L"given up: slower than the minimum rate";
                     break;
                 }
                 if (std::uint64_t{cbFill} + kReadSize <= m_cbBuffer && cbRead != 0)
                     continue;
-                if (WriteBlock(pFile.get(), m_pBuffer, cbFill) == 0)
+                if (WriteBlock(pFile.get(), m_pBuffer, cbFill) == 0) {
+                    strFailure = L"cannot write " + m_szSavePath;
                     break;
+                }
                 cbFill = 0;
                 if (cbRead == 0)
                     break;
             }
-        } catch (const Drelk::httpclientexceptionW&) {
+        } catch (const Drelk::httpclientexceptionW& error) {
             bAbandoned = true;
-        } catch (const std::exception&) {
+            strFailure = TransferErrorText(error);
+        } catch (const std::exception& error) {
             bAbandoned = true;
+            strFailure = platform::FromUtf8(error.what());
         }
         // A stop or a failed read keeps what arrived so far.
         if (bAbandoned)
             WriteBlock(pFile.get(), m_pBuffer, cbFill);
         pFile.reset();
+        if (strFailure.empty())
+            m_diag.BodyDone(nReceived, m_nTotal, L"saved to " + m_szSavePath);
+        else
+            m_diag.BodyFailed(nReceived, m_nTotal, strFailure);
     }
 
     pView->SetDetailText(g_messages.entries[kFinishedTextEntry]);

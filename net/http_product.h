@@ -5,6 +5,7 @@
 
 #include "net/http/http_client.h"
 #include "net/inet_product.h"
+#include "net/request_diag.h"
 #include "net/transfer_watch.h"
 
 #include <cstdint>
@@ -83,4 +84,5 @@ private:
     // The Content-Length of this answer; m_nTotal keeps an earlier one.
     std::optional<DWORD> m_nAnnounced;
     std::uint64_t m_cbBodyLimit = std::numeric_limits<std::uint64_t>::max();
+    CRequestDiag m_diag;
 };

@@ -7,6 +7,7 @@
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "state/view_broser.h"
+#include "tests/support/diag_lines.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/request_checks.h"
 #include "tests/support/short_transfer_limits.h"
@@ -531,6 +532,53 @@ TEST_F(HttpProductTest, StoppedThreadWritesNothingMore) {
     EXPECT_LT(progress.done[0], static_cast<std::int64_t>(10 * 64 * 1024));
     ASSERT_TRUE(fs::exists(m_folder.Path() / "stopped.lz"));
     EXPECT_EQ(fs::file_size(m_folder.Path() / "stopped.lz"), 0u);
+}
+
+// ---- the diagnostic log
+
+TEST_F(HttpProductTest, EveryRequestLeavesItsOutcomeBytesAndTimeInTheDiagnosticLog) {
+    testsupport::DiagLines diag;
+    const std::string url = m_server.BaseUrl() + "/f";
+    m_server.SetBody("/f", "12345");
+    {
+        CHttpProduct product(0, nullptr);
+        ASSERT_EQ(product.Open(Url("/f").c_str(), L"", 0, 0), 1);
+        BYTE buffer[16] = {};
+        ASSERT_TRUE(product.ReadAll(buffer, sizeof buffer, nullptr));
+        ASSERT_FALSE(product.ReadAll(buffer, 4, nullptr));
+    }
+    EXPECT_EQ(diag.Take(), (std::vector<std::string>{
+                               "request: GET " + url + " -> 206, 5 bytes announced (T)",
+                               "request: GET " + url + ": 5 of 5 bytes read (T)",
+                               "request (problem): GET " + url +
+                                   ": the body failed after 0 of 5 bytes: larger than the 4 bytes expected (T)",
+                           }));
+
+    m_server.SetFault("/f", Fault{.status = 404});
+    EXPECT_EQ(CHttpProduct(0, nullptr).Open(Url("/f").c_str(), L"", 0, 0), 0);
+    EXPECT_EQ(diag.Take(), std::vector<std::string>{"request (problem): GET " + url + " -> 404 (T)"});
+
+    const std::string refused = "http://127.0.0.1:" + std::to_string(testsupport::LoopbackServer::RefusedPort()) + "/x";
+    EXPECT_EQ(CHttpProduct(0, nullptr).Open(platform::FromUtf8(refused).c_str(), L"", 0, 0), 0);
+    const std::vector<std::string> refusal = diag.Take();
+    ASSERT_EQ(refusal.size(), 1u);
+    EXPECT_EQ(refusal[0].rfind("request (problem): GET " + refused + " -> no answer: ", 0), 0u) << refusal[0];
+    EXPECT_NE(refusal[0].find("(WinINet 12029: cannot connect) (T)"), std::string::npos) << refusal[0];
+
+    // A body cut off mid-way: what arrived, of how much, and where it went.
+    m_server.SetFault("/f", Fault{.closeAfterBytes = 5000});
+    m_server.SetBody("/f", Body(20000));
+    CHttpProduct saving(kTransferBufferSize, m_buffer.data());
+    ASSERT_EQ(saving.Open(Url("/f").c_str(), L"", 0, 0), 1);
+    saving.SaveTo(PathOf("cut.bin").c_str());
+    const std::vector<std::string> cut = diag.Take();
+    ASSERT_EQ(cut.size(), 2u);
+    EXPECT_EQ(cut[0], "request: GET " + url + " -> 206, 20000 bytes announced (T)");
+    EXPECT_EQ(cut[1].rfind("request (problem): GET " + url + ": the body failed after " +
+                               std::to_string(saving.GetReceivedSize()) + " of 20000 bytes: ::InternetReadFile failed.",
+                           0),
+              0u)
+        << cut[1];
 }
 
 }  // namespace

@@ -4,9 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
 void SetListeningSocketOptions(std::intptr_t socket);
+
+// Why a server cannot listen on host:port, as the system says it: server
+// libraries only report that they failed.
+std::string BindProblem(const std::string& host, int port);
 
 }  // namespace platform

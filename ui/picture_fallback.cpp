@@ -3,6 +3,7 @@
 #include "platform/gdiplus_image.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
+#include "state/diag_log.h"
 #include "state/launcher_settings.h"
 #include "ui/built_in_pictures.h"
 
@@ -56,6 +57,8 @@ std::wstring UsablePicture(const std::wstring& path) {
     const bool first = seen.insert(name).second;
     const bool usable = builtIn && ((!first && Readable(copy)) || WriteWhole(platform::NativePath(copy), *builtIn));
     if (first) {
+        DiagProblem(L"picture", path + L" is missing or unreadable; " +
+                                    (usable ? L"using the built-in one" : L"there is no built-in one"));
         std::fprintf(stderr, "Quillmoor launcher: the picture \"%s\" is missing or unreadable; %s.\n",
                      platform::ToUtf8(path).c_str(), usable ? "using the built-in one" : "there is no built-in one");
     }

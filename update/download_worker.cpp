@@ -8,6 +8,7 @@
 #include "platform/shell32.h"
 #include "platform/wininet.h"
 #include "state/controller.h"
+#include "state/diag_log.h"
 #include "state/launcher_settings.h"
 #include "state/mem_manger.h"
 #include "state/message_table.h"
@@ -32,6 +33,7 @@ using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
 // Appended to the target's name for the file being unpacked.
 constexpr wchar_t kUnpackSuffix[] = L".qmnew";
+const wchar_t kTopic[] = L"file";
 
 // Removes what an attempt unpacked unless it was moved into place; a failed
 // attempt must not leave a second copy taking up disk space.
@@ -116,26 +118,32 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
     const std::wstring cdnPath = cdn_path + entry.path + context.packSuffix;
     // Server data becomes local paths here: anything that could leave the
     // data folder fails at once, before a byte is written.
-    if (!IsSafeRelativePath(cdn_path + entry.path))
+    if (!IsSafeRelativePath(cdn_path + entry.path)) {
+        DiagProblem(kTopic, entry.path + L": refused, its path would leave the data folder");
         return false;
+    }
     const std::wstring url = ResolveCdnUrl(context, cdnPath);
+    if (url.empty())
+        DiagProblem(kTopic, entry.path + L": neither manifest knows " + cdnPath + L", so it has no URL");
     const std::wstring packedFile = g_settings.dataFolder + L"\\Update\\" + cdnPath;
     const std::wstring targetFile = WithBackslashes(g_settings.dataFolder + L"\\" + cdn_path + entry.path);
-    // Paths must fit the platform's path buffers; a longer one is refused.
-    if (packedFile.size() >= MAX_PATH || targetFile.size() >= MAX_PATH)
-        return false;
     // The new content is unpacked beside the target and only takes its place
     // once its digest matches: a stalled, cut-off or garbage answer, or a full
     // disk, leaves the installed copy as it was.
     const std::wstring unpackedFile = targetFile + kUnpackSuffix;
-    if (unpackedFile.size() >= MAX_PATH)
+    // Paths must fit the platform's path buffers; a longer one is refused.
+    if (packedFile.size() >= MAX_PATH || targetFile.size() >= MAX_PATH || unpackedFile.size() >= MAX_PATH) {
+        DiagProblem(kTopic, entry.path + L": refused, its local paths would pass 259 characters");
         return false;
+    }
     std::wstring targetFolder = targetFile;
     PathRemoveFileSpecW(targetFolder.data());
     targetFolder.resize(std::wcslen(targetFolder.c_str()));
     product.SetBodyLimit(PackedSizeLimit(entry));
 
-    return RetryWithBackoff([&] {
+    int attempt = 0;
+    const bool current = RetryWithBackoff([&] {
+        const std::wstring attemptText = entry.path + L": attempt " + std::to_wstring(++attempt) + L": ";
         if (!product.Open(url.c_str(), L"", 0, 0))
             return false;
         if (!product.SaveTo(packedFile.c_str()))
@@ -146,14 +154,22 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
         if (!digest.empty() && digest == entry.md5 &&
             MoveFileExW(unpackedFile.c_str(), targetFile.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             view->SetDone(1, view->GetFileEnd());
+            DiagNote(kTopic, attemptText + L"up to date");
             return true;
         }
+        DiagProblem(kTopic, attemptText + (digest.empty()        ? L"nothing could be unpacked from " + packedFile
+                                           : digest != entry.md5 ? L"the unpacked file's digest " + digest +
+                                                                       L" is not the list's " + entry.md5
+                                                                 : L"cannot move it into place at " + targetFile));
         view->SetStageText(kVerifyFailedText);
         platform::CriticalSectionLock hold(view->Lock());
         view->SetDone(0, 0);
         view->SetDone(1, view->GetFileStart());
         return false;
     });
+    if (!current)
+        DiagProblem(kTopic, entry.path + L": given up after " + std::to_wstring(attempt) + L" attempts");
+    return current;
 }
 
 // The controller names the product while it exists, however the worker ends.

@@ -4,6 +4,7 @@
 #include "platform/crt.h"
 #include "platform/kernel32.h"
 #include "platform/text.h"
+#include "state/diag_log.h"
 #include "state/launcher_settings.h"
 #include "state/view_broser.h"
 #include "update/manifest.h"
@@ -26,6 +27,7 @@ const wchar_t kLauncherExe[] = L"launcher/Launcher.exe";
 // values and percentages built from the sizes then stay far from overflow,
 // and exact as doubles.
 constexpr std::int64_t kMaxListedBytes = std::int64_t{1} << 53;
+const wchar_t kTopic[] = L"list";
 
 struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
@@ -52,7 +54,9 @@ bool LocalFileMatches(const std::wstring& localName, const FileEntry& entry) {
 
 bool FetchFileList(CUpdateContext& context, const std::wstring& listName) {
     const std::wstring url = ResolveCdnUrl(context, cdn_path + listName);
-    return RetryWithBackoff([&] {
+    if (url.empty())
+        DiagProblem(kTopic, L"neither manifest knows " + cdn_path + listName + L", so it has no URL");
+    const bool read = RetryWithBackoff([&] {
         auto body = FetchWholeBody(url);
         if (!body)
             return false;
@@ -70,6 +74,9 @@ bool FetchFileList(CUpdateContext& context, const std::wstring& listName) {
         ParseFileList(stream, context);
         return true;
     });
+    if (read)
+        DiagNote(kTopic, cdn_path + listName + L": " + std::to_wstring(context.remoteFiles.size()) + L" entries");
+    return read;
 }
 
 void ParseFileList(std::wistream& stream, CUpdateContext& context) {
@@ -115,6 +122,10 @@ void CompareFileList(CUpdateContext& context, std::size_t stripLength, bool loca
         }
     }
 
+    DiagNote(kTopic, std::to_wstring(context.pendingFiles.size()) + L" of " +
+                         std::to_wstring(context.remoteFiles.size()) + L" files to fetch, " +
+                         std::to_wstring(pendingBytes) + L" of " + std::to_wstring(context.totalBytes) + L" bytes" +
+                         (localFolderExists ? L"" : L" (no local folder yet)"));
     CViewBroser* view = GetViewBroser();
     platform::CriticalSectionLock hold(view->Lock());
     view->SetTotal(1, context.totalBytes);

@@ -2,6 +2,7 @@
 
 #include "codec/md5_functions.h"
 #include "codec/path_key.h"
+#include "state/diag_log.h"
 #include "update/retry.h"
 #include "update/whole_body.h"
 
@@ -29,6 +30,9 @@ bool FetchManifest(const std::wstring& url, std::map<std::string, std::string>& 
         const auto body = FetchWholeBody(url);
         if (!body)
             return false;
+        if (body->size % kRecordSize != 0)
+            DiagProblem(L"manifest", url + L": " + std::to_wstring(body->size) +
+                                         L" bytes, not whole 25-byte records; none is taken");
         ParseManifest(body->data(), body->size, map);
         return true;
     });

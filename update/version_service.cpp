@@ -2,6 +2,7 @@
 
 #include "net/http_product.h"
 #include "platform/text.h"
+#include "state/diag_log.h"
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "state/view_broser.h"
@@ -18,16 +19,25 @@ namespace {
 constexpr int kAnswerFieldLimit = 5;
 constexpr int kAnswerFieldMinimum = 4;
 constexpr DWORD kAnswerCapacity = 1024;
+const wchar_t kTopic[] = L"version";
 
 bool FetchAnswerManifests(const std::wstring& indexName, const std::wstring& diffName, CUpdateContext& context) {
-    if (indexName.empty())
+    if (indexName.empty()) {
+        DiagProblem(kTopic, L"the answer names no cdn_index");
         return false;
-    FetchManifest(cdn_url + L"index/" + indexName, context.indexMap);
-    if (context.indexMap.empty())
+    }
+    const std::wstring indexUrl = cdn_url + L"index/" + indexName;
+    FetchManifest(indexUrl, context.indexMap);
+    if (context.indexMap.empty()) {
+        DiagProblem(kTopic, L"the index manifest " + indexUrl + L" gave no record");
         return false;
+    }
     if (diffName.empty())
         return true;
-    FetchManifest(cdn_url + L"diff/" + indexName + L".." + diffName, context.diffMap);
+    const std::wstring diffUrl = cdn_url + L"diff/" + indexName + L".." + diffName;
+    FetchManifest(diffUrl, context.diffMap);
+    if (context.diffMap.empty())
+        DiagProblem(kTopic, L"the diff manifest " + diffUrl + L" gave no record");
     return !context.diffMap.empty();
 }
 
@@ -72,10 +82,12 @@ bool ParseVersionAnswer(const std::wstring& answer, const std::wstring& prefix, 
                 // The path names local folders: it must stay a relative path
                 // below the data folder and fit a path buffer.
                 const std::wstring path = prefix + value;
-                if (path.size() < MAX_PATH && IsSafeRelativePath(path))
+                if (path.size() < MAX_PATH && IsSafeRelativePath(path)) {
                     cdn_path = path;
-                else
+                } else {
+                    DiagProblem(kTopic, L"cdn_path \"" + path + L"\" refused: not a short relative path");
                     usable = false;
+                }
             } else if (key == L"cdn_index") {
                 indexName = value;
             } else if (key == L"cdn_diff_index") {
@@ -88,8 +100,17 @@ bool ParseVersionAnswer(const std::wstring& answer, const std::wstring& prefix, 
 
     context.diffMap.clear();
     context.indexMap.clear();
-    if (fieldCount < kAnswerFieldMinimum || !usable)
+    if (fieldCount < kAnswerFieldMinimum) {
+        DiagProblem(kTopic, answer.empty()
+                                ? L"no answer text"
+                                : L"an answer of " + std::to_wstring(fieldCount) + L" fields, 4 or more needed: \"" +
+                                      answer.substr(0, kAnswerCapacity) + L"\"");
         return false;
+    }
+    if (!usable)
+        return false;
+    DiagNote(kTopic, L"answer: cdn_url " + cdn_url + L", cdn_path " + cdn_path + L", index " + indexName +
+                         (diffName.empty() ? L", no diff" : L", diff " + diffName));
     return FetchAnswerManifests(indexName, diffName, context);
 }
 
@@ -116,10 +137,12 @@ bool CheckLauncherVersion(CUpdateContext& context) {
     context.totalBytes = 1;
     const std::wstring url = g_settings.versionUrl + L"?platform=" + g_settings.platform;
     if (!QueryVersionService(L"launcher/", context, url)) {
+        DiagProblem(kTopic, L"launcher check: no usable answer from " + url + L" in 5 attempts");
         GetViewBroser()->SetErrorText(g_messages.entries[11]);
         return false;
     }
     if (!FetchFileList(context, g_settings.launcherListName)) {
+        DiagProblem(kTopic, L"launcher check: the launcher's md5 list could not be read");
         GetViewBroser()->SetErrorText(g_messages.entries[12]);
         return false;
     }

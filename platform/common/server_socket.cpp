@@ -2,13 +2,49 @@
 
 #ifdef _WIN32
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #else
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #endif
 
 namespace platform {
+
+namespace {
+
+#ifdef _WIN32
+using Socket = SOCKET;
+const Socket kNoSocket = INVALID_SOCKET;
+std::string LastSocketError() {
+    return "socket error " + std::to_string(WSAGetLastError());
+}
+void CloseSocket(Socket socket) {
+    closesocket(socket);
+}
+std::string AddressError(int failure) {
+    return gai_strerrorA(failure);
+}
+#else
+using Socket = int;
+const Socket kNoSocket = -1;
+std::string LastSocketError() {
+    return std::strerror(errno);
+}
+void CloseSocket(Socket socket) {
+    close(socket);
+}
+std::string AddressError(int failure) {
+    return gai_strerror(failure);
+}
+#endif
+
+}  // namespace
 
 void SetListeningSocketOptions(std::intptr_t socket) {
     const int yes = 1;
@@ -27,6 +63,32 @@ void SetListeningSocketOptions(std::intptr_t socket) {
     // body writes meet the client's delayed acknowledgement, and every
     // request on a kept-alive connection waits tens of milliseconds.
     setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, value, sizeof yes);
+}
+
+std::string BindProblem(const std::string& host, int port) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (const int failure = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found)) {
+        return AddressError(failure);
+    }
+    std::string problem = "the address cannot be bound";
+    for (const addrinfo* address = found; address; address = address->ai_next) {
+        const Socket sock = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
+        if (sock == kNoSocket) {
+            problem = LastSocketError();
+            continue;
+        }
+        SetListeningSocketOptions(static_cast<std::intptr_t>(sock));
+        if (bind(sock, address->ai_addr, static_cast<int>(address->ai_addrlen)) != 0) {
+            problem = LastSocketError();
+        }
+        CloseSocket(sock);
+    }
+    freeaddrinfo(found);
+    return problem;
 }
 
 }  // namespace platform

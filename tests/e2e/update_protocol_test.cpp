@@ -1,8 +1,10 @@
 // The update protocol against a CDN made by the publisher: version answers,
 // manifests, md5 lists and download workers, over real HTTP on 127.0.0.1.
 #include "tests/e2e/update_fixture.h"
+#include "tests/support/diag_lines.h"
 #include "tests/support/request_checks.h"
 
+#include "codec/md5_functions.h"
 #include "platform/text.h"
 #include "platform/thread_stop.h"
 #include "state/launcher_settings.h"
@@ -360,4 +362,46 @@ TEST_F(UpdateProtocol, LauncherQueryFailureSetsItsErrorText) {
     EXPECT_FALSE(CheckLauncherVersion(*GetUpdateContext()));
     EXPECT_EQ(GetViewBroser()->GetErrorText(), g_messages.entries[11]);
     EXPECT_EQ(sleeps.size(), 4u);
+}
+
+TEST_F(UpdateProtocol, EachDecisionAndFailureOfTheProtocolIsInTheDiagnosticLog) {
+    Publish();
+    testsupport::DiagLines diag;
+    ASSERT_TRUE(CheckClient());
+    const std::string base = server.BaseUrl();
+    std::vector<std::string> lines = diag.Take();
+    // The answer, the list and the comparison, between the request lines.
+    std::vector<std::string> decisions;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(decisions),
+                 [](const std::string& line) { return line.rfind("request: ", 0) != 0; });
+    ASSERT_EQ(decisions.size(), 3u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(decisions[0].rfind("version: answer: cdn_url " + base + "/cdn/, cdn_path C1/, index ", 0), 0u)
+        << decisions[0];
+    EXPECT_EQ(decisions[1], "list: C1/qm.md5: 3 entries");
+    EXPECT_EQ(decisions[2], "list: 3 of 3 files to fetch, 300012 of 300012 bytes (no local folder yet)");
+
+    // A file that no download matches: each attempt says why, then the worker gives up.
+    CUpdateContext& context = *GetUpdateContext();
+    context.pendingFiles = {FileEntry{L"nowhere/x.bin", 5, L"0123456789abcdef"},
+                            FileEntry{L"qm.exe", 12, L"0123456789abcdef"}};
+    EXPECT_EQ(RunWorker(), 0u);
+    lines = diag.Take();
+    const std::string mismatch = "file (problem): qm.exe: attempt 5: the unpacked file's digest " +
+                                 platform::ToUtf8(Md5TextOfFile(platform::FromUtf8((clientDir / "qm.exe").string()))) +
+                                 " is not the list's 0123456789abcdef";
+    EXPECT_NE(std::find(lines.begin(), lines.end(), mismatch), lines.end()) << ::testing::PrintToString(lines);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "file (problem): qm.exe: given up after 5 attempts");
+
+    // One that no manifest knows.
+    EXPECT_EQ(RunWorker(), 0u);
+    lines = diag.Take();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(),
+              "file (problem): nowhere/x.bin: neither manifest knows C1/nowhere/x.bin.lz, so it has no URL");
+    EXPECT_EQ(lines.back(), "file (problem): nowhere/x.bin: given up after 5 attempts");
+
+    EXPECT_FALSE(ParseVersionAnswer(L"cdn_url=a|cdn_path=b|web_url=c", L"", context));
+    EXPECT_EQ(diag.Take(), std::vector<std::string>{"version (problem): an answer of 3 fields, 4 or more needed: "
+                                                    "\"cdn_url=a|cdn_path=b|web_url=c\""});
 }

@@ -3,6 +3,7 @@
 // Header-only, so that benchmarks built without the tests can use it too.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -45,6 +47,24 @@ inline std::string RandomBytes(std::size_t count, unsigned seed = 1) {
     for (char& byte : bytes)
         byte = static_cast<char>(generator());
     return bytes;
+}
+
+// Every regular file below folder, relative to it, in order.
+inline std::vector<std::filesystem::path> FilesBelow(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files.push_back(std::filesystem::relative(entry.path(), folder));
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// How often part occurs in text, occurrences not overlapping.
+inline std::size_t CountOf(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
 }
 
 // `text` with every `from` replaced by `to`, as templates of test files

@@ -2,6 +2,8 @@
 // polling the system's own non-blocking reap.
 #include "tests/support/test_process.h"
 
+#include "tests/support/test_files.h"
+
 #include <thread>
 
 namespace testsupport {
@@ -29,6 +31,11 @@ std::optional<int> TestProcess::WaitFor(std::chrono::milliseconds limit) {
 std::optional<int> RunProcess(const ProcessStart& start, std::chrono::milliseconds limit) {
     TestProcess process(start);
     return process.WaitFor(limit);
+}
+
+ProgramResult RunToEnd(const ProcessStart& start, std::chrono::milliseconds limit) {
+    const std::optional<int> exitCode = RunProcess(start, limit);
+    return {exitCode.value_or(-1), ReadBytes(start.outputFile), ReadBytes(start.errorFile)};
 }
 
 }  // namespace testsupport

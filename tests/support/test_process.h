@@ -71,6 +71,15 @@ private:
 // stopped after `limit`.
 std::optional<int> RunProcess(const ProcessStart& start, std::chrono::milliseconds limit);
 
+// How a program run to its end ended and what it wrote to the output and
+// error files of its start.
+struct ProgramResult {
+    int exitCode = -1;  // -1 also when it had to be stopped after the limit
+    std::string output;
+    std::string errors;
+};
+ProgramResult RunToEnd(const ProcessStart& start, std::chrono::milliseconds limit);
+
 // Waits for a process this one did not start itself (a grandchild that it
 // adopts as a subreaper once the grandchild's parent has ended) and reaps
 // it; its exit code, or nothing when it cannot be waited for or still ran

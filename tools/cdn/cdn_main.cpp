@@ -1,5 +1,5 @@
-// quillmoor-cdn: publishes folders as a CDN tree for the launcher and serves
-// such a tree.
+// quillmoor-cdn: publishes folders as a CDN tree for the launcher, serves
+// such a tree, and prints an nginx configuration that hosts it.
 #include "tools/cdn/cdn_server.h"
 #include "tools/cdn/file_handle.h"
 #include "tools/cdn/publish_error.h"
@@ -28,11 +28,17 @@ int RunPublish(const PublishOptions& options) {
     return 0;
 }
 
+int RunNginxConf(const NginxConfigOptions& options) {
+    if (const std::optional<std::string> warning = NginxConfigWarning(options)) {
+        std::cerr << "quillmoor-cdn: warning: " << *warning << '\n';
+    }
+    std::cout << NginxServerConfig(options);
+    return 0;
+}
+
 int RunServe(const ServeCommand& command) {
-    std::error_code error;
-    if (!std::filesystem::is_directory(command.server.root, error)) {
-        std::cerr << "quillmoor-cdn: error: " << command.server.root.string() << " is not a folder\n";
-        return kExitFailure;
+    if (const std::optional<std::string> warning = ServeWarning(command.server)) {
+        std::cerr << "quillmoor-cdn: warning: " << *warning << '\n';
     }
     // Before the server's threads exist: the request to end only ends the wait.
     platform::ConsoleStop stop;
@@ -67,6 +73,9 @@ int main(int argc, char** argv) {
         }
         if (const auto* publish = std::get_if<PublishOptions>(&command)) {
             return RunPublish(*publish);
+        }
+        if (const auto* nginx = std::get_if<NginxConfigOptions>(&command)) {
+            return RunNginxConf(*nginx);
         }
         return RunServe(std::get<ServeCommand>(command));
     } catch (const UsageError& failure) {

@@ -39,11 +39,28 @@ bool IsPlainHost(const std::string& host) {
     });
 }
 
+void RequireFolder(const fs::path& folder, const std::string& what) {
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        throw std::runtime_error(what + " " + folder.string() + " is not a folder");
+    }
+}
+
 std::string BodyBytes(const httplib::Response& res) {
     return res.has_header("Content-Length") ? res.get_header_value("Content-Length") : std::to_string(res.body.size());
 }
 
 }  // namespace
+
+std::optional<std::string> ServeWarning(const ServeOptions& options) {
+    // A root that is no folder at all is Start's error.
+    std::error_code error;
+    if (!fs::is_directory(options.root, error) || fs::is_directory(options.root / "answers", error)) {
+        return std::nullopt;
+    }
+    return options.root.string() +
+           " holds no publish yet (no answers/): every request gets 404 until \"quillmoor-cdn publish\" writes one";
+}
 
 CdnServer::CdnServer(ServeOptions options, AccessLog accessLog)
     : m_options(std::move(options)), m_accessLog(std::move(accessLog)), m_server(std::make_unique<httplib::Server>()) {
@@ -105,14 +122,15 @@ void CdnServer::Route() {
         serveAnswer(m_options.root / "answers" / "client.txt", req, res);
     });
     m_server->Get("/cdn/(index|diff|file|tree)/(.+)", [this](const httplib::Request& req, httplib::Response& res) {
-        const fs::path file = FileBelow(m_options.root / req.matches[1].str(), req.matches[2].str());
+        const fs::path file =
+            FileBelow(m_options.root / req.matches[1].str(), req.matches[2].str(), DotNames::ServedAsFileName);
         if (file.empty() || !ServeFile(file, "application/octet-stream", req, res)) {
             Refuse(res, 404, "no such object");
         }
     });
     if (m_options.webDir) {
         m_server->Get("/web/(.+)", [this](const httplib::Request& req, httplib::Response& res) {
-            const fs::path file = FileBelow(*m_options.webDir, req.matches[1].str());
+            const fs::path file = FileBelow(*m_options.webDir, req.matches[1].str(), DotNames::Refused);
             if (file.empty() || !ServeFile(file, ContentTypeOf(file), req, res)) {
                 Refuse(res, 404, "no such page");
             }
@@ -126,11 +144,16 @@ void CdnServer::Route() {
 }
 
 int CdnServer::Start() {
+    RequireFolder(m_options.root, "the root");
+    if (m_options.webDir) {
+        RequireFolder(*m_options.webDir, "the page folder");
+    }
     const std::string& host = m_options.host;
     m_port = m_options.port == 0 ? m_server->bind_to_any_port(host)
                                  : (m_server->bind_to_port(host, m_options.port) ? m_options.port : -1);
     if (m_port <= 0) {
-        throw std::runtime_error("cannot listen on " + host + " port " + std::to_string(m_options.port));
+        throw std::runtime_error("cannot listen on " + host + " port " + std::to_string(m_options.port) + ": " +
+                                 platform::BindProblem(host, m_options.port));
     }
     auto ended = std::make_shared<std::atomic<bool>>(false);
     m_thread = std::thread([this, ended] {

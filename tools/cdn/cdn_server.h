@@ -29,6 +29,10 @@ struct ServeOptions {
     int port = 0;  // 0: any free port
 };
 
+// What a publisher should know before serving root: it holds no publish yet
+// (every request gets 404 until one is written). Nothing when it does.
+std::optional<std::string> ServeWarning(const ServeOptions& options);
+
 class CdnServer {
 public:
     // Receives one line per request: method, target, status, body bytes.
@@ -40,8 +44,9 @@ public:
     CdnServer& operator=(const CdnServer&) = delete;
 
     // Binds and serves on a thread of its own; returns the bound port once
-    // requests are being accepted. Throws std::runtime_error when the
-    // address cannot be bound.
+    // requests are being accepted. Throws std::runtime_error, saying why,
+    // when the root or the page folder is no folder or the address cannot be
+    // bound.
     int Start();
     // Stops accepting, finishes open requests and joins the thread.
     void Stop();

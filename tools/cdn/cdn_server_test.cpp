@@ -174,6 +174,24 @@ TEST_F(CdnServerTest, OnlyPublishedObjectsAreServed) {
         GTEST_SKIP() << "links not checked: no symbolic links here (mingw's std::filesystem makes none)";
 }
 
+TEST_F(CdnServerTest, ObjectsNamedWithALeadingDotOrABlankAreServed) {
+    const std::string tree = "tree/" + std::string(40, 'a') + "/";
+    m_dir.Write("cdn/" + tree + ".settings.lz", "dot");
+    m_dir.Write("cdn/" + tree + "old town.map.lz", "blank");
+    m_dir.Write("web/.hidden", "not for players");
+    const auto dot = Get("/cdn/" + tree + ".settings.lz");
+    ASSERT_TRUE(dot);
+    EXPECT_EQ(dot->status, 200);
+    EXPECT_EQ(dot->body, "dot");
+    const auto blank = Get("/cdn/" + tree + "old%20town.map.lz");
+    ASSERT_TRUE(blank);
+    EXPECT_EQ(blank->status, 200);
+    EXPECT_EQ(blank->body, "blank");
+    const auto hidden = Get("/web/.hidden");
+    ASSERT_TRUE(hidden);
+    EXPECT_EQ(hidden->status, 404);
+}
+
 TEST_F(CdnServerTest, PlaceholderTakesTheRequestsHost) {
     const auto named = Get("/web/pcversion", {{"Host", "cdn.example:8080"}});
     ASSERT_TRUE(named);
@@ -209,7 +227,34 @@ TEST_F(CdnServerTest, PortInUseIsAnError) {
     taken.root = Root();
     taken.port = m_port;
     CdnServer second(taken, {});
-    EXPECT_THROW(second.Start(), std::runtime_error);
+    try {
+        second.Start();
+        ADD_FAILURE() << "started on a port in use";
+    } catch (const std::runtime_error& failure) {
+        EXPECT_EQ(std::string(failure.what()),
+                  "cannot listen on 127.0.0.1 port " + std::to_string(m_port) + ": Address already in use");
+    }
+}
+
+TEST_F(CdnServerTest, FoldersThatCannotBeServedAreRefusedAndAnEmptyRootIsWarnedAbout) {
+    EXPECT_FALSE(ServeWarning({Root(), {}, "127.0.0.1", 0}).has_value());
+    m_dir.Write("empty/.keep", "");
+    const std::string warning = ServeWarning({m_dir.Path() / "empty", {}, "127.0.0.1", 0}).value_or("");
+    EXPECT_NE(warning.find("holds no publish yet"), std::string::npos) << warning;
+
+    const auto problemOf = [](const ServeOptions& options) -> std::string {
+        try {
+            CdnServer(options, {}).Start();
+        } catch (const std::runtime_error& failure) {
+            return failure.what();
+        }
+        return "started";
+    };
+    EXPECT_EQ(problemOf({m_dir.Path() / "nowhere", {}, "127.0.0.1", 0}),
+              "the root " + (m_dir.Path() / "nowhere").string() + " is not a folder");
+    EXPECT_EQ(problemOf({Root(), m_dir.Path() / "no-page", "127.0.0.1", 0}),
+              "the page folder " + (m_dir.Path() / "no-page").string() + " is not a folder");
+    EXPECT_FALSE(ServeWarning({m_dir.Path() / "nowhere", {}, "127.0.0.1", 0}).has_value());
 }
 
 TEST_F(CdnServerTest, StopsAndCanBeStoppedTwice) {

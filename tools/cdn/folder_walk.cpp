@@ -1,7 +1,6 @@
 #include "tools/cdn/folder_walk.h"
 
 #include "tools/cdn/name_rules.h"
-#include "tools/cdn/publish_error.h"
 
 #include <algorithm>
 
@@ -9,11 +8,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Refuse(const fs::path& entry, const std::string& reason) {
-    throw PublishError(entry.string() + ": " + reason);
-}
+// What is found wrong is noted and the walk goes on, so that one run names
+// every offender.
+struct Walker {
+    std::vector<SourceFile> files;
+    std::vector<std::string>& problems;
 
-void Walk(const fs::path& folder, const std::string& prefix, std::vector<SourceFile>& files) {
+    void Refuse(const fs::path& entry, const std::string& reason) {
+        problems.push_back(entry.string() + ": " + reason);
+    }
+    void Walk(const fs::path& folder, const std::string& prefix);
+};
+
+void Walker::Walk(const fs::path& folder, const std::string& prefix) {
     std::error_code error;
     std::vector<fs::path> entries;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
@@ -21,6 +28,7 @@ void Walk(const fs::path& folder, const std::string& prefix, std::vector<SourceF
     }
     if (error) {
         Refuse(folder, "cannot list the folder: " + error.message());
+        return;
     }
     // By the names' UTF-8 bytes: the same order on every system.
     std::sort(entries.begin(), entries.end(),
@@ -29,26 +37,30 @@ void Walk(const fs::path& folder, const std::string& prefix, std::vector<SourceF
     for (const fs::path& entry : entries) {
         const std::u8string utf8 = entry.filename().u8string();
         const std::string name(utf8.begin(), utf8.end());
+        // A folder refused by its name is not walked: every path below it
+        // carries the same name.
         if (const auto problem = NameProblem(name)) {
             Refuse(entry, *problem);
+            continue;
         }
         const std::string relative = prefix + name;
         const fs::file_status own = fs::symlink_status(entry, error);
         const fs::file_status target = fs::status(entry, error);
         if (error) {
             Refuse(entry, error.message());
-        }
-        if (fs::is_directory(target)) {
+        } else if (fs::is_directory(target)) {
             if (fs::is_symlink(own)) {
                 Refuse(entry, "a link to a folder is not followed");
+            } else {
+                Walk(entry, relative + "/");
             }
-            Walk(entry, relative + "/", files);
         } else if (fs::is_regular_file(target)) {
             const std::uintmax_t size = fs::file_size(entry, error);
             if (error) {
                 Refuse(entry, error.message());
+            } else {
+                files.push_back({relative, entry, size});
             }
-            files.push_back({relative, entry, size});
         } else {
             Refuse(entry, "neither a file nor a folder");
         }
@@ -57,12 +69,13 @@ void Walk(const fs::path& folder, const std::string& prefix, std::vector<SourceF
 
 }  // namespace
 
-std::vector<SourceFile> ListFiles(const fs::path& root, std::string_view what) {
+std::vector<SourceFile> ListFiles(const fs::path& root, std::string_view what, std::vector<std::string>& problems) {
     std::error_code error;
     if (!fs::is_directory(root, error)) {
-        throw PublishError(std::string(what) + " " + root.string() + " is not a folder");
+        problems.push_back(std::string(what) + " " + root.string() + " is not a folder");
+        return {};
     }
-    std::vector<SourceFile> files;
-    Walk(root, "", files);
-    return files;
+    Walker walker{{}, problems};
+    walker.Walk(root, "");
+    return std::move(walker.files);
 }

@@ -15,9 +15,11 @@ struct SourceFile {
 };
 
 // Every regular file below root, depth first, each folder's entries in byte
-// order of their names. Symbolic links to files are followed. Throws
-// PublishError for a missing root, an unreadable folder, a name the format
-// cannot carry (NameProblem), a link to a folder (it could loop) and anything
-// that is neither file nor folder (a FIFO would block the publish).
-// what names the folder in messages ("launcher folder").
-std::vector<SourceFile> ListFiles(const std::filesystem::path& root, std::string_view what);
+// order of their names. Symbolic links to files are followed. What cannot be
+// published is added to problems, one line each, and the walk goes on, so
+// that one run names every offender: a missing root, an unreadable folder, a
+// name the format cannot carry (NameProblem), a link to a folder (it could
+// loop) and anything that is neither file nor folder (a FIFO would block the
+// publish). what names the folder in messages ("launcher folder").
+std::vector<SourceFile> ListFiles(const std::filesystem::path& root, std::string_view what,
+                                  std::vector<std::string>& problems);

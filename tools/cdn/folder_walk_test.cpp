@@ -2,7 +2,6 @@
 
 #include "tests/support/system_files.h"
 #include "tests/support/temp_dir.h"
-#include "tools/cdn/publish_error.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +27,9 @@ TEST(FolderWalkTest, ListsFilesDepthFirstInByteOrder) {
     dir.Write("C.txt", "C");  // upper case first; not "B.txt": a Windows folder cannot hold it beside "b.txt"
     dir.Write("a.txt", "");
     std::filesystem::create_directories(dir.Path() / "empty");
-    const std::vector<SourceFile> files = ListFiles(dir.Path(), "client folder");
+    std::vector<std::string> problems;
+    const std::vector<SourceFile> files = ListFiles(dir.Path(), "client folder", problems);
+    EXPECT_TRUE(problems.empty());
     EXPECT_EQ(Relatives(files), (std::vector<std::string>{"C.txt", "a/b/c.txt", "a/z.txt", "a.txt", "b.txt"}));
     EXPECT_EQ(files[1].size, 3u);
     EXPECT_EQ(files[1].file, dir.Path() / "a" / "b" / "c.txt");
@@ -42,7 +43,9 @@ TEST(FolderWalkTest, FollowsLinksToFiles) {
     std::filesystem::create_symlink(target, dir.Path() / "root" / "link.bin", error);
     if (error)
         GTEST_SKIP() << "no symbolic links here (mingw's std::filesystem makes none): " << error.message();
-    const std::vector<SourceFile> files = ListFiles(dir.Path() / "root", "client folder");
+    std::vector<std::string> problems;
+    const std::vector<SourceFile> files = ListFiles(dir.Path() / "root", "client folder", problems);
+    EXPECT_TRUE(problems.empty());
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].relative, "link.bin");
     EXPECT_EQ(files[0].size, 5u);
@@ -90,7 +93,10 @@ TEST(FolderWalkTest, RefusesWhatCannotBePublished) {
             unmade += std::string(unmade.empty() ? "" : ", ") + c.what;
             continue;
         }
-        EXPECT_THROW(ListFiles(dir.Path(), "client folder"), PublishError) << c.what;
+        std::vector<std::string> problems;
+        const std::vector<SourceFile> files = ListFiles(dir.Path(), "client folder", problems);
+        EXPECT_EQ(problems.size(), 1u) << c.what;
+        EXPECT_EQ(Relatives(files), std::vector<std::string>{"fine.txt"}) << c.what;
     }
     // Windows names cannot carry a newline or a backslash and are always
     // Unicode; pipes live outside folders there, and mingw's std::filesystem
@@ -99,15 +105,32 @@ TEST(FolderWalkTest, RefusesWhatCannotBePublished) {
         GTEST_SKIP() << "this system cannot make: " << unmade;
 }
 
-TEST(FolderWalkTest, MissingRootIsNamedInTheError) {
+TEST(FolderWalkTest, EveryOffenderIsNamedAndTheWalkGoesOn) {
     testsupport::TempDir dir;
-    try {
-        ListFiles(dir.Path() / "nope", "launcher folder");
-        ADD_FAILURE() << "no error";
-    } catch (const PublishError& error) {
-        EXPECT_NE(std::string(error.what()).find("launcher folder"), std::string::npos);
-        EXPECT_NE(std::string(error.what()).find("nope"), std::string::npos);
-    }
+    dir.Write("fine one.txt", "ok");
+    dir.Write("a#b", "x");
+    dir.Write("sub/c%d", "x");
+    dir.Write("sub/fine", "x");
+    // A refused folder is named once, not once for each file below it.
+    dir.Write("bad|dir/e#f", "x");
+    dir.Write("bad|dir/g", "x");
+    std::vector<std::string> problems;
+    const std::vector<SourceFile> files = ListFiles(dir.Path(), "client folder", problems);
+    const std::vector<std::string> expected = {
+        (dir.Path() / "a#b").string() + ": \"#\" cannot travel unescaped in a CDN URL",
+        (dir.Path() / "bad|dir").string() + ": \"|\" is not allowed in a Windows file name",
+        (dir.Path() / "sub/c%d").string() + ": \"%\" cannot travel unescaped in a CDN URL"};
+    EXPECT_EQ(problems, expected);
+    EXPECT_EQ(Relatives(files), (std::vector<std::string>{"fine one.txt", "sub/fine"}));
+}
+
+TEST(FolderWalkTest, MissingRootIsNamedInTheProblem) {
+    testsupport::TempDir dir;
+    std::vector<std::string> problems;
+    EXPECT_TRUE(ListFiles(dir.Path() / "nope", "launcher folder", problems).empty());
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("launcher folder"), std::string::npos);
+    EXPECT_NE(problems[0].find("nope"), std::string::npos);
 }
 
 }  // namespace

@@ -35,15 +35,18 @@ std::optional<std::string> NameProblem(std::string_view name) {
         if (c == '\\') {
             return "a backslash is a path separator for the launcher";
         }
-        if (c == ' ' || c == '#' || c == '%' || c == '?' || c == '"' || c == '<' || c == '>') {
+        // A blank travels: the transfer layer sends it as "%20" and servers
+        // decode it back. These would end the path, start a query or a
+        // fragment, or be decoded into another name.
+        if (c == '#' || c == '%' || c == '?' || c == '"' || c == '<' || c == '>') {
             return std::string("\"") + c + "\" cannot travel unescaped in a CDN URL";
         }
         if (c == '*' || c == ':' || c == '|') {
             return std::string("\"") + c + "\" is not allowed in a Windows file name";
         }
     }
-    if (name.back() == '.') {
-        return "Windows drops a trailing \".\" from file names";
+    if (name.back() == '.' || name.back() == ' ') {
+        return "Windows drops a trailing \".\" or blank from file names";
     }
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #include "tools/cdn/publisher.h"
 
 #include "platform/text.h"
+#include "tools/cdn/answer_urls.h"
 #include "tools/cdn/cdn_paths.h"
 #include "tools/cdn/cdn_tree.h"
 #include "tools/cdn/file_handle.h"
@@ -36,24 +37,25 @@ struct Inputs {
 };
 
 bool IsInside(const fs::path& inner, const fs::path& outer) {
-    const fs::path a = fs::weakly_canonical(inner);
-    const fs::path b = fs::weakly_canonical(outer);
+    // Absolute first: a relative path that does not exist yet would stay
+    // relative and match nothing, so "--out cdn" inside "--client ." would
+    // pass once and be refused once the folder exists.
+    const fs::path a = fs::weakly_canonical(fs::absolute(inner));
+    const fs::path b = fs::weakly_canonical(fs::absolute(outer));
     return std::mismatch(a.begin(), a.end(), b.begin(), b.end()).second == b.end();
 }
 
 // What the launcher would read back differently is refused before any work.
-void CheckListable(const std::vector<SourceFile>& files, const std::wstring& listPrefix, const char* what) {
-    if (files.empty()) {
-        throw PublishError(std::string("the ") + what + " holds no files");
-    }
+void CheckListable(const std::vector<SourceFile>& files, const std::wstring& listPrefix,
+                   std::vector<std::string>& problems) {
     for (const SourceFile& file : files) {
         const std::wstring listed = listPrefix + platform::FromUtf8(file.relative);
         if (Utf16Length(listed) > kMaxListedPath) {
-            throw PublishError(file.file.string() + ": its md5 list line \"" + platform::ToUtf8(listed) +
+            problems.push_back(file.file.string() + ": its md5 list line \"" + platform::ToUtf8(listed) +
                                "\" is longer than " + std::to_string(kMaxListedPath) + " characters");
         }
         if (file.size > kMaxListedSize) {
-            throw PublishError(file.file.string() + ": " + std::to_string(file.size) +
+            problems.push_back(file.file.string() + ": " + std::to_string(file.size) +
                                " bytes; md5 lists carry sizes up to " + std::to_string(kMaxListedSize));
         }
     }
@@ -97,10 +99,10 @@ Inputs CheckInputs(const PublishOptions& options, std::ostream& log) {
     inputs.platformCode = platform::FromUtf8(options.platformCode);
     inputs.launcherVersion = platform::FromUtf8(VersionFolder(options.launcherVersion, "--launcher-version"));
     inputs.clientVersion = platform::FromUtf8(VersionFolder(options.clientVersion, "--client-version"));
-    inputs.baseUrl = options.baseUrl;
-    if (inputs.baseUrl.empty() || inputs.baseUrl.back() != '/') {
-        // The launcher appends "index/", "tree/" ... directly.
-        inputs.baseUrl += '/';
+    inputs.baseUrl = CdnBaseUrl(options.baseUrl);
+    CheckWebUrl(options.webUrl);
+    if (const std::optional<std::string> warning = PlaceholderWarning(options.baseUrl, options.webUrl)) {
+        log << "warning: " << *warning << '\n';
     }
     // Both answers must be writable before minutes go into packing; the
     // real names have the same length as these.
@@ -113,11 +115,25 @@ Inputs CheckInputs(const PublishOptions& options, std::ostream& log) {
             throw PublishError("the output " + options.outDir.string() + " lies inside the input " + input.string());
         }
     }
-    inputs.launcherFiles = ListFiles(options.launcherDir, "launcher folder");
-    inputs.clientFiles = ListFiles(options.clientDir, "client folder");
+    // Every name of both folders is checked before anything is packed, and
+    // every offender reported in one go.
+    std::vector<std::string> problems;
+    auto list = [&problems](const fs::path& root, const std::string& what) {
+        const std::size_t known = problems.size();
+        std::vector<SourceFile> files = ListFiles(root, what, problems);
+        if (files.empty() && problems.size() == known) {
+            problems.push_back("the " + what + " holds no files");
+        }
+        return files;
+    };
+    inputs.launcherFiles = list(options.launcherDir, "launcher folder");
+    inputs.clientFiles = list(options.clientDir, "client folder");
+    CheckListable(inputs.launcherFiles, kLauncherPrefix, problems);
+    CheckListable(inputs.clientFiles, L"", problems);
+    if (!problems.empty()) {
+        throw PublishError(problems);
+    }
     inputs.settingsFile = SettingsSource(options, log);
-    CheckListable(inputs.launcherFiles, kLauncherPrefix, "launcher folder");
-    CheckListable(inputs.clientFiles, L"", "client folder");
     const std::string program = platform::ToUtf8(kLauncherProgram);
     const bool hasProgram = std::any_of(inputs.launcherFiles.begin(), inputs.launcherFiles.end(),
                                         [&](const SourceFile& file) { return file.relative == program; });
@@ -126,6 +142,38 @@ Inputs CheckInputs(const PublishOptions& options, std::ostream& log) {
     }
     return inputs;
 }
+
+// The output folder, and the missing folders above it, that a publish
+// creates: removed again when the publish fails, so a refused publish leaves
+// no empty folders behind. An output folder that existed keeps what it held.
+class CreatedOutput {
+public:
+    explicit CreatedOutput(const fs::path& outDir) {
+        std::error_code error;
+        for (fs::path folder = fs::absolute(outDir); !fs::exists(folder, error) && !error;
+             folder = folder.parent_path()) {
+            m_top = folder;
+            if (folder == folder.parent_path()) {
+                break;
+            }
+        }
+        CreateFolders(outDir);
+    }
+    ~CreatedOutput() {
+        if (!m_kept && !m_top.empty()) {
+            std::error_code ignored;
+            fs::remove_all(m_top, ignored);
+        }
+    }
+    CreatedOutput(const CreatedOutput&) = delete;
+    CreatedOutput& operator=(const CreatedOutput&) = delete;
+
+    void Keep() { m_kept = true; }
+
+private:
+    fs::path m_top;
+    bool m_kept = false;
+};
 
 // One source file on its way into the tree.
 struct PackJob {
@@ -209,7 +257,7 @@ PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool lo
     }
     records.Load(options.outDir);
 
-    CreateFolders(options.outDir);
+    CreatedOutput output(options.outDir);
     CdnTree tree(options.outDir);
     PublishSummary summary;
     summary.files = inputs.launcherFiles.size() + inputs.clientFiles.size();
@@ -285,5 +333,6 @@ PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool lo
         AnswerText(Answer(inputs, options, inputs.launcherVersion, summary.indexName, summary.diffName)));
     WriteFileAtomically(options.outDir / "answers" / "client.txt",
                         AnswerText(Answer(inputs, options, inputs.clientVersion, summary.indexName, summary.diffName)));
+    output.Keep();
     return summary;
 }

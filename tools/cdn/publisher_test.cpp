@@ -472,11 +472,14 @@ TEST_F(PublisherTest, PathLinesUpTo259CharactersArePublished) {
 }
 
 TEST_F(PublisherTest, ReportsProgressAndMissingProgram) {
-    Run(Options());
+    PublishOptions options = Options();
+    options.baseUrl = "https://cdn.example/cdn/";
+    options.webUrl = "https://www.example/launcher/index.html";
+    Run(options);
     EXPECT_NE(m_log.str().find("packed 7/7 files"), std::string::npos) << m_log.str();
     EXPECT_EQ(m_log.str().find("warning"), std::string::npos) << m_log.str();
     fs::remove(m_dir.Path() / "launcher" / "Launcher.exe");
-    Run(Options());
+    Run(options);
     EXPECT_NE(m_log.str().find("no Launcher.exe"), std::string::npos) << m_log.str();
 }
 
@@ -501,6 +504,8 @@ TEST_F(PublisherTest, BadInputIsRefusedBeforeAnythingIsPublished) {
         {"bad platform", [&](auto& o) { o.platformCode = "p/v"; }, "--platform"},
         {"empty client version", [&](auto& o) { o.clientVersion = ""; }, "--client-version"},
         {"value with =", [&](auto& o) { o.baseUrl = "http://h/?a=b/"; }, "cdn_url"},
+        {"relative base url", [&](auto& o) { o.baseUrl = "cdn/"; }, "--base-url \"cdn/\": not an absolute"},
+        {"page address without a scheme", [&](auto& o) { o.webUrl = "www.example/index.html"; }, "--web-url"},
         {"output inside input", [&](auto& o) { o.outDir = root / "client" / "cdn"; }, "inside"},
         {"newline in a name", [&](auto&) { m_dir.Write("client/bad\nname", "x"); }, "line end"},
         {"backslash in a name",
@@ -541,7 +546,7 @@ TEST_F(PublisherTest, BadInputIsRefusedBeforeAnythingIsPublished) {
         }
         const std::string message = ErrorOf(options);
         EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
-        EXPECT_FALSE(fs::exists(m_dir.Path() / "cdn" / "answers")) << c.what;
+        EXPECT_FALSE(fs::exists(m_dir.Path() / "cdn")) << c.what;
         fs::remove_all(m_dir.Path() / "client");
         fs::remove_all(m_dir.Path() / "launcher");
         m_launcher.clear();
@@ -563,6 +568,67 @@ TEST_F(PublisherTest, FailedPublishKeepsTheEarlierAnswersAndNoStaging) {
     for (const auto& entry : fs::directory_iterator(m_dir.Path() / "cdn")) {
         EXPECT_NE(entry.path().filename().string().rfind(".staging", 0), 0u) << entry.path();
     }
+}
+
+TEST_F(PublisherTest, EveryOffenderOfBothFoldersIsReportedBeforeAnythingIsPacked) {
+    Launcher("x#y.dll", "1");
+    Launcher(std::string(251, 'n'), "2");
+    Client("data/a%b", "3");
+    Client("c?d", "4");
+    const std::string message = ErrorOf(Options());
+    EXPECT_EQ(message.rfind("4 problems, nothing was published:\n", 0), 0u) << message;
+    for (const std::string& name : std::vector<std::string>{"x#y.dll", std::string(251, 'n'), "a%b", "c?d"}) {
+        EXPECT_NE(message.find(name + ": "), std::string::npos) << name << ": " << message;
+    }
+    EXPECT_FALSE(fs::exists(m_dir.Path() / "cdn"));
+}
+
+TEST_F(PublisherTest, NamesWithBlanksArePublished) {
+    Client("maps/old town.map", "cobbles");
+    Run(Options());
+    const std::vector<ListEntry> entries =
+        ReadMd5List(LauncherView(m_dir.Path() / "cdn", "client.txt").Resolve(L"C1/qm.md5"));
+    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(),
+                            [](const ListEntry& entry) { return entry.path == L"maps/old town.map"; }));
+    const fs::path object = LauncherView(m_dir.Path() / "cdn", "client.txt").Resolve(L"C1/maps/old town.map.lz");
+    ASSERT_FALSE(object.empty());
+    EXPECT_EQ(LzmaDecoded(object, Scratch()), "cobbles");
+}
+
+TEST_F(PublisherTest, AnswersLeftForServeToCompleteAreWarnedAbout) {
+    Run(Options());
+    EXPECT_NE(m_log.str().find("warning: the answers hold \"{server}\""), std::string::npos) << m_log.str();
+    EXPECT_NE(m_log.str().find("give --base-url and --web-url"), std::string::npos) << m_log.str();
+}
+
+TEST_F(PublisherTest, OutputInsideTheClientIsRefusedEveryTimeWithRelativePaths) {
+    // As typed in the client folder: "--client . --out cdn".
+    const testsupport::CurrentDirectory there(m_dir.Path() / "client");
+    PublishOptions options = Options();
+    options.clientDir = ".";
+    options.outDir = "cdn";
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_NE(ErrorOf(options).find("inside the input"), std::string::npos) << run;
+        EXPECT_FALSE(fs::exists(m_dir.Path() / "client" / "cdn")) << run;
+    }
+    // An output beside the client is fine.
+    options.outDir = "../cdn";
+    Run(options);
+    EXPECT_TRUE(fs::exists(m_dir.Path() / "cdn" / "answers" / "client.txt"));
+}
+
+TEST_F(PublisherTest, FailedPublishRemovesTheFoldersItCreated) {
+    // Refused only after packing, once the output folders exist.
+    Client("f1209579", "1");
+    Client("f1915526", "2");
+    PublishOptions options = Options("new/deeper/cdn");
+    EXPECT_NE(ErrorOf(options).find("same manifest key"), std::string::npos);
+    EXPECT_FALSE(fs::exists(m_dir.Path() / "new"));
+    // A folder that was there keeps what it held.
+    m_dir.Write("kept/notes.txt", "mine");
+    options.outDir = m_dir.Path() / "kept";
+    EXPECT_NE(ErrorOf(options).find("same manifest key"), std::string::npos);
+    EXPECT_EQ(ReadBytes(m_dir.Path() / "kept" / "notes.txt"), "mine");
 }
 
 }  // namespace

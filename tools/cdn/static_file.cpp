@@ -30,7 +30,7 @@ bool RangesFit(const httplib::Ranges& ranges, std::size_t size) {
 
 }  // namespace
 
-fs::path FileBelow(const fs::path& root, std::string_view relative) {
+fs::path FileBelow(const fs::path& root, std::string_view relative, DotNames dotNames) {
     // Links are not followed at any level: they could lead out of root.
     fs::path file = root;
     std::error_code error;
@@ -38,7 +38,8 @@ fs::path FileBelow(const fs::path& root, std::string_view relative) {
     for (;;) {
         const std::size_t slash = relative.find('/', start);
         const std::string_view part = relative.substr(start, slash - start);
-        if (part.empty() || part.front() == '.') {
+        const bool dotNameServed = dotNames == DotNames::ServedAsFileName && slash == std::string_view::npos;
+        if (part.empty() || part == "." || part == ".." || (part.front() == '.' && !dotNameServed)) {
             return {};
         }
         file /= PathFromUtf8(part);

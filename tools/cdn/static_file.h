@@ -11,10 +11,17 @@ struct Request;
 struct Response;
 }  // namespace httplib
 
+enum class DotNames {
+    Refused,
+    // A published file may be named ".x"; the folders above it are ids.
+    ServedAsFileName,
+};
+
 // The path below root that a decoded URL path names, or an empty path when
-// it names nothing servable: empty, ".", ".." or hidden components (the
-// publisher's staging folder), or anything but a regular file.
-std::filesystem::path FileBelow(const std::filesystem::path& root, std::string_view relative);
+// it names nothing servable: empty, "." or ".." components, other names
+// starting with "." (staging folders, a page folder's hidden files) except a
+// last one when dotNames allows it, or anything but a regular file.
+std::filesystem::path FileBelow(const std::filesystem::path& root, std::string_view relative, DotNames dotNames);
 
 // Sets res up to stream the file; the server applies a Range header itself,
 // except one that starts past the end (416 here). False when the file

@@ -12,8 +12,9 @@ constexpr const char* kToolHelp =
     "Builds and serves a CDN tree in the format the Quillmoor launcher reads.\n"
     "\n"
     "commands:\n"
-    "  publish   turn a launcher folder and a client folder into a CDN tree\n"
-    "  serve     serve a published tree, its version answers and a page folder over HTTP\n"
+    "  publish     turn a launcher folder and a client folder into a CDN tree\n"
+    "  serve       serve a published tree, its version answers and a page folder over HTTP\n"
+    "  nginx-conf  print an nginx configuration that hosts a published tree the same way\n"
     "\n"
     "quillmoor-cdn <command> --help describes a command.\n";
 
@@ -35,13 +36,25 @@ constexpr const char* kPublishHelp =
     "                          (default: CODE.ini in the launcher folder)\n"
     "  --launcher-version V    launcher version folder, cdn_path of the launcher answer (default L1)\n"
     "  --client-version V      client version folder, cdn_path of the client answer (default C1)\n"
-    "  --base-url URL          cdn_url of both answers (default {server}/cdn/)\n"
-    "  --web-url URL           web_url of both answers (default {server}/web/index.html)\n"
+    "  --base-url URL          cdn_url of both answers: an http:// or https:// address without\n"
+    "                          query, \"/\" added at its end when missing (default {server}/cdn/)\n"
+    "  --web-url URL           web_url of both answers, the page the launcher links to next to\n"
+    "                          an error: an http:// or https:// address\n"
+    "                          (default {server}/web/index.html)\n"
     "  --previous OLD_CDN_DIR  an earlier publish (may be CDN_DIR): objects that changed since\n"
     "                          are also written to file/ and named in a diff manifest\n"
     "  --jobs N                files packed at once (default: one per core)\n"
     "\n"
-    "\"{server}\" is filled in by \"serve\" with http://HOST:PORT of each request.\n"
+    "Names: every file and folder name becomes part of a CDN URL and of a Windows path.\n"
+    "A name cannot hold # % ? \" < > (they end or change a URL: the launcher does not\n"
+    "escape them), \\ * : | or control characters (Windows refuses them, a line end would\n"
+    "split the md5 list), nor end in \".\" or a blank (Windows drops those). Blanks inside a\n"
+    "name are fine: they travel as %20. Every offender is reported before anything is packed.\n"
+    "\n"
+    "\"{server}\" is filled in by \"serve\" with http://HOST:PORT of each request. Any other\n"
+    "server hands the answers out as they stand: publish for it with --base-url and\n"
+    "--web-url (publish warns while an answer holds \"{server}\"). docs/publishing.md in the\n"
+    "sources describes hosting a publish; \"nginx-conf\" prints an nginx configuration.\n"
     "Answers: CDN_DIR/answers/launcher-CODE.txt and CDN_DIR/answers/client.txt.\n";
 
 constexpr const char* kServeHelp =
@@ -58,7 +71,27 @@ constexpr const char* kServeHelp =
     "  --web DIR         page folder served under /web/\n"
     "  --port-file FILE  write the port chosen to FILE once listening\n"
     "\n"
-    "Logs one line per request on stdout. Ends on SIGINT or SIGTERM.\n";
+    "Logs one line per request on stdout. Ends on SIGINT or SIGTERM. Refuses a root or page\n"
+    "folder that is no folder and says why a port cannot be listened on; warns when the\n"
+    "root holds no publish yet (it may be started first and published into later).\n";
+
+constexpr const char* kNginxHelp =
+    "usage: quillmoor-cdn nginx-conf --root CDN_DIR [--listen [ADDRESS:]PORT] [--server-name NAME]\n"
+    "                                [--web DIR]\n"
+    "\n"
+    "Prints an nginx server block that serves a folder written by \"publish\" with the routes\n"
+    "of \"serve\": the objects under /cdn/ (cached for good: their names change with their\n"
+    "bytes), the version answers at /api/launcherversionnew?platform=CODE and /web/pcversion\n"
+    "(never cached), and the page folder under /web/. Paths become absolute.\n"
+    "\n"
+    "  --root CDN_DIR           a folder written by \"publish\" with --base-url and --web-url\n"
+    "  --listen [ADDRESS:]PORT  nginx's listen, \"443 ssl\" for HTTPS (default 80)\n"
+    "  --server-name NAME       nginx's server_name: the host of --base-url (default _, any)\n"
+    "  --web DIR                page folder served under /web/\n"
+    "\n"
+    "Refuses a publish whose answers still hold \"{server}\": nginx hands answers out as\n"
+    "they stand. docs/publishing.md in the sources shows how to install it, and HTTPS\n"
+    "(add ssl_certificate and ssl_certificate_key to the block).\n";
 
 constexpr unsigned kMaxJobs = 256;
 
@@ -80,13 +113,15 @@ OptionValues ReadOptions(const std::vector<std::string>& args, const std::vector
         if (equals != std::string::npos) {
             value = name.substr(equals + 1);
             name.resize(equals);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            throw UsageError(name + " needs a value");
         }
         if (std::find(known.begin(), known.end(), name) == known.end()) {
             throw UsageError("unknown option " + name);
+        }
+        if (equals == std::string::npos) {
+            if (i + 1 == args.size()) {
+                throw UsageError(name + " needs a value");
+            }
+            value = args[++i];
         }
         if (!values.emplace(name, value).second) {
             throw UsageError(name + " given twice");
@@ -168,6 +203,18 @@ ServeCommand ParseServe(const std::vector<std::string>& args) {
     return command;
 }
 
+NginxConfigOptions ParseNginxConf(const std::vector<std::string>& args) {
+    const OptionValues values = ReadOptions(args, {"--root", "--listen", "--server-name", "--web"});
+    NginxConfigOptions options;
+    options.root = Required(values, "--root");
+    options.listen = Optional(values, "--listen").value_or(options.listen);
+    options.serverName = Optional(values, "--server-name").value_or(options.serverName);
+    if (auto web = Optional(values, "--web")) {
+        options.webDir = *web;
+    }
+    return options;
+}
+
 }  // namespace
 
 ToolCommand ParseToolCommand(const std::vector<std::string>& args) {
@@ -178,14 +225,20 @@ ToolCommand ParseToolCommand(const std::vector<std::string>& args) {
         return HelpRequest{kToolHelp};
     }
     const std::string& command = args[0];
-    if (command != "publish" && command != "serve") {
+    const std::map<std::string, const char*> helps = {
+        {"publish", kPublishHelp}, {"serve", kServeHelp}, {"nginx-conf", kNginxHelp}};
+    const auto help = helps.find(command);
+    if (help == helps.end()) {
         throw UsageError("unknown command \"" + command + "\"; try --help");
     }
     if (std::any_of(args.begin() + 1, args.end(), IsHelp)) {
-        return HelpRequest{command == "publish" ? kPublishHelp : kServeHelp};
+        return HelpRequest{help->second};
     }
     if (command == "publish") {
         return ParsePublish(args);
+    }
+    if (command == "nginx-conf") {
+        return ParseNginxConf(args);
     }
     return ParseServe(args);
 }

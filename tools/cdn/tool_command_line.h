@@ -1,8 +1,9 @@
-// The command line of quillmoor-cdn: "publish" and "serve", each with
+// The command line of quillmoor-cdn: "publish", "serve" and "nginx-conf", each with
 // "--name value" (or "--name=value") options and its own --help.
 #pragma once
 
 #include "tools/cdn/cdn_server.h"
+#include "tools/cdn/nginx_config.h"
 #include "tools/cdn/publisher.h"
 
 #include <filesystem>
@@ -21,7 +22,7 @@ struct ServeCommand {
     std::optional<std::filesystem::path> portFile;
 };
 
-using ToolCommand = std::variant<HelpRequest, PublishOptions, ServeCommand>;
+using ToolCommand = std::variant<HelpRequest, PublishOptions, ServeCommand, NginxConfigOptions>;
 
 // A command line that means nothing; the message says what to change.
 class UsageError : public std::runtime_error {

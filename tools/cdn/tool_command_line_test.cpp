@@ -6,6 +6,15 @@ namespace {
 
 using Args = std::vector<std::string>;
 
+std::string UsageErrorOf(const Args& args) {
+    try {
+        ParseToolCommand(args);
+    } catch (const UsageError& failure) {
+        return failure.what();
+    }
+    return "no error";
+}
+
 TEST(ToolCommandLineTest, PublishWithDefaults) {
     const ToolCommand command =
         ParseToolCommand({"publish", "--launcher", "l", "--client=c", "--platform", "pv", "--out", "o"});
@@ -58,11 +67,33 @@ TEST(ToolCommandLineTest, Serve) {
     EXPECT_FALSE(defaults.server.webDir);
 }
 
+TEST(ToolCommandLineTest, NginxConf) {
+    const auto conf = std::get<NginxConfigOptions>(ParseToolCommand(
+        {"nginx-conf", "--root", "r", "--listen", "8080", "--server-name", "cdn.example", "--web", "w"}));
+    EXPECT_EQ(conf.root, "r");
+    EXPECT_EQ(conf.listen, "8080");
+    EXPECT_EQ(conf.serverName, "cdn.example");
+    EXPECT_EQ(*conf.webDir, "w");
+    const auto defaults = std::get<NginxConfigOptions>(ParseToolCommand({"nginx-conf", "--root", "r"}));
+    EXPECT_EQ(defaults.listen, "80");
+    EXPECT_EQ(defaults.serverName, "_");
+    EXPECT_FALSE(defaults.webDir);
+    EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"nginx-conf", "--help"})).text.find("--server-name"),
+              std::string::npos);
+    EXPECT_EQ(UsageErrorOf({"nginx-conf"}), "--root is required");
+}
+
 TEST(ToolCommandLineTest, HelpForTheToolAndEachCommand) {
     EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"--help"})).text.find("publish"), std::string::npos);
     EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"publish", "--help"})).text.find("--previous"),
               std::string::npos);
     EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"serve", "-h"})).text.find("--port-file"), std::string::npos);
+}
+
+TEST(ToolCommandLineTest, UnknownOptionIsNamedAsOneAlsoWhenLast) {
+    EXPECT_EQ(UsageErrorOf({"serve", "--root", "r", "--bogus"}), "unknown option --bogus");
+    EXPECT_EQ(UsageErrorOf({"serve", "--bogus", "--root", "r"}), "unknown option --bogus");
+    EXPECT_EQ(UsageErrorOf({"serve", "--root"}), "--root needs a value");
 }
 
 TEST(ToolCommandLineTest, MistakesAreUsageErrors) {

@@ -2,6 +2,7 @@
 
 #include "platform/command_line.h"
 #include "platform/text.h"
+#include "state/diag_log.h"
 #include "state/launcher_settings.h"
 #include "update/update_context.h"
 
@@ -41,6 +42,9 @@ void HeadlessApp::ApplyStartRole() {
 
 BOOL HeadlessApp::InitInstance() {
     ApplyStartRole();
+    if (m_options.verbose) {
+        GetDiagLog()->SetEcho([](const std::string& line) { std::cerr << "diag: " << line << std::endl; });
+    }
     // Made first, so that it ticks inside the main dialog's loops.
     PageDriver driver(m_options, m_reporter);
     if (!driver.Start()) {
@@ -68,6 +72,7 @@ void HeadlessApp::Report(PageDriver::Outcome outcome, const PageDriver& driver) 
             return;
         case Outcome::UpdateFailed:
             std::cerr << "quillmoor-headless: the update failed: " << platform::ToUtf8(driver.ErrorText()) << '\n';
+            ReportCause();
             m_exitCode = kExitUpdateFailed;
             return;
         case Outcome::LauncherReplaced:
@@ -77,12 +82,26 @@ void HeadlessApp::Report(PageDriver::Outcome outcome, const PageDriver& driver) 
             return;
         case Outcome::TimedOut:
             std::cerr << "quillmoor-headless: gave up: the time limit passed\n";
+            ReportCause();
             m_exitCode = kExitTimedOut;
             return;
         case Outcome::Running:
         case Outcome::Ended:
             std::cerr << "quillmoor-headless: the launcher ended without starting the game\n";
+            ReportCause();
             m_exitCode = kExitEnded;
             return;
     }
+}
+
+void HeadlessApp::ReportCause() const {
+    const std::vector<std::string> problems = GetDiagLog()->RecentProblems();
+    if (!problems.empty()) {
+        std::cerr << "  the last problems the launcher noted, oldest first:\n";
+        for (const std::string& problem : problems)
+            std::cerr << "    " << problem << '\n';
+    }
+    const std::wstring file = GetDiagLog()->File();
+    if (!file.empty())
+        std::cerr << "  the whole story: " << platform::NativePath(file) << '\n';
 }

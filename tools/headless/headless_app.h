@@ -22,6 +22,8 @@ protected:
 private:
     void ApplyStartRole();
     void Report(PageDriver::Outcome outcome, const PageDriver& driver);
+    // The diagnostic log's last problems, below the launcher's own message.
+    void ReportCause() const;
 
     HeadlessOptions m_options;
     ProgressReporter m_reporter;

@@ -27,38 +27,18 @@ const std::string kPageCallsGameArgs = "-demo -realm Emberfall -player Guest";
 constexpr auto kServerStartLimit = std::chrono::seconds(30);
 constexpr auto kRecordLimit = std::chrono::seconds(30);
 
+using testsupport::CountOf;
+using testsupport::FilesBelow;
 using testsupport::ProcessStart;
+using testsupport::ProgramResult;
 using testsupport::ReadBytes;
 using testsupport::ReplaceAll;
 using testsupport::WaitForGameRecord;
 
-struct ProgramResult {
-    int exitCode = -1;
-    std::string output;
-    std::string errors;
-};
-
 // Runs a program to its end and reads what it wrote. The bound only ends a
 // run that would otherwise hang the test.
 ProgramResult RunProgram(const ProcessStart& start) {
-    const std::optional<int> exitCode = testsupport::RunProcess(start, std::chrono::minutes(5));
-    return {exitCode.value_or(-1), ReadBytes(start.outputFile), ReadBytes(start.errorFile)};
-}
-
-std::vector<fs::path> FilesBelow(const fs::path& folder) {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files.push_back(fs::relative(entry.path(), folder));
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-std::size_t CountOf(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
-        ++count;
-    return count;
+    return testsupport::RunToEnd(start, std::chrono::minutes(5));
 }
 
 class HeadlessDemo : public ::testing::Test, protected testsupport::DemoMachine {
@@ -138,6 +118,18 @@ TEST_F(HeadlessDemo, PlainStartInstallsTheClientAndStartsTheGameThere) {
         << run.output;
     EXPECT_NE(run.output.find("The game was started: qm.exe in " + ClientFolder().string()), std::string::npos)
         << run.output;
+    // The diagnostic log tells the same story with its reasons.
+    const std::string diag = ReadBytes(data / "Quillmoor/launcher-diag.log");
+    EXPECT_NE(diag.find("] start: plain start in " + install.string() + ", launcher path \"" + launcherPath + "\""),
+              std::string::npos)
+        << diag;
+    EXPECT_NE(diag.find("] stage: the launcher is up to date\n"), std::string::npos) << diag;
+    EXPECT_NE(diag.find("] request: GET " + Base() + "/web/pcversion -> 206, "), std::string::npos) << diag;
+    EXPECT_NE(diag.find("] process: started qm.exe with \"" + kPageCallsGameArgs + " \"" + launcherPath + "\"\"\n"),
+              std::string::npos)
+        << diag;
+    EXPECT_EQ(diag.find("(problem)"), std::string::npos) << diag;
+
     // Plain lines (not a terminal), the bars at their end.
     EXPECT_NE(run.output.find("total [####################] 100%\n"), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find('\r'), std::string::npos);
@@ -207,6 +199,25 @@ TEST_F(HeadlessDemo, AnUnusableVersionAnswerFailsWithTheLaunchersMessage) {
     EXPECT_NE(run.errors.find("the update failed: 获取客户端版本索引失败，请重启微端"), std::string::npos)
         << run.errors;
     EXPECT_FALSE(fs::exists(ClientFolder() / "qm-started.txt"));
+}
+
+TEST_F(HeadlessDemo, AFailedUpdateNamesItsCauseAndVerboseEchoesTheDiagnosticLog) {
+    const ProgramResult run =
+        RunHeadless({"--after-update", "--pc-version-data", "no answer here", "--start-game", "-demo", "--verbose"});
+    EXPECT_EQ(run.exitCode, 1) << run.output << run.errors;
+    const std::string logFile = (data / "Quillmoor/launcher-diag.log").string();
+    EXPECT_NE(run.errors.find("quillmoor-headless: the update failed: 获取客户端版本索引失败，请重启微端\n"
+                              "  the last problems the launcher noted, oldest first:\n"
+                              "    version: an answer of 1 fields, 4 or more needed: \"no answer here\"\n"
+                              "    stage: client check: no usable answer in the page's text\n"
+                              "  the whole story: " +
+                              logFile + "\n"),
+              std::string::npos)
+        << run.errors;
+    EXPECT_NE(run.errors.find("diag: start: start after a self-update (N:) in " + install.string()), std::string::npos)
+        << run.errors;
+    const std::string diag = ReadBytes(logFile);
+    EXPECT_NE(diag.find("] version (problem): an answer of 1 fields"), std::string::npos) << diag;
 }
 
 TEST(HeadlessProgram, HelpAndUsageErrors) {

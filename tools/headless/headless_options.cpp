@@ -3,18 +3,21 @@
 #include "platform/text.h"
 #include "ui/web/page_messages.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 
 namespace {
 
 constexpr const char* kHelp =
-    "usage: quillmoor-headless [--after-update] [--pc-version URL | --pc-version-data TEXT]\n"
+    "usage: quillmoor-headless [--after-update] (--pc-version URL | --pc-version-data TEXT)\n"
     "                          (--start-game TEXT | --start-game-data TEXT) [--timeout SECONDS]\n"
+    "                          [--snapshots FOLDER] [--verbose]\n"
     "\n"
     "Runs the Quillmoor launcher without a display, in the current folder as Launcher.exe\n"
     "would run there: it reads ./Platform.ini and the platform's settings file, checks and\n"
     "updates the launcher, then plays the web page's part. Once the main window shows, it\n"
-    "sends the page's calls to it, in this order:\n"
+    "sends the page's calls to it, in this order (one of each is needed):\n"
     "\n"
     "  --pc-version URL        window.external.PCVersion(URL): the client version answer is\n"
     "                          fetched from URL up to its last \"/\" followed by \"pcversion\"\n"
@@ -30,11 +33,14 @@ constexpr const char* kHelp =
     "  --timeout SECONDS       give up after SECONDS (default: wait as long as it takes)\n"
     "  --snapshots FOLDER      save what the main window and the progress dialog show as\n"
     "                          main-NN.png and progress-NN.png in FOLDER (at most one a second)\n"
+    "  --verbose               print the launcher's diagnostic log on stderr as it is written\n"
     "  --help                  this text\n"
     "\n"
     "A plain start tells the game that the launcher is ./Launcher.exe of the current folder.\n"
     "The client goes to $XDG_DATA_HOME/Quillmoor (~/.local/share/Quillmoor when unset).\n"
-    "Progress goes to stdout: a live line on a terminal, plain lines otherwise.\n"
+    "Progress goes to stdout: a live line on a terminal, plain lines otherwise. The launcher\n"
+    "keeps its diagnostic log in that Quillmoor folder, launcher-diag.log; when the update\n"
+    "fails or ends otherwise, its last problems are printed below the launcher's message.\n"
     "\n"
     "exit codes:\n"
     "  0  the game was started\n"
@@ -43,6 +49,10 @@ constexpr const char* kHelp =
     "  3  a new launcher was downloaded and started to replace this installation\n"
     "  4  --timeout passed first\n"
     "  5  the launcher ended without starting the game for another reason\n";
+
+// Every option but the flags takes a value.
+const std::string kValueOptions[] = {"--pc-version",      "--pc-version-data", "--start-game",
+                                     "--start-game-data", "--timeout",         "--snapshots"};
 
 unsigned ParseSeconds(const std::string& text) {
     unsigned seconds = 0;
@@ -72,8 +82,14 @@ HeadlessCommand ParseHeadlessCommand(const std::vector<std::string>& args) {
             options.afterUpdate = true;
             continue;
         }
+        if (name == "--verbose") {
+            options.verbose = true;
+            continue;
+        }
         if (name.rfind("--", 0) != 0)
             throw HeadlessUsageError("unexpected argument \"" + name + "\"; try --help");
+        if (std::find(std::begin(kValueOptions), std::end(kValueOptions), name) == std::end(kValueOptions))
+            throw HeadlessUsageError("unknown option " + name + "; try --help");
         if (i + 1 >= args.size())
             throw HeadlessUsageError(name + " needs a value");
         const std::string& value = args[++i];
@@ -91,14 +107,18 @@ HeadlessCommand ParseHeadlessCommand(const std::vector<std::string>& args) {
                 throw HeadlessUsageError("--timeout given twice");
             timeoutGiven = true;
             options.timeout = std::chrono::seconds(ParseSeconds(value));
-        } else if (name == "--snapshots") {
+        } else {
             options.snapshotFolder = value;
-        } else
-            throw HeadlessUsageError("unknown option " + name + "; try --help");
+        }
     }
-    // Without a start call nothing would ever end the run.
+    // Without a start call nothing would ever end the run; without a version
+    // call no client check begins, and the game start waits for it forever.
     if (!start)
         throw HeadlessUsageError("--start-game or --start-game-data is needed; try --help");
+    if (!options.version)
+        throw HeadlessUsageError(
+            "--pc-version or --pc-version-data is needed: without the page's version call the game start would "
+            "wait forever; try --help");
     options.start = std::move(*start);
     return options;
 }

@@ -31,6 +31,8 @@ struct HeadlessOptions {
     std::chrono::milliseconds timeout{0};
     // Where the windows' pictures are saved; empty: nowhere.
     std::string snapshotFolder;
+    // The diagnostic log's lines also go to stderr as they are written.
+    bool verbose = false;
 };
 
 struct HeadlessHelp {

@@ -46,16 +46,21 @@ TEST(HeadlessOptions, DataCallsAfterUpdateAndTimeout) {
 }
 
 TEST(HeadlessOptions, AValueMayLookLikeAnOption) {
-    const HeadlessOptions options = Parse({"--start-game", "--help"});
+    const HeadlessOptions options = Parse({"--start-game", "--help", "--pc-version-data", "--bogus"});
     EXPECT_EQ(options.start.text, L"--help");
-    EXPECT_FALSE(options.version.has_value());
+    EXPECT_EQ(options.version->text, L"--bogus");
 }
 
 TEST(HeadlessOptions, HelpNamesEveryOptionAndExitCode) {
     const auto help = std::get<HeadlessHelp>(ParseHeadlessCommand({"--pc-version", "u", "--help"}));
     for (const char* option : {"--after-update", "--pc-version URL", "--pc-version-data TEXT", "--start-game TEXT",
-                               "--start-game-data TEXT", "--timeout SECONDS", "--help"})
+                               "--start-game-data TEXT", "--timeout SECONDS", "--snapshots FOLDER", "--help"}) {
         EXPECT_NE(help.text.find(option), std::string::npos) << option;
+        // The usage lines name every option too.
+        const std::string usage = help.text.substr(0, help.text.find("\n\n"));
+        const std::string name = std::string(option).substr(0, std::string(option).find(' '));
+        EXPECT_TRUE(name == "--help" || usage.find(name) != std::string::npos) << name;
+    }
     for (const char* code : {"  0  ", "  1  ", "  2  ", "  3  ", "  4  ", "  5  "})
         EXPECT_NE(help.text.find(code), std::string::npos) << code;
 }
@@ -63,6 +68,11 @@ TEST(HeadlessOptions, HelpNamesEveryOptionAndExitCode) {
 TEST(HeadlessOptions, RefusesWhatCannotRun) {
     EXPECT_NE(UsageErrorOf({}).find("--start-game"), std::string::npos);
     EXPECT_NE(UsageErrorOf({"--pc-version", "u"}).find("--start-game"), std::string::npos);
+    // Without a version call the game start would wait forever.
+    EXPECT_NE(UsageErrorOf({"--start-game", "a", "--timeout", "5"}).find("--pc-version or --pc-version-data is needed"),
+              std::string::npos);
+    // An unknown option is named as one wherever it stands, also last.
+    EXPECT_NE(UsageErrorOf({"--start-game", "a", "--bogus"}).find("unknown option --bogus"), std::string::npos);
     EXPECT_NE(UsageErrorOf({"--start-game", "a", "--start-game-data", "b"}).find("only one start"), std::string::npos);
     EXPECT_NE(
         UsageErrorOf({"--pc-version", "a", "--pc-version-data", "b", "--start-game", "c"}).find("only one version"),

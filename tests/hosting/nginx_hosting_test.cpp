@@ -1,0 +1,258 @@
+// The publishing guide, done as a studio does it: the demo is published for
+// a server address with --base-url and --web-url, "quillmoor-cdn nginx-conf"
+// writes the server block, and a real nginx (Debian's) serves it on a free
+// port of 127.0.0.1 from a configuration in the test's own folder, as an
+// unprivileged program: pid file, logs and temporary folders stay there.
+// quillmoor-headless then installs the client through it, finds nothing to
+// do the second time, and replaces itself when a new launcher is published.
+#include "tests/support/demo_install.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_files.h"
+#include "tests/support/test_process.h"
+
+#include <httplib.h>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <optional>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using testsupport::CountOf;
+using testsupport::FilesBelow;
+using testsupport::ProcessStart;
+using testsupport::ProgramResult;
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
+const fs::path kDemoFolder = QM_DEMO_FOLDER;
+const testsupport::DemoParts kDemo{kDemoFolder, QM_LAUNCHER_PROGRAM, QM_LAUNCHER_STYLES, QM_DEMO_GAME_PROGRAM};
+// Bounds that only end a test whose programs hang.
+constexpr auto kProgramLimit = std::chrono::minutes(5);
+constexpr auto kServerStartLimit = std::chrono::seconds(20);
+constexpr auto kRelaunchLimit = std::chrono::seconds(60);
+constexpr auto kPoll = std::chrono::milliseconds(20);
+
+std::optional<fs::path> FindNginx() {
+    if (auto onPath = testsupport::FindProgram("nginx"))
+        return onPath;
+    // Not on an ordinary user's PATH.
+    return testsupport::FindProgram("/usr/sbin/nginx");
+}
+
+// The http block around the server block that "nginx-conf" printed, with
+// everything nginx writes kept in folder.
+std::string MainConfig(const fs::path& folder, const fs::path& serverBlock) {
+    const std::string f = folder.string();
+    std::string config = "daemon off;\nworker_processes 1;\npid " + f + "/nginx.pid;\nerror_log " + f +
+                         "/error.log;\nevents {\n    worker_connections 64;\n}\nhttp {\n    access_log " + f +
+                         "/access.log;\n";
+    for (const char* temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
+        config += std::string("    ") + temp + "_temp_path " + f + "/" + temp + ";\n";
+    config += "    include " + serverBlock.string() + ";\n}\n";
+    // Started by root, nginx would hand its workers to "nobody", who may not
+    // read a test's folder.
+    if (geteuid() == 0)
+        config = "user root;\n" + config;
+    return config;
+}
+
+class NginxHosting : public ::testing::Test, protected testsupport::DemoMachine {
+protected:
+    void SetUp() override {
+        const std::optional<fs::path> program = FindNginx();
+        if (!program)
+            GTEST_SKIP() << "nginx is not installed (scripts/setup installs nginx-light)";
+        nginxProgram = *program;
+        port = testsupport::LoopbackServer::RefusedPort();
+
+        testsupport::LayOutDemoClient(kDemo, client, 1 << 20);
+        // Names that must travel: a blank (sent as %20) and a leading dot.
+        WriteBytes(client / "maps/old town.map", "cobbles and gables");
+        WriteBytes(client / ".settings", "volume=7");
+        testsupport::LayOutDemoLauncher(kDemo, launcher);
+        WriteBytes(launcher / "ui.dll", "interface library v1");
+        WriteBytes(launcher / "demo.ini", testsupport::DemoSettings(kDemo, port));
+        fs::copy(launcher, install, fs::copy_options::recursive);
+        fs::copy(kDemoFolder / "web", page, fs::copy_options::recursive);
+        WriteBytes(page / ".private", "not for players");
+
+        ASSERT_EQ(Publish({}).exitCode, 0);
+        const ProgramResult conf = RunTool({"nginx-conf", "--root", cdn.string(), "--listen",
+                                            "127.0.0.1:" + std::to_string(port), "--web", page.string()});
+        ASSERT_EQ(conf.exitCode, 0) << conf.errors;
+        WriteBytes(nginxFolder / "quillmoor.conf", conf.output);
+        WriteBytes(nginxFolder / "nginx.conf", MainConfig(nginxFolder, nginxFolder / "quillmoor.conf"));
+        StartNginx();
+    }
+
+    void StartNginx() {
+        ProcessStart start;
+        start.argv = {nginxProgram.string(),
+                      "-p",
+                      nginxFolder.string(),
+                      "-c",
+                      (nginxFolder / "nginx.conf").string(),
+                      "-e",
+                      (nginxFolder / "error.log").string()};
+        start.folder = nginxFolder;
+        start.outputFile = nginxFolder / "nginx.out";
+        start.errorFile = nginxFolder / "nginx.err";
+        nginx = std::make_unique<testsupport::TestProcess>(start);
+        const auto deadline = std::chrono::steady_clock::now() + kServerStartLimit;
+        httplib::Client probe("127.0.0.1", port);
+        while (!probe.Get("/web/pcversion") && nginx->Running() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(kPoll);
+        ASSERT_TRUE(nginx->Running()) << ReadBytes(nginxFolder / "nginx.err") << ReadBytes(nginxFolder / "error.log");
+        ASSERT_TRUE(probe.Get("/web/pcversion")) << ReadBytes(nginxFolder / "error.log");
+    }
+
+    ProgramResult RunTool(const std::vector<std::string>& arguments) {
+        std::vector<std::string> argv{QM_CDN_PROGRAM};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        return testsupport::RunToEnd({argv, work.Path(), {}, work.Path() / "cdn.out", work.Path() / "cdn.err"},
+                                     kProgramLimit);
+    }
+
+    ProgramResult Publish(const std::vector<std::string>& more) {
+        std::vector<std::string> arguments = {"publish",
+                                              "--launcher",
+                                              launcher.string(),
+                                              "--client",
+                                              client.string(),
+                                              "--platform",
+                                              "demo",
+                                              "--out",
+                                              cdn.string(),
+                                              "--base-url",
+                                              Base() + "/cdn/",
+                                              "--web-url",
+                                              Base() + "/web/index.html"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        const ProgramResult published = RunTool(arguments);
+        // Published for a server: nothing left for "serve" to fill in.
+        EXPECT_EQ(published.errors.find("warning"), std::string::npos) << published.errors;
+        return published;
+    }
+
+    ProgramResult RunHeadless() {
+        return testsupport::RunToEnd({{QM_HEADLESS_PROGRAM, "--pc-version", Base() + "/web/index.html", "--start-game",
+                                       "-demo", "--timeout", "240"},
+                                      install,
+                                      {{"XDG_DATA_HOME", data.string()}},
+                                      work.Path() / "headless.out",
+                                      work.Path() / "headless.err"},
+                                     kProgramLimit);
+    }
+
+    std::string Base() const { return "http://127.0.0.1:" + std::to_string(port); }
+    std::string AccessLog() const { return ReadBytes(nginxFolder / "access.log"); }
+    std::string DiagLog() const { return ReadBytes(data / "Quillmoor/launcher-diag.log"); }
+
+    // Waits for the diagnostic log to hold text; the launchers of a
+    // self-update run on after the program the test started has ended.
+    bool DiagLogReaches(const std::string& text) const {
+        const auto deadline = std::chrono::steady_clock::now() + kRelaunchLimit;
+        while (DiagLog().find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(kPoll);
+        return DiagLog().find(text) != std::string::npos;
+    }
+
+    const fs::path page = work.Path() / "web";
+    const fs::path nginxFolder = work.Path() / "nginx";
+    fs::path nginxProgram;
+    int port = 0;
+    std::unique_ptr<testsupport::TestProcess> nginx;
+};
+
+}  // namespace
+
+TEST_F(NginxHosting, RoutesAndCachingAsTheGuideSays) {
+    httplib::Client http("127.0.0.1", port);
+    const auto launcherAnswer = http.Get("/api/launcherversionnew?platform=demo");
+    ASSERT_TRUE(launcherAnswer);
+    EXPECT_EQ(launcherAnswer->status, 200);
+    EXPECT_EQ(launcherAnswer->body, ReadBytes(cdn / "answers/launcher-demo.txt"));
+    EXPECT_EQ(launcherAnswer->get_header_value("Cache-Control"), "no-cache");
+    const auto clientAnswer = http.Get("/web/pcversion", {{"Range", "bytes=0-"}});
+    ASSERT_TRUE(clientAnswer);
+    EXPECT_EQ(clientAnswer->status, 206);
+    EXPECT_EQ(clientAnswer->body, ReadBytes(cdn / "answers/client.txt"));
+    EXPECT_EQ(clientAnswer->get_header_value("Cache-Control"), "no-cache");
+
+    const std::string index = fs::directory_iterator(cdn / "index")->path().filename().string();
+    const auto object = http.Get("/cdn/index/" + index, {{"Range", "bytes=0-"}});
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object->status, 206);
+    EXPECT_EQ(object->body, ReadBytes(cdn / "index" / index));
+    EXPECT_EQ(object->get_header_value("Content-Length"), std::to_string(object->body.size()));
+    EXPECT_EQ(object->get_header_value("Cache-Control"), "public, max-age=31536000, immutable");
+
+    // Nothing but the routes; a missing object is not cached for good.
+    const std::vector<std::string> refusedTargets = {"/cdn/answers/client.txt",
+                                                     "/cdn/packing/sources",
+                                                     "/cdn/tree/../answers/client.txt",
+                                                     "/api/launcherversionnew?platform=../answers/client",
+                                                     "/api/launcherversionnew",
+                                                     "/cdn/tree/" + std::string(40, '0') + "/qm.exe.lz",
+                                                     "/web/.private",
+                                                     "/answers/client.txt"};
+    for (const std::string& target : refusedTargets) {
+        const auto refused = http.Get(target);
+        ASSERT_TRUE(refused) << target;
+        EXPECT_TRUE(refused->status == 404 || refused->status == 400) << target << ": " << refused->status;
+        EXPECT_NE(refused->body, ReadBytes(cdn / "answers/client.txt")) << target;
+        EXPECT_EQ(refused->get_header_value("Cache-Control").find("immutable"), std::string::npos) << target;
+    }
+    const auto pageFile = http.Get("/web/index.html");
+    ASSERT_TRUE(pageFile);
+    EXPECT_EQ(pageFile->status, 200);
+    EXPECT_EQ(pageFile->body, ReadBytes(page / "index.html"));
+}
+
+TEST_F(NginxHosting, InstallThenNothingToDoThenTheLauncherReplacesItself) {
+    // A fresh install: every client file through nginx, odd names included.
+    const ProgramResult first = RunHeadless();
+    ASSERT_EQ(first.exitCode, 0) << first.output << first.errors;
+    for (const fs::path& file : FilesBelow(client))
+        EXPECT_EQ(ReadBytes(clientFolder / file), ReadBytes(client / file)) << file;
+    EXPECT_EQ(ReadBytes(clientFolder / "maps/old town.map"), "cobbles and gables");
+    EXPECT_EQ(ReadBytes(clientFolder / ".settings"), "volume=7");
+    EXPECT_NE(testsupport::WaitForGameRecord(clientFolder / "qm-started.txt", kRelaunchLimit).find("argument 0: -demo"),
+              std::string::npos);
+    const std::string afterFirst = AccessLog();
+    EXPECT_EQ(CountOf(afterFirst, ".lz HTTP/1.1\" 206 "), FilesBelow(client).size()) << afterFirst;
+    EXPECT_NE(afterFirst.find("/old%20town.map.lz HTTP/1.1\" 206 "), std::string::npos) << afterFirst;
+    EXPECT_EQ(DiagLog().find("(problem)"), std::string::npos) << DiagLog();
+
+    // The second run asks again and fetches nothing.
+    const ProgramResult second = RunHeadless();
+    ASSERT_EQ(second.exitCode, 0) << second.output << second.errors;
+    const std::string afterSecond = AccessLog();
+    EXPECT_EQ(CountOf(afterSecond, ".lz HTTP/1.1\""), CountOf(afterFirst, ".lz HTTP/1.1\""));
+    const std::string versionAsked = "GET /web/pcversion HTTP/1.1\" 206 ";
+    EXPECT_EQ(CountOf(afterSecond, versionAsked), CountOf(afterFirst, versionAsked) + 1);
+
+    // A new launcher, published into the served folder with a diff against
+    // the publish before: the next start downloads it, starts it, and it
+    // copies itself over the installation and starts that again.
+    WriteBytes(launcher / "ui.dll", "interface library v2");
+    ASSERT_EQ(Publish({"--launcher-version", "L2", "--previous", cdn.string()}).exitCode, 0);
+    const ProgramResult update = RunHeadless();
+    EXPECT_EQ(update.exitCode, 3) << update.output << update.errors;
+    EXPECT_TRUE(DiagLogReaches("process: copy-and-restart: copied at attempt ")) << DiagLog();
+    EXPECT_EQ(ReadBytes(install / "ui.dll"), "interface library v2");
+    EXPECT_EQ(ReadBytes(install / "Launcher.exe"), ReadBytes(launcher / "Launcher.exe"));
+    // The installed copy was started again with "N:"; without a display it
+    // says so and ends, which closes the chain.
+    EXPECT_TRUE(DiagLogReaches("] start: start after a self-update (N:) in " + install.string())) << DiagLog();
+    EXPECT_TRUE(DiagLogReaches("start (problem): Launcher.exe needs a display")) << DiagLog();
+    EXPECT_NE(AccessLog().find("GET /cdn/file/"), std::string::npos) << "the diff was not used";
+}

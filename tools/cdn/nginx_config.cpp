@@ -1,0 +1,164 @@
+#include "tools/cdn/nginx_config.h"
+
+#include "tools/cdn/file_handle.h"
+#include "tools/cdn/publish_error.h"
+#include "tools/cdn/version_answer.h"
+
+#include <algorithm>
+#include <map>
+#include <string_view>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A folder as nginx reads it: absolute, in double quotes. Characters that
+// would end the string or start a variable are refused.
+std::string QuotedFolder(const fs::path& folder, const std::string& what) {
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        throw PublishError(what + " " + folder.string() + " is not a folder");
+    }
+    std::string path = fs::absolute(folder).lexically_normal().string();
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    for (char c : path) {
+        if (c == '"' || c == '\\' || c == '$' || static_cast<unsigned char>(c) < 0x20) {
+            throw PublishError(what + " " + path +
+                               ": nginx would misread a quote, backslash, \"$\" or control character");
+        }
+    }
+    return path;
+}
+
+bool MadeOf(const std::string& text, const std::string& extra) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [&](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               extra.find(c) != std::string::npos;
+    });
+}
+
+void RefusePlaceholders(const fs::path& root) {
+    std::error_code error;
+    for (fs::directory_iterator it(root / "answers", error), end; !error && it != end; it.increment(error)) {
+        if (it->is_regular_file(error) && ReadWholeFile(it->path()).find(kServerPlaceholder) != std::string::npos) {
+            throw PublishError(it->path().string() + " holds \"" + std::string(kServerPlaceholder) +
+                               "\", which only \"quillmoor-cdn serve\" fills in: publish again with --base-url and "
+                               "--web-url naming this server");
+        }
+    }
+}
+
+// The server block; @ROOT@, @LISTEN@, @SERVER_NAME@ and @PAGE@ are filled in.
+constexpr const char* kServerTemplate = R"(# nginx configuration for the Quillmoor publish in @ROOT@,
+# written by "quillmoor-cdn nginx-conf". It goes into nginx's http block (on
+# Debian: a file in /etc/nginx/sites-enabled/). The routes are those of
+# "quillmoor-cdn serve":
+#   /cdn/{index,diff,file,tree}/...          the published objects
+#   /api/launcherversionnew?platform=CODE    answers/launcher-CODE.txt
+#   /web/pcversion                           answers/client.txt
+server {
+    listen @LISTEN@;
+    server_name @SERVER_NAME@;
+
+    # The launcher needs every answer's Content-Length and byte ranges:
+    # nothing is compressed on the fly.
+    gzip off;
+
+    # An object's name changes with its bytes: once published, a name
+    # always names the same bytes, so any cache may keep it for good.
+    location ~ "^/cdn/((?:index|diff|file|tree)/.+)$" {
+        alias "@ROOT@/$1";
+        types { }
+        default_type application/octet-stream;
+        add_header Cache-Control "public, max-age=31536000, immutable";
+    }
+
+    # The answers name the current publish and change with the next one:
+    # never cached.
+    location = /api/launcherversionnew {
+        if ($arg_platform !~ "^[A-Za-z0-9_-]{1,64}$") {
+            return 404;
+        }
+        root "@ROOT@";
+        try_files /answers/launcher-$arg_platform.txt =404;
+        types { }
+        default_type "text/plain; charset=utf-8";
+        add_header Cache-Control "no-cache";
+    }
+    location = /web/pcversion {
+        root "@ROOT@";
+        try_files /answers/client.txt =404;
+        types { }
+        default_type "text/plain; charset=utf-8";
+        add_header Cache-Control "no-cache";
+    }
+@PAGE@
+    location / {
+        return 404;
+    }
+}
+)";
+
+constexpr const char* kPageTemplate = R"(
+    # The launcher's page (/web/...), shown at every start; hidden files
+    # stay private.
+    location /web/ {
+        alias "@WEB@/";
+        location ~ "/\." {
+            return 404;
+        }
+        add_header Cache-Control "no-cache";
+    }
+)";
+
+// The template with every @NAME@ of values replaced in one pass, so that a
+// value (a path) is never searched for names itself.
+std::string Filled(std::string_view text, const std::map<std::string, std::string>& values) {
+    std::string filled;
+    std::size_t from = 0;
+    for (std::size_t at = text.find('@'); at != std::string_view::npos; at = text.find('@', from)) {
+        const std::size_t end = text.find('@', at + 1);
+        const auto value =
+            end == std::string_view::npos ? values.end() : values.find(std::string(text.substr(at + 1, end - at - 1)));
+        filled.append(text.substr(from, at - from));
+        if (value == values.end()) {
+            filled += '@';
+            from = at + 1;
+        } else {
+            filled += value->second;
+            from = end + 1;
+        }
+    }
+    filled.append(text.substr(from));
+    return filled;
+}
+
+}  // namespace
+
+std::string NginxServerConfig(const NginxConfigOptions& options) {
+    const std::string root = QuotedFolder(options.root, "the root");
+    const std::optional<std::string> web =
+        options.webDir ? std::optional<std::string>(QuotedFolder(*options.webDir, "the page folder")) : std::nullopt;
+    // Words may follow the port: "443 ssl".
+    if (!MadeOf(options.listen, ".:[] ") || options.listen.front() == ' ') {
+        throw PublishError("--listen \"" + options.listen + "\": a port, or an address and a port, and nginx's words");
+    }
+    if (!MadeOf(options.serverName, ".-_*")) {
+        throw PublishError("--server-name \"" + options.serverName + "\": one host name");
+    }
+    RefusePlaceholders(options.root);
+
+    const std::string page = web ? Filled(kPageTemplate, {{"WEB", *web}}) : std::string();
+    return Filled(kServerTemplate,
+                  {{"ROOT", root}, {"LISTEN", options.listen}, {"SERVER_NAME", options.serverName}, {"PAGE", page}});
+}
+
+std::optional<std::string> NginxConfigWarning(const NginxConfigOptions& options) {
+    std::error_code error;
+    if (!fs::is_directory(options.root, error) || fs::is_directory(options.root / "answers", error)) {
+        return std::nullopt;
+    }
+    return options.root.string() + " holds no publish yet (no answers/): nginx answers 404 until one is written";
+}

@@ -1,0 +1,25 @@
+// An nginx server block that hosts a publish as "quillmoor-cdn serve" does:
+// the same routes, with the caching each kind of file allows. Printed by
+// "quillmoor-cdn nginx-conf"; the publishing guide shows it and the hosting
+// test runs nginx on it.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+struct NginxConfigOptions {
+    std::filesystem::path root;
+    std::optional<std::filesystem::path> webDir;
+    std::string listen = "80";     // nginx's listen: [ADDRESS:]PORT [ssl ...]
+    std::string serverName = "_";  // nginx's server_name: any host
+};
+
+// The server block, with absolute paths. Throws PublishError for a root or
+// page folder that is no folder, a path nginx would misread, an odd listen
+// or server name, and for answers that still hold "{server}", which only
+// "serve" fills in.
+std::string NginxServerConfig(const NginxConfigOptions& options);
+
+// A warning for a root that holds no publish yet, or nothing.
+std::optional<std::string> NginxConfigWarning(const NginxConfigOptions& options);
