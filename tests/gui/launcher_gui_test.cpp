@@ -154,6 +154,14 @@ protected:
         }
     }
 
+    // Drags the window by the point `grip` in three steps, as a hand does.
+    ::testing::AssertionResult DragBy(Point grip, int dx, int dy) {
+        return Xdotool({"mousemove", std::to_string(grip.x), std::to_string(grip.y), "mousedown", "1", "sleep", "0.2",
+                        "mousemove", std::to_string(grip.x + dx / 2), std::to_string(grip.y + dy / 2), "sleep", "0.2",
+                        "mousemove", std::to_string(grip.x + dx), std::to_string(grip.y + dy), "sleep", "0.2",
+                        "mouseup", "1"});
+    }
+
     void ExpectLauncherEnded() {
         const std::optional<int> exitCode = launcherProcess->WaitFor(kExitPatience);
         ASSERT_TRUE(exitCode) << "the launcher did not end" << Diagnostics();
@@ -218,30 +226,7 @@ TEST_F(LauncherWindows, DataVariantsHandOverTheVersionAnswerAndTheGameData) {
         return;
 
     // Dragging the window's frame moves the page window with it.
-    const Point grip{main->x + 30, main->y + 300};
-    testsupport::ProcessStart drag;
-    drag.argv = {"xdotool",
-                 "mousemove",
-                 std::to_string(grip.x),
-                 std::to_string(grip.y),
-                 "mousedown",
-                 "1",
-                 "sleep",
-                 "0.2",
-                 "mousemove",
-                 std::to_string(grip.x - 20),
-                 std::to_string(grip.y - 15),
-                 "sleep",
-                 "0.2",
-                 "mousemove",
-                 std::to_string(grip.x - 40),
-                 std::to_string(grip.y - 30),
-                 "sleep",
-                 "0.2",
-                 "mouseup",
-                 "1"};
-    drag.environment = {{"DISPLAY", display->Name()}};
-    ASSERT_EQ(testsupport::RunProcess(drag, 10s), std::optional<int>(0));
+    ASSERT_TRUE(DragBy({main->x + 30, main->y + 300}, -40, -30));
     const Point moved{main->x - 40, main->y - 30};
     ASSERT_TRUE(WaitForWindow(
         [&]() -> std::optional<ScreenWindow> {
@@ -312,15 +297,8 @@ TEST_F(LauncherWindows, LauncherUpdateShowsItsProgressThenTheRestartedLauncherIt
     EXPECT_EQ(window->pid, *restarted);
 
     // Its exit button ends it.
-    testsupport::ProcessStart click;
-    click.argv = {"xdotool",
-                  "mousemove",
-                  std::to_string(main->x + kExitButton.x + kExitButton.width / 2),
-                  std::to_string(main->y + kExitButton.y + kExitButton.height / 2),
-                  "click",
-                  "1"};
-    click.environment = {{"DISPLAY", display->Name()}};
-    ASSERT_EQ(testsupport::RunProcess(click, 10s), std::optional<int>(0));
+    ASSERT_TRUE(Xdotool({"mousemove", std::to_string(main->x + kExitButton.x + kExitButton.width / 2),
+                         std::to_string(main->y + kExitButton.y + kExitButton.height / 2), "click", "1"}));
     EXPECT_EQ(testsupport::WaitForAdopted(*restarted, kExitPatience), std::optional<int>(0)) << Diagnostics();
     EXPECT_FALSE(MainWindow()) << WindowList();
 }
