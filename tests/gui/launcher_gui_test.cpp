@@ -158,12 +158,41 @@ protected:
         }
     }
 
-    // Drags the window by the point `grip` in three steps, as a hand does.
-    ::testing::AssertionResult DragBy(Point grip, int dx, int dy) {
-        return Xdotool({"mousemove", std::to_string(grip.x), std::to_string(grip.y), "mousedown", "1", "sleep", "0.2",
-                        "mousemove", std::to_string(grip.x + dx / 2), std::to_string(grip.y + dy / 2), "sleep", "0.2",
-                        "mousemove", std::to_string(grip.x + dx), std::to_string(grip.y + dy), "sleep", "0.2",
-                        "mouseup", "1"});
+    // The small demo client and the launcher, published and installed, and
+    // the launcher started with the page in data mode: where its main
+    // window shows the page.
+    std::optional<Point> StartShowingThePage() {
+        LayOutClient(kSmallFileBytes);
+        LayOutLauncher();
+        WritePage(PageMode::Data);
+        Install();
+        Publish();
+        if (HasFatalFailure())
+            return std::nullopt;
+        StartLauncher();
+        const std::optional<Point> main = ExpectMainWindowShown("");
+        if (main)
+            ExpectPageShown(*main, "main-window");
+        return HasFatalFailure() ? std::nullopt : main;
+    }
+
+    // Drags the main window at `origin` by its frame, 40 pixels left and 30
+    // up in three steps, as a hand does; where it is then, once there.
+    std::optional<Point> DragMainWindow(Point origin) {
+        const Point grip{origin.x + 30, origin.y + 300};
+        const Point moved{origin.x - 40, origin.y - 30};
+        EXPECT_TRUE(
+            Xdotool({"mousemove", std::to_string(grip.x), std::to_string(grip.y), "mousedown", "1", "sleep", "0.2",
+                     "mousemove", std::to_string(grip.x - 20), std::to_string(grip.y - 15), "sleep", "0.2", "mousemove",
+                     std::to_string(grip.x - 40), std::to_string(grip.y - 30), "sleep", "0.2", "mouseup", "1"}));
+        const bool there = WaitUntil(
+            [&] {
+                const std::optional<ScreenWindow> window = MainWindow();
+                return window && window->x == moved.x && window->y == moved.y;
+            },
+            kWindowPatience);
+        EXPECT_TRUE(there) << "the main window did not move to " << moved.x << "," << moved.y << ":" << WindowList();
+        return there ? std::optional<Point>(moved) : std::nullopt;
     }
 
     void ExpectLauncherEnded() {
@@ -216,30 +245,13 @@ TEST_F(LauncherWindows, PageStartsTheGameWithLowerCaseStartGameAfterTheDownloadS
 }
 
 TEST_F(LauncherWindows, DataVariantsHandOverTheVersionAnswerAndTheGameData) {
-    LayOutClient(kSmallFileBytes);
-    LayOutLauncher();
-    WritePage(PageMode::Data);
-    Install();
-    Publish();
-    StartLauncher();
-
-    const std::optional<Point> main = ExpectMainWindowShown("");
+    const std::optional<Point> main = StartShowingThePage();
     ASSERT_TRUE(main);
-    ExpectPageShown(*main, "main-window");
-    if (HasFatalFailure())
-        return;
 
     // Dragging the window's frame moves the page window with it.
-    ASSERT_TRUE(DragBy({main->x + 30, main->y + 300}, -40, -30));
-    const Point moved{main->x - 40, main->y - 30};
-    ASSERT_TRUE(WaitForWindow(
-        [&]() -> std::optional<ScreenWindow> {
-            std::optional<ScreenWindow> window = MainWindow();
-            return window && OriginOf(*window).x == moved.x && OriginOf(*window).y == moved.y ? window : std::nullopt;
-        },
-        kWindowPatience))
-        << WindowList();
-    ExpectPageShown(moved, "moved-main-window");
+    const std::optional<Point> moved = DragMainWindow(*main);
+    ASSERT_TRUE(moved);
+    ExpectPageShown(*moved, "moved-main-window");
 
     // Longer than one piece of the game data, with quotes to escape.
     const std::string text = "say \"hi\" to " + std::string(1100, 'q') + " at the marsh";
@@ -386,20 +398,10 @@ protected:
 };
 
 TEST_F(LauncherUnderWindowManager, ThePageStaysOverTheMainWindowWhenClickedMinimisedRestoredAndMoved) {
-    LayOutClient(kSmallFileBytes);
-    LayOutLauncher();
-    WritePage(PageMode::Data);
-    Install();
-    Publish();
-    StartLauncher();
-
-    const std::optional<Point> origin = ExpectMainWindowShown("");
+    const std::optional<Point> origin = StartShowingThePage();
     ASSERT_TRUE(origin);
-    ExpectPageShown(*origin, "main-window");
     const std::optional<ScreenWindow> main = MainWindow();
     ASSERT_TRUE(main);
-    if (HasFatalFailure())
-        return;
 
     // The page's window belongs to the main window: no title and no task
     // bar or pager entry of its own. The main window is the launcher's one
@@ -433,20 +435,13 @@ TEST_F(LauncherUnderWindowManager, ThePageStaysOverTheMainWindowWhenClickedMinim
     ExpectMinimisedThenRestored(*main, "restored-by-manager");
 
     // Dragged by its frame, which the manager carries out: the page follows.
-    ASSERT_TRUE(DragBy({origin->x + 30, origin->y + 300}, -40, -30));
-    const Point moved{origin->x - 40, origin->y - 30};
-    ASSERT_TRUE(WaitForWindow(
-        [&]() -> std::optional<ScreenWindow> {
-            std::optional<ScreenWindow> window = MainWindow();
-            return window && OriginOf(*window).x == moved.x && OriginOf(*window).y == moved.y ? window : std::nullopt;
-        },
-        kWindowPatience))
-        << WindowList();
-    ExpectPageStaysShown(moved, "moved");
+    const std::optional<Point> moved = DragMainWindow(*origin);
+    ASSERT_TRUE(moved);
+    ExpectPageStaysShown(*moved, "moved");
 
     // It still answers its buttons.
     ASSERT_TRUE(
-        ClickAt({moved.x + kExitButton.x + kExitButton.width / 2, moved.y + kExitButton.y + kExitButton.height / 2}));
+        ClickAt({moved->x + kExitButton.x + kExitButton.width / 2, moved->y + kExitButton.y + kExitButton.height / 2}));
     ExpectLauncherEnded();
 }
 
