@@ -61,12 +61,7 @@ bool FetchFileList(CUpdateContext& context, const std::wstring& listName) {
         if (!body)
             return false;
 
-        // The byte-order mark is skipped unexamined; the text ends at the
-        // first zero character.
-        const std::size_t size = body->size;
-        std::wstring text = platform::FromUtf16Le(
-            std::string_view(reinterpret_cast<const char*>(body->data()) + 2, size >= 2 ? size - 2 : 0));
-        text.resize(std::min(text.size(), text.find(L'\0')));
+        std::wstring text = FileListText(body->data(), body->size);
         // Only one copy of the list at a time: the body goes once it is
         // text, and the text moves into the stream.
         body.reset();
@@ -77,6 +72,14 @@ bool FetchFileList(CUpdateContext& context, const std::wstring& listName) {
     if (read)
         DiagNote(kTopic, cdn_path + listName + L": " + std::to_wstring(context.remoteFiles.size()) + L" entries");
     return read;
+}
+
+std::wstring FileListText(const unsigned char* pbyData, std::size_t cbData) {
+    if (cbData < 2)
+        return std::wstring();
+    std::wstring text = platform::FromUtf16Le(std::string_view(reinterpret_cast<const char*>(pbyData) + 2, cbData - 2));
+    text.resize(std::min(text.size(), text.find(L'\0')));
+    return text;
 }
 
 void ParseFileList(std::wistream& stream, CUpdateContext& context) {

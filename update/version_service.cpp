@@ -60,58 +60,71 @@ int SplitFields(wchar_t* text, int limit, const wchar_t* delimiters, wchar_t** f
     return count;
 }
 
-bool ParseVersionAnswer(const std::wstring& answer, const std::wstring& prefix, CUpdateContext& context) {
+VersionAnswer ReadVersionAnswer(const std::wstring& answer, const std::wstring& prefix) {
     std::vector<wchar_t> text(answer.begin(), answer.end());
     text.push_back(L'\0');
     wchar_t* fields[kAnswerFieldLimit] = {};
     const int fieldCount = SplitFields(text.data(), kAnswerFieldLimit, L"|", fields);
 
-    std::wstring indexName;
-    std::wstring diffName;
-    bool usable = true;
-    if (fieldCount >= kAnswerFieldMinimum) {
-        for (int i = 0; i < fieldCount; ++i) {
-            wchar_t* parts[2] = {};
-            if (SplitFields(fields[i], 2, L"=", parts) != 2)
-                continue;
-            const std::wstring key = parts[0];
-            const std::wstring value = parts[1];
-            if (key == L"cdn_url") {
-                cdn_url = value;
-            } else if (key == L"cdn_path") {
-                // The path names local folders: it must stay a relative path
-                // below the data folder and fit a path buffer.
-                const std::wstring path = prefix + value;
-                if (path.size() < MAX_PATH && IsSafeRelativePath(path)) {
-                    cdn_path = path;
-                } else {
-                    DiagProblem(kTopic, L"cdn_path \"" + path + L"\" refused: not a short relative path");
-                    usable = false;
-                }
-            } else if (key == L"cdn_index") {
-                indexName = value;
-            } else if (key == L"cdn_diff_index") {
-                diffName = value;
-            } else if (key == L"web_url") {
-                web_url = value;
+    VersionAnswer read;
+    read.fieldCount = fieldCount;
+    read.complete = fieldCount >= kAnswerFieldMinimum;
+    if (!read.complete)
+        return read;
+    for (int i = 0; i < fieldCount; ++i) {
+        wchar_t* parts[2] = {};
+        if (SplitFields(fields[i], 2, L"=", parts) != 2)
+            continue;
+        const std::wstring key = parts[0];
+        const std::wstring value = parts[1];
+        if (key == L"cdn_url") {
+            read.cdnUrl = value;
+        } else if (key == L"cdn_path") {
+            // The path names local folders: it must stay a relative path
+            // below the data folder and fit a path buffer.
+            const std::wstring path = prefix + value;
+            if (path.size() < MAX_PATH && IsSafeRelativePath(path)) {
+                read.cdnPath = path;
+            } else {
+                read.usable = false;
+                read.refusedPath = path;
             }
+        } else if (key == L"cdn_index") {
+            read.indexName = value;
+        } else if (key == L"cdn_diff_index") {
+            read.diffName = value;
+        } else if (key == L"web_url") {
+            read.webUrl = value;
         }
     }
+    return read;
+}
+
+bool ParseVersionAnswer(const std::wstring& answer, const std::wstring& prefix, CUpdateContext& context) {
+    const VersionAnswer read = ReadVersionAnswer(answer, prefix);
+    if (read.cdnUrl)
+        cdn_url = *read.cdnUrl;
+    if (read.cdnPath)
+        cdn_path = *read.cdnPath;
+    if (read.webUrl)
+        web_url = *read.webUrl;
 
     context.diffMap.clear();
     context.indexMap.clear();
-    if (fieldCount < kAnswerFieldMinimum) {
+    if (!read.complete) {
         DiagProblem(kTopic, answer.empty()
                                 ? L"no answer text"
-                                : L"an answer of " + std::to_wstring(fieldCount) + L" fields, 4 or more needed: \"" +
-                                      answer.substr(0, kAnswerCapacity) + L"\"");
+                                : L"an answer of " + std::to_wstring(read.fieldCount) +
+                                      L" fields, 4 or more needed: \"" + answer.substr(0, kAnswerCapacity) + L"\"");
         return false;
     }
-    if (!usable)
+    if (!read.usable) {
+        DiagProblem(kTopic, L"cdn_path \"" + read.refusedPath + L"\" refused: not a short relative path");
         return false;
-    DiagNote(kTopic, L"answer: cdn_url " + cdn_url + L", cdn_path " + cdn_path + L", index " + indexName +
-                         (diffName.empty() ? L", no diff" : L", diff " + diffName));
-    return FetchAnswerManifests(indexName, diffName, context);
+    }
+    DiagNote(kTopic, L"answer: cdn_url " + cdn_url + L", cdn_path " + cdn_path + L", index " + read.indexName +
+                         (read.diffName.empty() ? L", no diff" : L", diff " + read.diffName));
+    return FetchAnswerManifests(read.indexName, read.diffName, context);
 }
 
 bool QueryVersionService(const std::wstring& prefix, CUpdateContext& context, const std::wstring& url) {

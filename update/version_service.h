@@ -3,6 +3,7 @@
 
 #include "update/update_context.h"
 
+#include <optional>
 #include <string>
 
 // Launcher request, launcher md5 list and launcher comparison, under the
@@ -11,6 +12,25 @@ bool CheckLauncherVersion(CUpdateContext& context);
 
 // Requests url (5 attempts) and parses the answer with prefix.
 bool QueryVersionService(const std::wstring& prefix, CUpdateContext& context, const std::wstring& url);
+
+// What an answer says, read before anything is taken from it or fetched.
+struct VersionAnswer {
+    // It has the four fields an answer needs at least; only then are the
+    // values below read.
+    bool complete = false;
+    int fieldCount = 0;
+    // No cdn_path, or one below the data folder that fits a path buffer.
+    bool usable = true;
+    std::wstring refusedPath;  // the cdn_path that made it unusable
+    std::optional<std::wstring> cdnUrl;
+    std::optional<std::wstring> cdnPath;  // prefix included; only a usable one
+    std::optional<std::wstring> webUrl;
+    std::wstring indexName;
+    std::wstring diffName;
+};
+
+// Reads "key=value|..."; prefix goes before cdn_path.
+VersionAnswer ReadVersionAnswer(const std::wstring& answer, const std::wstring& prefix);
 
 // Parses "key=value|..." into the version configuration and fetches the
 // manifests it names. True when the manifests it needed are non-empty.

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -32,6 +33,9 @@ constexpr auto kScreenPatience = 15s;
 constexpr auto kExitPatience = 30s;
 // Far more than the slow file's download takes.
 constexpr auto kDownloadPatience = 30s;
+// How long the page is watched after the windows were handled: the window
+// manager restacks at once, and a page that went dark stays dark.
+constexpr auto kSteadyLook = 1500ms;
 // A fifth of the file bar: a file seen moving that far is large enough for
 // the total bar to have moved by a pixel or more meanwhile.
 constexpr int kFileBarMove = 60;
@@ -154,6 +158,43 @@ protected:
         }
     }
 
+    // The small demo client and the launcher, published and installed, and
+    // the launcher started with the page in data mode: where its main
+    // window shows the page.
+    std::optional<Point> StartShowingThePage() {
+        LayOutClient(kSmallFileBytes);
+        LayOutLauncher();
+        WritePage(PageMode::Data);
+        Install();
+        Publish();
+        if (HasFatalFailure())
+            return std::nullopt;
+        StartLauncher();
+        const std::optional<Point> main = ExpectMainWindowShown("");
+        if (main)
+            ExpectPageShown(*main, "main-window");
+        return HasFatalFailure() ? std::nullopt : main;
+    }
+
+    // Drags the main window at `origin` by its frame, 40 pixels left and 30
+    // up in three steps, as a hand does; where it is then, once there.
+    std::optional<Point> DragMainWindow(Point origin) {
+        const Point grip{origin.x + 30, origin.y + 300};
+        const Point moved{origin.x - 40, origin.y - 30};
+        EXPECT_TRUE(
+            Xdotool({"mousemove", std::to_string(grip.x), std::to_string(grip.y), "mousedown", "1", "sleep", "0.2",
+                     "mousemove", std::to_string(grip.x - 20), std::to_string(grip.y - 15), "sleep", "0.2", "mousemove",
+                     std::to_string(grip.x - 40), std::to_string(grip.y - 30), "sleep", "0.2", "mouseup", "1"}));
+        const bool there = WaitUntil(
+            [&] {
+                const std::optional<ScreenWindow> window = MainWindow();
+                return window && window->x == moved.x && window->y == moved.y;
+            },
+            kWindowPatience);
+        EXPECT_TRUE(there) << "the main window did not move to " << moved.x << "," << moved.y << ":" << WindowList();
+        return there ? std::optional<Point>(moved) : std::nullopt;
+    }
+
     void ExpectLauncherEnded() {
         const std::optional<int> exitCode = launcherProcess->WaitFor(kExitPatience);
         ASSERT_TRUE(exitCode) << "the launcher did not end" << Diagnostics();
@@ -204,53 +245,13 @@ TEST_F(LauncherWindows, PageStartsTheGameWithLowerCaseStartGameAfterTheDownloadS
 }
 
 TEST_F(LauncherWindows, DataVariantsHandOverTheVersionAnswerAndTheGameData) {
-    LayOutClient(kSmallFileBytes);
-    LayOutLauncher();
-    WritePage(PageMode::Data);
-    Install();
-    Publish();
-    StartLauncher();
-
-    const std::optional<Point> main = ExpectMainWindowShown("");
+    const std::optional<Point> main = StartShowingThePage();
     ASSERT_TRUE(main);
-    ExpectPageShown(*main, "main-window");
-    if (HasFatalFailure())
-        return;
 
     // Dragging the window's frame moves the page window with it.
-    const Point grip{main->x + 30, main->y + 300};
-    testsupport::ProcessStart drag;
-    drag.argv = {"xdotool",
-                 "mousemove",
-                 std::to_string(grip.x),
-                 std::to_string(grip.y),
-                 "mousedown",
-                 "1",
-                 "sleep",
-                 "0.2",
-                 "mousemove",
-                 std::to_string(grip.x - 20),
-                 std::to_string(grip.y - 15),
-                 "sleep",
-                 "0.2",
-                 "mousemove",
-                 std::to_string(grip.x - 40),
-                 std::to_string(grip.y - 30),
-                 "sleep",
-                 "0.2",
-                 "mouseup",
-                 "1"};
-    drag.environment = {{"DISPLAY", display->Name()}};
-    ASSERT_EQ(testsupport::RunProcess(drag, 10s), std::optional<int>(0));
-    const Point moved{main->x - 40, main->y - 30};
-    ASSERT_TRUE(WaitForWindow(
-        [&]() -> std::optional<ScreenWindow> {
-            std::optional<ScreenWindow> window = MainWindow();
-            return window && OriginOf(*window).x == moved.x && OriginOf(*window).y == moved.y ? window : std::nullopt;
-        },
-        kWindowPatience))
-        << WindowList();
-    ExpectPageShown(moved, "moved-main-window");
+    const std::optional<Point> moved = DragMainWindow(*main);
+    ASSERT_TRUE(moved);
+    ExpectPageShown(*moved, "moved-main-window");
 
     // Longer than one piece of the game data, with quotes to escape.
     const std::string text = "say \"hi\" to " + std::string(1100, 'q') + " at the marsh";
@@ -312,17 +313,136 @@ TEST_F(LauncherWindows, LauncherUpdateShowsItsProgressThenTheRestartedLauncherIt
     EXPECT_EQ(window->pid, *restarted);
 
     // Its exit button ends it.
-    testsupport::ProcessStart click;
-    click.argv = {"xdotool",
-                  "mousemove",
-                  std::to_string(main->x + kExitButton.x + kExitButton.width / 2),
-                  std::to_string(main->y + kExitButton.y + kExitButton.height / 2),
-                  "click",
-                  "1"};
-    click.environment = {{"DISPLAY", display->Name()}};
-    ASSERT_EQ(testsupport::RunProcess(click, 10s), std::optional<int>(0));
+    ASSERT_TRUE(Xdotool({"mousemove", std::to_string(main->x + kExitButton.x + kExitButton.width / 2),
+                         std::to_string(main->y + kExitButton.y + kExitButton.height / 2), "click", "1"}));
     EXPECT_EQ(testsupport::WaitForAdopted(*restarted, kExitPatience), std::optional<int>(0)) << Diagnostics();
     EXPECT_FALSE(MainWindow()) << WindowList();
+}
+
+// The launcher on a desktop with a window manager (openbox), which frames
+// the windows, focuses and raises the one clicked, and minimises and
+// restores windows when a task bar or a key asks.
+class LauncherUnderWindowManager : public LauncherWindows {
+protected:
+    testsupport::XDisplay::Options DisplayOptions() const override {
+        testsupport::XDisplay::Options options;
+        options.windowManager = true;
+        return options;
+    }
+
+    void SetUp() override {
+        if (!testsupport::FindProgram("openbox"))
+            GTEST_SKIP() << "openbox is not installed (scripts/setup installs it): the stacking of the launcher's "
+                            "windows is seen only under a real window manager";
+        LauncherWindows::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_TRUE(display->Managed()) << display->Problem();
+    }
+
+    // The page's window: the one the main window owns.
+    std::optional<ScreenWindow> PageWindow(const ScreenWindow& main) const {
+        for (const ScreenWindow& window : Windows())
+            if (window.transientFor == main.id)
+                return window;
+        return std::nullopt;
+    }
+
+    // Clicks at a point and takes the mouse away, so that no button shows
+    // its hover picture afterwards.
+    ::testing::AssertionResult ClickAt(Point point) {
+        return Xdotool({"mousemove", std::to_string(point.x), std::to_string(point.y), "click", "1", "mousemove",
+                        std::to_string(display->Width() - 1), std::to_string(display->Height() - 1)});
+    }
+
+    // The page over the main window at `origin`, at every look for a while:
+    // the screenshot kept is the first look without it, or else the last.
+    void ExpectPageStaysShown(Point origin, const std::string& screenshot) {
+        auto looksRight = [&](const Picture& screen) -> ::testing::AssertionResult {
+            if (::testing::AssertionResult page = ShowsTestPage(screen, origin); !page)
+                return page;
+            return ShowsMainWindow(screen, origin, *pictures, display->Background());
+        };
+        Capture look = CaptureWhen([&](const Picture& screen) { return bool(looksRight(screen)); }, kWindowPatience);
+        ASSERT_TRUE(look.screen) << "the screen cannot be read";
+        ::testing::AssertionResult steady = looksRight(*look.screen);
+        for (const auto until = std::chrono::steady_clock::now() + kSteadyLook;
+             steady && std::chrono::steady_clock::now() < until;) {
+            std::this_thread::sleep_for(100ms);
+            look.screen = display->Capture();
+            ASSERT_TRUE(look.screen) << "the screen cannot be read";
+            steady = looksRight(*look.screen);
+        }
+        KeepScreenshot(*look.screen, screenshot);
+        EXPECT_TRUE(steady) << Diagnostics();
+        // The manager stacks the page's window above the main window.
+        const std::vector<ScreenWindow> windows = Windows();
+        const std::optional<ScreenWindow> main = MainWindow();
+        ASSERT_TRUE(main) << WindowList();
+        auto stackedAt = [&](unsigned long id) {
+            return std::find_if(windows.begin(), windows.end(), [&](const ScreenWindow& w) { return w.id == id; }) -
+                   windows.begin();
+        };
+        const std::optional<ScreenWindow> page = PageWindow(*main);
+        ASSERT_TRUE(page) << "no window is owned by the main window:" << WindowList();
+        EXPECT_GT(stackedAt(page->id), stackedAt(main->id)) << WindowList();
+    }
+
+    // Both windows out of sight, then back as a task bar brings them back.
+    void ExpectMinimisedThenRestored(const ScreenWindow& main, const std::string& screenshot) {
+        EXPECT_TRUE(WaitUntil([&] { return !MainWindow(); }, kWindowPatience))
+            << "the launcher's windows stayed:" << WindowList();
+        ASSERT_TRUE(Xdotool({"windowactivate", std::to_string(main.id)}));
+        ExpectPageStaysShown({main.x, main.y}, screenshot);
+    }
+};
+
+TEST_F(LauncherUnderWindowManager, ThePageStaysOverTheMainWindowWhenClickedMinimisedRestoredAndMoved) {
+    const std::optional<Point> origin = StartShowingThePage();
+    ASSERT_TRUE(origin);
+    const std::optional<ScreenWindow> main = MainWindow();
+    ASSERT_TRUE(main);
+
+    // The page's window belongs to the main window: no title and no task
+    // bar or pager entry of its own. The main window is the launcher's one
+    // entry, under its caption.
+    const std::optional<ScreenWindow> page = PageWindow(*main);
+    ASSERT_TRUE(page) << "no window is owned by the main window:" << WindowList();
+    auto has = [](const ScreenWindow& window, const std::string& state) {
+        return std::find(window.states.begin(), window.states.end(), state) != window.states.end();
+    };
+    EXPECT_TRUE(has(*page, "_NET_WM_STATE_SKIP_TASKBAR"));
+    EXPECT_TRUE(has(*page, "_NET_WM_STATE_SKIP_PAGER"));
+    EXPECT_FALSE(has(*main, "_NET_WM_STATE_SKIP_TASKBAR"));
+    for (const ScreenWindow& window : Windows()) {
+        if (window.pid == page->pid && window.id != main->id) {
+            EXPECT_EQ(window.title, "") << WindowList();
+        }
+    }
+
+    // A click on the frame: the manager raises the main window, and the
+    // page's window with it.
+    ASSERT_TRUE(ClickAt({origin->x + 30, origin->y + 300}));
+    EXPECT_TRUE(WaitUntil([&] { return display->ActiveWindow() == main->id; }, kScreenPatience))
+        << "the click did not reach the window manager";
+    ExpectPageStaysShown(*origin, "after-click");
+
+    // Minimised by its own button, and by the manager (a key, a task bar).
+    ASSERT_TRUE(ClickAt({origin->x + kMinimiseButton.x + kMinimiseButton.width / 2,
+                         origin->y + kMinimiseButton.y + kMinimiseButton.height / 2}));
+    ExpectMinimisedThenRestored(*main, "restored");
+    ASSERT_TRUE(Xdotool({"windowminimize", std::to_string(main->id)}));
+    ExpectMinimisedThenRestored(*main, "restored-by-manager");
+
+    // Dragged by its frame, which the manager carries out: the page follows.
+    const std::optional<Point> moved = DragMainWindow(*origin);
+    ASSERT_TRUE(moved);
+    ExpectPageStaysShown(*moved, "moved");
+
+    // It still answers its buttons.
+    ASSERT_TRUE(
+        ClickAt({moved->x + kExitButton.x + kExitButton.width / 2, moved->y + kExitButton.y + kExitButton.height / 2}));
+    ExpectLauncherEnded();
 }
 
 }  // namespace guitest

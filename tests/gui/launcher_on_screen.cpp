@@ -32,6 +32,7 @@ constexpr auto kPoll = std::chrono::milliseconds(40);
 constexpr auto kServerStartLimit = std::chrono::seconds(10);
 constexpr auto kPublishLimit = std::chrono::seconds(60);
 constexpr auto kGameRecordLimit = std::chrono::seconds(30);
+constexpr auto kXdotoolLimit = std::chrono::seconds(10);
 
 std::string Channels(const Rgba& colour) {
     return std::to_string(colour.r) + ", " + std::to_string(colour.g) + ", " + std::to_string(colour.b);
@@ -76,7 +77,7 @@ std::vector<ProcessEntry> Children() {
 void LauncherOnScreen::SetUp() {
     if (kSanitizedBuild)
         GTEST_SKIP() << "the launcher's windows are tested in the plain build (GTK and WebKit upset the sanitizers)";
-    display = std::make_unique<testsupport::XDisplay>();
+    display = std::make_unique<testsupport::XDisplay>(DisplayOptions());
     if (!display->Started())
         GTEST_SKIP() << "no X server could be started (Xvfb -displayfd): " << display->Problem();
     ASSERT_TRUE(display->Composited()) << "xcompmgr did not take over " << display->Name()
@@ -246,14 +247,39 @@ std::optional<ScreenWindow> LauncherOnScreen::ProgressDialog() const {
 
 std::optional<ScreenWindow> LauncherOnScreen::WaitForWindow(const std::function<std::optional<ScreenWindow>()>& find,
                                                             std::chrono::milliseconds limit) const {
+    std::optional<ScreenWindow> window;
+    WaitUntil(
+        [&] {
+            window = find();
+            return window.has_value();
+        },
+        limit);
+    return window;
+}
+
+bool LauncherOnScreen::WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) const {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
-        if (std::optional<ScreenWindow> window = find())
-            return window;
+        if (done())
+            return true;
         if (std::chrono::steady_clock::now() >= deadline)
-            return std::nullopt;
+            return false;
         std::this_thread::sleep_for(kPoll);
     }
+}
+
+::testing::AssertionResult LauncherOnScreen::Xdotool(const std::vector<std::string>& commands) const {
+    testsupport::ProcessStart run;
+    run.argv = {"xdotool"};
+    run.argv.insert(run.argv.end(), commands.begin(), commands.end());
+    run.environment = {{"DISPLAY", display->Name()}};
+    const std::optional<int> exitCode = testsupport::RunProcess(run, kXdotoolLimit);
+    if (exitCode == std::optional<int>(0))
+        return ::testing::AssertionSuccess();
+    std::string line;
+    for (const std::string& word : run.argv)
+        line += (line.empty() ? "" : " ") + word;
+    return ::testing::AssertionFailure() << line << (exitCode ? " failed" : " did not end");
 }
 
 LauncherOnScreen::Capture LauncherOnScreen::CaptureWhen(const std::function<bool(const Picture&)>& ready,

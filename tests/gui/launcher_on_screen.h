@@ -46,6 +46,8 @@ protected:
 
     void SetUp() override;
     void TearDown() override;
+    // The X server the launcher shows on.
+    virtual testsupport::XDisplay::Options DisplayOptions() const { return {}; }
 
     // The demo client with qm.exe and a data file of random bytes, which do
     // not compress, so its download takes as long as its size says.
@@ -78,6 +80,11 @@ protected:
     std::optional<ScreenWindow> ProgressDialog() const;
     std::optional<ScreenWindow> WaitForWindow(const std::function<std::optional<ScreenWindow>()>& find,
                                               std::chrono::milliseconds limit) const;
+    // Polls until `done`; whether it came in time.
+    bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) const;
+    // The mouse and the windows as a user handles them: xdotool's commands
+    // on the test's display.
+    ::testing::AssertionResult Xdotool(const std::vector<std::string>& commands) const;
 
     // Takes screenshots until one satisfies `ready`; the last one taken, and
     // whether it was ready in time.

@@ -22,7 +22,7 @@ namespace {
 
 // Xvfb normally answers within a second; a loaded machine gets more.
 constexpr int kServerStartMs = 20000;
-constexpr auto kCompositorStart = std::chrono::seconds(10);
+constexpr auto kManagerStart = std::chrono::seconds(10);
 
 int Clamp(int value) {
     return std::clamp(value, 0, 255);
@@ -80,6 +80,70 @@ pid_t PidProperty(Display* display, Window window) {
         XFree(data);
     }
     return pid;
+}
+
+unsigned long WindowProperty(Display* display, Window window, const char* name) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    unsigned long value = 0;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1, False, XA_WINDOW, &actualType,
+                           &format, &count, &after, &data) == Success &&
+        data) {
+        if (format == 32 && count == 1)
+            value = *reinterpret_cast<const unsigned long*>(data);
+        XFree(data);
+    }
+    return value;
+}
+
+std::vector<std::string> StateNames(Display* display, Window window) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<std::string> names;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), 0, 64, False, XA_ATOM,
+                           &actualType, &format, &count, &after, &data) == Success &&
+        data) {
+        for (unsigned long i = 0; format == 32 && i < count; ++i) {
+            if (char* name = XGetAtomName(display, reinterpret_cast<const Atom*>(data)[i])) {
+                names.emplace_back(name);
+                XFree(name);
+            }
+        }
+        XFree(data);
+    }
+    return names;
+}
+
+// A window manager marks the windows it manages with WM_STATE and puts each
+// into a frame of its own; without one, a top-level window is the program's.
+Window ProgramWindow(Display* display, Window window, int depth = 0) {
+    const Atom state = XInternAtom(display, "WM_STATE", False);
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, state, 0, 0, False, AnyPropertyType, &actualType, &format, &count, &after,
+                           &data) == Success) {
+        if (data)
+            XFree(data);
+        if (actualType != None)
+            return window;
+    }
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int childCount = 0;
+    Window found = 0;
+    if (depth < 3 && XQueryTree(display, window, &root, &parent, &children, &childCount)) {
+        for (unsigned int i = childCount; i-- > 0 && !found;)
+            found = ProgramWindow(display, children[i], depth + 1);
+    }
+    if (children)
+        XFree(children);
+    return depth == 0 && !found ? window : found;
 }
 
 // Requests that fail (a window gone between listing and asking) are
@@ -148,13 +212,16 @@ XDisplay::XDisplay(const Options& options) : m_options(options) {
     PaintBackground();
     if (m_options.compositor)
         m_composited = StartCompositor();
+    if (m_options.windowManager)
+        m_managed = StartWindowManager();
 }
 
 XDisplay::~XDisplay() {
     if (m_connection)
         XCloseDisplay(m_connection);
     m_connection = nullptr;
-    // The compositor before the server, so neither reports the other gone.
+    // The managers before the server, so none reports another gone.
+    m_windowManager.reset();
     m_compositor.reset();
     m_server.reset();
 }
@@ -226,28 +293,87 @@ void XDisplay::PaintBackground() {
 }
 
 bool XDisplay::StartCompositor() {
-    if (!FindProgram("xcompmgr"))
-        return false;
-    try {
-        ProcessStart start;
-        start.argv = {"xcompmgr", "-n"};
-        start.environment = {{"DISPLAY", m_name}};
-        m_compositor = std::make_unique<TestProcess>(start);
-    } catch (const std::exception&) {
+    if (!FindProgram("xcompmgr")) {
+        m_problem = "xcompmgr is not installed";
         return false;
     }
+    ProcessStart start;
+    start.argv = {"xcompmgr", "-n"};
     // A compositing manager announces itself by owning this selection;
     // windows mapped before that would be shown without their alpha.
-    const Atom selection = XInternAtom(m_connection, "_NET_WM_CM_S0", False);
-    const auto deadline = std::chrono::steady_clock::now() + kCompositorStart;
+    m_compositor = StartOwnerOf("_NET_WM_CM_S0", start);
+    return m_compositor != nullptr;
+}
+
+bool XDisplay::StartWindowManager() {
+    if (!FindProgram("openbox")) {
+        m_problem = "openbox is not installed";
+        return false;
+    }
+    try {
+        m_managerHome = std::make_unique<TempDir>();
+    } catch (const std::exception& failure) {
+        m_problem = failure.what();
+        return false;
+    }
+    ProcessStart start;
+    // The system's settings (/etc/xdg/openbox): a click focuses and raises.
+    start.argv = {"openbox", "--sm-disable"};
+    start.environment = {{"HOME", m_managerHome->Path().string()},
+                         {"XDG_CONFIG_HOME", (m_managerHome->Path() / "config").string()},
+                         {"XDG_CACHE_HOME", (m_managerHome->Path() / "cache").string()},
+                         {"XDG_DATA_HOME", (m_managerHome->Path() / "data").string()}};
+    start.errorFile = m_managerHome->Path() / "openbox.err";
+    // ICCCM: a window manager owns WM_S<screen>.
+    m_windowManager = StartOwnerOf("WM_S0", start);
+    if (m_windowManager && ManagesWindows())
+        return true;
+    m_problem = "openbox did not take over " + m_name + ": " + ReadBytes(start.errorFile);
+    m_windowManager.reset();
+    return false;
+}
+
+bool XDisplay::ManagesWindows() const {
+    // openbox owns the selection before it handles windows, and a window
+    // mapped in between is lost: a probe window tells when it is ready.
+    const auto deadline = std::chrono::steady_clock::now() + kManagerStart;
     while (std::chrono::steady_clock::now() < deadline) {
-        if (XGetSelectionOwner(m_connection, selection) != None)
+        const Window probe = XCreateSimpleWindow(m_connection, DefaultRootWindow(m_connection), 0, 0, 1, 1, 0, 0, 0);
+        XMapWindow(m_connection, probe);
+        XSync(m_connection, False);
+        bool managed = false;
+        for (int wait = 0; wait < 25 && !managed; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            XWindowAttributes attributes{};
+            managed = XGetWindowAttributes(m_connection, probe, &attributes) && attributes.map_state == IsViewable;
+        }
+        XDestroyWindow(m_connection, probe);
+        XSync(m_connection, False);
+        if (managed)
             return true;
-        if (!m_compositor->Running())
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
+}
+
+std::unique_ptr<TestProcess> XDisplay::StartOwnerOf(const char* selection, ProcessStart start) {
+    start.environment["DISPLAY"] = m_name;
+    std::unique_ptr<TestProcess> program;
+    try {
+        program = std::make_unique<TestProcess>(start);
+    } catch (const std::exception& failure) {
+        m_problem = failure.what();
+        return nullptr;
+    }
+    const Atom owned = XInternAtom(m_connection, selection, False);
+    const auto deadline = std::chrono::steady_clock::now() + kManagerStart;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (XGetSelectionOwner(m_connection, owned) != None)
+            return program;
+        if (!program->Running())
+            return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return nullptr;
 }
 
 std::optional<Picture> XDisplay::Capture() const {
@@ -302,16 +428,23 @@ std::vector<ScreenWindow> XDisplay::Windows() const {
         if (!XGetWindowAttributes(m_connection, children[i], &attributes) || attributes.map_state != IsViewable ||
             attributes.c_class != InputOutput)
             continue;
+        const Window program = ProgramWindow(m_connection, children[i]);
+        if (program != children[i] && !XGetWindowAttributes(m_connection, program, &attributes))
+            continue;
         ScreenWindow window;
-        window.id = children[i];
-        window.x = attributes.x;
-        window.y = attributes.y;
+        window.id = program;
+        Window child = 0;
+        XTranslateCoordinates(m_connection, program, root, 0, 0, &window.x, &window.y, &child);
         window.width = attributes.width;
         window.height = attributes.height;
-        window.title = TextProperty(m_connection, children[i], "_NET_WM_NAME", "UTF8_STRING");
+        window.title = TextProperty(m_connection, program, "_NET_WM_NAME", "UTF8_STRING");
         if (window.title.empty())
-            window.title = TextProperty(m_connection, children[i], "WM_NAME", nullptr);
-        window.pid = PidProperty(m_connection, children[i]);
+            window.title = TextProperty(m_connection, program, "WM_NAME", nullptr);
+        window.pid = PidProperty(m_connection, program);
+        Window transientFor = 0;
+        if (XGetTransientForHint(m_connection, program, &transientFor))
+            window.transientFor = transientFor;
+        window.states = StateNames(m_connection, program);
         windows.push_back(std::move(window));
     }
     if (children)
@@ -319,6 +452,10 @@ std::vector<ScreenWindow> XDisplay::Windows() const {
     XSync(m_connection, False);
     XSetErrorHandler(previousHandler);
     return windows;
+}
+
+unsigned long XDisplay::ActiveWindow() const {
+    return m_connection ? WindowProperty(m_connection, DefaultRootWindow(m_connection), "_NET_ACTIVE_WINDOW") : 0;
 }
 
 }  // namespace testsupport

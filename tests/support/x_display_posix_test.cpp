@@ -5,6 +5,7 @@
 // Before Xlib, whose macros (None, Bool) would rename gtest's own names.
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -45,13 +46,16 @@ constexpr bool kSanitizedBuild = false;
 
 class XDisplayTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { Start(false); }
+
+    void Start(bool windowManager) {
         if (kSanitizedBuild)
             GTEST_SKIP() << "the X server is tested in the plain build";
         XDisplay::Options options;
         options.width = 320;
         options.height = 200;
         options.background = {0x30, 0x50, 0x70, 255};
+        options.windowManager = windowManager;
         display = std::make_unique<XDisplay>(options);
         if (!display->Started())
             GTEST_SKIP() << "no X server could be started: " << display->Problem();
@@ -115,6 +119,70 @@ TEST_F(XDisplayTest, TheScreenShowsTheBackgroundAndWindowsWhereTheyAre) {
     EXPECT_EQ(found->width, 50);
     EXPECT_EQ(found->height, 20);
     EXPECT_EQ(found->pid, 0);
+}
+
+class ManagedXDisplayTest : public XDisplayTest {
+protected:
+    void SetUp() override {
+        if (!FindProgram("openbox"))
+            GTEST_SKIP() << "openbox is not installed (scripts/setup installs it)";
+        Start(true);
+    }
+};
+
+TEST_F(ManagedXDisplayTest, WindowsAreTheProgramsOwnInsideTheManagersFrames) {
+    ASSERT_TRUE(display->Managed()) << display->Problem();
+    EXPECT_TRUE(display->Composited());
+    // A program's window as the manager gets it, and a dialog of it that
+    // asks for no task bar entry.
+    const Window main = XCreateSimpleWindow(connection, DefaultRootWindow(connection), 40, 30, 120, 80, 0, 0, 0xC08010);
+    XStoreName(connection, main, "main");
+    XSizeHints where{};
+    where.flags = USPosition;
+    where.x = 40;
+    where.y = 30;
+    XSetWMNormalHints(connection, main, &where);
+    const Window dialog =
+        XCreateSimpleWindow(connection, DefaultRootWindow(connection), 60, 50, 40, 20, 0, 0, 0x10E040);
+    XSetTransientForHint(connection, dialog, main);
+    const Atom skip = XInternAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR", False);
+    XChangeProperty(connection, dialog, XInternAtom(connection, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&skip), 1);
+    XMapWindow(connection, main);
+    XMapWindow(connection, dialog);
+    XSync(connection, False);
+
+    auto find = [&](Window id) -> std::optional<ScreenWindow> {
+        for (const ScreenWindow& window : display->Windows())
+            if (window.id == id)
+                return window;
+        return std::nullopt;
+    };
+    ASSERT_TRUE(WaitFor([&] { return find(main) && find(dialog); }));
+    const ScreenWindow shownMain = *find(main);
+    EXPECT_EQ(shownMain.title, "main");
+    // The program's window, below the title bar of the frame placed at the
+    // position it asked for.
+    EXPECT_GE(shownMain.x, 40);
+    EXPECT_GT(shownMain.y, 30);
+    EXPECT_EQ(shownMain.width, 120);
+    EXPECT_EQ(shownMain.height, 80);
+    EXPECT_EQ(shownMain.transientFor, 0u);
+    const ScreenWindow shownDialog = *find(dialog);
+    EXPECT_EQ(shownDialog.transientFor, main);
+    EXPECT_NE(std::find(shownDialog.states.begin(), shownDialog.states.end(), "_NET_WM_STATE_SKIP_TASKBAR"),
+              shownDialog.states.end());
+    // Bottom first: the manager keeps the dialog above its main window.
+    const std::vector<ScreenWindow> windows = display->Windows();
+    auto at = [&](Window id) {
+        return std::find_if(windows.begin(), windows.end(), [&](const ScreenWindow& w) { return w.id == id; });
+    };
+    EXPECT_LT(at(main), at(dialog));
+    // The manager answers a click with focus.
+    XRaiseWindow(connection, main);
+    XSetInputFocus(connection, main, RevertToParent, CurrentTime);
+    XSync(connection, False);
+    EXPECT_TRUE(WaitFor([&] { return display->ActiveWindow() == main; })) << display->ActiveWindow();
 }
 
 TEST_F(XDisplayTest, AScreenshotIsAPngOfTheWholeScreen) {

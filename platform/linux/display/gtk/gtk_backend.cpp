@@ -87,13 +87,20 @@ CairoRegionPtr OpaqueRegionOf(const LayeredPicture& picture) {
     return region;
 }
 
+// As on Windows: a tool window or an owned one has no task bar entry.
+bool SkipsTaskbar(bool owned, DWORD exStyle) {
+    return owned || (exStyle & WS_EX_TOOLWINDOW) != 0;
+}
+
 RECT Intersection(const RECT& a, const RECT& b) {
     const RECT both{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
                     std::min(a.bottom, b.bottom)};
     return both.left < both.right && both.top < both.bottom ? both : RECT{};
 }
 
-// The visible children of a window, in its own coordinates.
+// The children of a window that show when it shows, in its own
+// coordinates. Whether the window itself is shown does not count: a hidden
+// window keeps the shape it will show with.
 CairoRegionPtr ChildrenRegionOf(HWND hwnd) {
     CairoRegionPtr region(cairo_region_create());
     std::lock_guard<std::mutex> lock(WindowLock());
@@ -104,7 +111,7 @@ CairoRegionPtr ChildrenRegionOf(HWND hwnd) {
     const RECT outer = ScreenRectLocked(*window);
     for (HWND child : window->children) {
         auto object = LookupWindowLocked(child);
-        if (!object || !IsVisibleLocked(*object)) {
+        if (!object || !(object->style & WS_VISIBLE)) {
             continue;
         }
         const RECT rect = ScreenRectLocked(*object);
@@ -161,6 +168,7 @@ struct GtkBackend::Shown {
     HWND hwnd = nullptr;
     GtkWidget* window = nullptr;
     GtkWidget* fixed = nullptr;  // holds embedded widgets, once there are any
+    bool owned = false;          // a top-level window with an owner
     DWORD style = 0;
     DWORD exStyle = 0;
     ShowState state = ShowState::Hidden;
@@ -229,7 +237,18 @@ void GtkBackend::WindowCreated(HWND hwnd, HWND parent, DWORD style, DWORD exStyl
         }
         gtk_widget_add_events(window, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
                                           GDK_LEAVE_NOTIFY_MASK | GDK_STRUCTURE_MASK);
-        gtk_window_set_skip_taskbar_hint(GTK_WINDOW(window), (exStyle & WS_EX_TOOLWINDOW) != 0);
+        // Untitled, GTK would title it with the program's name; its own text
+        // follows when it has one.
+        gtk_window_set_title(GTK_WINDOW(window), "");
+        // An owned window belongs to its owner on the screen too: the window
+        // manager keeps it above the owner, whichever of them was clicked,
+        // and it has no entry of its own in a task bar or pager.
+        if (Shown* owner = parent ? Find(TopLevelOf(parent)) : nullptr) {
+            shown->owned = true;
+            gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(owner->window));
+            gtk_window_set_skip_pager_hint(GTK_WINDOW(window), TRUE);
+        }
+        gtk_window_set_skip_taskbar_hint(GTK_WINDOW(window), SkipsTaskbar(shown->owned, shown->exStyle));
         gtk_window_set_keep_above(GTK_WINDOW(window), (exStyle & WS_EX_TOPMOST) != 0);
         g_signal_connect(window, "draw", G_CALLBACK(OnDraw), shown.get());
         g_signal_connect(window, "button-press-event", G_CALLBACK(OnButton), shown.get());
@@ -237,6 +256,7 @@ void GtkBackend::WindowCreated(HWND hwnd, HWND parent, DWORD style, DWORD exStyl
         g_signal_connect(window, "motion-notify-event", G_CALLBACK(OnMotion), shown.get());
         g_signal_connect(window, "leave-notify-event", G_CALLBACK(OnLeave), shown.get());
         g_signal_connect(window, "configure-event", G_CALLBACK(OnConfigure), shown.get());
+        g_signal_connect(window, "window-state-event", G_CALLBACK(OnWindowState), shown.get());
         // The window object decides when it goes; the user cannot close it here.
         g_signal_connect(window, "delete-event", G_CALLBACK(gtk_true), nullptr);
         m_windows[hwnd] = std::move(shown);
@@ -381,7 +401,7 @@ void GtkBackend::StyleChanged(HWND hwnd, DWORD style, DWORD exStyle) {
         if (Shown* shown = Find(hwnd)) {
             shown->style = style;
             shown->exStyle = exStyle;
-            gtk_window_set_skip_taskbar_hint(GTK_WINDOW(shown->window), (exStyle & WS_EX_TOOLWINDOW) != 0);
+            gtk_window_set_skip_taskbar_hint(GTK_WINDOW(shown->window), SkipsTaskbar(shown->owned, shown->exStyle));
             UpdateVisibility(*shown);
         }
     });
@@ -620,6 +640,23 @@ gboolean GtkBackend::OnLeave(GtkWidget*, GdkEventCrossing* event, gpointer) {
     // The window core finds what is under the point now and ends the hover.
     if (event->detail != GDK_NOTIFY_INFERIOR) {
         InjectMouseMessage(RootPoint(event->x_root, event->y_root), WM_MOUSEMOVE);
+    }
+    return FALSE;
+}
+
+gboolean GtkBackend::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
+    const Shown& shown = *static_cast<Shown*>(data);
+    // Owned windows are hidden and shown with their owner by the window
+    // core; the window manager's minimising them along is its echo of that.
+    if (shown.owned || shown.state == ShowState::Hidden || !(event->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) {
+        return FALSE;
+    }
+    const bool iconified = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+    if (iconified != (shown.state == ShowState::Minimized)) {
+        // The window manager minimised or restored it (a task bar, a key, a
+        // pager): the window learns of it as of a system menu's choice, so
+        // that its owned windows go and come back with it.
+        PostMessageW(shown.hwnd, WM_SYSCOMMAND, iconified ? SC_MINIMIZE : SC_RESTORE, 0);
     }
     return FALSE;
 }

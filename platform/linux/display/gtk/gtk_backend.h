@@ -72,6 +72,7 @@ private:
     static gboolean OnMotion(GtkWidget* widget, GdkEventMotion* event, gpointer data);
     static gboolean OnLeave(GtkWidget* widget, GdkEventCrossing* event, gpointer data);
     static gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer data);
+    static gboolean OnWindowState(GtkWidget* widget, GdkEventWindowState* event, gpointer data);
     // The system's move ended without a button release reaching us.
     void EndMoveDragIfReleased(guint modifierState, POINT screenPoint);
 

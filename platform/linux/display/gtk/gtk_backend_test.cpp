@@ -48,7 +48,9 @@ constexpr bool kSanitizedBuild = false;
 
 class GtkDisplay : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    static void SetUpTestSuite() { StartDisplay(false); }
+
+    static void StartDisplay(bool windowManager) {
         if (kSanitizedBuild) {
             return;
         }
@@ -56,6 +58,7 @@ protected:
         options.width = 640;
         options.height = 480;
         options.background = {0, 0, 0, 255};
+        options.windowManager = windowManager;
         s_display = new testsupport::XDisplay(options);
         if (!s_display->Started()) {
             return;
@@ -240,6 +243,60 @@ TEST_F(GtkDisplay, TheSystemMoveDragsTheWindowWithTheMouse) {
         << "window at " << rect.left << "," << rect.top;
     // The picture went along.
     EXPECT_TRUE(WaitForScreen([] { return PixelAt(kLeft + 80, kTop + 50).r > PixelAt(kLeft + 52, kTop + 32).r; }));
+}
+
+// The same under a window manager, which minimises and restores windows
+// when a task bar or a key asks.
+class GtkManagedDisplay : public GtkDisplay {
+protected:
+    static void SetUpTestSuite() { StartDisplay(true); }
+
+    void SetUp() override {
+        if (!testsupport::FindProgram("openbox")) {
+            GTEST_SKIP() << "openbox is not installed (scripts/setup installs it)";
+        }
+        GtkDisplay::SetUp();
+        if (!IsSkipped()) {
+            ASSERT_TRUE(s_display->Managed()) << s_display->Problem();
+        }
+    }
+
+    // The program's window the manager shows at a place; 0 when none is.
+    static unsigned long ShownAt(int x, int y) {
+        for (const testsupport::ScreenWindow& window : s_display->Windows()) {
+            if (window.x == x && window.y == y) {
+                return window.id;
+            }
+        }
+        return 0;
+    }
+};
+
+TEST_F(GtkManagedDisplay, TheManagersMinimiseAndRestoreTakeTheOwnedWindowsAlong) {
+    const auto owner = ShowSquareWindow();
+    TestWindow owned(WS_POPUP, RECT{300, 200, 340, 230}, owner->hwnd(), WS_EX_LAYERED);
+    ASSERT_TRUE(SetLayeredWindowAttributes(owned.hwnd(), 0, 255, LWA_ALPHA));
+    ShowWindow(owned.hwnd(), SW_SHOWNOACTIVATE);
+    unsigned long ownerWindow = 0;
+    ASSERT_TRUE(WaitForScreen([&] {
+        ownerWindow = ShownAt(kLeft, kTop);
+        return ownerWindow != 0 && ShownAt(300, 200) != 0;
+    }));
+
+    // Minimised as a task bar asks (ICCCM's WM_CHANGE_STATE): the window
+    // learns of it, and its owned window goes with it.
+    XIconifyWindow(s_screen, ownerWindow, DefaultScreen(s_screen));
+    XFlush(s_screen);
+    EXPECT_TRUE(platform::RunMessagesUntil([&] { return IsIconic(owner->hwnd()) && !IsWindowVisible(owned.hwnd()); },
+                                           window_test::kPatience));
+    EXPECT_TRUE(owner->Count(WM_SIZE) > 0 && owner->Messages(WM_SIZE).back().wParam == SIZE_MINIMIZED);
+    EXPECT_TRUE(WaitForScreen([] { return ShownAt(300, 200) == 0; }));
+
+    // Restored as a task bar asks: both come back.
+    ASSERT_TRUE(RunProgram({"xdotool", "windowactivate", std::to_string(ownerWindow)}));
+    EXPECT_TRUE(platform::RunMessagesUntil([&] { return !IsIconic(owner->hwnd()) && IsWindowVisible(owned.hwnd()); },
+                                           window_test::kPatience));
+    EXPECT_TRUE(WaitForScreen([] { return ShownAt(300, 200) != 0; }));
 }
 
 TEST_F(GtkDisplay, TheWorkAreaIsTheScreens) {
