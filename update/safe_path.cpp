@@ -1,5 +1,7 @@
 #include "update/safe_path.h"
 
+#include <string_view>
+
 bool IsSafeRelativePath(const std::wstring& path) {
     if (path.empty() || path[0] == L'/' || path[0] == L'\\')
         return false;
@@ -11,7 +13,11 @@ bool IsSafeRelativePath(const std::wstring& path) {
     while (start <= path.size()) {
         const std::size_t end = path.find_first_of(L"/\\", start);
         const std::size_t length = (end == std::wstring::npos ? path.size() : end) - start;
-        if (path.compare(start, length, L"..") == 0)
+        // Windows drops a name's trailing dots and blanks, so "..", ".. "
+        // and ". ." all name the parent there: a part of nothing else is
+        // refused, a lone "." aside.
+        const std::wstring_view part(path.data() + start, length);
+        if (!part.empty() && part != L"." && part.find_first_not_of(L". ") == std::wstring_view::npos)
             return false;
         if (end == std::wstring::npos)
             break;

@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 TEST(SafePath, PlainRelativePathsPass) {
-    for (const wchar_t* path : {L"qm.exe", L"data/a.pak", L"launcher/v1/Launcher.exe", L"a..b/c", L"./x", L"C1/"})
+    for (const wchar_t* path :
+         {L"qm.exe", L"data/a.pak", L"launcher/v1/Launcher.exe", L"a..b/c", L"./x", L"C1/", L"..a/b", L"a b/c"})
         EXPECT_TRUE(IsSafeRelativePath(path)) << path;
 }
 
 TEST(SafePath, AnythingThatCanLeaveTheFolderIsRefused) {
     for (const wchar_t* path : {L"", L"/etc/passwd", L"\\x", L"..", L"../x", L"a/../../x", L"a\\..\\x", L"C:x",
-                                L"C:\\Windows\\x", L"a/..", L"\\\\server\\share"})
+                                L"C:\\Windows\\x", L"a/..", L"\\\\server\\share",
+                                // A parent, or no name at all, once Windows drops trailing dots and blanks.
+                                L".. /x", L"a/.../x", L"a\\. .\\x", L"  /x"})
         EXPECT_FALSE(IsSafeRelativePath(path)) << path;
 }
 
