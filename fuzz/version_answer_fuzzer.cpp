@@ -15,7 +15,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::wstring answer = platform::FromUtf8(std::string_view(reinterpret_cast<const char*>(data), size));
     for (const wchar_t* prefix : {L"launcher/", L""}) {
-        const VersionAnswer read = ReadVersionAnswer(answer, prefix);
+        const VersionAnswerFields read = ReadVersionAnswer(answer, prefix);
         if (read.cdnPath) {
             FUZZ_REQUIRE(read.cdnPath->size() < MAX_PATH);
             FUZZ_REQUIRE(fuzz::Walk(*read.cdnPath).StaysBelow());

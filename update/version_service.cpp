@@ -60,13 +60,13 @@ int SplitFields(wchar_t* text, int limit, const wchar_t* delimiters, wchar_t** f
     return count;
 }
 
-VersionAnswer ReadVersionAnswer(const std::wstring& answer, const std::wstring& prefix) {
+VersionAnswerFields ReadVersionAnswer(const std::wstring& answer, const std::wstring& prefix) {
     std::vector<wchar_t> text(answer.begin(), answer.end());
     text.push_back(L'\0');
     wchar_t* fields[kAnswerFieldLimit] = {};
     const int fieldCount = SplitFields(text.data(), kAnswerFieldLimit, L"|", fields);
 
-    VersionAnswer read;
+    VersionAnswerFields read;
     read.fieldCount = fieldCount;
     read.complete = fieldCount >= kAnswerFieldMinimum;
     if (!read.complete)
@@ -101,7 +101,7 @@ VersionAnswer ReadVersionAnswer(const std::wstring& answer, const std::wstring& 
 }
 
 bool ParseVersionAnswer(const std::wstring& answer, const std::wstring& prefix, CUpdateContext& context) {
-    const VersionAnswer read = ReadVersionAnswer(answer, prefix);
+    const VersionAnswerFields read = ReadVersionAnswer(answer, prefix);
     if (read.cdnUrl)
         cdn_url = *read.cdnUrl;
     if (read.cdnPath)

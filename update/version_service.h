@@ -14,7 +14,7 @@ bool CheckLauncherVersion(CUpdateContext& context);
 bool QueryVersionService(const std::wstring& prefix, CUpdateContext& context, const std::wstring& url);
 
 // What an answer says, read before anything is taken from it or fetched.
-struct VersionAnswer {
+struct VersionAnswerFields {
     // It has the four fields an answer needs at least; only then are the
     // values below read.
     bool complete = false;
@@ -30,7 +30,7 @@ struct VersionAnswer {
 };
 
 // Reads "key=value|..."; prefix goes before cdn_path.
-VersionAnswer ReadVersionAnswer(const std::wstring& answer, const std::wstring& prefix);
+VersionAnswerFields ReadVersionAnswer(const std::wstring& answer, const std::wstring& prefix);
 
 // Parses "key=value|..." into the version configuration and fetches the
 // manifests it names. True when the manifests it needed are non-empty.
