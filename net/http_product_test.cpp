@@ -565,6 +565,8 @@ TEST_F(HttpProductTest, EveryRequestLeavesItsOutcomeBytesAndTimeInTheDiagnosticL
     EXPECT_EQ(refusal[0].rfind("request (problem): GET " + refused + " -> no answer: ", 0), 0u) << refusal[0];
     EXPECT_NE(refusal[0].find("(WinINet 12029: cannot connect) (T)"), std::string::npos) << refusal[0];
 
+    if (testsupport::UnderWine())
+        GTEST_SKIP() << "Wine's WinINet reads a body cut short as a complete one (InternetReadFile: TRUE, 0 bytes)";
     // A body cut off mid-way: what arrived, of how much, and where it went.
     m_server.SetFault("/f", Fault{.closeAfterBytes = 5000});
     m_server.SetBody("/f", Body(20000));

@@ -19,7 +19,10 @@ std::string QuotedFolder(const fs::path& folder, const std::string& what) {
     if (!fs::is_directory(folder, error)) {
         throw PublishError(what + " " + folder.string() + " is not a folder");
     }
-    std::string path = fs::absolute(folder).lexically_normal().string();
+    // Forward slashes and UTF-8 on every system: nginx on Windows reads
+    // "C:/x" and takes a backslash as an escape.
+    const std::u8string generic = fs::absolute(folder).lexically_normal().generic_u8string();
+    std::string path(generic.begin(), generic.end());
     while (path.size() > 1 && path.back() == '/') {
         path.pop_back();
     }

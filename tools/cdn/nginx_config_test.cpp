@@ -27,7 +27,7 @@ TEST(NginxConfigTest, RoutesOfServeWithAbsoluteQuotedPathsAndThePageOnlyWhenGive
     options.root = "my cdn/../my cdn/";
     options.listen = "127.0.0.1:8080";
     options.serverName = "cdn.example.com";
-    const std::string root = (dir.Path() / "my cdn").string();
+    const std::string root = (dir.Path() / "my cdn").generic_string();
     const std::string plain = NginxServerConfig(options);
     const std::vector<std::string> parts = {
         "    listen 127.0.0.1:8080;\n    server_name cdn.example.com;\n",
@@ -45,7 +45,7 @@ TEST(NginxConfigTest, RoutesOfServeWithAbsoluteQuotedPathsAndThePageOnlyWhenGive
     EXPECT_EQ(plain.find("location /web/"), std::string::npos);
     options.webDir = "page";
     const std::string withPage = NginxServerConfig(options);
-    EXPECT_NE(withPage.find("location /web/ {\n        alias \"" + (dir.Path() / "page").string() + "/\";"),
+    EXPECT_NE(withPage.find("location /web/ {\n        alias \"" + (dir.Path() / "page").generic_string() + "/\";"),
               std::string::npos)
         << withPage;
     EXPECT_FALSE(NginxConfigWarning(options).has_value());

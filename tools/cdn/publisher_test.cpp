@@ -574,10 +574,10 @@ TEST_F(PublisherTest, EveryOffenderOfBothFoldersIsReportedBeforeAnythingIsPacked
     Launcher("x#y.dll", "1");
     Launcher(std::string(251, 'n'), "2");
     Client("data/a%b", "3");
-    Client("c?d", "4");
+    Client("c#d", "4");  // not "?": a Windows folder cannot hold it
     const std::string message = ErrorOf(Options());
     EXPECT_EQ(message.rfind("4 problems, nothing was published:\n", 0), 0u) << message;
-    for (const std::string& name : std::vector<std::string>{"x#y.dll", std::string(251, 'n'), "a%b", "c?d"}) {
+    for (const std::string& name : std::vector<std::string>{"x#y.dll", std::string(251, 'n'), "a%b", "c#d"}) {
         EXPECT_NE(message.find(name + ": "), std::string::npos) << name << ": " << message;
     }
     EXPECT_FALSE(fs::exists(m_dir.Path() / "cdn"));
