@@ -10,6 +10,18 @@ elseif(QM_SANITIZE MATCHES "thread")
   set(QM_TEST_ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1")
 endif()
 
+# The plain build's labels: tests that only a build without sanitizers can
+# run (the display and the windows: GTK and WebKit keep allocations and
+# threads the sanitizers report) or that run the programs against real
+# servers, where one optimised run is enough. The target plain_tests builds
+# them; the plain stage of scripts/test builds and runs only those (its
+# ctest -L names the same labels). A test has one label: lists do not
+# survive test discovery.
+set(QM_PLAIN_LABELS display gui nginx test_support wine)
+if(BUILD_TESTING)
+  add_custom_target(plain_tests)
+endif()
+
 # qm_add_tests(TARGET [LABELS label...] [TIMEOUT seconds] [ONE_PROCESS])
 # ONE_PROCESS registers the program as a single test run in one process,
 # for many cells that share an expensive setup.
@@ -21,6 +33,9 @@ function(qm_add_tests target)
   set(_properties TIMEOUT ${QM_TIMEOUT})
   if(QM_LABELS)
     list(APPEND _properties LABELS "${QM_LABELS}")
+  endif()
+  if(QM_LABELS IN_LIST QM_PLAIN_LABELS)
+    add_dependencies(plain_tests ${target})
   endif()
   if(QM_TEST_ENVIRONMENT)
     list(APPEND _properties ENVIRONMENT "${QM_TEST_ENVIRONMENT}")
