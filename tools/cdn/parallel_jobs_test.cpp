@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -29,13 +31,22 @@ TEST(ParallelJobsTest, TheLowestFailureIsReportedAndNoTaskStartsAfterIt) {
                 if (index == 7 || index == 8) {
                     throw std::runtime_error("task " + std::to_string(index));
                 }
+                if (index > 8) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
             });
             ADD_FAILURE() << "no failure reported";
         } catch (const std::runtime_error& failure) {
             EXPECT_STREQ(failure.what(), "task 7");
         }
-        // Those already running when the failure came may finish; no more.
-        EXPECT_LE(started, 8u + jobs) << jobs << " jobs";
+        if (jobs == 1) {
+            EXPECT_EQ(started, 8u);
+        } else {
+            // The others go on taking tasks only while the failure unwinds
+            // to where it is recorded: a moment, however loaded the machine,
+            // against the two seconds the remaining tasks take.
+            EXPECT_LT(started, 300u) << jobs << " jobs";
+        }
     }
 }
 
