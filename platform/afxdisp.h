@@ -5,9 +5,6 @@
 
 #include "platform/oaidl.h"
 
-#ifdef _WIN32
-#include <afxdisp.h>
-#else
 #include <string_view>
 
 class CCmdTarget;
@@ -99,4 +96,3 @@ private:
     } m_xUnknown;
     ULONG m_dwRef = 1;
 };
-#endif

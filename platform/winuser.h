@@ -12,6 +12,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+// <windowsx.h> has these too, but also function-like macros
+// (SubclassWindow, ...) that collide with the framework's members.
+#define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
+#define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))
 #else
 #include "platform/gdi.h"
 #include "platform/kernel32.h"

@@ -38,6 +38,21 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
     ULONG STDMETHODCALLTYPE Release() override { return m_refs > 0 ? --m_refs : 0; }
 
+    // No type information: callers find the methods by name.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
+        if (!pctinfo) {
+            return E_POINTER;
+        }
+        *pctinfo = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
+        if (ppTInfo) {
+            *ppTInfo = nullptr;
+        }
+        return DISP_E_BADINDEX;
+    }
+
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
         if (!rgszNames || !rgDispId || cNames == 0) {
             return E_INVALIDARG;
