@@ -17,6 +17,11 @@
 // (SubclassWindow, ...) that collide with the framework's members.
 #define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
 #define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))
+
+#include "platform/win32/layered_calls.h"
+
+// A layered window's picture is kept for window_automation.h, as on Linux.
+#define UpdateLayeredWindow platform::win32::UpdateLayeredWindow
 #else
 #include "platform/gdi.h"
 #include "platform/kernel32.h"
