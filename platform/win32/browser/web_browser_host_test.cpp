@@ -118,13 +118,16 @@ TEST(WebBrowserHost, TheControlFillsTheWindowFollowsItsSizeAndAsksTheHostThrough
     }
     EXPECT_TRUE(askedForUiHandler);
 
-    // The site the control holds is the host's, and it is its own frame.
+    // The site the control holds is the host's: in place in the window.
+    IOleClientSite* site = host->Site();
+    ASSERT_TRUE(site);
     IOleInPlaceSite* inPlace = nullptr;
-    ASSERT_EQ(host->Site()->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace)), S_OK);
+    ASSERT_EQ(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace)), S_OK);
     HWND siteWindow = nullptr;
     EXPECT_EQ(inPlace->GetWindow(&siteWindow), S_OK);
     EXPECT_EQ(siteWindow, window.Handle());
     inPlace->Release();
+    site->Release();
 
     // Gone with the host: nothing of the control is left in the window.
     host.reset();
