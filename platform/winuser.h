@@ -13,6 +13,9 @@
 #ifdef _WIN32
 #include <windows.h>
 
+// _TrackMouseEvent (declared here on every system) is comctl32's.
+#include <commctrl.h>
+
 // <windowsx.h> has these too, but also function-like macros
 // (SubclassWindow, ...) that collide with the framework's members.
 #define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))

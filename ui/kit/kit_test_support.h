@@ -3,8 +3,8 @@
 // and running the window thread until something happened.
 #pragma once
 
+#include "platform/common/gdiplus_test_helpers.h"
 #include "platform/gdiplus_startup.h"
-#include "platform/linux/gdi/gdi_test_support.h"
 #include "platform/png_file.h"
 #include "platform/window_automation.h"
 
