@@ -21,6 +21,8 @@ public:
     void Navigate(const std::wstring& url);
     // The current document's IDispatch with a reference; NULL before the first.
     LPDISPATCH Document() const;
+    // The client site the control holds, with a reference.
+    IOleClientSite* Site() const { return m_host->Site(); }
 
     void DocumentComplete(IDispatch* pDisp, VARIANT* pvURL) override;
     void NavigateError(IDispatch* pDisp, VARIANT* pvURL, VARIANT* pvFrame, VARIANT* pvStatusCode,

@@ -122,7 +122,9 @@ bool WebBrowserHost::TranslateAccelerator(MSG* msg) {
 }
 
 IOleClientSite* WebBrowserHost::Site() const {
-    return m_site;
+    IOleClientSite* site = nullptr;
+    m_object->GetClientSite(&site);
+    return site;
 }
 
 LRESULT CALLBACK WebBrowserHost::FollowSize(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

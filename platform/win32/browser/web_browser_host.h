@@ -30,7 +30,7 @@ public:
     // Offers a key message to the control (Tab, its accelerators); true when
     // it took the message.
     bool TranslateAccelerator(MSG* msg);
-    // The control's client site, as the control holds it.
+    // The client site the control holds, with a reference.
     IOleClientSite* Site() const;
 
 private:

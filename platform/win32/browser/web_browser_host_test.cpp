@@ -3,15 +3,18 @@
 // the OLE site, and reporting a refused address as a navigation error.
 #include "platform/win32/browser/web_browser_host.h"
 
+#include "platform/window_automation.h"
+
 #include "tests/support/loopback_server.h"
 #include "tests/support/wine.h"
 
 #include <gtest/gtest.h>
 
+#include <exdispid.h>
+#include <mshtmdid.h>
 #include <mshtmhst.h>
+#include <olectl.h>
 
-#include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,24 +22,33 @@ namespace {
 
 struct RecordedError {
     std::wstring url;
+    std::wstring frame;
     LONG status = 0;
     bool cancelWritable = false;
 };
+
+std::wstring TextOf(const VARIANT* value) {
+    return value && value->vt == VT_BSTR && value->bstrVal ? std::wstring(value->bstrVal) : std::wstring();
+}
 
 // Records the events; answers only IDocHostUIHandler2's base interface
 // with a marker object, to see what the control reaches through the site.
 class RecordingClient : public platform::BrowserClient {
 public:
-    void DocumentComplete(IDispatch*, VARIANT*) override { ++documents; }
-    void NavigateError(IDispatch*, VARIANT* pvURL, VARIANT*, VARIANT* pvStatusCode, VARIANT_BOOL* pvbCancel) override {
-        RecordedError error;
-        if (pvURL && pvURL->vt == VT_BSTR) {
-            error.url = pvURL->bstrVal;
-        }
+    void DocumentComplete(IDispatch* pDisp, VARIANT* pvURL) override {
+        documents.push_back(TextOf(pvURL));
+        documentSource = pDisp;
+    }
+    void NavigateError(IDispatch*, VARIANT* pvURL, VARIANT* pvFrame, VARIANT* pvStatusCode,
+                       VARIANT_BOOL* pvbCancel) override {
+        RecordedError error{TextOf(pvURL), TextOf(pvFrame)};
         if (pvStatusCode && pvStatusCode->vt == VT_I4) {
             error.status = pvStatusCode->lVal;
         }
         error.cancelWritable = pvbCancel != nullptr;
+        if (pvbCancel) {
+            *pvbCancel = cancel;
+        }
         errors.push_back(error);
     }
     HRESULT QueryHostInterface(REFIID iid, void** ppvObject) override {
@@ -45,8 +57,10 @@ public:
         return E_NOINTERFACE;
     }
 
-    int documents = 0;
+    std::vector<std::wstring> documents;
+    IDispatch* documentSource = nullptr;
     std::vector<RecordedError> errors;
+    VARIANT_BOOL cancel = VARIANT_FALSE;
     std::vector<IID> asked;
 };
 
@@ -67,23 +81,6 @@ public:
 private:
     HWND m_window;
 };
-
-// Runs the window thread's messages until the condition holds or the limit passes.
-bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-    return true;
-}
 
 RECT ClientArea(HWND window) {
     RECT area{};
@@ -118,13 +115,16 @@ TEST(WebBrowserHost, TheControlFillsTheWindowFollowsItsSizeAndAsksTheHostThrough
     }
     EXPECT_TRUE(askedForUiHandler);
 
-    // The site the control holds is the host's, and it is its own frame.
+    // The site the control holds is the host's: in place in the window.
+    IOleClientSite* site = host->Site();
+    ASSERT_TRUE(site);
     IOleInPlaceSite* inPlace = nullptr;
-    ASSERT_EQ(host->Site()->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace)), S_OK);
+    ASSERT_EQ(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace)), S_OK);
     HWND siteWindow = nullptr;
     EXPECT_EQ(inPlace->GetWindow(&siteWindow), S_OK);
     EXPECT_EQ(siteWindow, window.Handle());
     inPlace->Release();
+    site->Release();
 
     // Gone with the host: nothing of the control is left in the window.
     host.reset();
@@ -138,7 +138,7 @@ TEST(WebBrowserHost, ARefusedAddressArrivesAsNavigateErrorWithItsCode) {
     ASSERT_TRUE(host);
     const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(testsupport::LoopbackServer::RefusedPort()) + L"/";
     ASSERT_EQ(host->Navigate(url.c_str()), S_OK);
-    ASSERT_TRUE(PumpUntil([&] { return !client.errors.empty(); }, std::chrono::seconds(15)));
+    ASSERT_TRUE(platform::RunMessagesUntil([&] { return !client.errors.empty(); }, 15000));
 
     ASSERT_EQ(client.errors.size(), 1u);
     EXPECT_EQ(client.errors[0].url, url);
@@ -150,7 +150,96 @@ TEST(WebBrowserHost, ARefusedAddressArrivesAsNavigateErrorWithItsCode) {
         // The browser's own error codes (INET_E_...).
         EXPECT_EQ(client.errors[0].status & 0xFFFF0000, static_cast<LONG>(0x800C0000));
     }
-    EXPECT_EQ(client.documents, 0);
+    EXPECT_TRUE(client.documents.empty());
+}
+
+// What Wine's control never sends without a page renderer (a completed
+// document), and the by-reference arguments a real Windows control passes,
+// sent to the sink the control was given, as the control sends them.
+TEST(WebBrowserHost, TheSinkReadsEventsAsTheControlSendsThemAndAnswersAmbientProperties) {
+    PlainWindow window;
+    RecordingClient client;
+    auto host = platform::WebBrowserHost::Create(window.Handle(), client);
+    ASSERT_TRUE(host);
+    IOleClientSite* site = host->Site();
+    ASSERT_TRUE(site);
+    IDispatch* sink = nullptr;
+    ASSERT_EQ(site->QueryInterface(DIID_DWebBrowserEvents2, reinterpret_cast<void**>(&sink)), S_OK);
+
+    // DocumentComplete(pDisp, URL by reference), arguments last first.
+    VARIANT url;
+    VariantInit(&url);
+    url.vt = VT_BSTR;
+    url.bstrVal = SysAllocString(L"http://127.0.0.1/page.html");
+    VARIANT args[5];
+    args[1].vt = VT_DISPATCH;
+    args[1].pdispVal = sink;
+    args[0].vt = VT_BYREF | VT_VARIANT;
+    args[0].pvarVal = &url;
+    DISPPARAMS params{args, nullptr, 2, 0};
+    EXPECT_EQ(sink->Invoke(DISPID_DOCUMENTCOMPLETE, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+              S_OK);
+    ASSERT_EQ(client.documents, std::vector<std::wstring>{L"http://127.0.0.1/page.html"});
+    EXPECT_EQ(client.documentSource, sink);
+
+    // NavigateError(pDisp, URL, Frame, StatusCode, Cancel), all by reference;
+    // the client's cancel answer goes back to the control.
+    VARIANT frame;
+    VariantInit(&frame);
+    frame.vt = VT_BSTR;
+    frame.bstrVal = SysAllocString(L"banner");
+    VARIANT status;
+    VariantInit(&status);
+    status.vt = VT_I4;
+    status.lVal = 404;
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    args[4].vt = VT_DISPATCH;
+    args[4].pdispVal = sink;
+    args[3].vt = VT_BYREF | VT_VARIANT;
+    args[3].pvarVal = &url;
+    args[2].vt = VT_BYREF | VT_VARIANT;
+    args[2].pvarVal = &frame;
+    args[1].vt = VT_BYREF | VT_VARIANT;
+    args[1].pvarVal = &status;
+    args[0].vt = VT_BYREF | VT_BOOL;
+    args[0].pboolVal = &cancel;
+    params.cArgs = 5;
+    client.cancel = VARIANT_TRUE;
+    EXPECT_EQ(sink->Invoke(DISPID_NAVIGATEERROR, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+              S_OK);
+    ASSERT_EQ(client.errors.size(), 1u);
+    EXPECT_EQ(client.errors[0].url, L"http://127.0.0.1/page.html");
+    EXPECT_EQ(client.errors[0].frame, L"banner");
+    EXPECT_EQ(client.errors[0].status, 404);
+    EXPECT_EQ(cancel, VARIANT_TRUE);
+
+    // The page is live (user mode); other ambient properties are the control's own.
+    VARIANT answer;
+    VariantInit(&answer);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    EXPECT_EQ(
+        sink->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &answer, nullptr, nullptr),
+        S_OK);
+    EXPECT_EQ(answer.vt, VT_BOOL);
+    EXPECT_EQ(answer.boolVal, VARIANT_TRUE);
+    EXPECT_EQ(
+        sink->Invoke(DISPID_AMBIENT_DLCONTROL, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &answer, nullptr, nullptr),
+        DISP_E_MEMBERNOTFOUND);
+
+    // Once the host is gone, a control still holding the sink reaches nobody.
+    host.reset();
+    args[1].vt = VT_DISPATCH;
+    args[1].pdispVal = sink;
+    args[0].vt = VT_BYREF | VT_VARIANT;
+    args[0].pvarVal = &url;
+    params.cArgs = 2;
+    EXPECT_EQ(sink->Invoke(DISPID_DOCUMENTCOMPLETE, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+              DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(client.documents.size(), 1u);
+    sink->Release();
+    site->Release();
+    VariantClear(&url);
+    VariantClear(&frame);
 }
 
 }  // namespace
