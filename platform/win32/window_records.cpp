@@ -1,5 +1,7 @@
 #include "platform/win32/window_records.h"
 
+#include "platform/window_system.h"
+
 #include <atomic>
 #include <mutex>
 #include <unordered_map>
@@ -71,3 +73,11 @@ std::shared_ptr<const LayeredPicture> PictureOf(HWND hwnd) {
 }
 
 }  // namespace platform::win32
+
+namespace platform {
+
+void RecordDialogTemplate(HWND dialog, UINT templateId) {
+    win32::RecordTemplate(dialog, templateId);
+}
+
+}  // namespace platform

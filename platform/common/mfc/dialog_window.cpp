@@ -1,28 +1,11 @@
-// Dialog windows made from our templates on Windows: the "#32770" window and
-// its controls are created directly, so that dialog units, placement and the
-// order of WM_INITDIALOG are the same as on every other system.
-#include "platform/win32/window_records.h"
+// Dialog windows made from our templates, on every system: the "#32770"
+// window and its controls are created directly, so that dialog units,
+// placement and the order of WM_INITDIALOG are the same everywhere.
 #include "platform/window_system.h"
-
-#include <cmath>
 
 namespace platform {
 
 namespace {
-
-// One base unit of every dialog, whatever its font, as on Linux: 6 x 13
-// pixels, the base of an 8-point dialog font at 96 DPI.
-constexpr int kBaseUnitX = 6;
-constexpr int kBaseUnitY = 13;
-
-LONG Scale(LONG value, int numerator, int denominator) {
-    return static_cast<LONG>(std::lround(static_cast<double>(value) * numerator / denominator));
-}
-
-RECT DialogUnitsToPixels(RECT rect) {
-    return RECT{Scale(rect.left, kBaseUnitX, 4), Scale(rect.top, kBaseUnitY, 8), Scale(rect.right, kBaseUnitX, 4),
-                Scale(rect.bottom, kBaseUnitY, 8)};
-}
 
 POINT Placement(const DialogTemplate& dialogTemplate, HWND owner, int width, int height) {
     if (dialogTemplate.style & DS_CENTER) {
@@ -44,7 +27,7 @@ POINT Placement(const DialogTemplate& dialogTemplate, HWND owner, int width, int
 HWND CreateDialogWindow(const DialogTemplate& dialogTemplate, HWND owner) {
     const DWORD style = dialogTemplate.style & ~static_cast<DWORD>(WS_VISIBLE);
     const DWORD exStyle = dialogTemplate.exStyle | ((style & DS_MODALFRAME) ? WS_EX_DLGMODALFRAME : 0);
-    // An overlapped window gets a caption.
+    // The frame that the window will get: an overlapped window gets a caption.
     const DWORD frameStyle = (style & (WS_POPUP | WS_CHILD)) ? style : style | WS_CAPTION;
     RECT frame = DialogUnitsToPixels(RECT{0, 0, dialogTemplate.cx, dialogTemplate.cy});
     AdjustWindowRectEx(&frame, frameStyle, FALSE, exStyle);
@@ -52,19 +35,19 @@ HWND CreateDialogWindow(const DialogTemplate& dialogTemplate, HWND owner) {
     const int height = frame.bottom - frame.top;
     const POINT position = Placement(dialogTemplate, owner, width, height);
     HWND dialog = CreateWindowExW(exStyle, L"#32770", dialogTemplate.caption.c_str(), style, position.x, position.y,
-                                  width, height, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+                                  width, height, owner, nullptr, nullptr, nullptr);
     if (!dialog) {
         return nullptr;
     }
-    win32::RecordTemplate(dialog, dialogTemplate.id);
+    RecordDialogTemplate(dialog, dialogTemplate.id);
     HWND first = nullptr;
     for (const DialogControlTemplate& control : dialogTemplate.controls) {
         const RECT rect = DialogUnitsToPixels(RECT{control.x, control.y, static_cast<LONG>(control.x + control.cx),
                                                    static_cast<LONG>(control.y + control.cy)});
-        HWND hwnd = CreateWindowExW(
-            control.exStyle, control.className.c_str(), control.text.c_str(), control.style | WS_CHILD, rect.left,
-            rect.top, rect.right - rect.left, rect.bottom - rect.top, dialog,
-            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(control.id)), GetModuleHandleW(nullptr), nullptr);
+        HWND hwnd =
+            CreateWindowExW(control.exStyle, control.className.c_str(), control.text.c_str(), control.style | WS_CHILD,
+                            rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, dialog,
+                            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(control.id)), nullptr, nullptr);
         if (!hwnd) {
             // A control that cannot be made fails the whole dialog.
             DestroyWindow(dialog);
