@@ -1,10 +1,10 @@
 // The WebBrowser control in a plain window: made and activated there,
 // following the window's size, asking the host for its interfaces beyond
-// the OLE site, and reporting a refused address as a navigation error.
+// the OLE site, reporting a refused address as a navigation error; and the
+// event sink reading the control's events.
 #include "platform/win32/browser/web_browser_host.h"
 
 #include "platform/window_automation.h"
-
 #include "tests/support/loopback_server.h"
 #include "tests/support/wine.h"
 
@@ -31,8 +31,8 @@ std::wstring TextOf(const VARIANT* value) {
     return value && value->vt == VT_BSTR && value->bstrVal ? std::wstring(value->bstrVal) : std::wstring();
 }
 
-// Records the events; answers only IDocHostUIHandler2's base interface
-// with a marker object, to see what the control reaches through the site.
+// Records the events, and which host interfaces the control asks the site
+// for (it gets none: the control's own behaviour stands).
 class RecordingClient : public platform::BrowserClient {
 public:
     void DocumentComplete(IDispatch* pDisp, VARIANT* pvURL) override {
