@@ -41,5 +41,9 @@ HWND CreateDialogWindow(const DialogTemplate& dialogTemplate, HWND owner);
 bool InstallDisplayBackend();
 // Whether InstallDisplayBackend took a display.
 bool DisplayInstalled();
+// Where the system can run windows without showing them (Linux: the
+// headless backend, by opening no display), InstallDisplayBackend takes no
+// display after this call. Windows has no such mode: the windows show.
+void KeepWindowsOffScreen();
 
 }  // namespace platform
