@@ -1,10 +1,10 @@
 // The WebBrowser control in a plain window: made and activated there,
 // following the window's size, asking the host for its interfaces beyond
-// the OLE site, and reporting a refused address as a navigation error.
+// the OLE site, reporting a refused address as a navigation error; and the
+// event sink reading the control's events.
 #include "platform/win32/browser/web_browser_host.h"
 
 #include "platform/window_automation.h"
-
 #include "tests/support/loopback_server.h"
 #include "tests/support/wine.h"
 
@@ -15,6 +15,7 @@
 #include <mshtmhst.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,8 @@ std::wstring TextOf(const VARIANT* value) {
     return value && value->vt == VT_BSTR && value->bstrVal ? std::wstring(value->bstrVal) : std::wstring();
 }
 
-// Records the events; answers only IDocHostUIHandler2's base interface
-// with a marker object, to see what the control reaches through the site.
+// Records the events, and which host interfaces the control asks the site
+// for (it gets none: the control's own behaviour stands).
 class RecordingClient : public platform::BrowserClient {
 public:
     void DocumentComplete(IDispatch* pDisp, VARIANT* pvURL) override {
@@ -153,9 +154,25 @@ TEST(WebBrowserHost, ARefusedAddressArrivesAsNavigateErrorWithItsCode) {
     EXPECT_TRUE(client.documents.empty());
 }
 
+VARIANT Variant(VARTYPE type, LONG value = 0) {
+    VARIANT variant;
+    VariantInit(&variant);
+    variant.vt = type;
+    variant.lVal = value;
+    return variant;
+}
+
+// Sends an event with its arguments in the order they are declared, as the
+// control does (DISPPARAMS holds them last first).
+HRESULT Send(IDispatch* sink, DISPID event, std::vector<VARIANT> args) {
+    std::reverse(args.begin(), args.end());
+    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+    return sink->Invoke(event, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+}
+
 // What Wine's control never sends without a page renderer (a completed
 // document), and the by-reference arguments a real Windows control passes,
-// sent to the sink the control was given, as the control sends them.
+// sent to the sink the control was given.
 TEST(WebBrowserHost, TheSinkReadsEventsAsTheControlSendsThemAndAnswersAmbientProperties) {
     PlainWindow window;
     RecordingClient client;
@@ -165,48 +182,26 @@ TEST(WebBrowserHost, TheSinkReadsEventsAsTheControlSendsThemAndAnswersAmbientPro
     ASSERT_TRUE(site);
     IDispatch* sink = nullptr;
     ASSERT_EQ(site->QueryInterface(DIID_DWebBrowserEvents2, reinterpret_cast<void**>(&sink)), S_OK);
-
-    // DocumentComplete(pDisp, URL by reference), arguments last first.
-    VARIANT url;
-    VariantInit(&url);
-    url.vt = VT_BSTR;
+    VARIANT source = Variant(VT_DISPATCH);
+    source.pdispVal = sink;
+    VARIANT url = Variant(VT_BSTR), frame = Variant(VT_BSTR), status = Variant(VT_I4, 404);
     url.bstrVal = SysAllocString(L"http://127.0.0.1/page.html");
-    VARIANT args[5];
-    args[1].vt = VT_DISPATCH;
-    args[1].pdispVal = sink;
-    args[0].vt = VT_BYREF | VT_VARIANT;
-    args[0].pvarVal = &url;
-    DISPPARAMS params{args, nullptr, 2, 0};
-    EXPECT_EQ(sink->Invoke(DISPID_DOCUMENTCOMPLETE, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
-              S_OK);
+    frame.bstrVal = SysAllocString(L"banner");
+    VARIANT urlRef = Variant(VT_BYREF | VT_VARIANT), frameRef = urlRef, statusRef = urlRef;
+    urlRef.pvarVal = &url;
+    frameRef.pvarVal = &frame;
+    statusRef.pvarVal = &status;
+
+    EXPECT_EQ(Send(sink, DISPID_DOCUMENTCOMPLETE, {source, urlRef}), S_OK);
     ASSERT_EQ(client.documents, std::vector<std::wstring>{L"http://127.0.0.1/page.html"});
     EXPECT_EQ(client.documentSource, sink);
 
-    // NavigateError(pDisp, URL, Frame, StatusCode, Cancel), all by reference;
-    // the client's cancel answer goes back to the control.
-    VARIANT frame;
-    VariantInit(&frame);
-    frame.vt = VT_BSTR;
-    frame.bstrVal = SysAllocString(L"banner");
-    VARIANT status;
-    VariantInit(&status);
-    status.vt = VT_I4;
-    status.lVal = 404;
+    // The client's cancel answer goes back to the control.
     VARIANT_BOOL cancel = VARIANT_FALSE;
-    args[4].vt = VT_DISPATCH;
-    args[4].pdispVal = sink;
-    args[3].vt = VT_BYREF | VT_VARIANT;
-    args[3].pvarVal = &url;
-    args[2].vt = VT_BYREF | VT_VARIANT;
-    args[2].pvarVal = &frame;
-    args[1].vt = VT_BYREF | VT_VARIANT;
-    args[1].pvarVal = &status;
-    args[0].vt = VT_BYREF | VT_BOOL;
-    args[0].pboolVal = &cancel;
-    params.cArgs = 5;
+    VARIANT cancelRef = Variant(VT_BYREF | VT_BOOL);
+    cancelRef.pboolVal = &cancel;
     client.cancel = VARIANT_TRUE;
-    EXPECT_EQ(sink->Invoke(DISPID_NAVIGATEERROR, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
-              S_OK);
+    EXPECT_EQ(Send(sink, DISPID_NAVIGATEERROR, {source, urlRef, frameRef, statusRef, cancelRef}), S_OK);
     ASSERT_EQ(client.errors.size(), 1u);
     EXPECT_EQ(client.errors[0].url, L"http://127.0.0.1/page.html");
     EXPECT_EQ(client.errors[0].frame, L"banner");
@@ -214,8 +209,7 @@ TEST(WebBrowserHost, TheSinkReadsEventsAsTheControlSendsThemAndAnswersAmbientPro
     EXPECT_EQ(cancel, VARIANT_TRUE);
 
     // The page is live (user mode); other ambient properties are the control's own.
-    VARIANT answer;
-    VariantInit(&answer);
+    VARIANT answer = Variant(VT_EMPTY);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     EXPECT_EQ(
         sink->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &answer, nullptr, nullptr),
@@ -228,13 +222,7 @@ TEST(WebBrowserHost, TheSinkReadsEventsAsTheControlSendsThemAndAnswersAmbientPro
 
     // Once the host is gone, a control still holding the sink reaches nobody.
     host.reset();
-    args[1].vt = VT_DISPATCH;
-    args[1].pdispVal = sink;
-    args[0].vt = VT_BYREF | VT_VARIANT;
-    args[0].pvarVal = &url;
-    params.cArgs = 2;
-    EXPECT_EQ(sink->Invoke(DISPID_DOCUMENTCOMPLETE, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
-              DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(Send(sink, DISPID_DOCUMENTCOMPLETE, {source, urlRef}), DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(client.documents.size(), 1u);
     sink->Release();
     site->Release();
