@@ -1,9 +1,8 @@
 // The Windows Launcher.exe under Wine, as a player starts it from the folder
-// the package unpacked: its main window
-// shows its picture and buttons (the screenshot is kept with the Linux
-// ones), its browser control reports a page on a refused port in
-// launcher.log, and it replaces itself with a newer published launcher
-// through copy-and-restart ("N:").
+// the package unpacked: its main window shows its picture and buttons (the
+// screenshot is kept with the Linux ones), its browser control reports a
+// page on a refused port in launcher.log, and it replaces itself with a
+// newer published launcher through copy-and-restart ("N:").
 #include "tests/gui/screen_checks.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/test_files.h"
@@ -29,7 +28,8 @@ constexpr auto kRelaunchPatience = std::chrono::seconds(90);
 constexpr auto kPoll = std::chrono::milliseconds(40);
 // As the screen checks allow for a compositor's rounding.
 constexpr int kTolerance = 6;
-// INET_E_RESOURCE_NOT_FOUND, as the launcher writes a signed code.
+// INET_E_DOWNLOAD_FAILURE (0x800C0008), as Wine's control reports a refused
+// connection and the launcher writes a code: signed.
 constexpr char kRefusedCode[] = "NavigateError Code is -2146697208 \r\n";
 
 // Where the main picture is opaque, outside the page and the buttons: what
