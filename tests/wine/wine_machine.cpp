@@ -114,8 +114,8 @@ void WineMachine::TearDownTestSuite() {
     Shared& shared = Machine();
     if (!shared.prefix.empty())
         EndPrefix(shared.prefix);
-    shared.display.reset();
-    shared.folder.reset();
+    // The next suite starts from nothing.
+    shared = Shared{};
 }
 
 testsupport::XDisplay& WineMachine::Display() {
