@@ -2,6 +2,7 @@
 
 #include "tests/support/test_files.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace winetest {
@@ -160,6 +161,19 @@ void WineMachine::UnpackLauncher() {
     const testsupport::ProgramResult unpacked =
         RunLinuxTool({"unzip", "-q", zip.string(), "-d", launcher.string()}, work.Path(), "unzip");
     ASSERT_EQ(unpacked.exitCode, 0) << unpacked.errors;
+    // What a studio ships and nothing else: the program, every picture as
+    // the build drew it, and the two profile files.
+    std::vector<fs::path> expected{"Launcher.exe", "Platform.ini", std::string(kPlatform) + ".ini"};
+    for (const fs::path& picture : testsupport::FilesBelow(Programs().styles)) {
+        expected.push_back("LauncherStyles" / picture);
+        EXPECT_EQ(testsupport::ReadBytes(launcher / "LauncherStyles" / picture),
+                  testsupport::ReadBytes(Programs().styles / picture))
+            << picture;
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(testsupport::FilesBelow(launcher), expected);
+    EXPECT_EQ(testsupport::ReadBytes(launcher / "Platform.ini"), "[Config]\r\nPlatform=demo\r\n");
+    EXPECT_EQ(testsupport::ReadBytes(launcher / "Launcher.exe"), testsupport::ReadBytes(Programs().launcher));
     fs::copy(launcher, install, fs::copy_options::recursive);
 }
 
