@@ -2,6 +2,10 @@
 
 namespace platform {
 
+// The control keeps its cache and site data where the system keeps every
+// browser control's: there is no folder of the program's own to name.
+void SetBrowserDataFolder(const std::wstring&) {}
+
 std::unique_ptr<BrowserControl> BrowserControl::Create(CHtmlView& view, COleControlSite& site, HWND window) {
     std::unique_ptr<BrowserControl> control(new BrowserControl(view, site));
     control->m_host = WebBrowserHost::Create(window, *control);
