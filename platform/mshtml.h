@@ -6,8 +6,8 @@
 #include "platform/winuser.h"
 
 #ifdef _WIN32
-// The input method's interfaces that <mshtml.h> brings have a method named
-// Sleep, which platform/kernel32.h may have routed already.
+// The input method interface these pull in has a method named Sleep, which
+// kernel32.h routes to the cooperative stop: not inside the SDK's headers.
 #pragma push_macro("Sleep")
 #undef Sleep
 #include <mshtmhst.h>

@@ -3,7 +3,6 @@
 #include "ui/kit/translucent_progress_bar.h"
 
 #include "tests/support/temp_dir.h"
-#include "tests/support/wine.h"
 #include "ui/kit/kit_test_dialog.h"
 
 #include <gtest/gtest.h>
@@ -24,14 +23,6 @@ constexpr std::uint32_t kClear = 0x00000000;
 constexpr int kFillLeft = 38;
 constexpr int kFillTop = 46;
 constexpr int kFillRow = 48;
-
-// GDI+ on Windows blends the outer half source pixel of a stretched picture
-// with the transparent outside of its source (Wine's GDI+ does so too); the
-// Linux stand-in clamps to the edge. The stretched fill's edge columns are
-// checked where they are drawn crisp.
-bool CrispStretchedEdges() {
-    return !testsupport::UnderWine();
-}
 
 class ProgressBarPicture : public ::testing::Test {
 protected:
@@ -72,7 +63,7 @@ TEST_F(ProgressBarPicture, AQuarterDoneFillsAQuarterWithTheSliderCentredOnItsEnd
     // 316 * 50 / 200 = 79 pixels of fill: x 38..116. The 15-pixel slider
     // covers 110..124, centred on 117, the end of the fill, and rows 41..55,
     // centred on the fill's rows 46..50.
-    if (CrispStretchedEdges()) {
+    if (kit_test::CrispStretchedEdges()) {
         EXPECT_EQ(PixelAt(m_hwnd, kFillLeft, kFillRow), kGreen);
         EXPECT_EQ(PixelAt(m_hwnd, 109, kFillRow), kGreen);
     }
@@ -104,7 +95,7 @@ TEST_F(ProgressBarPicture, TheWholeRangeFillsTheWholeArea) {
     m_dialog.bar.SetRange(7);
     m_dialog.bar.SetPos(7);
 
-    if (CrispStretchedEdges()) {
+    if (kit_test::CrispStretchedEdges()) {
         EXPECT_EQ(PixelAt(m_hwnd, kFillLeft, kFillRow), kGreen);
         EXPECT_EQ(PixelAt(m_hwnd, 346, kFillRow), kGreen);
     }
