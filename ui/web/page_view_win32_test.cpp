@@ -2,7 +2,7 @@
 // dialog's placeholder, the browser window following the view, a page that
 // cannot load logged with the browser's error code, and the host answers
 // (window.external, the security manager) reached through the client site
-// the control holds, as the control itself reaches them.
+// the control holds, as the control itself reaches them, all one object.
 #include "ui/web/browser_view.h"
 
 #include "platform/text.h"
@@ -132,8 +132,20 @@ TEST_F(PageViewOnWindows, TheControlsSiteLeadsToTheExternalObjectAndTheSecurityM
     security->Release();
     services->Release();
 
+    // Every interface the site hands out leads back to the one object the
+    // control holds, as COM requires.
     auto* showUi = Ask<IDocHostShowUI>(site, IID_IDocHostShowUI);
     ASSERT_TRUE(showUi);
+    auto* backToSite = Ask<IOleClientSite>(showUi, IID_IOleClientSite);
+    EXPECT_EQ(backToSite, site);
+    auto* identity = Ask<IUnknown>(site, IID_IUnknown);
+    auto* showUiIdentity = Ask<IUnknown>(showUi, IID_IUnknown);
+    EXPECT_EQ(showUiIdentity, identity);
+    for (IUnknown* held : {static_cast<IUnknown*>(backToSite), identity, showUiIdentity}) {
+        if (held) {
+            held->Release();
+        }
+    }
     showUi->Release();
     site->Release();
 }

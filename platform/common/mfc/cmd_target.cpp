@@ -148,10 +148,16 @@ HRESULT COleControlSite::InternalQueryInterface(REFIID iid, void** ppvObj) {
 }
 
 ULONG COleControlSite::ExternalAddRef() {
+    if (m_pOuterUnknown) {
+        return m_pOuterUnknown->AddRef();
+    }
     return ++m_dwRef;
 }
 
 ULONG COleControlSite::ExternalRelease() {
+    if (m_pOuterUnknown) {
+        return m_pOuterUnknown->Release();
+    }
     // The view that made the site ends it; the count only tells.
     return m_dwRef > 0 ? --m_dwRef : 0;
 }
@@ -159,6 +165,9 @@ ULONG COleControlSite::ExternalRelease() {
 HRESULT COleControlSite::ExternalQueryInterface(REFIID iid, void** ppvObj) {
     if (!ppvObj) {
         return E_POINTER;
+    }
+    if (m_pOuterUnknown) {
+        return m_pOuterUnknown->QueryInterface(iid, ppvObj);
     }
     return InternalQueryInterface(iid, ppvObj);
 }

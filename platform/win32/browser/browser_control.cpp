@@ -35,7 +35,12 @@ void BrowserControl::NavigateError(IDispatch* pDisp, VARIANT* pvURL, VARIANT* pv
 }
 
 HRESULT BrowserControl::QueryHostInterface(REFIID iid, void** ppvObject) {
-    return m_site.ExternalQueryInterface(iid, ppvObject);
+    return m_site.InternalQueryInterface(iid, ppvObject);
+}
+
+void BrowserControl::AttachSite(IUnknown* pSite) {
+    // The view's site answers for the control's: one object to the control.
+    m_site.SetControllingUnknown(pSite);
 }
 
 }  // namespace platform

@@ -28,6 +28,7 @@ public:
     void NavigateError(IDispatch* pDisp, VARIANT* pvURL, VARIANT* pvFrame, VARIANT* pvStatusCode,
                        VARIANT_BOOL* pvbCancel) override;
     HRESULT QueryHostInterface(REFIID iid, void** ppvObject) override;
+    void AttachSite(IUnknown* pSite) override;
 
 private:
     BrowserControl(CHtmlView& view, COleControlSite& site);

@@ -28,7 +28,7 @@ std::unique_ptr<WebBrowserHost> WebBrowserHost::Create(HWND window, BrowserClien
 }
 
 WebBrowserHost::WebBrowserHost(HWND window, BrowserClient& client)
-    : m_window(window), m_site(new BrowserSite(client, window)) {}
+    : m_window(window), m_client(client), m_site(new BrowserSite(client, window)) {}
 
 bool WebBrowserHost::Open() {
     // Each successful start is ended once, in the destructor.
@@ -37,6 +37,8 @@ bool WebBrowserHost::Open() {
                                                  reinterpret_cast<void**>(&m_object)))) {
         return false;
     }
+    m_client.AttachSite(static_cast<IOleClientSite*>(m_site));
+    m_siteAttached = true;
     if (FAILED(m_object->SetClientSite(m_site))) {
         return false;
     }
@@ -84,6 +86,9 @@ WebBrowserHost::~WebBrowserHost() {
         m_object->Close(OLECLOSE_NOSAVE);
         m_object->SetClientSite(nullptr);
         ReleaseAndClear(m_object);
+    }
+    if (m_siteAttached) {
+        m_client.AttachSite(nullptr);
     }
     m_site->Release();
     if (m_oleStarted) {

@@ -39,7 +39,9 @@ private:
     static LRESULT CALLBACK FollowSize(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND m_window;
+    BrowserClient& m_client;
     BrowserSite* m_site;
+    bool m_siteAttached = false;
     bool m_oleStarted = false;
     IOleObject* m_object = nullptr;
     IWebBrowser2* m_browser = nullptr;

@@ -57,12 +57,14 @@ public:
         *ppvObject = nullptr;
         return E_NOINTERFACE;
     }
+    void AttachSite(IUnknown* pSite) override { attached.push_back(pSite); }
 
     std::vector<std::wstring> documents;
     IDispatch* documentSource = nullptr;
     std::vector<RecordedError> errors;
     VARIANT_BOOL cancel = VARIANT_FALSE;
     std::vector<IID> asked;
+    std::vector<IUnknown*> attached;
 };
 
 class PlainWindow {
@@ -125,11 +127,20 @@ TEST(WebBrowserHost, TheControlFillsTheWindowFollowsItsSizeAndAsksTheHostThrough
     EXPECT_EQ(inPlace->GetWindow(&siteWindow), S_OK);
     EXPECT_EQ(siteWindow, window.Handle());
     inPlace->Release();
+    // The client knows the site by the identity the control sees.
+    IUnknown* identity = nullptr;
+    ASSERT_EQ(site->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
+    ASSERT_EQ(client.attached.size(), 1u);
+    EXPECT_EQ(client.attached[0], identity);
+    identity->Release();
     site->Release();
 
-    // Gone with the host: nothing of the control is left in the window.
+    // Gone with the host: nothing of the control is left in the window, and
+    // the client was told the site before the control had it and after.
     host.reset();
     EXPECT_FALSE(IsWindow(control));
+    ASSERT_EQ(client.attached.size(), 2u);
+    EXPECT_EQ(client.attached[1], nullptr);
 }
 
 TEST(WebBrowserHost, ARefusedAddressArrivesAsNavigateErrorWithItsCode) {
