@@ -10,28 +10,40 @@ namespace platform::win32 {
 
 namespace {
 
-// The source rectangle of the 32-bit DIB section selected into the DC, top
-// row first; null when the DC holds something else.
+// The source rectangle, top row first. Copied through a top-down DIB of our
+// own: the system does not tell which way the source's rows run (a DIB
+// section reports a positive height either way), and a 32-bit copy keeps the
+// alpha bytes. Null when the source cannot be read.
 std::shared_ptr<LayeredPicture> CopyPicture(HDC source, POINT origin, SIZE size, BYTE constantAlpha) {
-    DIBSECTION section{};
-    HGDIOBJ bitmap = GetCurrentObject(source, OBJ_BITMAP);
-    if (!bitmap || GetObjectW(bitmap, sizeof section, &section) != sizeof section || !section.dsBm.bmBits ||
-        section.dsBm.bmBitsPixel != 32 || origin.x < 0 || origin.y < 0 || size.cx <= 0 || size.cy <= 0 ||
-        origin.x + size.cx > section.dsBm.bmWidth || origin.y + size.cy > section.dsBm.bmHeight) {
+    if (size.cx <= 0 || size.cy <= 0) {
         return nullptr;
     }
-    auto picture = std::make_shared<LayeredPicture>();
-    picture->size = size;
-    picture->constantAlpha = constantAlpha;
-    picture->pixels.resize(static_cast<std::size_t>(size.cx) * static_cast<std::size_t>(size.cy));
-    const bool bottomUp = section.dsBmih.biHeight > 0;
-    const auto* bits = static_cast<const unsigned char*>(section.dsBm.bmBits);
-    for (int y = 0; y < size.cy; ++y) {
-        const int row = bottomUp ? section.dsBm.bmHeight - 1 - (origin.y + y) : origin.y + y;
-        std::memcpy(&picture->pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(size.cx)],
-                    bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(section.dsBm.bmWidthBytes) +
-                        static_cast<std::size_t>(origin.x) * 4,
-                    static_cast<std::size_t>(size.cx) * 4);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = size.cx;
+    info.bmiHeader.biHeight = -size.cy;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC copyDc = CreateCompatibleDC(source);
+    void* bits = nullptr;
+    HBITMAP copy = copyDc ? CreateDIBSection(copyDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    std::shared_ptr<LayeredPicture> picture;
+    if (copy) {
+        HGDIOBJ previous = SelectObject(copyDc, copy);
+        if (BitBlt(copyDc, 0, 0, size.cx, size.cy, source, origin.x, origin.y, SRCCOPY)) {
+            GdiFlush();
+            picture = std::make_shared<LayeredPicture>();
+            picture->size = size;
+            picture->constantAlpha = constantAlpha;
+            picture->pixels.resize(static_cast<std::size_t>(size.cx) * static_cast<std::size_t>(size.cy));
+            std::memcpy(picture->pixels.data(), bits, picture->pixels.size() * sizeof(std::uint32_t));
+        }
+        SelectObject(copyDc, previous);
+        DeleteObject(copy);
+    }
+    if (copyDc) {
+        DeleteDC(copyDc);
     }
     return picture;
 }
