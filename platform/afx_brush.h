@@ -1,11 +1,6 @@
 // The framework's brush object: a GDI brush that lives as long as the object.
 #pragma once
 
-#include "platform/win_types.h"
-
-#ifdef _WIN32
-#include <afxwin.h>
-#else
 #include "platform/gdi.h"
 
 class CBrush {
@@ -33,4 +28,3 @@ public:
 
     HBRUSH m_hObject = nullptr;
 };
-#endif

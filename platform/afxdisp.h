@@ -5,9 +5,6 @@
 
 #include "platform/oaidl.h"
 
-#ifdef _WIN32
-#include <afxdisp.h>
-#else
 #include <string_view>
 
 class CCmdTarget;
@@ -82,14 +79,23 @@ class COleControlSite : public CCmdTarget {
 public:
     explicit COleControlSite(COleControlContainer* pCtrlCont);
 
+    // The site's own interfaces, whoever controls it.
     virtual HRESULT InternalQueryInterface(REFIID iid, void** ppvObj);
+    // What the site's interfaces answer for IUnknown: the controlling
+    // object's when there is one, else the site's own.
     ULONG ExternalAddRef();
     ULONG ExternalRelease();
     HRESULT ExternalQueryInterface(REFIID iid, void** ppvObj);
 
+    // A control host that gives the control a site object of its own makes
+    // that object the controlling one (NULL: none again), so that every
+    // interface the control gets from either leads back to one object.
+    void SetControllingUnknown(IUnknown* pOuter) { m_pOuterUnknown = pOuter; }
+
     COleControlContainer* m_pCtrlCont;
 
 private:
+    IUnknown* m_pOuterUnknown = nullptr;
     // The site's own identity; its interfaces all lead back here.
     struct XUnknown : IUnknown {
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override;
@@ -99,4 +105,3 @@ private:
     } m_xUnknown;
     ULONG m_dwRef = 1;
 };
-#endif

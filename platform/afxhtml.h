@@ -8,9 +8,6 @@
 #include "platform/afxwin.h"
 #include "platform/mshtml.h"
 
-#ifdef _WIN32
-#include <afxhtml.h>
-#else
 #include <memory>
 
 namespace platform {
@@ -84,7 +81,6 @@ private:
     COleControlContainer m_container{this};
     std::unique_ptr<COleControlSite> m_pSite;
 };
-#endif
 
 #include <string>
 

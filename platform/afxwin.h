@@ -15,13 +15,16 @@
 // its own dialog's EndDialog. WM_CLOSE (from any thread) ends a dialog as a
 // click on IDCANCEL does: OnCancel, EndDialog(IDCANCEL). Enter and Escape
 // become IDOK and IDCANCEL commands unless a PreTranslateMessage takes them.
+//
+// The same subset is the framework on Windows (there is none for our
+// compiler): written over user32, with the wide names. There <windows.h>
+// makes PostMessage, SendMessage, SetWindowText, GetWindowText(Length) and
+// DefWindowProc macros for their W names, members included; inside a CWnd
+// the global functions are called as ::PostMessageW and so on.
 #pragma once
 
 #include "platform/win_types.h"
 
-#ifdef _WIN32
-#include <afxwin.h>
-#else
 #include "platform/afxdisp.h"
 #include "platform/winuser.h"
 
@@ -243,4 +246,3 @@ private:
     bool m_bContinueModal = false;  // ...and has not been ended
     INT_PTR m_nModalResult = -1;
 };
-#endif

@@ -1,9 +1,10 @@
-// The console of a command-line tool: whether its error output is a
-// terminal, and the request to end it (Ctrl+C, or the system ending it).
+// The console of a command-line tool: whether its output and error output
+// are terminals, and the request to end it (Ctrl+C, or the system ending it).
 #pragma once
 
 namespace platform {
 
+bool OutputIsTerminal();
 bool ErrorOutputIsTerminal();
 
 // Create it before any thread starts: from then on a request to end the

@@ -38,6 +38,11 @@ struct DialogTemplate {
 
 namespace platform {
 
+// Dialog units to pixels. Every dialog has one base unit, whatever its font:
+// 6 x 13 pixels, the base of an 8-point dialog font at 96 DPI. A dialog unit
+// is a quarter of the base width and an eighth of the base height.
+RECT DialogUnitsToPixels(RECT rect);
+
 // Adds a template, replacing one with the same id. Register the templates
 // before the dialogs that use them are run.
 void AddDialogTemplate(DialogTemplate dialogTemplate);

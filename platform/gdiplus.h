@@ -2,8 +2,9 @@
 #pragma once
 
 #ifdef _WIN32
-#include <gdiplus.h>
 #include <windows.h>
+
+#include <gdiplus.h>
 #else
 #include "platform/gdiplus_brush.h"
 #include "platform/gdiplus_graphics.h"

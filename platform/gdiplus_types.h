@@ -3,7 +3,9 @@
 
 #include "platform/win_types.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <gdiplus.h>
+#else
 namespace Gdiplus {
 
 using REAL = float;

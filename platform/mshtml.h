@@ -6,10 +6,15 @@
 #include "platform/winuser.h"
 
 #ifdef _WIN32
+// The input method interface these pull in has a method named Sleep, which
+// kernel32.h routes to the cooperative stop: not inside the SDK's headers.
+#pragma push_macro("Sleep")
+#undef Sleep
 #include <mshtmhst.h>
 #include <mshtml.h>
 #include <servprov.h>
 #include <urlmon.h>
+#pragma pop_macro("Sleep")
 #else
 // ---- document
 inline constexpr IID IID_IHTMLDocument2{0x332C4425, 0x26CB, 0x11D0, {0xB4, 0x83, 0x00, 0xC0, 0x4F, 0xD9, 0x01, 0x19}};

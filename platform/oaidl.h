@@ -69,10 +69,15 @@ struct DISPPARAMS {
     UINT cNamedArgs = 0;
 };
 struct EXCEPINFO;
+struct ITypeInfo;
 
 #define DISPATCH_METHOD 0x1
+#define DISP_E_BADINDEX ((HRESULT)0x8002000BL)
 
+// In Windows' method order, so that one implementation serves both systems.
 struct IDispatch : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
                                                     DISPID* rgDispId) = 0;
     virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,

@@ -26,6 +26,10 @@ private:
     std::function<void(HWND)> m_previous;
 };
 
+// Notes the template a dialog window was made from (WindowInfo::templateId,
+// FindDialog); each system keeps it its own way.
+void RecordDialogTemplate(HWND dialog, UINT templateId);
+
 // Creates the dialog window (class "#32770", the template's style without
 // WS_VISIBLE), then its controls in template order, then sends WM_INITDIALOG;
 // shows it when the template has WS_VISIBLE. The window is placed at the
@@ -41,5 +45,9 @@ HWND CreateDialogWindow(const DialogTemplate& dialogTemplate, HWND owner);
 bool InstallDisplayBackend();
 // Whether InstallDisplayBackend took a display.
 bool DisplayInstalled();
+// Where the system can run windows without showing them (Linux: the
+// headless backend, by opening no display), InstallDisplayBackend takes no
+// display after this call. Windows has no such mode: the windows show.
+void KeepWindowsOffScreen();
 
 }  // namespace platform

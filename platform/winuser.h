@@ -12,6 +12,19 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+// _TrackMouseEvent (declared here on every system) is comctl32's.
+#include <commctrl.h>
+
+// <windowsx.h> has these too, but also function-like macros
+// (SubclassWindow, ...) that collide with the framework's members.
+#define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
+#define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))
+
+#include "platform/win32/layered_calls.h"
+
+// A layered window's picture is kept for window_automation.h, as on Linux.
+#define UpdateLayeredWindow platform::win32::UpdateLayeredWindow
 #else
 #include "platform/gdi.h"
 #include "platform/kernel32.h"

@@ -166,7 +166,7 @@ BOOL CLauncherTranslucentDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
         switch (LOWORD(wParam)) {
             case IDC_EXIT:
                 if (ILauncherWindow* mainDialog = GetController()->mainDialog.load())
-                    PostMessageW(mainDialog->GetWindowHandle(), WM_CLOSE, 0, 0);
+                    ::PostMessageW(mainDialog->GetWindowHandle(), WM_CLOSE, 0, 0);
                 return TRUE;
             case IDC_MINIMIZE:
                 ShowWindow(SW_MINIMIZE);

@@ -6,6 +6,7 @@
 #include "platform/text.h"
 #include "state/mem_manger.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/wine.h"
 #include "ui/launcher_windows_test_support.h"
 #include "ui/web/page_messages.h"
 
@@ -64,11 +65,15 @@ TEST_F(MainWindowTest, AnAfterUpdateStartShowsTheWindowsAtOnceAndOpensTheClientC
                     seen.webView = ui_test::PlaceIn(page, GetDlgItem(page, IDC_WEBVIEW));
                 }
                 seen.mainRect = kit_test::WindowRect(main);
-                // The player leaves through the exit button.
-                platform::InjectMouseMove(kit_test::At(main, 806, 51));
-                platform::InjectClick(kit_test::At(main, 806, 51));
-                if (WaitUntil([&] { return !IsWindow(main); }))
-                    return;
+                // The player leaves through the exit button. Wine's hit
+                // testing ignores the page window's colour key, so there the
+                // click lands on the page window lying over the button.
+                if (!testsupport::UnderWine()) {
+                    platform::InjectMouseMove(kit_test::At(main, 806, 51));
+                    platform::InjectClick(kit_test::At(main, 806, 51));
+                    if (WaitUntil([&] { return !IsWindow(main); }))
+                        return;
+                }
             }
             Close(main);
         });

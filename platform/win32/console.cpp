@@ -18,6 +18,10 @@ BOOL WINAPI OnConsoleEvent(DWORD) {
 
 }  // namespace
 
+bool OutputIsTerminal() {
+    return _isatty(_fileno(stdout)) != 0;
+}
+
 bool ErrorOutputIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
 }

@@ -12,3 +12,4 @@
 #undef HttpSendRequestW
 #undef InternetReadFile
 #undef InternetCloseHandle
+#undef UpdateLayeredWindow

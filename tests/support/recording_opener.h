@@ -2,10 +2,9 @@
 // address to) replaced, for the scope of a test, by one that records what it
 // was asked to open. The interface is the same everywhere; how the handler
 // is replaced is the system's own (recording_opener_posix.cpp: an xdg-open
-// first on PATH).
+// first on PATH; recording_opener_win32.cpp: the address protocols' "open"
+// command).
 #pragma once
-
-#include "tests/support/environment.h"
 
 #include <filesystem>
 #include <memory>
@@ -28,7 +27,8 @@ public:
 
 private:
     std::filesystem::path m_record;
-    std::unique_ptr<ScopedVariable> m_path;
+    // Undoes the replacement when it goes.
+    std::shared_ptr<void> m_replacement;
 };
 
 }  // namespace testsupport

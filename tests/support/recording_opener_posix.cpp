@@ -2,6 +2,7 @@
 // of that name goes first on it.
 #include "tests/support/recording_opener.h"
 
+#include "tests/support/environment.h"
 #include "tests/support/test_files.h"
 
 #include <cstdlib>
@@ -19,7 +20,7 @@ RecordingOpener::RecordingOpener(const fs::path& folder) : m_record(folder / "op
     fs::permissions(script, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                 fs::perms::others_read | fs::perms::others_exec);
     const char* path = std::getenv("PATH");
-    m_path = std::make_unique<ScopedVariable>("PATH", folder.string() + ":" + (path ? path : ""));
+    m_replacement = std::make_shared<ScopedVariable>("PATH", folder.string() + ":" + (path ? path : ""));
 }
 
 RecordingOpener::~RecordingOpener() = default;

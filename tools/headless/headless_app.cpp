@@ -11,10 +11,13 @@
 
 namespace {
 
-// Where the launcher installs the client and starts the game.
+// Where the launcher installs the client and starts the game, as the
+// system names it, in UTF-8.
 std::string ClientFolder() {
-    std::string folder = platform::NativePath(g_settings.dataFolder + L"\\" + cdn_path);
-    if (!folder.empty() && folder.back() == '/')
+    const std::u8string path =
+        std::filesystem::path(platform::NativePath(g_settings.dataFolder + L"\\" + cdn_path)).u8string();
+    std::string folder(path.begin(), path.end());
+    if (!folder.empty() && (folder.back() == '/' || folder.back() == '\\'))
         folder.pop_back();
     return folder;
 }

@@ -1,11 +1,11 @@
 // quillmoor-headless: the launcher without a display, driven from the
 // command line (see --help).
 #include "codec/md5_functions.h"
+#include "platform/console.h"
+#include "platform/window_system.h"
 #include "tools/headless/headless_app.h"
 #include "tools/headless/headless_options.h"
 
-#include <unistd.h>
-#include <cstdlib>
 #include <iostream>
 
 namespace {
@@ -30,10 +30,9 @@ int main(int argc, char** argv) {
         std::cerr << "quillmoor-headless: no MD5 functions\n";
         return kExitEnded;
     }
-    // Never a window on screen, even where a display is at hand: the
-    // framework picks its display backend from these.
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    HeadlessApp app(std::move(options), isatty(STDOUT_FILENO) != 0);
+    // Never a window on screen, even where a display is at hand, where the
+    // system allows it.
+    platform::KeepWindowsOffScreen();
+    HeadlessApp app(std::move(options), platform::OutputIsTerminal());
     return AfxWinMain();
 }

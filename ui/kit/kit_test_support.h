@@ -3,10 +3,11 @@
 // and running the window thread until something happened.
 #pragma once
 
+#include "platform/common/gdiplus_test_helpers.h"
 #include "platform/gdiplus_startup.h"
-#include "platform/linux/gdi/gdi_test_support.h"
 #include "platform/png_file.h"
 #include "platform/window_automation.h"
+#include "tests/support/wine.h"
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,14 @@ inline bool WaitUntil(const std::function<bool()>& done) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return done();
+}
+
+// GDI+ on Windows blends the outer half source pixel of a stretched picture
+// with the transparent outside of its source (Wine's GDI+ does so too); the
+// Linux stand-in clamps to the edge. A stretched picture's edge columns are
+// checked where they are drawn crisp.
+inline bool CrispStretchedEdges() {
+    return !testsupport::UnderWine();
 }
 
 // The screen point at a client point of a window.

@@ -30,8 +30,10 @@ BOOL CStandardDialog::OnInitDialog() {
     // Looked up at run time, as systems without layered windows lack it;
     // without it the overlay simply stays opaque.
     if (LibraryHandle user32{LoadLibraryW(L"User32.DLL")}) {
+        // Through the generic function type: the compiler accepts that cast
+        // from any function pointer.
         const auto setAttributes = reinterpret_cast<SetLayeredWindowAttributesProc>(
-            GetProcAddress(user32.get(), "SetLayeredWindowAttributes"));
+            reinterpret_cast<void (*)()>(GetProcAddress(user32.get(), "SetLayeredWindowAttributes")));
         if (setAttributes)
             setAttributes(m_hWnd, m_crKey, 0, LWA_COLORKEY);
     }

@@ -3,6 +3,7 @@
 #include "ui/kit/translucent_dialog.h"
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/wine.h"
 #include "ui/kit/kit_test_dialog.h"
 
 #include <gtest/gtest.h>
@@ -91,11 +92,14 @@ TEST_F(DialogTest, ATextIsDrawnInItsControlsPlace) {
 TEST_F(DialogTest, ItTakesThePicturesSizeCentredAsItsFramedTemplateWouldBe) {
     KitDialog dialog(Background(), false);
     ASSERT_TRUE(dialog.Create(kit_test::kKitDialog));
-    // Work area 1920 x 1040; the template's caption and dialog frame add
-    // 6 x 25 pixels to the picture's 200 x 100.
+    // Centred in the work area (1920 x 1040 without a display); the
+    // template's caption and dialog frame add 6 x 25 pixels to the picture's
+    // 200 x 100.
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
     const RECT rect = WindowRect(dialog.GetSafeHwnd());
-    EXPECT_EQ(rect.left, (1920 - 206) / 2);
-    EXPECT_EQ(rect.top, (1040 - 125) / 2);
+    EXPECT_EQ(rect.left, work.left + (work.right - work.left - 206) / 2);
+    EXPECT_EQ(rect.top, work.top + (work.bottom - work.top - 125) / 2);
     EXPECT_EQ(rect.right - rect.left, kWidth);
     EXPECT_EQ(rect.bottom - rect.top, kHeight);
     EXPECT_FALSE(dialog.GetStyle() & WS_CAPTION);
@@ -161,6 +165,9 @@ TEST_F(DialogTest, CancellingTheOverlayClosesTheDialogButEnterDoesNothing) {
 }
 
 TEST_F(DialogTest, DraggingTheBackgroundMovesBothWindows) {
+    if (testsupport::UnderWine())
+        GTEST_SKIP() << "Wine's hit testing ignores a layered window's colour key: the press lands on the overlay, "
+                        "not on the dialog below it";
     KitDialog dialog(Background(), true);
     ASSERT_TRUE(dialog.Create(kit_test::kKitDialog));
     dialog.ShowWindow(SW_SHOW);

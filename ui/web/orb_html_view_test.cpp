@@ -1,12 +1,11 @@
 // The page view's answers to the browser, without a display: the external
-// object, context menus, host flags, message boxes, the error log, and the
-// control site's interfaces and URL policies.
+// object, context menus, host flags, the error log, and the control site's
+// interfaces and URL policies.
 #include "ui/web/browser_view.h"
 #include "ui/web/doc_host_site.h"
 
 #include "platform/kernel32.h"
 #include "platform/text.h"
-#include "platform/window_automation.h"
 #include "state/launcher_settings.h"
 #include "tests/support/temp_dir.h"
 #include "ui/web/launcher_resource.h"
@@ -21,40 +20,12 @@
 
 namespace {
 
+using page_view_test::CallByName;
 using page_view_test::CommandWindow;
-
-// Calls a method of an IDispatch as a page script does: by name, one string.
-HRESULT CallByName(IDispatch* object, const std::wstring& name, const std::vector<std::wstring>& args,
-                   DISPID* idOut = nullptr) {
-    std::wstring buffer = name;
-    LPOLESTR names[] = {buffer.data()};
-    DISPID id = 0;
-    const HRESULT found = object->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
-    if (idOut) {
-        *idOut = id;
-    }
-    if (FAILED(found)) {
-        return found;
-    }
-    std::vector<VARIANT> values;
-    for (auto arg = args.rbegin(); arg != args.rend(); ++arg) {
-        VARIANT value;
-        value.vt = VT_BSTR;
-        value.bstrVal = SysAllocString(arg->c_str());
-        values.push_back(value);
-    }
-    DISPPARAMS params{values.data(), nullptr, static_cast<UINT>(values.size()), 0};
-    const HRESULT result = object->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-    for (VARIANT& value : values) {
-        VariantClear(&value);
-    }
-    return result;
-}
 
 class PageViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::TakeMessageBoxes();
         GetCurrentDirectoryW(MAX_PATH, m_previousDirectory);
         SetCurrentDirectoryW(platform::FromUtf8(m_folder.Str()).c_str());
     }
@@ -137,35 +108,6 @@ TEST_F(PageViewTest, ContextMenuModesDecideWhichMenusTheBrowserShows) {
                 << "mode " << modes[mode] << ", menu " << kinds[kind];
         }
     }
-}
-
-TEST_F(PageViewTest, MessageBoxesWithTheBrowsersCaptionGetOursOthersKeepTheirs) {
-    CommandWindow owner;
-    COrbHtmlView view;
-    wchar_t standard[256] = L"";
-    HMODULE texts = LoadLibraryW(L"shdoclc");
-    ASSERT_NE(texts, nullptr);
-    ASSERT_GT(LoadStringW(texts, 2213, standard, 256), 0);
-    FreeLibrary(texts);
-
-    std::wstring text = L"Saved.";
-    std::wstring caption = standard;
-    LRESULT pressed = -1;
-    EXPECT_EQ(view.OnShowMessage(owner, text.data(), caption.data(), MB_OKCANCEL, nullptr, 0, &pressed), S_OK);
-    std::wstring other = L"Realm news";
-    EXPECT_EQ(view.OnShowMessage(owner, text.data(), other.data(), MB_OK, nullptr, 0, &pressed), S_OK);
-    // A caption that only starts like the standard one is another caption.
-    std::wstring longer = caption + L" ";
-    EXPECT_EQ(view.OnShowMessage(owner, text.data(), longer.data(), MB_OK, nullptr, 0, &pressed), S_OK);
-    EXPECT_EQ(pressed, IDOK);
-
-    const std::vector<platform::RecordedMessageBox> boxes = platform::TakeMessageBoxes();
-    ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[0].caption, L"ORB HTMLVIEW");
-    EXPECT_EQ(boxes[0].text, L"Saved.");
-    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OKCANCEL));
-    EXPECT_EQ(boxes[1].caption, L"Realm news");
-    EXPECT_EQ(boxes[2].caption, longer);
 }
 
 TEST_F(PageViewTest, TheLogKeepsOnlyTheLatestNavigationErrorAsASignedCodeOnAWindowsLine) {

@@ -38,6 +38,21 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
     ULONG STDMETHODCALLTYPE Release() override { return m_refs > 0 ? --m_refs : 0; }
 
+    // No type information: callers find the methods by name.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
+        if (!pctinfo) {
+            return E_POINTER;
+        }
+        *pctinfo = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
+        if (ppTInfo) {
+            *ppTInfo = nullptr;
+        }
+        return DISP_E_BADINDEX;
+    }
+
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
         if (!rgszNames || !rgDispId || cNames == 0) {
             return E_INVALIDARG;
@@ -133,10 +148,16 @@ HRESULT COleControlSite::InternalQueryInterface(REFIID iid, void** ppvObj) {
 }
 
 ULONG COleControlSite::ExternalAddRef() {
+    if (m_pOuterUnknown) {
+        return m_pOuterUnknown->AddRef();
+    }
     return ++m_dwRef;
 }
 
 ULONG COleControlSite::ExternalRelease() {
+    if (m_pOuterUnknown) {
+        return m_pOuterUnknown->Release();
+    }
     // The view that made the site ends it; the count only tells.
     return m_dwRef > 0 ? --m_dwRef : 0;
 }
@@ -144,6 +165,9 @@ ULONG COleControlSite::ExternalRelease() {
 HRESULT COleControlSite::ExternalQueryInterface(REFIID iid, void** ppvObj) {
     if (!ppvObj) {
         return E_POINTER;
+    }
+    if (m_pOuterUnknown) {
+        return m_pOuterUnknown->QueryInterface(iid, ppvObj);
     }
     return InternalQueryInterface(iid, ppvObj);
 }

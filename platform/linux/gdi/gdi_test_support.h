@@ -1,8 +1,9 @@
-// Test support for pictures: GDI+ started for one test, a memory DC with a
-// 32-bit DIB section as the window kit builds it, and PNG files written with
-// cairo.
+// Test support for pictures: GDI+ started for one test (on every system), a
+// memory DC with a 32-bit DIB section as the window kit builds it, and PNG
+// files written with cairo.
 #pragma once
 
+#include "platform/common/gdiplus_test_helpers.h"
 #include "platform/gdi.h"
 #include "platform/gdiplus.h"
 #include "platform/linux/gdi/cairo_pointers.h"
@@ -16,20 +17,6 @@
 #include <functional>
 
 namespace platform::testing {
-
-class GdiplusSession {
-public:
-    GdiplusSession() {
-        Gdiplus::GdiplusStartupInput input;
-        EXPECT_EQ(Gdiplus::GdiplusStartup(&m_token, &input, nullptr), Gdiplus::Ok);
-    }
-    ~GdiplusSession() { Gdiplus::GdiplusShutdown(m_token); }
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
-
-private:
-    ULONG_PTR m_token = 0;
-};
 
 class DibCanvas {
 public:

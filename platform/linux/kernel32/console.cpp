@@ -19,6 +19,10 @@ sigset_t StopSignals() {
 
 }  // namespace
 
+bool OutputIsTerminal() {
+    return isatty(STDOUT_FILENO) != 0;
+}
+
 bool ErrorOutputIsTerminal() {
     return isatty(STDERR_FILENO) != 0;
 }

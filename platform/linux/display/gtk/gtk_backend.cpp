@@ -679,6 +679,11 @@ bool DisplayInstalled() {
     return g_displayInstalled;
 }
 
+void KeepWindowsOffScreen() {
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+}
+
 bool InstallDisplayBackend() {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) {

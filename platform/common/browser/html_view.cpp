@@ -1,9 +1,14 @@
 // The browser control's view: its window, the control's window inside it and
-// the framework's default answers to the browser.
+// the framework's default answers to the browser. One view for both
+// systems, over each system's browser control; it is compiled into that
+// control's library, since each needs the other.
 #include "platform/afxhtml.h"
 
+#ifdef _WIN32
+#include "platform/win32/browser/browser_control.h"
+#else
 #include "platform/linux/browser/browser_control.h"
-#include "platform/text.h"
+#endif
 
 namespace {
 

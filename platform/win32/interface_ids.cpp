@@ -1,0 +1,10 @@
+// Interface ids that mingw's uuid library lacks, with the values <mshtmhst.h>
+// stands for: the browser host asks for them by these names.
+#include <windows.h>
+
+#include <mshtmhst.h>
+
+extern "C" {
+const IID IID_IDocHostShowUI{0xC4D244B0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
+const IID IID_IDocHostUIHandler2{0x3050F6D0, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+}

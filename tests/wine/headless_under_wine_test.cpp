@@ -1,0 +1,89 @@
+// The Windows quillmoor-headless.exe under Wine, in a launcher folder
+// unpacked from the package a studio ships, against the Linux publisher's
+// server: a fresh install, a second run that finds everything current, a
+// corrupt first download, and the Windows qm.exe started in the client
+// folder with the page's text and the quoted launcher path.
+#include "tests/support/loopback_server.h"
+#include "tests/support/test_files.h"
+#include "tests/wine/wine_machine.h"
+
+namespace winetest {
+
+namespace {
+
+using testsupport::CountOf;
+using testsupport::FilesBelow;
+using testsupport::ReadBytes;
+
+const std::string kGameArguments = "-demo -realm Emberfall -player Guest";
+// Only ends a test whose game never writes its record.
+constexpr auto kRecordLimit = std::chrono::seconds(30);
+
+class HeadlessUnderWine : public WineMachine {
+protected:
+    // The game's record once written, removed for the next run.
+    std::string TakeGameRecord() {
+        const std::string record = testsupport::WaitForGameRecord(clientFolder / "qm-started.txt", kRecordLimit);
+        fs::remove(clientFolder / "qm-started.txt");
+        return record;
+    }
+};
+
+}  // namespace
+
+TEST_F(HeadlessUnderWine, InstallsFreshThenFindsTheClientCurrentAndStartsTheGame) {
+    Publish();
+    const testsupport::ProgramResult first = RunHeadless(kGameArguments);
+    ASSERT_EQ(first.exitCode, 0) << first.output << first.errors << Diagnostics();
+    ExpectClientInstalled();
+
+    const std::string launcherPath = WindowsPath(install / "Launcher.exe");
+    const std::string record = TakeGameRecord();
+    EXPECT_NE(record.find("command line: " + kGameArguments + " \"" + launcherPath + "\"\n"), std::string::npos)
+        << record;
+    EXPECT_NE(record.find("argument 0: -demo\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("argument 4: Guest\nargument 5: " + launcherPath + "\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("current directory: " + WindowsDataFolder() + "\\Quillmoor\\C1\n"), std::string::npos)
+        << record;
+    // The launcher checked itself against the package it came from: nothing
+    // of it was fetched.
+    const std::string afterFirst = ReadBytes(server->Log());
+    EXPECT_EQ(CountOf(afterFirst, ".lz "), FilesBelow(client).size()) << afterFirst;
+    EXPECT_EQ(CountOf(afterFirst, ".z "), 0u) << afterFirst;
+    EXPECT_EQ(ReadBytes(DiagLog()).find("(problem)"), std::string::npos) << Diagnostics();
+
+    // Run again: the files are checked and none is fetched.
+    const testsupport::ProgramResult second = RunHeadless(kGameArguments);
+    ASSERT_EQ(second.exitCode, 0) << second.output << second.errors << Diagnostics();
+    const std::string afterSecond = ReadBytes(server->Log());
+    EXPECT_EQ(CountOf(afterSecond, ".lz "), CountOf(afterFirst, ".lz ")) << afterSecond;
+    EXPECT_EQ(CountOf(afterSecond, "/web/pcversion"), CountOf(afterFirst, "/web/pcversion") + 1) << afterSecond;
+    EXPECT_NE(TakeGameRecord().find("argument 5: " + launcherPath + "\n"), std::string::npos);
+}
+
+TEST_F(HeadlessUnderWine, ACorruptFirstDownloadIsFetchedAgain) {
+    // The objects come from a loopback server that spoils the first answer
+    // for the big file; the answers and the page from quillmoor-cdn.
+    testsupport::LoopbackServer objects;
+    objects.ServeFolder("/cdn/", cdn.string());
+    Publish({"--base-url", objects.BaseUrl() + "/cdn/"});
+    std::string target;
+    for (const auto& entry : fs::recursive_directory_iterator(cdn / "tree"))
+        if (entry.is_regular_file() && entry.path().filename() == "world.pak.lz")
+            target = "/cdn/" + fs::relative(entry.path(), cdn).generic_string();
+    ASSERT_FALSE(target.empty()) << "the published object of data/world.pak";
+    std::string spoiled = ReadBytes(cdn / target.substr(5));
+    spoiled[spoiled.size() / 2] ^= 0x5a;
+    objects.SetFault(target, testsupport::Fault{.body = spoiled, .times = 1});
+
+    const testsupport::ProgramResult run = RunHeadless("-demo");
+    ASSERT_EQ(run.exitCode, 0) << run.output << run.errors << Diagnostics();
+    ExpectClientInstalled();
+    std::size_t asked = 0;
+    for (const testsupport::RecordedRequest& request : objects.Requests())
+        asked += request.target == target ? 1 : 0;
+    EXPECT_EQ(asked, 2u);
+    EXPECT_NE(TakeGameRecord().find("argument 0: -demo\n"), std::string::npos);
+}
+
+}  // namespace winetest
