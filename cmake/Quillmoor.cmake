@@ -10,32 +10,43 @@ elseif(QM_SANITIZE MATCHES "thread")
   set(QM_TEST_ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1")
 endif()
 
-# The plain build's labels: tests that only a build without sanitizers can
-# run (the display and the windows: GTK and WebKit keep allocations and
-# threads the sanitizers report) or that run the programs against real
-# servers, where one optimised run is enough. The target plain_tests builds
-# them; the plain stage of scripts/test builds and runs only those (its
-# ctest -L names the same labels). A test has one label: lists do not
-# survive test discovery.
-set(QM_PLAIN_LABELS display gui nginx test_support wine)
+# Where the tests run. The display and the windows (GTK and WebKit keep
+# allocations and threads the sanitizers report), and the runs of the
+# programs against real servers (nginx, the Windows programs under Wine),
+# where one optimised run is enough, run only in the plain build: labels
+# QM_PLAIN_ONLY_LABELS. Every other test runs under the sanitizers; test
+# support's also in the plain build, for its X server's cases. The targets
+# sanitizer_tests and plain_tests build what each stage of scripts/test runs
+# (its ctest -L and -LE name the same labels). A test has one label: lists
+# do not survive test discovery.
+set(QM_PLAIN_ONLY_LABELS display gui nginx wine)
 if(BUILD_TESTING)
+  add_custom_target(sanitizer_tests)
   add_custom_target(plain_tests)
 endif()
 
 # qm_add_tests(TARGET [LABELS label...] [TIMEOUT seconds] [ONE_PROCESS])
 # ONE_PROCESS registers the program as a single test run in one process,
-# for many cells that share an expensive setup.
+# for many cells that share an expensive setup. Such a run is the longest of
+# its stage: it starts first, so the other tests share the rest of the
+# cores beside it instead of waiting for it at the end.
 function(qm_add_tests target)
   cmake_parse_arguments(QM "ONE_PROCESS" "TIMEOUT" "LABELS" ${ARGN})
   if(NOT QM_TIMEOUT)
     set(QM_TIMEOUT 300)
   endif()
   set(_properties TIMEOUT ${QM_TIMEOUT})
+  if(QM_ONE_PROCESS)
+    list(APPEND _properties COST 1000)
+  endif()
   if(QM_LABELS)
     list(APPEND _properties LABELS "${QM_LABELS}")
   endif()
-  if(QM_LABELS IN_LIST QM_PLAIN_LABELS)
+  if(QM_LABELS IN_LIST QM_PLAIN_ONLY_LABELS OR QM_LABELS STREQUAL "test_support")
     add_dependencies(plain_tests ${target})
+  endif()
+  if(NOT QM_LABELS IN_LIST QM_PLAIN_ONLY_LABELS)
+    add_dependencies(sanitizer_tests ${target})
   endif()
   if(QM_TEST_ENVIRONMENT)
     list(APPEND _properties ENVIRONMENT "${QM_TEST_ENVIRONMENT}")
