@@ -14,14 +14,13 @@ endif()
 # allocations and threads the sanitizers report), and the runs of the
 # programs against real servers (nginx, the Windows programs under Wine),
 # where one optimised run is enough, run only in the plain build: labels
-# QM_PLAIN_ONLY_LABELS. Every other test runs under the sanitizers; test
-# support's also in the plain build, for its X server's cases. The targets
-# sanitizer_tests and plain_tests build what each stage of scripts/test runs
-# (its ctest -L and -LE name the same labels). A test has one label: lists
-# do not survive test discovery.
+# QM_PLAIN_ONLY_LABELS. A sanitizer build neither builds nor registers them.
+# The target plain_tests builds them and test support's tests (their X
+# server's cases need the plain build too): what the plain stage of
+# scripts/test runs (its ctest -L names the same labels). A test has one
+# label: lists do not survive test discovery.
 set(QM_PLAIN_ONLY_LABELS display gui nginx wine)
 if(BUILD_TESTING)
-  add_custom_target(sanitizer_tests)
   add_custom_target(plain_tests)
 endif()
 
@@ -42,11 +41,12 @@ function(qm_add_tests target)
   if(QM_LABELS)
     list(APPEND _properties LABELS "${QM_LABELS}")
   endif()
+  if(QM_LABELS IN_LIST QM_PLAIN_ONLY_LABELS AND QM_SANITIZE)
+    set_target_properties(${target} PROPERTIES EXCLUDE_FROM_ALL TRUE)
+    return()
+  endif()
   if(QM_LABELS IN_LIST QM_PLAIN_ONLY_LABELS OR QM_LABELS STREQUAL "test_support")
     add_dependencies(plain_tests ${target})
-  endif()
-  if(NOT QM_LABELS IN_LIST QM_PLAIN_ONLY_LABELS)
-    add_dependencies(sanitizer_tests ${target})
   endif()
   if(QM_TEST_ENVIRONMENT)
     list(APPEND _properties ENVIRONMENT "${QM_TEST_ENVIRONMENT}")
