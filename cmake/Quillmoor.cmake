@@ -23,6 +23,8 @@ set(QM_PLAIN_ONLY_LABELS display gui nginx wine)
 if(BUILD_TESTING)
   add_custom_target(plain_tests)
 endif()
+# The Windows test programs that inject mouse input.
+set(QM_WINDOWS_MOUSE_TESTS platform_mfc_tests ui_kit_tests ui_tests)
 
 # qm_add_tests(TARGET [LABELS label...] [TIMEOUT seconds] [ONE_PROCESS])
 # ONE_PROCESS registers the program as a single test run in one process,
@@ -52,6 +54,11 @@ function(qm_add_tests target)
     list(APPEND _properties ENVIRONMENT "${QM_TEST_ENVIRONMENT}")
   endif()
   if(WIN32)
+    # Under Wine all test programs share one desktop and its one mouse: two
+    # that move it at once lose each other's presses, so those take turns.
+    if(target IN_LIST QM_WINDOWS_MOUSE_TESTS)
+      list(APPEND _properties RESOURCE_LOCK mouse)
+    endif()
     # The tests' texts take the ANSI code page to be UTF-8, as it is on
     # Linux; the launcher itself keeps the system's.
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/windows/utf8_code_page.rc)
