@@ -51,11 +51,20 @@ void InjectMouseMove(POINT screenPoint);
 void InjectMouseDown(POINT screenPoint);
 void InjectMouseUp(POINT screenPoint);
 // Down and up at one point.
-void InjectClick(POINT screenPoint);
+inline void InjectClick(POINT screenPoint) {
+    InjectMouseDown(screenPoint);
+    InjectMouseUp(screenPoint);
+}
 // A point in a window's client area as a screen point.
-POINT ClientPointToScreen(HWND hwnd, POINT clientPoint);
+inline POINT ClientPointToScreen(HWND hwnd, POINT clientPoint) {
+    ClientToScreen(hwnd, &clientPoint);
+    return clientPoint;
+}
 // WM_KEYDOWN then WM_KEYUP of a virtual key, posted to the window.
-void InjectKey(HWND hwnd, UINT virtualKey);
+inline void InjectKey(HWND hwnd, UINT virtualKey) {
+    PostMessageW(hwnd, WM_KEYDOWN, virtualKey, 0x00000001);
+    PostMessageW(hwnd, WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001u));
+}
 
 // Runs the calling thread's message loop until done() holds or the time limit
 // passes; false on the time limit. done() is checked whenever this thread has

@@ -138,21 +138,6 @@ void InjectMouseUp(POINT screenPoint) {
     SendMouse(screenPoint, MOUSEEVENTF_LEFTUP);
 }
 
-void InjectClick(POINT screenPoint) {
-    InjectMouseDown(screenPoint);
-    InjectMouseUp(screenPoint);
-}
-
-POINT ClientPointToScreen(HWND hwnd, POINT clientPoint) {
-    ClientToScreen(hwnd, &clientPoint);
-    return clientPoint;
-}
-
-void InjectKey(HWND hwnd, UINT virtualKey) {
-    PostMessageW(hwnd, WM_KEYDOWN, virtualKey, 0x00000001);
-    PostMessageW(hwnd, WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001u));
-}
-
 bool RunMessagesUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMilliseconds;
     // What a sent message does counts as well: the condition is checked

@@ -69,21 +69,6 @@ void InjectMouseUp(POINT screenPoint) {
     InjectMouseMessage(screenPoint, WM_LBUTTONUP);
 }
 
-void InjectClick(POINT screenPoint) {
-    InjectMouseDown(screenPoint);
-    InjectMouseUp(screenPoint);
-}
-
-POINT ClientPointToScreen(HWND hwnd, POINT clientPoint) {
-    ClientToScreen(hwnd, &clientPoint);
-    return clientPoint;
-}
-
-void InjectKey(HWND hwnd, UINT virtualKey) {
-    PostMessageW(hwnd, WM_KEYDOWN, virtualKey, 0x00000001);
-    PostMessageW(hwnd, WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001u));
-}
-
 bool RunMessagesUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds) {
     auto queue = MessageQueue::ForCurrentThread();
     bool timedOut = false;
