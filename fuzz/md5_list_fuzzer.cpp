@@ -12,7 +12,6 @@
 #include <sstream>
 
 namespace {
-constexpr std::int64_t kMaxListedBytes = std::int64_t{1} << 53;
 constexpr std::size_t kLauncherPrefixLength = 9;  // "launcher/"
 }  // namespace
 

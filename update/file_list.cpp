@@ -23,10 +23,6 @@ namespace {
 constexpr std::streamsize kPathLineBuffer = MAX_PATH;  // 259 characters and the terminator
 constexpr std::size_t kLauncherPrefixLength = 9;       // "launcher/"
 const wchar_t kLauncherExe[] = L"launcher/Launcher.exe";
-// No list describes more than 2^53 bytes (8 PiB): the totals, progress
-// values and percentages built from the sizes then stay far from overflow,
-// and exact as doubles.
-constexpr std::int64_t kMaxListedBytes = std::int64_t{1} << 53;
 const wchar_t kTopic[] = L"list";
 
 struct FileCloser {

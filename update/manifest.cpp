@@ -5,11 +5,9 @@
 #include "state/diag_log.h"
 #include "update/retry.h"
 #include "update/whole_body.h"
+#include "wire/manifest_format.h"
 
 namespace {
-constexpr std::size_t kRecordSize = 25;
-constexpr std::size_t kKeySize = 5;
-
 // Hex text is ASCII: widening is a copy.
 std::wstring Widened(const std::string& hex) {
     return std::wstring(hex.begin(), hex.end());
@@ -17,12 +15,8 @@ std::wstring Widened(const std::string& hex) {
 }  // namespace
 
 void ParseManifest(const unsigned char* pbyData, std::size_t cbData, std::map<std::string, std::string>& map) {
-    if (cbData % kRecordSize != 0)
-        return;
-    for (std::size_t offset = 0; offset < cbData; offset += kRecordSize) {
-        const std::string key = HexEncode(pbyData + offset, kKeySize);
-        map[key] = HexEncode(pbyData + offset + kKeySize, kRecordSize - kKeySize);
-    }
+    ReadManifestRecords(pbyData, cbData,
+                        [&](const std::string& key, const ManifestId& id) { map[key] = HexEncode(id.data(), id.size()); });
 }
 
 bool FetchManifest(const std::wstring& url, std::map<std::string, std::string>& map) {
@@ -30,7 +24,7 @@ bool FetchManifest(const std::wstring& url, std::map<std::string, std::string>& 
         const auto body = FetchWholeBody(url);
         if (!body)
             return false;
-        if (body->size % kRecordSize != 0)
+        if (body->size % kManifestRecordSize != 0)
             DiagProblem(L"manifest", url + L": " + std::to_wstring(body->size) +
                                          L" bytes, not whole 25-byte records; none is taken");
         ParseManifest(body->data(), body->size, map);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/critical_section.h"
+#include "wire/md5_list_format.h"
 
 #include <cstdint>
 #include <map>
@@ -15,12 +16,8 @@ extern std::wstring cdn_url;
 extern std::wstring cdn_path;
 extern std::wstring web_url;
 
-// One line of an md5 list. Sizes are 64-bit: game files may pass 2 GiB.
-struct FileEntry {
-    std::wstring path;
-    std::int64_t size = 0;
-    std::wstring md5;  // Md5Text: 16 lowercase hex characters
-};
+// One entry of an md5 list. Sizes are 64-bit: game files may pass 2 GiB.
+using FileEntry = Md5ListEntry;
 
 class CUpdateContext {
 public:

@@ -10,15 +10,13 @@
 #include "update/manifest.h"
 #include "update/retry.h"
 #include "update/safe_path.h"
+#include "wire/version_answer_format.h"
 
-#include <cwchar>
 #include <vector>
 
 namespace {
 
-constexpr int kAnswerFieldLimit = 5;
-constexpr int kAnswerFieldMinimum = 4;
-constexpr DWORD kAnswerCapacity = 1024;
+constexpr DWORD kAnswerCapacity = kMaxAnswerBytes;
 const wchar_t kTopic[] = L"version";
 
 bool FetchAnswerManifests(const std::wstring& indexName, const std::wstring& diffName, CUpdateContext& context) {
@@ -43,40 +41,14 @@ bool FetchAnswerManifests(const std::wstring& indexName, const std::wstring& dif
 
 }  // namespace
 
-int SplitFields(wchar_t* text, int limit, const wchar_t* delimiters, wchar_t** fields) {
-    int count = 0;
-    bool atFieldStart = true;
-    for (wchar_t* p = text; *p; ++p) {
-        if (std::wcschr(delimiters, *p)) {
-            *p = L'\0';
-            if (count == limit)
-                break;
-            atFieldStart = true;
-        } else if (atFieldStart) {
-            fields[count++] = p;
-            atFieldStart = false;
-        }
-    }
-    return count;
-}
-
 VersionAnswerFields ReadVersionAnswer(const std::wstring& answer, const std::wstring& prefix) {
-    std::vector<wchar_t> text(answer.begin(), answer.end());
-    text.push_back(L'\0');
-    wchar_t* fields[kAnswerFieldLimit] = {};
-    const int fieldCount = SplitFields(text.data(), kAnswerFieldLimit, L"|", fields);
-
+    const AnswerFieldList list = SplitAnswer(answer);
     VersionAnswerFields read;
-    read.fieldCount = fieldCount;
-    read.complete = fieldCount >= kAnswerFieldMinimum;
+    read.fieldCount = list.fieldCount;
+    read.complete = list.fieldCount >= kAnswerFieldMinimum;
     if (!read.complete)
         return read;
-    for (int i = 0; i < fieldCount; ++i) {
-        wchar_t* parts[2] = {};
-        if (SplitFields(fields[i], 2, L"=", parts) != 2)
-            continue;
-        const std::wstring key = parts[0];
-        const std::wstring value = parts[1];
+    for (const auto& [key, value] : list.fields) {
         if (key == L"cdn_url") {
             read.cdnUrl = value;
         } else if (key == L"cdn_path") {

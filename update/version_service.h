@@ -36,10 +36,6 @@ VersionAnswerFields ReadVersionAnswer(const std::wstring& answer, const std::wst
 // manifests it names. True when the manifests it needed are non-empty.
 bool ParseVersionAnswer(const std::wstring& answer, const std::wstring& prefix, CUpdateContext& context);
 
-// Splits text in place at any of the delimiters, at most limit fields;
-// empty fields are skipped. Returns the number of fields found.
-int SplitFields(wchar_t* text, int limit, const wchar_t* delimiters, wchar_t** fields);
-
 // The page's URL with its last path component replaced by "pcversion".
 bool SetClientVersionUrl(const std::wstring& pageArgument, std::wstring& target);
 

@@ -2,33 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cwchar>
 #include <string>
-#include <vector>
-
-namespace {
-
-std::vector<std::wstring> Split(const std::wstring& text, int limit, const wchar_t* delimiters) {
-    std::vector<wchar_t> buffer(text.begin(), text.end());
-    buffer.push_back(L'\0');
-    std::vector<wchar_t*> fields(limit, nullptr);
-    const int count = SplitFields(buffer.data(), limit, delimiters, fields.data());
-    return std::vector<std::wstring>(fields.begin(), fields.begin() + count);
-}
-
-using Fields = std::vector<std::wstring>;
-
-}  // namespace
-
-TEST(SplitFields, SkipsEmptyFieldsAndStopsAtTheLimit) {
-    EXPECT_EQ(Split(L"a|b|c", 5, L"|"), (Fields{L"a", L"b", L"c"}));
-    EXPECT_EQ(Split(L"||a|||b|", 5, L"|"), (Fields{L"a", L"b"}));
-    EXPECT_EQ(Split(L"1|2|3|4|5|6|7", 5, L"|"), (Fields{L"1", L"2", L"3", L"4", L"5"}));
-    EXPECT_EQ(Split(L"", 5, L"|"), Fields{});
-    // A second "=" ends the value.
-    EXPECT_EQ(Split(L"cdn_index=a=b", 2, L"="), (Fields{L"cdn_index", L"a"}));
-    EXPECT_EQ(Split(L"key=", 2, L"="), (Fields{L"key"}));
-}
 
 TEST(ClientVersionUrl, ReplacesTheLastComponentAndReportsChanges) {
     std::wstring stored;

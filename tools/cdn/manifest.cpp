@@ -1,6 +1,5 @@
 #include "tools/cdn/manifest.h"
 
-#include "codec/md5_functions.h"
 #include "codec/path_key.h"
 #include "platform/text.h"
 #include "tools/cdn/publish_error.h"
@@ -14,25 +13,18 @@ std::string ManifestBytes(const std::vector<ManifestEntry>& entries) {
                                platform::ToUtf8(entry.cdnPath) + " have the same manifest key; rename one of them");
         }
     }
-    std::string bytes;
-    bytes.reserve(byKey.size() * kManifestRecordSize);
+    std::map<std::string, ManifestId> records;
     for (const auto& [key, entry] : byKey) {
-        bytes += *BytesFromHex(key);
-        bytes.append(reinterpret_cast<const char*>(entry->id.data()), entry->id.size());
+        records.emplace(key, entry->id);
     }
-    return bytes;
+    return ManifestBytes(records);
 }
 
 std::optional<std::map<std::string, ContentId>> ParseManifest(const std::string& bytes) {
-    if (bytes.size() % kManifestRecordSize != 0) {
-        return std::nullopt;
-    }
     std::map<std::string, ContentId> records;
-    for (std::size_t offset = 0; offset < bytes.size(); offset += kManifestRecordSize) {
-        const auto* record = reinterpret_cast<const unsigned char*>(bytes.data() + offset);
-        ContentId id{};
-        std::copy(record + 5, record + kManifestRecordSize, id.begin());
-        records[HexEncode(record, 5)] = id;
+    if (!ReadManifestRecords(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                             [&](const std::string& key, const ManifestId& id) { records[key] = id; })) {
+        return std::nullopt;
     }
     return records;
 }

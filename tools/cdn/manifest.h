@@ -1,15 +1,14 @@
-// Manifests: 25-byte records, the first 5 bytes of the SHA-1 of a CDN path
-// followed by a 20-byte id, with no header or trailer.
+// The publisher's manifests: records named by CDN path, whose keys must
+// tell every path apart.
 #pragma once
 
 #include "tools/cdn/content_id.h"
+#include "wire/manifest_format.h"
 
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
-
-inline constexpr std::size_t kManifestRecordSize = 25;
 
 struct ManifestEntry {
     std::wstring cdnPath;

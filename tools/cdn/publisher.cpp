@@ -7,7 +7,7 @@
 #include "tools/cdn/file_handle.h"
 #include "tools/cdn/folder_walk.h"
 #include "tools/cdn/manifest.h"
-#include "tools/cdn/md5_list.h"
+#include "wire/md5_list_format.h"
 #include "tools/cdn/name_rules.h"
 #include "tools/cdn/pack_records.h"
 #include "tools/cdn/parallel_jobs.h"
@@ -54,9 +54,9 @@ void CheckListable(const std::vector<SourceFile>& files, const std::wstring& lis
             problems.push_back(file.file.string() + ": its md5 list line \"" + platform::ToUtf8(listed) +
                                "\" is longer than " + std::to_string(kMaxListedPath) + " characters");
         }
-        if (file.size > kMaxListedSize) {
+        if (file.size > kMaxPortableListedSize) {
             problems.push_back(file.file.string() + ": " + std::to_string(file.size) +
-                               " bytes; md5 lists carry sizes up to " + std::to_string(kMaxListedSize));
+                               " bytes; md5 lists carry sizes up to " + std::to_string(kMaxPortableListedSize));
         }
     }
 }
@@ -226,7 +226,7 @@ void Pack(PackJob& job, const PackRecords& records) {
     if (!job.reused) {
         job.packed = PackFile(job.source->file, job.staged, job.packing);
     }
-    if (job.packed.size > kMaxListedSize) {
+    if (job.packed.size > kMaxPortableListedSize) {
         throw PublishError(job.source->file.string() + " grew beyond what an md5 list can carry");
     }
 }
@@ -285,12 +285,12 @@ PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool lo
     });
     progress.Finish();
 
-    std::vector<ListedFile> launcherList;
-    std::vector<ListedFile> clientList;
+    std::vector<Md5ListEntry> launcherList;
+    std::vector<Md5ListEntry> clientList;
     for (const PackJob& job : jobs) {
         tree.Fill(job.cdnPath, job.packed.id);
         (job.packing == Packing::Zlib ? launcherList : clientList)
-            .push_back({job.listed, job.packed.size, Md5ListText(job.packed.md5)});
+            .push_back({job.listed, static_cast<std::int64_t>(job.packed.size), platform::FromUtf8(Md5ListText(job.packed.md5))});
     }
     tree.AddBytes(LauncherListPath(inputs.launcherVersion), Md5ListBytes(launcherList));
     tree.AddBytes(ClientListPath(inputs.clientVersion), Md5ListBytes(clientList));

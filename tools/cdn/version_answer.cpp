@@ -1,5 +1,6 @@
 #include "tools/cdn/version_answer.h"
 
+#include "platform/text.h"
 #include "tools/cdn/publish_error.h"
 
 #include <vector>
@@ -8,7 +9,6 @@ namespace {
 
 // Room for the longest "http://HOST:PORT" the server would fill in.
 constexpr std::size_t kServerUrlAllowance = 64;
-constexpr std::size_t kMaxFields = 5;
 
 void CheckValue(std::string_view key, std::string_view value) {
     const std::string where = "version answer field " + std::string(key) + " \"" + std::string(value) + "\": ";
@@ -32,27 +32,6 @@ std::size_t CountPlaceholders(std::string_view text) {
         ++count;
     }
     return count;
-}
-
-// Splits as the launcher does: delimiters end fields, empty fields vanish,
-// and the walk stops at the delimiter that completes the limit.
-std::vector<std::string_view> Split(std::string_view text, char delimiter, std::size_t limit) {
-    std::vector<std::string_view> fields;
-    std::size_t start = std::string_view::npos;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == delimiter) {
-            if (start != std::string_view::npos) {
-                fields.push_back(text.substr(start, i - start));
-                start = std::string_view::npos;
-                if (fields.size() == limit) {
-                    break;
-                }
-            }
-        } else if (start == std::string_view::npos) {
-            start = i;
-        }
-    }
-    return fields;
 }
 
 }  // namespace
@@ -80,11 +59,8 @@ std::string AnswerText(const VersionAnswer& answer) {
 
 std::map<std::string, std::string> AnswerFields(std::string_view text) {
     std::map<std::string, std::string> fields;
-    for (std::string_view field : Split(text, '|', kMaxFields)) {
-        const std::vector<std::string_view> parts = Split(field, '=', 2);
-        if (parts.size() == 2) {
-            fields[std::string(parts[0])] = std::string(parts[1]);
-        }
+    for (const auto& [key, value] : SplitAnswer(platform::FromUtf8(text)).fields) {
+        fields[platform::ToUtf8(key)] = platform::ToUtf8(value);
     }
     return fields;
 }

@@ -2,6 +2,8 @@
 // launcher would keep it as part of the last value).
 #pragma once
 
+#include "wire/version_answer_format.h"
+
 #include <map>
 #include <string>
 #include <string_view>
@@ -9,8 +11,6 @@
 // Stands for "http://HOST:PORT" in published answers; the server fills it in
 // per request, so one published tree works on any port.
 inline constexpr std::string_view kServerPlaceholder = "{server}";
-// The launcher reads an answer into a 1024-byte buffer and refuses longer ones.
-inline constexpr std::size_t kMaxAnswerBytes = 1024;
 
 struct VersionAnswer {
     std::string cdnUrl;
