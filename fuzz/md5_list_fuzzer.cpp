@@ -17,7 +17,7 @@ constexpr std::size_t kLauncherPrefixLength = 9;  // "launcher/"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CUpdateContext context;
-    std::wistringstream stream(FileListText(data, size));
+    std::wistringstream stream(DecodeMd5List(data, size));
     ParseFileList(stream, context);
 
     std::int64_t listed = 0;

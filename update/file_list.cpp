@@ -11,6 +11,7 @@
 #include "update/retry.h"
 #include "update/safe_path.h"
 #include "update/whole_body.h"
+#include "wire/md5_list_format.h"
 
 #include <algorithm>
 #include <limits>
@@ -20,8 +21,7 @@
 
 namespace {
 
-constexpr std::streamsize kPathLineBuffer = MAX_PATH;  // 259 characters and the terminator
-constexpr std::size_t kLauncherPrefixLength = 9;       // "launcher/"
+constexpr std::size_t kLauncherPrefixLength = 9;  // "launcher/"
 const wchar_t kLauncherExe[] = L"launcher/Launcher.exe";
 const wchar_t kTopic[] = L"list";
 
@@ -57,55 +57,42 @@ bool FetchFileList(CUpdateContext& context, const std::wstring& listName) {
         if (!body)
             return false;
 
-        std::wstring text = FileListText(body->data(), body->size);
+        std::wstring text = DecodeMd5List(body->data(), body->size);
         // Only one copy of the list at a time: the body goes once it is
         // text, and the text moves into the stream.
         body.reset();
         std::wistringstream stream(std::move(text));
-        ParseFileList(stream, context);
-        return true;
+        return ParseFileList(stream, context);
     });
     if (read)
         DiagNote(kTopic, cdn_path + listName + L": " + std::to_wstring(context.remoteFiles.size()) + L" entries");
     return read;
 }
 
-std::wstring FileListText(const unsigned char* pbyData, std::size_t cbData) {
-    if (cbData < 2)
-        return std::wstring();
-    std::wstring text = platform::FromUtf16Le(std::string_view(reinterpret_cast<const char*>(pbyData) + 2, cbData - 2));
-    text.resize(std::min(text.size(), text.find(L'\0')));
-    return text;
-}
-
-void ParseFileList(std::wistream& stream, CUpdateContext& context) {
+bool ParseFileList(std::wistream& stream, CUpdateContext& context) {
     context.remoteFiles.clear();
+    Md5ListRead read = ReadMd5List(stream);
+    bool usable = read.Whole();
+    if (!usable)
+        DiagProblem(kTopic, L"the list does not read whole: " + read.problem);
+    // An entry that cannot name a file below its folder would be downloaded
+    // and never found by the comparison; sizes that take the list past
+    // kMaxListedBytes could overflow the progress sums. Each is named.
     std::int64_t listedBytes = 0;
-    for (;;) {
-        wchar_t line[kPathLineBuffer] = {};
-        stream.getline(line, kPathLineBuffer, L'\n');
-        if (stream.gcount() == 0)
-            break;
-        FileEntry entry;
-        entry.path = line;
-        // A size too large to read is taken as the largest one, and refused.
-        long long size = 0;
-        stream >> size;
-        entry.size = size;
-        stream >> entry.md5;
-        stream.ignore(std::numeric_limits<std::streamsize>::max(), L'\n');
-        // An entry that cannot name a file below its folder is refused here:
-        // downloaded but never found by the comparison, it would be fetched
-        // again at every start. So is a size that is negative or takes the
-        // list past kMaxListedBytes.
-        const bool sizeFits = entry.size >= 0 && entry.size <= kMaxListedBytes - listedBytes;
-        if (IsSafeListPath(entry.path) && sizeFits) {
-            listedBytes += entry.size;
-            context.remoteFiles.push_back(std::move(entry));
+    for (const FileEntry& entry : read.entries) {
+        const bool pathSafe = IsSafeListPath(entry.path);
+        const bool sizeFits = entry.size <= kMaxListedBytes - listedBytes;
+        if (!pathSafe || !sizeFits) {
+            DiagProblem(kTopic, L"entry \"" + entry.path + L"\" refused: " +
+                                    (pathSafe ? L"the sizes pass 2^53 bytes in all" : L"not a path below its folder"));
+            usable = false;
+            continue;
         }
-        if (!stream)
-            break;
+        listedBytes += entry.size;
     }
+    if (usable)
+        context.remoteFiles = std::move(read.entries);
+    return usable;
 }
 
 void CompareFileList(CUpdateContext& context, std::size_t stripLength, bool localFolderExists) {

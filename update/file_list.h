@@ -10,12 +10,11 @@
 // Downloads and parses the md5 list cdn_path + listName into remoteFiles.
 bool FetchFileList(CUpdateContext& context, const std::wstring& listName);
 
-// The text of an md5 list as it arrives: UTF-16LE after a byte-order mark
-// that is skipped unexamined, up to the first zero character.
-std::wstring FileListText(const unsigned char* pbyData, std::size_t cbData);
-
 // Reads records of a path line, a size and an Md5Text into remoteFiles.
-void ParseFileList(std::wistream& stream, CUpdateContext& context);
+// False, with the reason in the diagnostic log, when the list does not read
+// whole or an entry names no file below its folder: installing part of a
+// list would start a client that does not match it.
+bool ParseFileList(std::wistream& stream, CUpdateContext& context);
 
 // Compares remoteFiles with the files below the current directory, each
 // entry's path without its first stripLength characters; fills pendingFiles

@@ -20,7 +20,7 @@ namespace {
 std::vector<FileEntry> Parse(const std::wstring& text) {
     CUpdateContext context;
     std::wistringstream stream(text);
-    ParseFileList(stream, context);
+    EXPECT_TRUE(ParseFileList(stream, context));
     return context.remoteFiles;
 }
 
@@ -52,45 +52,38 @@ TEST(ParseFileList, SizesBeyondTwoGigabytesAreKept) {
     EXPECT_EQ(entries[0].size, 5368709120LL);
 }
 
-TEST(ParseFileList, OverlongPathLineEndsTheList) {
-    const std::wstring longPath(300, L'x');
-    const auto entries = Parse(L"a\n1 0123456789abcdef\n" + longPath + L"\n2 0123456789abcdef\nb\n3 x\n");
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[1].path, std::wstring(259, L'x'));
-    EXPECT_EQ(entries[1].size, 0);
-    EXPECT_TRUE(entries[1].md5.empty());
-}
-
-TEST(ParseFileList, EmptyTextAndMissingFields) {
-    EXPECT_TRUE(Parse(L"").empty());
-    const auto entries = Parse(L"only-a-path");
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].size, 0);
-    EXPECT_TRUE(entries[0].md5.empty());
-}
-
-TEST(ParseFileList, EntriesOutsideTheirFolderAreRefused) {
-    const auto entries = Parse(
-        L"/x\n3 3cd24fb0d6963f7d\nlauncher//x\n3 3cd24fb0d6963f7d\n"
-        L"../up.txt\n3 3cd24fb0d6963f7d\ndata/a.bin\n3 3cd24fb0d6963f7d\n");
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].path, L"data/a.bin");
-}
-
-TEST(ParseFileList, SizesNoFileCanHaveAreRefused) {
-    // Summed, the first two overflowed a 64-bit total.
-    auto entries = Parse(
-        L"a\n9223372036854775807 0123456789abcdef\nb\n1 0123456789abcdef\n"
-        L"c\n-5 0123456789abcdef\nd\n99999999999999999999 0123456789abcdef\n");
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].path, L"b");
-    // The list as a whole stays within 2^53 bytes.
-    entries = Parse(
-        L"a\n9007199254740990 0123456789abcdef\nb\n2 0123456789abcdef\nc\n1 0123456789abcdef\n"
-        L"d\n0 0123456789abcdef\n");
-    ASSERT_EQ(entries.size(), 3u);
-    EXPECT_EQ(entries[1].path, L"b");
-    EXPECT_EQ(entries[2].path, L"d");
+// A list that does not read whole, or names a file the launcher cannot
+// place, installs nothing: before, an unreadable first size read as an empty
+// list and the game started on a client that did not match it.
+TEST(ParseFileList, ListsThatDoNotReadWholeAreRefusedWhole) {
+    const std::wstring good = L"data/a.bin\n3 3cd24fb0d6963f7d\n";
+    const std::wstring refused[] = {
+        L"a\nsize 0123456789abcdef\n" + good,                        // unreadable size, first
+        good + L"b\n-5 0123456789abcdef\n",                          // negative size
+        good + L"d\n99999999999999999999 0123456789abcdef\n",        // beyond 64 bits
+        good + std::wstring(300, L'x') + L"\n2 0123456789abcdef\n",  // path line too long
+        good + L"only-a-path",                                       // record cut short
+        good + L"c\n3 3CD24FB0D6963F7D\n",                           // not an Md5Text
+        L"/x\n3 3cd24fb0d6963f7d\n" + good,                          // absolute path
+        good + L"../up.txt\n3 3cd24fb0d6963f7d\n",                   // leaves the folder
+        good + L"launcher//x\n3 3cd24fb0d6963f7d\n",                 // empty component
+        // Summed, these two pass the 2^53 bytes a list may describe.
+        L"a\n9007199254740990 0123456789abcdef\nb\n3 0123456789abcdef\n",
+    };
+    for (const std::wstring& text : refused) {
+        CUpdateContext context;
+        context.remoteFiles.push_back(FileEntry{L"stale", 1, L"0123456789abcdef"});
+        std::wistringstream stream(text);
+        EXPECT_FALSE(ParseFileList(stream, context)) << testing::PrintToString(text);
+        EXPECT_TRUE(context.remoteFiles.empty()) << testing::PrintToString(text);
+    }
+    // Up to exactly 2^53 bytes, an empty text, and a blank last line are fine.
+    for (const std::wstring& text : {std::wstring(L"a\n9007199254740990 0123456789abcdef\nb\n2 0123456789abcdef\n"),
+                                     std::wstring(), good + L"\n"}) {
+        CUpdateContext context;
+        std::wistringstream stream(text);
+        EXPECT_TRUE(ParseFileList(stream, context)) << testing::PrintToString(text);
+    }
 }
 
 TEST(Manifest, RecordsOfTwentyFiveBytes) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -23,3 +24,20 @@ struct Md5ListEntry {
 };
 
 std::string Md5ListBytes(const std::vector<Md5ListEntry>& entries);
+
+// The text of a list as it arrives: the first two bytes are skipped
+// unexamined, the text ends at the first zero character.
+std::wstring DecodeMd5List(const unsigned char* pbyData, std::size_t cbData);
+
+struct Md5ListRead {
+    std::vector<Md5ListEntry> entries;
+    // Why the list did not read whole: a path line too long, a size that is
+    // missing or out of range, a missing or malformed Md5Text. Reading stops
+    // at the first.
+    std::wstring problem;
+    bool Whole() const { return problem.empty(); }
+};
+
+// Reads records until the end of the text; a blank last line ends the list
+// like its end does.
+Md5ListRead ReadMd5List(std::wistream& stream);

@@ -1,9 +1,11 @@
 #include "codec/md5_functions.h"
 #include "wire/manifest_format.h"
+#include "wire/md5_list_format.h"
 #include "wire/version_answer_format.h"
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -59,4 +61,18 @@ TEST(ManifestFormat, RecordsRoundTripInKeyOrderAndPartialRecordsAreRefused) {
     EXPECT_FALSE(ReadManifestRecords(data, bytes.size() - 1, collect));
     EXPECT_TRUE(read.empty());
     EXPECT_THROW(ManifestBytes({{"xyz", one}}), std::invalid_argument);
+}
+
+TEST(Md5ListFormat, WrittenListsReadBackWhole) {
+    const std::vector<Md5ListEntry> entries = {{L"qm.exe", 3, L"3cd24fb0d6963f7d"},
+                                               {L"data/世界.pak", 5368709120LL, L"0123456789abcdef"}};
+    const std::string bytes = Md5ListBytes(entries);
+    ASSERT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    std::wistringstream stream(DecodeMd5List(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+    const Md5ListRead read = ReadMd5List(stream);
+    EXPECT_TRUE(read.Whole()) << testing::PrintToString(read.problem);
+    ASSERT_EQ(read.entries.size(), 2u);
+    EXPECT_EQ(read.entries[1].path, L"data/世界.pak");
+    EXPECT_EQ(read.entries[1].size, 5368709120LL);
+    EXPECT_EQ(read.entries[1].md5, L"0123456789abcdef");
 }

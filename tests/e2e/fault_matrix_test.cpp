@@ -135,8 +135,8 @@ bool IsList(Stage stage) {
 }
 
 // The outcome the update rules give. Every fetch but the settings file's
-// body is retried, so a fault once only costs an attempt; a body the
-// launcher cannot check (manifest records, list lines) is taken as it comes.
+// body is retried, so a fault once only costs an attempt; manifest records,
+// which the launcher cannot check, are taken as they come.
 Outcome Expected(const Cell& cell) {
     const Stage stage = cell.stage;
     const Outcome failure = FailureOf(stage);
@@ -150,16 +150,12 @@ Outcome Expected(const Cell& cell) {
         case Kind::Garbage:
         case Kind::Html:
             // A manifest's 25-byte records are taken as they come: random
-            // records resolve nothing. A list's text too: its first line, cut
-            // at 259 characters, names a file that cannot be fetched.
+            // records resolve nothing. A list that does not read whole is a
+            // failed attempt like a broken transfer.
             if (stage == Stage::LauncherIndex && cell.kind == Kind::Garbage)
                 return Outcome::Error12;
             if (stage == Stage::ClientIndex && cell.kind == Kind::Garbage)
                 return Outcome::Error3;
-            if (stage == Stage::LauncherList)
-                return Outcome::Error7;
-            if (stage == Stage::ClientList)
-                return Outcome::Error0;
             break;
         case Kind::CorruptByte:
             // One digit of the record for the list's folder, of Launcher.exe's
