@@ -153,3 +153,17 @@ std::string HexEncode(const unsigned char* pbyData, std::size_t cbData) {
     }
     return text;
 }
+
+bool HexDecode(std::string_view hex, unsigned char* pbyOut, std::size_t cbOut) {
+    auto digit = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
+    if (hex.size() != 2 * cbOut)
+        return false;
+    for (std::size_t i = 0; i < cbOut; ++i) {
+        const int high = digit(hex[2 * i]);
+        const int low = digit(hex[2 * i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        pbyOut[i] = static_cast<unsigned char>(high * 16 + low);
+    }
+    return true;
+}

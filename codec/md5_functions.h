@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // Loads "advapi32.dll" and resolves MD5Init, MD5Update and MD5Final once per
 // process. True when all three are available. Until they are, every digest
@@ -31,3 +32,7 @@ std::wstring Md5TextOfFile(const std::wstring& path);
 
 // Lowercase hex, high nibble first: two characters per byte.
 std::string HexEncode(const unsigned char* pbyData, std::size_t cbData);
+
+// The reverse for exactly cbOut bytes: true when hex is 2 * cbOut lowercase
+// hex characters, the one spelling HexEncode gives.
+bool HexDecode(std::string_view hex, unsigned char* pbyOut, std::size_t cbOut);

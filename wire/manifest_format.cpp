@@ -5,20 +5,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
-
 bool ReadManifestRecords(const unsigned char* pbyData, std::size_t cbData,
                          const std::function<void(const std::string& key, const ManifestId& id)>& record) {
     if (cbData % kManifestRecordSize != 0)
@@ -35,12 +21,10 @@ std::string ManifestBytes(const std::map<std::string, ManifestId>& records) {
     std::string bytes;
     bytes.reserve(records.size() * kManifestRecordSize);
     for (const auto& [key, id] : records) {
-        const bool hex = key.size() == 2 * kManifestKeySize &&
-                         std::all_of(key.begin(), key.end(), [](char c) { return HexDigit(c) >= 0; });
-        if (!hex)
-            throw std::invalid_argument("a manifest key is 10 hex characters, not \"" + key + "\"");
-        for (std::size_t i = 0; i < key.size(); i += 2)
-            bytes += static_cast<char>(HexDigit(key[i]) * 16 + HexDigit(key[i + 1]));
+        unsigned char keyBytes[kManifestKeySize];
+        if (!HexDecode(key, keyBytes, kManifestKeySize))
+            throw std::invalid_argument("a manifest key is 10 lowercase hex characters, not \"" + key + "\"");
+        bytes.append(reinterpret_cast<const char*>(keyBytes), kManifestKeySize);
         bytes.append(reinterpret_cast<const char*>(id.data()), id.size());
     }
     return bytes;

@@ -22,5 +22,5 @@ bool ReadManifestRecords(const unsigned char* pbyData, std::size_t cbData,
 
 // The bytes of a manifest holding these records, in key order, so the same
 // records always give the same bytes. Throws std::invalid_argument for a key
-// that is not 10 hex characters.
+// that is not 10 lowercase hex characters.
 std::string ManifestBytes(const std::map<std::string, ManifestId>& records);
