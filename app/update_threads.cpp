@@ -19,6 +19,8 @@
 #include "update/download_worker.h"
 #include "update/file_list.h"
 #include "update/manifest.h"
+#include "update/release_check.h"
+#include "update/release_trust.h"
 #include "update/update_context.h"
 #include "update/version_service.h"
 
@@ -86,11 +88,14 @@ bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile) {
         // One byte past the largest usable file is enough to refuse it.
         product.SetBodyLimit(kMaxServerSettingsBytes + 1);
         const std::wstring download = settingsFile + L".download";
+        CReceivedDigest received;
+        received.Watch(product);
         product.SaveTo(download.c_str());
         const DWORD total = product.GetTotalSize();
         const bool whole = !Closing() && (total == 0 || product.GetReceivedSize() == total) &&
                            IsUsableSettingsFile(download) &&
-                           MatchesListedFile(download, GetUpdateContext()->remoteFiles, cdnPath);
+                           MatchesListedFile(download, GetUpdateContext()->remoteFiles, cdnPath) &&
+                           ReleaseAllowsBody(*GetUpdateContext(), url, received.Size(), received.Final());
         replaced = whole && MoveFileExW(download.c_str(), settingsFile.c_str(), MOVEFILE_REPLACE_EXISTING);
         if (!replaced)
             DeleteFileW(download.c_str());
@@ -218,8 +223,12 @@ DWORD WINAPI ClientCheckThread(LPVOID) {
 
     CUpdateContext& context = *GetUpdateContext();
     const PageInputs inputs = ReadPageInputs(context);
-    const bool answered = inputs.pageAnswer.empty() ? QueryVersionService(L"", context, inputs.clientVersionUrl)
-                                                    : ParseVersionAnswer(inputs.pageAnswer, L"", context);
+    // A page's answer is checked against the release published beside the
+    // client's version URL; without that URL it cannot be checked.
+    const bool answered = inputs.pageAnswer.empty()
+                              ? QueryVersionService(L"", context, inputs.clientVersionUrl)
+                              : AcceptRelease(context, inputs.clientVersionUrl, ReleaseKind::Client) &&
+                                    ParseVersionAnswer(inputs.pageAnswer, L"", context);
     if (!answered) {
         DiagProblem(kTopic, L"client check: no usable answer " + (inputs.pageAnswer.empty()
                                                                       ? L"from " + inputs.clientVersionUrl

@@ -11,6 +11,7 @@
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "ui/launcher_translucent_dlg.h"
+#include "update/release_trust.h"
 
 #include <cstdio>
 
@@ -68,6 +69,8 @@ void CLauncherApp::LogStart() {
                            g_settings.launcherPath + L"\", platform " + g_settings.platform + L", version service " +
                            g_settings.versionUrl + L", page " + g_settings.webUrl + L", language " +
                            g_settings.language);
+    // The keys travel with the launcher's files, so each start reads its own.
+    LoadReleaseKeys(*GetUpdateContext(), g_settings.startDirectory);
 }
 
 void CLauncherApp::Fail(const std::wstring& reason) {

@@ -240,6 +240,8 @@ int CHttpProduct::Save() {
                     strFailure = L"cannot write " + m_szSavePath;
                     break;
                 }
+                if (m_bodyObserver && cbFill != 0)
+                    m_bodyObserver(m_pBuffer, cbFill);
                 cbFill = 0;
                 if (cbRead == 0)
                     break;
@@ -252,8 +254,8 @@ int CHttpProduct::Save() {
             strFailure = platform::FromUtf8(error.what());
         }
         // A stop or a failed read keeps what arrived so far.
-        if (bAbandoned)
-            WriteBlock(pFile.get(), m_pBuffer, cbFill);
+        if (bAbandoned && WriteBlock(pFile.get(), m_pBuffer, cbFill) != 0 && m_bodyObserver)
+            m_bodyObserver(m_pBuffer, cbFill);
         pFile.reset();
         if (strFailure.empty())
             m_diag.BodyDone(nReceived, m_nTotal, L"saved to " + m_szSavePath);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -51,6 +52,11 @@ public:
     // The most Save takes of any body; what a caller knows the file can
     // hold, so that an endless answer cannot fill the disk.
     void SetBodyLimit(std::uint64_t cbLimit) { m_cbBodyLimit = cbLimit; }
+    // Sees each block of the body as it is written to the file, so that a
+    // caller can digest it on the way instead of reading the file back.
+    void SetBodyObserver(std::function<void(const BYTE* pbyData, DWORD cbData)> observer) {
+        m_bodyObserver = std::move(observer);
+    }
     DWORD GetTotalSize() override { return m_nTotal; }
     DWORD GetReceivedSize() override { return m_nReceived; }
     // 0 while the total is unknown (0).
@@ -84,5 +90,6 @@ private:
     // The Content-Length of this answer; m_nTotal keeps an earlier one.
     std::optional<DWORD> m_nAnnounced;
     std::uint64_t m_cbBodyLimit = std::numeric_limits<std::uint64_t>::max();
+    std::function<void(const BYTE*, DWORD)> m_bodyObserver;
     CRequestDiag m_diag;
 };

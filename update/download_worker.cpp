@@ -14,6 +14,7 @@
 #include "state/message_table.h"
 #include "state/view_broser.h"
 #include "update/manifest.h"
+#include "update/release_check.h"
 #include "update/retry.h"
 #include "update/safe_path.h"
 #include "update/update_context.h"
@@ -142,22 +143,28 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
     product.SetBodyLimit(PackedSizeLimit(entry));
 
     int attempt = 0;
+    CReceivedDigest received;
     const bool current = RetryWithBackoff([&] {
         const std::wstring attemptText = entry.path + L": attempt " + std::to_wstring(++attempt) + L": ";
         if (!product.Open(url.c_str(), L"", 0, 0))
             return false;
+        received.Watch(product);
         if (!product.SaveTo(packedFile.c_str()))
             return false;
         SHCreateDirectoryExW(nullptr, targetFolder.c_str(), nullptr);
         const UnpackedFile unpacked(unpackedFile);
-        const std::wstring digest = UnpackAndDigest(context.packSuffix, packedFile, unpackedFile, entry);
+        // A packed body the release does not list is never unpacked.
+        const bool released = ReleaseAllowsBody(context, url, received.Size(), received.Final());
+        const std::wstring digest =
+            released ? UnpackAndDigest(context.packSuffix, packedFile, unpackedFile, entry) : std::wstring();
         if (!digest.empty() && digest == entry.md5 &&
             MoveFileExW(unpackedFile.c_str(), targetFile.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             view->SetDone(1, view->GetFileEnd());
             DiagNote(kTopic, attemptText + L"up to date");
             return true;
         }
-        DiagProblem(kTopic, attemptText + (digest.empty()        ? L"nothing could be unpacked from " + packedFile
+        DiagProblem(kTopic, attemptText + (!released             ? L"the release does not list what arrived"
+                                           : digest.empty()      ? L"nothing could be unpacked from " + packedFile
                                            : digest != entry.md5 ? L"the unpacked file's digest " + digest +
                                                                        L" is not the list's " + entry.md5
                                                                  : L"cannot move it into place at " + targetFile));

@@ -8,6 +8,7 @@
 #include "state/launcher_settings.h"
 #include "state/view_broser.h"
 #include "update/manifest.h"
+#include "update/release_check.h"
 #include "update/retry.h"
 #include "update/safe_path.h"
 #include "update/whole_body.h"
@@ -54,7 +55,7 @@ bool FetchFileList(CUpdateContext& context, const std::wstring& listName) {
         DiagProblem(kTopic, L"neither manifest knows " + cdn_path + listName + L", so it has no URL");
     const bool read = RetryWithBackoff([&] {
         auto body = FetchWholeBody(url);
-        if (!body)
+        if (!body || !ReleaseAllowsBody(context, url, body->data(), body->size))
             return false;
 
         std::wstring text = DecodeMd5List(body->data(), body->size);

@@ -3,6 +3,7 @@
 #include "codec/md5_functions.h"
 #include "codec/path_key.h"
 #include "state/diag_log.h"
+#include "update/release_check.h"
 #include "update/retry.h"
 #include "update/whole_body.h"
 #include "wire/manifest_format.h"
@@ -15,14 +16,15 @@ std::wstring Widened(const std::string& hex) {
 }  // namespace
 
 void ParseManifest(const unsigned char* pbyData, std::size_t cbData, std::map<std::string, std::string>& map) {
-    ReadManifestRecords(pbyData, cbData,
-                        [&](const std::string& key, const ManifestId& id) { map[key] = HexEncode(id.data(), id.size()); });
+    ReadManifestRecords(pbyData, cbData, [&](const std::string& key, const ManifestId& id) {
+        map[key] = HexEncode(id.data(), id.size());
+    });
 }
 
-bool FetchManifest(const std::wstring& url, std::map<std::string, std::string>& map) {
+bool FetchManifest(const std::wstring& url, std::map<std::string, std::string>& map, const CUpdateContext* release) {
     return RetryWithBackoff([&] {
         const auto body = FetchWholeBody(url);
-        if (!body)
+        if (!body || (release && !ReleaseAllowsBody(*release, url, body->data(), body->size)))
             return false;
         if (body->size % kManifestRecordSize != 0)
             DiagProblem(L"manifest", url + L": " + std::to_wstring(body->size) +

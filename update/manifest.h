@@ -8,8 +8,10 @@
 #include <string>
 
 // Downloads one manifest of 25-byte records into map (not cleared first).
-// A later record with the same key replaces the earlier id.
-bool FetchManifest(const std::wstring& url, std::map<std::string, std::string>& map);
+// A later record with the same key replaces the earlier id. With a context,
+// a body its accepted release does not list is a failed attempt.
+bool FetchManifest(const std::wstring& url, std::map<std::string, std::string>& map,
+                   const CUpdateContext* release = nullptr);
 
 // Adds the records of a manifest body; a body whose size is not a multiple
 // of 25 bytes adds nothing.

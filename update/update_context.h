@@ -3,10 +3,13 @@
 #pragma once
 
 #include "platform/critical_section.h"
+#include "codec/ed25519_signature.h"
 #include "wire/md5_list_format.h"
+#include "wire/release_document.h"
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -37,6 +40,13 @@ public:
     std::map<std::string, std::string> diffMap;
     std::map<std::string, std::string> indexMap;
     std::wstring packSuffix;
+    // Signed releases: checked when the launcher's folder holds release.pub
+    // (its keys may still be none, when the file does not read: then
+    // nothing is accepted). release is the accepted document of the answer
+    // in use; every body fetched for it must be one it names.
+    bool releasesChecked = false;
+    std::vector<Ed25519PublicKey> releaseKeys;
+    std::shared_ptr<const ReleaseDocument> release;
 };
 
 // Holds the context lock for a whole check, counting its depth.

@@ -8,6 +8,8 @@
 #include "state/view_broser.h"
 #include "update/file_list.h"
 #include "update/manifest.h"
+#include "update/release_check.h"
+#include "update/release_trust.h"
 #include "update/retry.h"
 #include "update/safe_path.h"
 #include "wire/version_answer_format.h"
@@ -25,7 +27,7 @@ bool FetchAnswerManifests(const std::wstring& indexName, const std::wstring& dif
         return false;
     }
     const std::wstring indexUrl = cdn_url + L"index/" + indexName;
-    FetchManifest(indexUrl, context.indexMap);
+    FetchManifest(indexUrl, context.indexMap, &context);
     if (context.indexMap.empty()) {
         DiagProblem(kTopic, L"the index manifest " + indexUrl + L" gave no record");
         return false;
@@ -33,7 +35,7 @@ bool FetchAnswerManifests(const std::wstring& indexName, const std::wstring& dif
     if (diffName.empty())
         return true;
     const std::wstring diffUrl = cdn_url + L"diff/" + indexName + L".." + diffName;
-    FetchManifest(diffUrl, context.diffMap);
+    FetchManifest(diffUrl, context.diffMap, &context);
     if (context.diffMap.empty())
         DiagProblem(kTopic, L"the diff manifest " + diffUrl + L" gave no record");
     return !context.diffMap.empty();
@@ -74,6 +76,12 @@ VersionAnswerFields ReadVersionAnswer(const std::wstring& answer, const std::wst
 
 bool ParseVersionAnswer(const std::wstring& answer, const std::wstring& prefix, CUpdateContext& context) {
     const VersionAnswerFields read = ReadVersionAnswer(answer, prefix);
+    // An answer the accepted release does not name is taken for nothing.
+    if (read.complete && !ReleaseAllowsAnswer(context, answer)) {
+        context.diffMap.clear();
+        context.indexMap.clear();
+        return false;
+    }
     if (read.cdnUrl)
         cdn_url = *read.cdnUrl;
     if (read.cdnPath)
@@ -100,7 +108,10 @@ bool ParseVersionAnswer(const std::wstring& answer, const std::wstring& prefix, 
 }
 
 bool QueryVersionService(const std::wstring& prefix, CUpdateContext& context, const std::wstring& url) {
+    const ReleaseKind kind = prefix.empty() ? ReleaseKind::Client : ReleaseKind::Launcher;
     return RetryWithBackoff([&] {
+        if (!AcceptRelease(context, url, kind))
+            return false;
         std::wstring answer;
         {
             CHttpProduct product(0, nullptr);

@@ -2,14 +2,15 @@
 
 #include "net/http_product.h"
 
+#include <algorithm>
 #include <new>
 
-std::optional<WholeBody> FetchWholeBody(const std::wstring& url) {
+std::optional<WholeBody> FetchWholeBody(const std::wstring& url, std::size_t cbMax) {
     CHttpProduct product(0, nullptr);
     if (!product.Open(url.c_str(), L"", 0, 0))
         return std::nullopt;
     const DWORD total = product.GetTotalSize();
-    if (total == 0 || total > kMaxWholeBodyBytes)
+    if (total == 0 || total > std::min(cbMax, kMaxWholeBodyBytes))
         return std::nullopt;
     WholeBody body;
     try {

@@ -23,6 +23,6 @@ struct WholeBody {
 
 // Opens url with a new reading product and reads its announced length. No
 // answer, a length of 0 or above kMaxWholeBodyBytes (refused before anything
-// is allocated), no memory, or a transfer that fails or comes short give
+// is allocated; cbMax for a smaller cap), no memory, or a transfer that fails or comes short give
 // nothing: a broken transfer must never pass for data.
-std::optional<WholeBody> FetchWholeBody(const std::wstring& url);
+std::optional<WholeBody> FetchWholeBody(const std::wstring& url, std::size_t cbMax = kMaxWholeBodyBytes);

@@ -88,7 +88,8 @@ std::optional<ReleaseDocument> ParseReleaseDocument(std::string_view text, std::
         return refuse("larger than " + std::to_string(kMaxReleaseDocumentBytes) + " bytes");
     const auto lines = Lines(text);
     if (!lines || lines->size() < 7 || (*lines)[0] != kHeader)
-        return refuse("no release document: it must start with \"" + std::string(kHeader) + "\" and end with a line end");
+        return refuse("no release document: it must start with \"" + std::string(kHeader) +
+                      "\" and end with a line end");
 
     ReleaseDocument document;
     const std::optional<std::string_view> kind = Field((*lines)[1], "kind");

@@ -33,9 +33,9 @@ TEST(ReleaseDocument, ReadsBackWhatItWritesAndNothingElse) {
 
     const std::vector<std::string> refused = {
         "",
-        text.substr(0, text.size() - 1),                       // no last line end
-        text.substr(0, text.find("answer")),                   // cut before the answer
-        "quillmoor-release 2" + text.substr(text.find('\n')),  // another version
+        text.substr(0, text.size() - 1),                           // no last line end
+        text.substr(0, text.find("answer")),                       // cut before the answer
+        "quillmoor-release 2" + text.substr(text.find('\n')),      // another version
         text + "body " + std::string(64, 'a') + " 1 index/abc\n",  // a path twice
         text + "body " + std::string(64, 'A') + " 1 zz\n",         // uppercase digest
         text + "body " + std::string(64, 'a') + " -1 zz\n",
