@@ -38,6 +38,7 @@ using testsupport::ProcessStart;
 using testsupport::ProgramResult;
 using testsupport::ReadBytes;
 using testsupport::ReplaceAll;
+using testsupport::SettledFiles;
 using testsupport::WaitForGameRecord;
 
 // Runs a program to its end and reads what it wrote. The bound only ends a
@@ -227,30 +228,6 @@ TEST_F(HeadlessDemo, AFailedUpdateNamesItsCauseAndVerboseEchoesTheDiagnosticLog)
     const std::string diag = ReadBytes(logFile);
     EXPECT_NE(diag.find("] version (problem): an answer of 1 fields"), std::string::npos) << diag;
 }
-
-namespace {
-
-// Every file of the data folder with its bytes, once two looks a moment
-// apart agree: what a launcher at rest has written.
-std::map<fs::path, std::string> SettledFiles(const fs::path& folder) {
-    const auto read = [&folder] {
-        std::map<fs::path, std::string> files;
-        for (const fs::path& file : FilesBelow(folder))
-            files[file] = ReadBytes(folder / file);
-        return files;
-    };
-    std::map<fs::path, std::string> before = read();
-    for (int i = 0; i < 50; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        std::map<fs::path, std::string> now = read();
-        if (now == before)
-            break;
-        before = std::move(now);
-    }
-    return before;
-}
-
-}  // namespace
 
 TEST_F(HeadlessDemo, TwoStartsAtOnceLeaveTheDataFolderToOneAndAKilledLauncherFreesIt) {
     // The page of the launcher that runs never answers, so it stays running.
