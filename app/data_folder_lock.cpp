@@ -41,7 +41,11 @@ DataFolderLock::Outcome DataFolderLock::Take(const std::wstring& dataFolder, uns
     const std::wstring file = dataFolder + L"\\" + kLockFileName;
 
     const auto start = std::chrono::steady_clock::now();
-    for (;;) {
+    const auto elapsedMs = [start] {
+        return static_cast<unsigned>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+    };
+    for (bool foundHeld = false;; foundHeld = true) {
         const HANDLE opened = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                           FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -53,6 +57,9 @@ DataFolderLock::Outcome DataFolderLock::Take(const std::wstring& dataFolder, uns
         const DWORD error = GetLastError();
         if (locked) {
             m_file = opened;
+            // Found held first: never 0, so that the wait shows.
+            if (foundHeld)
+                m_waitedMs = std::max(1u, elapsedMs());
             return Outcome::Taken;
         }
         CloseHandle(opened);
@@ -60,8 +67,7 @@ DataFolderLock::Outcome DataFolderLock::Take(const std::wstring& dataFolder, uns
             m_problem = L"cannot lock " + file + L": error " + std::to_wstring(error);
             return Outcome::Unavailable;
         }
-        m_waitedMs = static_cast<unsigned>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+        m_waitedMs = elapsedMs();
         if (m_waitedMs >= waitMs)
             return Outcome::HeldByAnother;
         Sleep(std::min(kRetryPauseMs, waitMs - m_waitedMs));

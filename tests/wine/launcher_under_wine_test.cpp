@@ -213,8 +213,15 @@ TEST_F(LauncherUnderWine, TwoStartsAtOnceLeaveTheDataFolderToOneAndAKilledOneFre
     EXPECT_TRUE(launcherProcess->Running()) << Diagnostics();
 
     // quillmoor-headless.exe beside it says so, with its own code, and
-    // changes no file of the data folder.
+    // changes no file of the data folder; a third Launcher.exe finds the
+    // running one's window and brings it to the front.
     const auto before = testsupport::SettledFiles(data);
+    const testsupport::ProgramResult third = RunWindows(install / "Launcher.exe", {}, install);
+    EXPECT_EQ(third.exitCode, 0) << third.errors;
+    EXPECT_NE(third.errors.find("another launcher is running on " + WindowsDataFolder() +
+                                "\\Quillmoor; its window was brought to the front."),
+              std::string::npos)
+        << third.errors;
     ASSERT_TRUE(before.count("Quillmoor/launcher.lock")) << "no lock file";
     const testsupport::ProgramResult beside = RunHeadless("-demo");
     EXPECT_EQ(beside.exitCode, 6) << beside.output << beside.errors;
