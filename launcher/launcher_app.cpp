@@ -11,9 +11,26 @@
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "ui/launcher_translucent_dlg.h"
+#include "ui/running_launcher.h"
 #include "update/release_trust.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+// A launcher just installed by copy-and-restart waits this long for the one
+// it replaces, which ends once it has started the new launcher.
+constexpr unsigned kHandoverWaitMs = 30000;
+
+// A folder as this system writes it, in UTF-8.
+std::string FolderAsSystemWritesIt(const std::wstring& folder) {
+    const std::u8string text = std::filesystem::path(platform::NativePath(folder)).u8string();
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace
 
 BOOL CLauncherApp::InitInstance() {
     const INITCOMMONCONTROLSEX controls{
@@ -23,9 +40,14 @@ BOOL CLauncherApp::InitInstance() {
     CWinApp::InitInstance();
     g_settings.ReadConfiguration();
     g_messages.Fill(g_settings.language);
+    // The copy-and-restart role works on the launcher's folder, not the data
+    // folder, while the launcher it replaces still holds that.
+    const StartRole role = DecideStartRole(g_settings);
+    if (role != StartRole::CopyAndRestart && !TakeDataFolder(role))
+        return TRUE;
     LogStart();
 
-    if (DecideStartRole(g_settings) == StartRole::CopyAndRestart)
+    if (role == StartRole::CopyAndRestart)
         CopyAndRestart();
     else if (NeedsDisplay() && !platform::DisplayInstalled())
         Fail(
@@ -42,6 +64,24 @@ int CLauncherApp::ExitInstance() {
     m_gdiplusToken = 0;
     CWinApp::ExitInstance();
     return m_exitCode;
+}
+
+bool CLauncherApp::TakeDataFolder(StartRole role) {
+    const unsigned waitMs = role == StartRole::MainWindowAfterUpdate ? kHandoverWaitMs : 0;
+    using Outcome = DataFolderLock::Outcome;
+    const Outcome outcome = m_dataFolderLock.Take(g_settings.dataFolder, waitMs);
+    if (outcome != Outcome::HeldByAnother)
+        return true;
+    m_anotherLauncherRunning = true;
+    ReportAnotherLauncher(BringRunningLauncherToFront());
+    return false;
+}
+
+void CLauncherApp::ReportAnotherLauncher(bool raised) {
+    // Not a failure: the player's launcher is the one already running.
+    std::fprintf(stderr, "Quillmoor launcher: another launcher is running on %s; %s\n",
+                 FolderAsSystemWritesIt(g_settings.dataFolder).c_str(),
+                 raised ? "its window was brought to the front." : "its window could not be brought to the front.");
 }
 
 void CLauncherApp::RunMainWindow() {
@@ -69,6 +109,11 @@ void CLauncherApp::LogStart() {
                            g_settings.launcherPath + L"\", platform " + g_settings.platform + L", version service " +
                            g_settings.versionUrl + L", page " + g_settings.webUrl + L", language " +
                            g_settings.language);
+    if (m_dataFolderLock.WaitedMs() > 0)
+        DiagNote(L"start", L"the data folder was free after " + std::to_wstring(m_dataFolderLock.WaitedMs()) +
+                               L" ms: the launcher before this one had ended");
+    if (!m_dataFolderLock.Problem().empty())
+        DiagProblem(L"start", m_dataFolderLock.Problem() + L"; nothing keeps a second launcher out");
     // The keys travel with the launcher's files, so each start reads its own.
     LoadReleaseKeys(*GetUpdateContext(), g_settings.startDirectory);
 }

@@ -2,7 +2,9 @@
 // and takes the role the command line asks for.
 #pragma once
 
+#include "app/data_folder_lock.h"
 #include "platform/afxwin.h"
+#include "state/launcher_settings.h"
 
 class CLauncherApp : public CWinApp {
 public:
@@ -14,8 +16,15 @@ protected:
     // stops at once rather than run unseen. The headless front end runs them
     // in memory.
     virtual bool NeedsDisplay() const { return true; }
+    // Another launcher holds the data folder: this one did nothing and ends.
+    // `raised`: that launcher's main window was brought to the front.
+    virtual void ReportAnotherLauncher(bool raised);
+    bool AnotherLauncherRunning() const { return m_anotherLauncherRunning; }
 
 private:
+    // One launcher per data folder; false when another holds it. Nothing is
+    // written before this, so a second launcher leaves every file alone.
+    bool TakeDataFolder(StartRole role);
     // GDI+ for the windows, then the main window, modally.
     void RunMainWindow();
     void CopyAndRestart();
@@ -29,4 +38,7 @@ private:
     // GDI+ runs from the main window's start to ExitInstance.
     ULONG_PTR m_gdiplusToken = 0;
     int m_exitCode = 0;
+    // Held until the process ends.
+    DataFolderLock m_dataFolderLock;
+    bool m_anotherLauncherRunning = false;
 };

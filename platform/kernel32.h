@@ -72,6 +72,45 @@ BOOL SetCurrentDirectoryW(LPCWSTR lpPathName);
 BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
 BOOL DeleteFileW(LPCWSTR lpFileName);
 
+// ---- files as handles, and their byte-range locks
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define FILE_SHARE_DELETE 0x00000004u
+#define CREATE_NEW 1u
+#define CREATE_ALWAYS 2u
+#define OPEN_EXISTING 3u
+#define OPEN_ALWAYS 4u
+#define TRUNCATE_EXISTING 5u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define LOCKFILE_FAIL_IMMEDIATELY 0x00000001u
+#define LOCKFILE_EXCLUSIVE_LOCK 0x00000002u
+struct OVERLAPPED {
+    ULONG_PTR Internal;
+    ULONG_PTR InternalHigh;
+    DWORD Offset;
+    DWORD OffsetHigh;
+    HANDLE hEvent;
+};
+using LPOVERLAPPED = OVERLAPPED*;
+
+// A file handle, closed with CloseHandle. The share mode is not enforced
+// (files are shared as on POSIX); what must be had alone is locked with
+// LockFileEx. No handle is inherited by a started program, so its locks end
+// with this process. OPEN_ALWAYS and CREATE_ALWAYS on an existing file
+// succeed with ERROR_ALREADY_EXISTS as the last error.
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                   LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                   DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+// Locks the bytes from lpOverlapped's offset on, for this handle (another
+// handle of the same file, in this process or another, conflicts) until
+// the handle is closed. Only with LOCKFILE_FAIL_IMMEDIATELY: a
+// lock that is held fails at once with ERROR_LOCK_VIOLATION, since a
+// blocking wait could not honour a thread's stop.
+BOOL LockFileEx(HANDLE hFile, DWORD dwFlags, DWORD dwReserved, DWORD nNumberOfBytesToLockLow,
+                DWORD nNumberOfBytesToLockHigh, LPOVERLAPPED lpOverlapped);
+
 // ---- modules: only the system DLL functions the launcher resolves by name
 HMODULE LoadLibraryW(LPCWSTR lpLibFileName);
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName);

@@ -354,6 +354,10 @@ BOOL IsChild(HWND hWndParent, HWND hWnd);
 HWND GetParent(HWND hWnd);
 HWND GetDlgItem(HWND hDlg, int nIDDlgItem);
 int GetDlgCtrlID(HWND hWnd);
+// A top-level window by class (without regard to case) and text; NULL
+// matches any. Windows live in their process here, so another program's
+// window is never found.
+HWND FindWindowW(LPCWSTR lpClassName, LPCWSTR lpWindowName);
 
 // ---- messages
 // From any thread. hWnd NULL posts to the calling thread's own queue. FALSE
@@ -385,6 +389,8 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow);
 // The window and every parent have WS_VISIBLE.
 BOOL IsWindowVisible(HWND hWnd);
 BOOL IsIconic(HWND hWnd);
+// Brings a top-level window to the top of the z-order.
+BOOL SetForegroundWindow(HWND hWnd);
 // Sends WM_ENABLE when the state changes. Returns the previous disabled state.
 BOOL EnableWindow(HWND hWnd, BOOL bEnable);
 BOOL IsWindowEnabled(HWND hWnd);

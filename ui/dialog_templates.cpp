@@ -5,6 +5,8 @@
 
 #include <mutex>
 
+const wchar_t kMainWindowCaption[] = L"Quillmoor登陆器";
+
 namespace {
 
 constexpr DWORD kPushButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
@@ -20,7 +22,7 @@ DialogTemplate MainWindowTemplate() {
     dialog.style = WS_CAPTION | DS_SETFONT | DS_FIXEDSYS;
     dialog.cx = 413;
     dialog.cy = 289;
-    dialog.caption = L"Quillmoor登陆器";
+    dialog.caption = kMainWindowCaption;
     dialog.fontName = L"MS Shell Dlg";
     dialog.fontPointSize = 8;
     dialog.controls = {

@@ -2,8 +2,10 @@
 // downloaded folder with the installed launcher's path, it copies itself over
 // the installation and starts the installed copy with "N:". And the starts
 // that must stop at once, with a reason, rather than act or hang.
+#include "tests/support/environment.h"
 #include "tests/support/temp_dir.h"
 
+#include "app/data_folder_lock.h"
 #include "app/game_launch.h"
 #include "platform/kernel32.h"
 #include "platform/text.h"
@@ -81,6 +83,7 @@ std::pair<int, std::string> RunIn(const fs::path& folder, const std::string& com
 }
 
 // A freshly downloaded launcher folder and the installation it replaces.
+// The launchers started keep their data in a folder of the test's own.
 class Relaunch : public ::testing::Test {
 protected:
     Relaunch() {
@@ -90,8 +93,26 @@ protected:
         installed.Write("ui.dll", "library v1");
     }
 
+    // The path the installed launcher was started by, as a player's start
+    // hands it to the new launcher.
+    void StartNewLauncherFor(const std::string& startedAs) {
+        const LauncherSettings saved = g_settings;
+        LauncherSettings started;
+        started.startDirectory = installed.Path().wstring();
+        started.ApplyCommandLine(platform::FromUtf8(startedAs));
+        started.AnchorLauncherPath();
+        g_settings = started;
+        {
+            CurrentDirectory there(downloaded.Path());
+            StartNewLauncher();
+        }
+        g_settings = saved;
+    }
+
     TempDir downloaded;
     TempDir installed;
+    TempDir data;
+    testsupport::ScopedVariable dataHome{"XDG_DATA_HOME", data.Str()};
 };
 
 }  // namespace
@@ -124,19 +145,9 @@ TEST_F(Relaunch, BuiltLauncherReplacesTheInstalledCopyAndRestartsIt) {
 }
 
 TEST_F(Relaunch, LauncherStartedByARelativePathIsReplacedThroughTheWholeChain) {
-    // The installed launcher as a player starts it from its own folder.
-    const LauncherSettings saved = g_settings;
-    LauncherSettings started;
-    started.startDirectory = installed.Path().wstring();
-    started.ApplyCommandLine(L"./Launcher.exe");
-    started.AnchorLauncherPath();
-    g_settings = started;
-    {
-        // It hands its path to the new launcher in the download folder.
-        CurrentDirectory there(downloaded.Path());
-        StartNewLauncher();
-    }
-    g_settings = saved;
+    // The installed launcher as a player starts it from its own folder hands
+    // its path to the new launcher in the download folder.
+    StartNewLauncherFor("./Launcher.exe");
 
     for (int i = 0; i < 1500 && ReadBytes(installed.Path() / "ui.dll") != "library v2"; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -172,4 +183,40 @@ TEST_F(Relaunch, WithoutADisplayTheLauncherSaysSoAndEnds) {
             EXPECT_NE(errors.find("quillmoor-headless"), std::string::npos) << errors;
         }
     }
+}
+
+TEST_F(Relaunch, TheInstalledCopyWaitsForTheLauncherItReplacesToLeaveTheDataFolder) {
+    // This test is the launcher being replaced: it holds the data folder
+    // while the new launcher copies itself and starts the installed copy.
+    const fs::path dataFolder = data.Path() / "Quillmoor";
+    DataFolderLock replaced;
+    ASSERT_EQ(replaced.Take(dataFolder.wstring(), 0), DataFolderLock::Outcome::Taken);
+    StartNewLauncherFor((installed.Path() / "Launcher.exe").string());
+
+    const fs::path installedLauncher = installed.Path() / "Launcher.exe";
+    std::optional<std::pair<pid_t, std::vector<std::string>>> restarted;
+    for (int i = 0; i < 3000 && !(restarted = FindProcessOf(installedLauncher)); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(restarted) << "the installed copy was not started";
+    EXPECT_EQ(restarted->second, (std::vector<std::string>{"", "N:"}));
+    EXPECT_EQ(ReadBytes(installed.Path() / "ui.dll"), "library v2");
+
+    // It waits, and starts its run only once the folder is free.
+    const fs::path diag = dataFolder / "launcher-diag.log";
+    const std::string startLine = "] start: start after a self-update (N:) in " + installed.Path().string();
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_EQ(ReadBytes(diag).find(startLine), std::string::npos) << ReadBytes(diag);
+    EXPECT_EQ(kill(restarted->first, 0), 0) << "the installed copy did not wait";
+    replaced.Release();
+    std::string log;
+    for (int i = 0;
+         i < 1500 && (log = ReadBytes(diag)).find("] start: the data folder was free after ") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_NE(log.find(startLine), std::string::npos) << log;
+    const std::size_t waited = log.find("] start: the data folder was free after ");
+    ASSERT_NE(waited, std::string::npos) << log;
+    // It found the folder held at least once (its own start, before the
+    // wait, takes a moment of the time this test held it).
+    EXPECT_GT(std::stoi(log.substr(waited + std::string("] start: the data folder was free after ").size())), 0) << log;
+    kill(restarted->first, SIGTERM);
 }

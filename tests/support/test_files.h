@@ -4,13 +4,16 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace testsupport {
@@ -57,6 +60,26 @@ inline std::vector<std::filesystem::path> FilesBelow(const std::filesystem::path
             files.push_back(std::filesystem::relative(entry.path(), folder));
     std::sort(files.begin(), files.end());
     return files;
+}
+
+// Every file below folder with its bytes, once two looks a moment apart
+// agree (or after ten seconds): what a program at rest has written there.
+inline std::map<std::filesystem::path, std::string> SettledFiles(const std::filesystem::path& folder) {
+    const auto read = [&folder] {
+        std::map<std::filesystem::path, std::string> files;
+        for (const std::filesystem::path& file : FilesBelow(folder))
+            files[file] = ReadBytes(folder / file);
+        return files;
+    };
+    std::map<std::filesystem::path, std::string> before = read();
+    for (int i = 0; i < 50; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::map<std::filesystem::path, std::string> now = read();
+        if (now == before)
+            break;
+        before = std::move(now);
+    }
+    return before;
 }
 
 // How often part occurs in text, occurrences not overlapping.

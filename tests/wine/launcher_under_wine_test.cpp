@@ -2,11 +2,14 @@
 // the package unpacked: its main window shows its picture and buttons (the
 // screenshot is kept with the Linux ones), its browser control reports a
 // page on a refused port in launcher.log, and it replaces itself with a
-// newer published launcher through copy-and-restart ("N:").
+// newer published launcher through copy-and-restart ("N:"). Two started at
+// once leave the data folder to one of them.
 #include "tests/gui/screen_checks.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/test_files.h"
 #include "tests/wine/wine_machine.h"
+
+#include <signal.h>
 
 #include <algorithm>
 #include <thread>
@@ -185,6 +188,58 @@ TEST_F(LauncherUnderWine, ReplacesItselfThroughCopyAndRestart) {
     EXPECT_EQ(ReadBytes(install / "ui.dll"), "interface library v2");
     EXPECT_EQ(ReadBytes(install / "Launcher.exe"), ReadBytes(launcher / "Launcher.exe"));
     EXPECT_NE(ReadBytes(server->Log()).find("GET /cdn/file/"), std::string::npos) << "the diff was not used";
+}
+
+TEST_F(LauncherUnderWine, TwoStartsAtOnceLeaveTheDataFolderToOneAndAKilledOneFreesIt) {
+    Publish();
+    const std::optional<LauncherPictures> pictures = LauncherPictures::Load(install / "LauncherStyles");
+    ASSERT_TRUE(pictures) << "the packaged pictures cannot be read";
+    // A player's double-click twice: one of the two ends at once, without
+    // an error; the other goes on to its main window.
+    std::unique_ptr<testsupport::TestProcess> starts[] = {StartWindows(install / "Launcher.exe", {}, install, false),
+                                                          StartWindows(install / "Launcher.exe", {}, install, false)};
+    int ended = -1;
+    for (auto waited = std::chrono::milliseconds(0); ended < 0 && waited < kWindowPatience; waited += kPoll) {
+        for (int i = 0; i < 2; ++i)
+            if (!starts[i]->Running())
+                ended = i;
+        std::this_thread::sleep_for(kPoll);
+    }
+    ASSERT_GE(ended, 0) << "neither launcher ended" << Diagnostics();
+    EXPECT_EQ(starts[ended]->WaitFor(std::chrono::seconds(0)), 0);
+    launcherProcess = std::move(starts[1 - ended]);
+    const Shown shown = WaitForMainWindow(pictures->main);
+    ASSERT_TRUE(shown.origin) << "the main window's picture is nowhere on the screen" << Diagnostics();
+    EXPECT_TRUE(launcherProcess->Running()) << Diagnostics();
+
+    // quillmoor-headless.exe beside it says so, with its own code, and
+    // changes no file of the data folder; a third Launcher.exe finds the
+    // running one's window and brings it to the front.
+    const auto before = testsupport::SettledFiles(data);
+    const testsupport::ProgramResult third = RunWindows(install / "Launcher.exe", {}, install);
+    EXPECT_EQ(third.exitCode, 0) << third.errors;
+    EXPECT_NE(third.errors.find("another launcher is running on " + WindowsDataFolder() +
+                                "\\Quillmoor; its window was brought to the front."),
+              std::string::npos)
+        << third.errors;
+    ASSERT_TRUE(before.count("Quillmoor/launcher.lock")) << "no lock file";
+    const testsupport::ProgramResult beside = RunHeadless("-demo");
+    EXPECT_EQ(beside.exitCode, 6) << beside.output << beside.errors;
+    EXPECT_NE(beside.errors.find("quillmoor-headless: another launcher is running on this data folder (" +
+                                 WindowsDataFolder() + "\\Quillmoor); nothing was done"),
+              std::string::npos)
+        << beside.errors;
+    EXPECT_EQ(testsupport::SettledFiles(data), before);
+    const std::string diag = ReadBytes(DiagLog());
+    EXPECT_EQ(testsupport::CountOf(diag, "] start: "), 1u) << diag;
+
+    // Killed, it keeps nobody out: Wine's server goes on and ends what the
+    // killed process held.
+    kill(static_cast<pid_t>(launcherProcess->Pid()), SIGKILL);
+    EXPECT_EQ(launcherProcess->WaitFor(kWindowPatience), 128 + SIGKILL);
+    const testsupport::ProgramResult next = RunHeadless("-demo");
+    ASSERT_EQ(next.exitCode, 0) << next.output << next.errors << Diagnostics();
+    ExpectClientInstalled();
 }
 
 }  // namespace winetest

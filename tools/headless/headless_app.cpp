@@ -11,12 +11,15 @@
 
 namespace {
 
-// Where the launcher installs the client and starts the game, as the
-// system names it, in UTF-8.
+// A folder as the system names it, in UTF-8.
+std::string SystemFolder(const std::wstring& folder) {
+    const std::u8string path = std::filesystem::path(platform::NativePath(folder)).u8string();
+    return std::string(path.begin(), path.end());
+}
+
+// Where the launcher installs the client and starts the game.
 std::string ClientFolder() {
-    const std::u8string path =
-        std::filesystem::path(platform::NativePath(g_settings.dataFolder + L"\\" + cdn_path)).u8string();
-    std::string folder(path.begin(), path.end());
+    std::string folder = SystemFolder(g_settings.dataFolder + L"\\" + cdn_path);
     if (!folder.empty() && (folder.back() == '/' || folder.back() == '\\'))
         folder.pop_back();
     return folder;
@@ -55,8 +58,18 @@ BOOL HeadlessApp::InitInstance() {
         return TRUE;
     }
     CLauncherApp::InitInstance();
+    if (AnotherLauncherRunning()) {
+        m_exitCode = kExitAnotherLauncher;
+        return TRUE;
+    }
     Report(driver.Finish(), driver);
     return TRUE;
+}
+
+void HeadlessApp::ReportAnotherLauncher(bool raised) {
+    std::cerr << "quillmoor-headless: another launcher is running on this data folder ("
+              << SystemFolder(g_settings.dataFolder) << "); nothing was done"
+              << (raised ? "; its window was brought to the front" : "") << '\n';
 }
 
 int HeadlessApp::ExitInstance() {

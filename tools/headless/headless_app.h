@@ -18,6 +18,7 @@ public:
 
 protected:
     bool NeedsDisplay() const override { return false; }
+    void ReportAnotherLauncher(bool raised) override;
 
 private:
     void ApplyStartRole();

@@ -5,14 +5,19 @@
 // folder. What the launcher installed and how it started qm.exe is read back
 // from the disk.
 #include "tests/support/demo_install.h"
+#include "tests/support/loopback_server.h"
 #include "tests/support/served_cdn.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_process.h"
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <chrono>
+#include <map>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -33,6 +38,7 @@ using testsupport::ProcessStart;
 using testsupport::ProgramResult;
 using testsupport::ReadBytes;
 using testsupport::ReplaceAll;
+using testsupport::SettledFiles;
 using testsupport::WaitForGameRecord;
 
 // Runs a program to its end and reads what it wrote. The bound only ends a
@@ -61,16 +67,19 @@ protected:
         ASSERT_EQ(published.exitCode.value_or(-1), 0) << published.errors;
     }
 
-    ProgramResult RunHeadless(const std::vector<std::string>& arguments) {
+    ProcessStart HeadlessStart(const std::vector<std::string>& arguments, const std::string& name = "headless") {
         // The limit only ends a run that would otherwise hang the test.
         std::vector<std::string> argv{QM_HEADLESS_PROGRAM};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         argv.insert(argv.end(), {"--timeout", "240"});
-        return RunProgram({argv,
-                           install,
-                           {{"XDG_DATA_HOME", data.string()}},
-                           work.Path() / "headless.out",
-                           work.Path() / "headless.err"});
+        return {argv,
+                install,
+                {{"XDG_DATA_HOME", data.string()}},
+                work.Path() / (name + ".out"),
+                work.Path() / (name + ".err")};
+    }
+    ProgramResult RunHeadless(const std::vector<std::string>& arguments) {
+        return RunProgram(HeadlessStart(arguments));
     }
 
     std::string Base() const { return server->BaseUrl(); }
@@ -220,6 +229,58 @@ TEST_F(HeadlessDemo, AFailedUpdateNamesItsCauseAndVerboseEchoesTheDiagnosticLog)
     EXPECT_NE(diag.find("] version (problem): an answer of 1 fields"), std::string::npos) << diag;
 }
 
+TEST_F(HeadlessDemo, TwoStartsAtOnceLeaveTheDataFolderToOneAndAKilledLauncherFreesIt) {
+    // The page of the launcher that runs never answers, so it stays running.
+    const testsupport::SilentPort silent;
+    const std::string stalledPage = "http://127.0.0.1:" + std::to_string(silent.Port()) + "/web/index.html";
+    const std::vector<std::string> stalled{"--pc-version", stalledPage, "--start-game", "-demo"};
+    std::map<std::string, std::unique_ptr<testsupport::TestProcess>> starts;
+    for (const std::string name : {"one", "two"})
+        starts[name] = std::make_unique<testsupport::TestProcess>(HeadlessStart(stalled, name));
+
+    // One of them ends at once, saying why; the other goes on.
+    std::string ended, running;
+    for (int i = 0; i < 3000 && ended.empty(); ++i) {
+        for (const auto& [name, process] : starts)
+            if (!process->Running())
+                ended = name;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_FALSE(ended.empty()) << "neither launcher ended";
+    running = ended == "one" ? "two" : "one";
+    EXPECT_EQ(starts[ended]->WaitFor(std::chrono::seconds(0)), 6);
+    const std::string refusal = "quillmoor-headless: another launcher is running on this data folder (" +
+                                (data / "Quillmoor").string() + "); nothing was done\n";
+    EXPECT_EQ(ReadBytes(work.Path() / (ended + ".err")), refusal);
+    EXPECT_TRUE(starts[running]->Running()) << ReadBytes(work.Path() / (running + ".err"));
+    for (int i = 0; i < 3000 && ReadBytes(work.Path() / (running + ".out")).find("page: window.external.StartGame") ==
+                                    std::string::npos;
+         ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    // A third start while it runs touches no file of the data folder.
+    const auto before = SettledFiles(data);
+    ASSERT_TRUE(before.count("Quillmoor/launcher.lock")) << "no lock file";
+    const ProgramResult third = RunHeadless(stalled);
+    EXPECT_EQ(third.exitCode, 6) << third.output << third.errors;
+    EXPECT_EQ(third.errors, refusal);
+    EXPECT_EQ(SettledFiles(data), before);
+    // Only the launcher that runs checked itself and wrote its start.
+    const std::string diag = ReadBytes(data / "Quillmoor/launcher-diag.log");
+    EXPECT_EQ(CountOf(diag, "] start: "), 1u) << diag;
+    EXPECT_EQ(CountOf(ReadBytes(server->Log()), "/api/launcherversionnew"), 1u);
+
+    // Killed, it leaves no lock behind: the next start runs to the game.
+    kill(static_cast<pid_t>(starts[running]->Pid()), SIGKILL);
+    EXPECT_EQ(starts[running]->WaitFor(std::chrono::seconds(30)), 128 + SIGKILL);
+    const ProgramResult next =
+        RunHeadless({"--pc-version", Base() + "/web/index.html", "--start-game", kPageCallsGameArgs});
+    ASSERT_EQ(next.exitCode, 0) << next.output << next.errors;
+    ExpectClientInstalled();
+    EXPECT_NE(WaitForGameRecord(ClientFolder() / "qm-started.txt", kRecordLimit).find("argument 0: -demo\n"),
+              std::string::npos);
+}
+
 TEST(HeadlessProgram, HelpAndUsageErrors) {
     const testsupport::TempDir work;
     const auto run = [&work](const std::vector<std::string>& arguments) {
@@ -231,6 +292,7 @@ TEST(HeadlessProgram, HelpAndUsageErrors) {
     const ProgramResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.output.find("usage: quillmoor-headless"), std::string::npos) << help.output;
+    EXPECT_NE(help.output.find("  6  another launcher is running on the same data folder"), std::string::npos);
 
     const ProgramResult noStart = run({"--pc-version", "http://127.0.0.1:1/web/index.html"});
     EXPECT_EQ(noStart.exitCode, 2);

@@ -29,7 +29,8 @@ constexpr const char* kHelp =
     "                          arguments \"MODE2\" and TEXT in quoted pieces\n"
     "\n"
     "  --after-update          start as a freshly replaced launcher (\"N:\"): no launcher check,\n"
-    "                          and the game is told an empty launcher path\n"
+    "                          and the game is told an empty launcher path; it waits up to 30\n"
+    "                          seconds for a launcher still running on the data folder to end\n"
     "  --timeout SECONDS       give up after SECONDS (default: wait as long as it takes)\n"
     "  --snapshots FOLDER      save what the main window and the progress dialog show as\n"
     "                          main-NN.png and progress-NN.png in FOLDER (at most one a second)\n"
@@ -48,7 +49,8 @@ constexpr const char* kHelp =
     "  2  the command line is wrong\n"
     "  3  a new launcher was downloaded and started to replace this installation\n"
     "  4  --timeout passed first\n"
-    "  5  the launcher ended without starting the game for another reason\n";
+    "  5  the launcher ended without starting the game for another reason\n"
+    "  6  another launcher is running on the same data folder; nothing was done\n";
 
 // Every option but the flags takes a value.
 const std::string kValueOptions[] = {"--pc-version",      "--pc-version-data", "--start-game",

@@ -57,4 +57,5 @@ enum HeadlessExitCode : int {
     kExitLauncherReplaced = 3,
     kExitTimedOut = 4,
     kExitEnded = 5,
+    kExitAnotherLauncher = 6,
 };

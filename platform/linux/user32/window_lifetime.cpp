@@ -192,6 +192,20 @@ HWND GetDlgItem(HWND hDlg, int nIDDlgItem) {
     return nullptr;
 }
 
+HWND FindWindowW(LPCWSTR lpClassName, LPCWSTR lpWindowName) {
+    std::lock_guard<std::mutex> lock(WindowLock());
+    // Topmost first, as Windows searches.
+    for (HWND hwnd : platform::TopLevelLocked()) {
+        auto window = platform::LookupWindowLocked(hwnd);
+        if (window && !window->destroying &&
+            (!lpClassName || platform::EqualClassName(window->className, lpClassName)) &&
+            (!lpWindowName || window->text == lpWindowName)) {
+            return hwnd;
+        }
+    }
+    return nullptr;
+}
+
 int GetDlgCtrlID(HWND hWnd) {
     std::lock_guard<std::mutex> lock(WindowLock());
     auto window = platform::RequireWindowLocked(hWnd);

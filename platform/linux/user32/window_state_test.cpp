@@ -166,6 +166,28 @@ TEST_F(WindowState, TopmostWindowsStayAboveAndOwnedWindowsFollowTheirOwner) {
               (std::vector<HWND>{owned.hwnd(), owner.hwnd(), b.hwnd()}));
 }
 
+TEST_F(WindowState, FindWindowSeesTopLevelWindowsByClassAndTextAndForegroundLiftsOne) {
+    const RECT area{0, 0, 100, 100};
+    TestWindow a(WS_POPUP | WS_VISIBLE, area);
+    TestWindow b(WS_POPUP | WS_VISIBLE, area);
+    TestWindow child(WS_CHILD | WS_VISIBLE, area, b.hwnd());
+    ASSERT_TRUE(SetWindowTextW(a.hwnd(), L"first"));
+    ASSERT_TRUE(SetWindowTextW(child.hwnd(), L"first"));
+    // The class without regard to case; a child of the same text is no match.
+    EXPECT_EQ(FindWindowW(L"qmtestwindow", L"first"), a.hwnd());
+    EXPECT_EQ(FindWindowW(nullptr, L"first"), a.hwnd());
+    EXPECT_EQ(FindWindowW(L"#32770", L"first"), nullptr);
+    EXPECT_EQ(FindWindowW(L"QmTestWindow", L"First"), nullptr);
+    // Topmost first when several match.
+    EXPECT_EQ(FindWindowW(L"QmTestWindow", nullptr), b.hwnd());
+
+    ASSERT_TRUE(SetForegroundWindow(a.hwnd()));
+    EXPECT_EQ((StackingOf({a.hwnd(), b.hwnd()})), (std::vector<HWND>{a.hwnd(), b.hwnd()}));
+    EXPECT_EQ(FindWindowW(L"QmTestWindow", nullptr), a.hwnd());
+    DestroyWindow(a.hwnd());
+    EXPECT_EQ(FindWindowW(nullptr, L"first"), nullptr);
+}
+
 TEST_F(WindowState, MinimisingTakesOwnedWindowsAlongAndRestoringBringsThemBack) {
     TestWindow owner(WS_POPUP | WS_VISIBLE, {0, 0, 200, 100});
     TestWindow owned(WS_POPUP | WS_VISIBLE, {10, 10, 50, 50}, owner.hwnd());
