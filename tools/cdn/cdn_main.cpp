@@ -1,9 +1,12 @@
-// quillmoor-cdn: publishes folders as a CDN tree for the launcher, serves
-// such a tree, and prints an nginx configuration that hosts it.
+// quillmoor-cdn: publishes folders as a CDN tree for the launcher, signs its
+// releases, serves such a tree, and prints an nginx configuration that hosts
+// it.
 #include "tools/cdn/cdn_server.h"
 #include "tools/cdn/file_handle.h"
 #include "tools/cdn/publish_error.h"
 #include "tools/cdn/publisher.h"
+#include "tools/cdn/release_key_files.h"
+#include "tools/cdn/sign_publish.h"
 #include "tools/cdn/tool_command_line.h"
 
 #include "platform/console.h"
@@ -25,6 +28,26 @@ int RunPublish(const PublishOptions& options) {
                   << " changed objects";
     }
     std::cerr << '\n';
+    if (summary.releaseSerial != 0) {
+        std::cerr << "signed release " << summary.releaseSerial << ", expires at " << summary.releaseExpires
+                  << " (Unix time): run \"quillmoor-cdn sign\" before then\n";
+    }
+    return 0;
+}
+
+int RunSign(const SignOptions& options) {
+    const SignSummary summary = SignPublish(options, UnixTimeNow());
+    std::cerr << "signed the answers of " << options.outDir.string() << " for platform " << summary.platformCode
+              << ": release " << summary.serial << ", expires at " << summary.expires << " (Unix time)\n";
+    return 0;
+}
+
+int RunKeygen(const KeygenOptions& options) {
+    const std::string publicLine = WriteNewKeyPair(options.outDir);
+    std::cerr << "wrote " << (options.outDir / kPrivateKeyFile).string()
+              << " (keep it off the CDN host, and a copy somewhere safe) and "
+              << (options.outDir / kPublicKeyFile).string() << " (put it into the launcher folder you publish)\n";
+    std::cout << publicLine;
     return 0;
 }
 
@@ -76,6 +99,12 @@ int main(int argc, char** argv) {
         }
         if (const auto* nginx = std::get_if<NginxConfigOptions>(&command)) {
             return RunNginxConf(*nginx);
+        }
+        if (const auto* sign = std::get_if<SignOptions>(&command)) {
+            return RunSign(*sign);
+        }
+        if (const auto* keygen = std::get_if<KeygenOptions>(&command)) {
+            return RunKeygen(*keygen);
         }
         return RunServe(std::get<ServeCommand>(command));
     } catch (const UsageError& failure) {

@@ -121,6 +121,28 @@ void CdnServer::Route() {
     m_server->Get("/web/pcversion", [this, serveAnswer](const httplib::Request& req, httplib::Response& res) {
         serveAnswer(m_options.root / "answers" / "client.txt", req, res);
     });
+    // Release documents are signed as they stand: no placeholder is filled in.
+    auto serveRelease = [](const fs::path& file, const httplib::Request& req, httplib::Response& res) {
+        std::error_code error;
+        if (!fs::is_regular_file(file, error) || !ServeFile(file, kAnswerType, req, res)) {
+            Refuse(res, 404, "nothing signed for this request");
+        }
+    };
+    m_server->Get(R"(/api/launcherversionnew\.release(\.sig)?)",
+                  [this, serveRelease](const httplib::Request& req, httplib::Response& res) {
+                      const std::string code = req.get_param_value("platform");
+                      if (!IsPlatformCode(code)) {
+                          Refuse(res, 404, "unknown platform");
+                          return;
+                      }
+                      serveRelease(m_options.root / "answers" / ("launcher-" + code + ".release" + req.matches[1].str()),
+                                   req, res);
+                  });
+    // Before the page folder's route, which would take these paths too.
+    m_server->Get(R"(/web/pcversion\.release(\.sig)?)",
+                  [this, serveRelease](const httplib::Request& req, httplib::Response& res) {
+                      serveRelease(m_options.root / "answers" / ("client.release" + req.matches[1].str()), req, res);
+                  });
     m_server->Get("/cdn/(index|diff|file|tree)/(.+)", [this](const httplib::Request& req, httplib::Response& res) {
         const fs::path file =
             FileBelow(m_options.root / req.matches[1].str(), req.matches[2].str(), DotNames::ServedAsFileName);

@@ -5,6 +5,9 @@
 //   GET /api/launcherversionnew?platform=CODE  answers/launcher-CODE.txt
 //   GET /web/pcversion                         answers/client.txt
 //   GET /web/...                               the page folder
+//   GET /api/launcherversionnew.release?platform=CODE   answers/launcher-CODE.release
+//   GET /web/pcversion.release                  answers/client.release
+//   and the same with ".sig" appended: the signatures beside them
 //
 // "{server}" in an answer becomes "http://" + the request's Host, so the
 // launcher is sent back to the address it used. Every file is read per

@@ -4,6 +4,7 @@
 #include "codec/path_key.h"
 #include "tests/support/temp_dir.h"
 #include "tools/cdn/publisher.h"
+#include "tools/cdn/release_key_files.h"
 
 #include <httplib.h>
 
@@ -207,6 +208,41 @@ TEST_F(CdnServerTest, AnswersAreReadPerRequest) {
     EXPECT_EQ(Get("/web/pcversion")->body, "cdn_url=" + Base() + "/next/|cdn_path=C2/");
     std::ofstream(Root() / "answers" / "client.txt", std::ios::binary) << std::string(1020, 'x') + "{server}";
     EXPECT_EQ(Get("/web/pcversion")->status, 500);
+}
+
+TEST_F(CdnServerTest, SignedReleasesBesideTheAnswersAsTheyStand) {
+    const std::vector<std::pair<std::string, std::string>> routes = {
+        {"/api/launcherversionnew.release?platform=pv", "launcher-pv.release"},
+        {"/api/launcherversionnew.release.sig?platform=pv", "launcher-pv.release.sig"},
+        {"/web/pcversion.release", "client.release"},
+        {"/web/pcversion.release.sig", "client.release.sig"}};
+    for (const auto& [target, file] : routes) {
+        EXPECT_EQ(Get(target)->status, 404) << target << ": the publish is not signed";
+    }
+
+    WriteNewKeyPair(m_dir.Path() / "keys");
+    PublishOptions options;
+    options.launcherDir = m_dir.Path() / "launcher";
+    options.clientDir = m_dir.Path() / "client";
+    options.platformCode = "pv";
+    options.outDir = Root();
+    options.webUrl = "http://h/web/index.html";
+    options.signing.keyFiles = {m_dir.Path() / "keys" / "release.key"};
+    std::ostringstream log;
+    Publish(options, log, false);
+    for (const auto& [target, file] : routes) {
+        const auto res = Get(target);
+        ASSERT_TRUE(res) << target;
+        EXPECT_EQ(res->status, 200) << target;
+        EXPECT_EQ(res->body, ReadBytes(Root() / "answers" / file)) << target;
+        EXPECT_EQ(res->get_header_value("Content-Type"), "text/plain; charset=utf-8") << target;
+    }
+    // Signed bytes are never rewritten.
+    std::ofstream(Root() / "answers" / "client.release", std::ios::binary) << "{server}";
+    EXPECT_EQ(Get("/web/pcversion.release")->body, "{server}");
+    EXPECT_EQ(Get("/api/launcherversionnew.release?platform=xx")->status, 404);
+    EXPECT_EQ(Get("/api/launcherversionnew.release?platform=..%2Fclient")->status, 404);
+    EXPECT_EQ(Get("/api/launcherversionnew.release")->status, 404);
 }
 
 TEST_F(CdnServerTest, LogsOneLinePerRequest) {

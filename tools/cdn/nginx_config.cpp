@@ -45,7 +45,9 @@ bool MadeOf(const std::string& text, const std::string& extra) {
 void RefusePlaceholders(const fs::path& root) {
     std::error_code error;
     for (fs::directory_iterator it(root / "answers", error), end; !error && it != end; it.increment(error)) {
-        if (it->is_regular_file(error) && ReadWholeFile(it->path()).find(kServerPlaceholder) != std::string::npos) {
+        // The answers only: a release document names files, whose names may hold anything.
+        if (it->path().extension() == ".txt" && it->is_regular_file(error) &&
+            ReadWholeFile(it->path()).find(kServerPlaceholder) != std::string::npos) {
             throw PublishError(it->path().string() + " holds \"" + std::string(kServerPlaceholder) +
                                "\", which only \"quillmoor-cdn serve\" fills in: publish again with --base-url and "
                                "--web-url naming this server");
@@ -61,6 +63,9 @@ constexpr const char* kServerTemplate = R"(# nginx configuration for the Quillmo
 #   /cdn/{index,diff,file,tree}/...          the published objects
 #   /api/launcherversionnew?platform=CODE    answers/launcher-CODE.txt
 #   /web/pcversion                           answers/client.txt
+#   /api/launcherversionnew.release[.sig]?platform=CODE
+#                                            answers/launcher-CODE.release[.sig]
+#   /web/pcversion.release[.sig]             answers/client.release[.sig]
 server {
     listen @LISTEN@;
     server_name @SERVER_NAME@;
@@ -93,6 +98,26 @@ server {
     location = /web/pcversion {
         root "@ROOT@";
         try_files /answers/client.txt =404;
+        types { }
+        default_type "text/plain; charset=utf-8";
+        add_header Cache-Control "no-cache";
+    }
+
+    # The signed releases beside the answers, switched with them: never
+    # cached either.
+    location ~ "^/api/launcherversionnew(?<release>\.release(?:\.sig)?)$" {
+        if ($arg_platform !~ "^[A-Za-z0-9_-]{1,64}$") {
+            return 404;
+        }
+        root "@ROOT@";
+        try_files /answers/launcher-$arg_platform$release =404;
+        types { }
+        default_type "text/plain; charset=utf-8";
+        add_header Cache-Control "no-cache";
+    }
+    location ~ "^/web/pcversion(?<release>\.release(?:\.sig)?)$" {
+        root "@ROOT@";
+        try_files /answers/client$release =404;
         types { }
         default_type "text/plain; charset=utf-8";
         add_header Cache-Control "no-cache";

@@ -21,6 +21,8 @@ std::string ProblemOf(const NginxConfigOptions& options) {
 TEST(NginxConfigTest, RoutesOfServeWithAbsoluteQuotedPathsAndThePageOnlyWhenGiven) {
     testsupport::TempDir dir;
     dir.Write("my cdn/answers/client.txt", "cdn_url=https://cdn.example/cdn/|cdn_path=C1/");
+    // A release document names files, and a file may be named "{server}".
+    dir.Write("my cdn/answers/client.release", "body 00 1 C1/{server}\n");
     dir.Write("page/index.html", "<html></html>");
     const testsupport::CurrentDirectory there(dir.Path());
     NginxConfigOptions options;
@@ -38,6 +40,10 @@ TEST(NginxConfigTest, RoutesOfServeWithAbsoluteQuotedPathsAndThePageOnlyWhenGive
         "try_files /answers/launcher-$arg_platform.txt =404;",
         "add_header Cache-Control \"no-cache\";",
         "gzip off;",
+        "location ~ \"^/api/launcherversionnew(?<release>\\.release(?:\\.sig)?)$\" {",
+        "try_files /answers/launcher-$arg_platform$release =404;",
+        "location ~ \"^/web/pcversion(?<release>\\.release(?:\\.sig)?)$\" {",
+        "root \"" + root + "\";\n        try_files /answers/client$release =404;",
     };
     for (const std::string& part : parts) {
         EXPECT_NE(plain.find(part), std::string::npos) << part << "\n" << plain;

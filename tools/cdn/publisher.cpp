@@ -14,6 +14,7 @@
 #include "tools/cdn/previous_publish.h"
 #include "tools/cdn/publish_error.h"
 #include "tools/cdn/publish_progress.h"
+#include "tools/cdn/release_signer.h"
 #include "tools/cdn/settings_file.h"
 
 #include <algorithm>
@@ -143,6 +144,25 @@ Inputs CheckInputs(const PublishOptions& options, std::ostream& log) {
     return inputs;
 }
 
+// The signer for a signed publish, its keys read and the folder's earlier
+// documents checked before anything is packed.
+std::optional<ReleaseSigner> SignerFor(const PublishOptions& options) {
+    if (options.signing.keyFiles.empty()) {
+        // Launchers that trust a key would fetch the old document beside the
+        // new answers and refuse both: the studio must choose.
+        const std::vector<std::string> documents = ReleaseDocumentsIn(options.outDir);
+        if (!documents.empty()) {
+            throw PublishError((options.outDir / "answers").string() + " holds signed releases (" + documents.front() +
+                               "): publish with --sign-key, or remove answers/*.release* to stop signing");
+        }
+        return std::nullopt;
+    }
+    CheckSignableWebUrl(options.webUrl);
+    // An unreadable document there is reported now, not after the packing.
+    NextReleaseSerial(options.outDir, 0);
+    return std::optional<ReleaseSigner>(std::in_place, options.signing);
+}
+
 // The output folder, and the missing folders above it, that a publish
 // creates: removed again when the publish fails, so a refused publish leaves
 // no empty folders behind. An output folder that existed keeps what it held.
@@ -243,6 +263,7 @@ std::uint64_t TotalBytes(const std::vector<SourceFile>& files) {
 
 PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool logIsTerminal) {
     const Inputs inputs = CheckInputs(options, log);
+    const std::optional<ReleaseSigner> signer = SignerFor(options);
     // Read before anything is written: the previous publish may be this very folder.
     std::optional<PreviousPublish> previous;
     if (options.previousDir) {
@@ -327,12 +348,28 @@ PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool lo
                             ManifestBytes(changed));
     }
 
+    const std::string launcherStem = "launcher-" + options.platformCode;
+    const std::vector<ReleaseAnswer> answers = {
+        {launcherStem, ReleaseKind::Launcher,
+         AnswerText(Answer(inputs, options, inputs.launcherVersion, summary.indexName, summary.diffName))},
+        {"client", ReleaseKind::Client,
+         AnswerText(Answer(inputs, options, inputs.clientVersion, summary.indexName, summary.diffName))}};
+    // Signed before the answers switch: a body that cannot be read leaves
+    // the earlier publish in force, and the documents follow the answers at
+    // once.
+    std::optional<SignedRelease> release;
+    if (signer) {
+        release = signer->Sign(options.outDir, options.platformCode, answers, UnixTimeNow());
+        summary.releaseSerial = release->serial;
+        summary.releaseExpires = release->expires;
+    }
     CreateFolders(options.outDir / "answers");
-    WriteFileAtomically(
-        options.outDir / "answers" / ("launcher-" + options.platformCode + ".txt"),
-        AnswerText(Answer(inputs, options, inputs.launcherVersion, summary.indexName, summary.diffName)));
-    WriteFileAtomically(options.outDir / "answers" / "client.txt",
-                        AnswerText(Answer(inputs, options, inputs.clientVersion, summary.indexName, summary.diffName)));
+    for (const ReleaseAnswer& answer : answers) {
+        WriteFileAtomically(options.outDir / "answers" / (answer.stem + ".txt"), answer.text);
+    }
+    if (release) {
+        WriteReleaseFiles(options.outDir, release->files);
+    }
     output.Keep();
     return summary;
 }

@@ -7,12 +7,15 @@
 //   index/<index name>      one index manifest covering every directory
 //   diff/<index>..<prev>    file ids of the changed objects, when any
 //   answers/launcher-<platform>.txt, answers/client.txt   version answers
+//   answers/*.release, answers/*.release.sig   with signing keys: what each
+//                           answer leads to, signed (release_signer.h)
 //   packing/sources         what each object was packed from (not served)
 // The index name is the SHA-1 of the index; a diff is named after the
 // previous publish's index. Objects are written first and the answers last,
 // so a server running on the folder switches from one publish to the next.
 #pragma once
 
+#include "tools/cdn/release_signer.h"
 #include "tools/cdn/version_answer.h"
 
 #include <cstddef>
@@ -35,6 +38,7 @@ struct PublishOptions {
     std::string webUrl = std::string(kServerPlaceholder) + "/web/index.html";
     std::optional<std::filesystem::path> previousDir;
     unsigned jobs = 0;  // files packed at once; 0: one per core
+    SigningOptions signing;
 };
 
 struct PublishSummary {
@@ -43,8 +47,10 @@ struct PublishSummary {
     std::string indexName;
     std::string diffName;  // empty: nothing changed, or no --previous
     std::size_t changedObjects = 0;
+    std::uint64_t releaseSerial = 0;  // 0: not signed
+    std::int64_t releaseExpires = 0;
 };
 
-// Warnings and progress go to log. Throws PublishError; the answers of an
-// earlier publish in outDir stay in force then.
+// Warnings and progress go to log. Throws PublishError; the answers and
+// release documents of an earlier publish in outDir stay in force then.
 PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool logIsTerminal);

@@ -13,6 +13,8 @@ constexpr const char* kToolHelp =
     "\n"
     "commands:\n"
     "  publish     turn a launcher folder and a client folder into a CDN tree\n"
+    "  sign        sign the answers of a published tree again, with a new serial and expiry\n"
+    "  keygen      make a key pair for signing releases\n"
     "  serve       serve a published tree, its version answers and a page folder over HTTP\n"
     "  nginx-conf  print an nginx configuration that hosts a published tree the same way\n"
     "\n"
@@ -44,6 +46,10 @@ constexpr const char* kPublishHelp =
     "  --previous OLD_CDN_DIR  an earlier publish (may be CDN_DIR): objects that changed since\n"
     "                          are also written to file/ and named in a diff manifest\n"
     "  --jobs N                files packed at once (default: one per core)\n"
+    "  --sign-key FILE         sign the release with the private key in FILE (from \"keygen\");\n"
+    "                          may be given more than once: one signature for each key\n"
+    "  --expires DAYS          signed releases expire after DAYS days (default 30); run\n"
+    "                          \"sign\" before then\n"
     "\n"
     "Names: every file and folder name becomes part of a CDN URL and of a Windows path.\n"
     "A name cannot hold # % ? \" < > (they end or change a URL: the launcher does not\n"
@@ -55,7 +61,38 @@ constexpr const char* kPublishHelp =
     "server hands the answers out as they stand: publish for it with --base-url and\n"
     "--web-url (publish warns while an answer holds \"{server}\"). docs/publishing.md in the\n"
     "sources describes hosting a publish; \"nginx-conf\" prints an nginx configuration.\n"
-    "Answers: CDN_DIR/answers/launcher-CODE.txt and CDN_DIR/answers/client.txt.\n";
+    "Answers: CDN_DIR/answers/launcher-CODE.txt and CDN_DIR/answers/client.txt.\n"
+    "\n"
+    "Signed: beside each answer a release document (launcher-CODE.release, client.release)\n"
+    "naming everything a launcher fetches for it with its size and SHA-256, a serial\n"
+    "above every earlier one in CDN_DIR, and an expiry; its signatures in *.release.sig.\n"
+    "Launchers whose folder holds release.pub accept only releases signed by a key in it.\n"
+    "A signed publish needs a --web-url without \"{server}\". Once CDN_DIR holds signed\n"
+    "releases, a publish without --sign-key is refused.\n";
+
+constexpr const char* kSignHelp =
+    "usage: quillmoor-cdn sign --out CDN_DIR --sign-key FILE [--sign-key FILE ...] [--expires DAYS]\n"
+    "                          [--platform CODE]\n"
+    "\n"
+    "Signs the answers CDN_DIR serves again: new release documents with a serial above\n"
+    "every earlier one and a new expiry, for the same answers and bodies. Nothing is\n"
+    "packed and the answers stay as they are. Run it from a timer well before the\n"
+    "releases expire, on a machine that holds the key (not the CDN host).\n"
+    "\n"
+    "  --out CDN_DIR     a folder written by \"publish\"\n"
+    "  --sign-key FILE   a private key from \"keygen\"; more than once for several keys\n"
+    "  --expires DAYS    the releases expire after DAYS days (default 30)\n"
+    "  --platform CODE   the launcher answer to sign (default: the only one in CDN_DIR)\n";
+
+constexpr const char* kKeygenHelp =
+    "usage: quillmoor-cdn keygen --out DIR\n"
+    "\n"
+    "Makes a new Ed25519 key pair for signing releases:\n"
+    "  DIR/release.key  the private key, readable by its owner only. Keep it off the CDN\n"
+    "                   host and back it up: whoever holds it can publish to players.\n"
+    "  DIR/release.pub  the public key. Put it into the launcher folder you publish, so\n"
+    "                   that players' launchers trust releases signed with the key.\n"
+    "Refuses to replace either file when it exists.\n";
 
 constexpr const char* kServeHelp =
     "usage: quillmoor-cdn serve --root CDN_DIR [--host 127.0.0.1] [--port 0] [--web DIR] [--port-file FILE]\n"
@@ -64,6 +101,9 @@ constexpr const char* kServeHelp =
     "  GET /api/launcherversionnew?platform=CODE  the launcher's version answer\n"
     "  GET /web/pcversion                         the client's version answer\n"
     "  GET /web/...                               files of the page folder given with --web\n"
+    "  GET /api/launcherversionnew.release?platform=CODE, /web/pcversion.release\n"
+    "                                             the release documents of a signed publish,\n"
+    "                                             and their signatures at the same + \".sig\"\n"
     "\n"
     "  --root CDN_DIR    a folder written by \"publish\"\n"
     "  --host HOST       address to listen on (default 127.0.0.1)\n"
@@ -82,7 +122,9 @@ constexpr const char* kNginxHelp =
     "Prints an nginx server block that serves a folder written by \"publish\" with the routes\n"
     "of \"serve\": the objects under /cdn/ (cached for good: their names change with their\n"
     "bytes), the version answers at /api/launcherversionnew?platform=CODE and /web/pcversion\n"
-    "(never cached), and the page folder under /web/. Paths become absolute.\n"
+    "and the release documents and signatures beside them (\".release\", \".release.sig\"\n"
+    "appended to those paths; never cached), and the page folder under /web/. Paths become\n"
+    "absolute.\n"
     "\n"
     "  --root CDN_DIR           a folder written by \"publish\" with --base-url and --web-url\n"
     "  --listen [ADDRESS:]PORT  nginx's listen, \"443 ssl\" for HTTPS (default 80)\n"
@@ -95,13 +137,15 @@ constexpr const char* kNginxHelp =
 
 constexpr unsigned kMaxJobs = 256;
 
-using OptionValues = std::map<std::string, std::string>;
+// Each option's values in the order given; only repeatable ones hold more than one.
+using OptionValues = std::map<std::string, std::vector<std::string>>;
 
 bool IsHelp(const std::string& arg) {
     return arg == "--help" || arg == "-h";
 }
 
-OptionValues ReadOptions(const std::vector<std::string>& args, const std::vector<std::string>& known) {
+OptionValues ReadOptions(const std::vector<std::string>& args, const std::vector<std::string>& known,
+                         const std::vector<std::string>& repeatable = {}) {
     OptionValues values;
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::string name = args[i];
@@ -123,24 +167,31 @@ OptionValues ReadOptions(const std::vector<std::string>& args, const std::vector
             }
             value = args[++i];
         }
-        if (!values.emplace(name, value).second) {
+        std::vector<std::string>& given = values[name];
+        if (!given.empty() && std::find(repeatable.begin(), repeatable.end(), name) == repeatable.end()) {
             throw UsageError(name + " given twice");
         }
+        given.push_back(value);
     }
     return values;
 }
 
 std::string Required(const OptionValues& values, const std::string& name) {
     const auto value = values.find(name);
-    if (value == values.end() || value->second.empty()) {
+    if (value == values.end() || value->second.front().empty()) {
         throw UsageError(name + " is required");
     }
-    return value->second;
+    return value->second.front();
 }
 
 std::optional<std::string> Optional(const OptionValues& values, const std::string& name) {
     const auto value = values.find(name);
-    return value == values.end() ? std::nullopt : std::optional<std::string>(value->second);
+    return value == values.end() ? std::nullopt : std::optional<std::string>(value->second.front());
+}
+
+std::vector<std::string> All(const OptionValues& values, const std::string& name) {
+    const auto value = values.find(name);
+    return value == values.end() ? std::vector<std::string>() : value->second;
 }
 
 unsigned ParseJobs(const std::string& text) {
@@ -152,10 +203,38 @@ unsigned ParseJobs(const std::string& text) {
     return jobs;
 }
 
+unsigned ParseDays(const std::string& text) {
+    unsigned days = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), days);
+    if (error != std::errc() || end != text.data() + text.size() || days < 1 || days > kMaxReleaseDays) {
+        throw UsageError("--expires \"" + text + "\": a number of days from 1 to " + std::to_string(kMaxReleaseDays));
+    }
+    return days;
+}
+
+SigningOptions ParseSigning(const OptionValues& values) {
+    SigningOptions signing;
+    for (const std::string& key : All(values, "--sign-key")) {
+        if (key.empty()) {
+            throw UsageError("--sign-key needs a file");
+        }
+        signing.keyFiles.emplace_back(key);
+    }
+    if (auto days = Optional(values, "--expires")) {
+        if (signing.keyFiles.empty()) {
+            throw UsageError("--expires needs --sign-key: only signed releases expire");
+        }
+        signing.expiresDays = ParseDays(*days);
+    }
+    return signing;
+}
+
 PublishOptions ParsePublish(const std::vector<std::string>& args) {
-    const OptionValues values =
-        ReadOptions(args, {"--launcher", "--client", "--platform", "--out", "--settings", "--launcher-version",
-                           "--client-version", "--base-url", "--web-url", "--previous", "--jobs"});
+    const OptionValues values = ReadOptions(
+        args,
+        {"--launcher", "--client", "--platform", "--out", "--settings", "--launcher-version", "--client-version",
+         "--base-url", "--web-url", "--previous", "--jobs", "--sign-key", "--expires"},
+        {"--sign-key"});
     PublishOptions options;
     options.launcherDir = Required(values, "--launcher");
     options.clientDir = Required(values, "--client");
@@ -174,7 +253,23 @@ PublishOptions ParsePublish(const std::vector<std::string>& args) {
     if (auto jobs = Optional(values, "--jobs")) {
         options.jobs = ParseJobs(*jobs);
     }
+    options.signing = ParseSigning(values);
     return options;
+}
+
+SignOptions ParseSign(const std::vector<std::string>& args) {
+    const OptionValues values = ReadOptions(args, {"--out", "--sign-key", "--expires", "--platform"}, {"--sign-key"});
+    SignOptions options;
+    options.outDir = Required(values, "--out");
+    Required(values, "--sign-key");
+    options.signing = ParseSigning(values);
+    options.platformCode = Optional(values, "--platform");
+    return options;
+}
+
+KeygenOptions ParseKeygen(const std::vector<std::string>& args) {
+    const OptionValues values = ReadOptions(args, {"--out"});
+    return {Required(values, "--out")};
 }
 
 int ParsePort(const std::string& text) {
@@ -226,7 +321,8 @@ ToolCommand ParseToolCommand(const std::vector<std::string>& args) {
     }
     const std::string& command = args[0];
     const std::map<std::string, const char*> helps = {
-        {"publish", kPublishHelp}, {"serve", kServeHelp}, {"nginx-conf", kNginxHelp}};
+        {"publish", kPublishHelp}, {"sign", kSignHelp},         {"keygen", kKeygenHelp},
+        {"serve", kServeHelp},     {"nginx-conf", kNginxHelp}};
     const auto help = helps.find(command);
     if (help == helps.end()) {
         throw UsageError("unknown command \"" + command + "\"; try --help");
@@ -239,6 +335,12 @@ ToolCommand ParseToolCommand(const std::vector<std::string>& args) {
     }
     if (command == "nginx-conf") {
         return ParseNginxConf(args);
+    }
+    if (command == "sign") {
+        return ParseSign(args);
+    }
+    if (command == "keygen") {
+        return ParseKeygen(args);
     }
     return ParseServe(args);
 }

@@ -83,11 +83,44 @@ TEST(ToolCommandLineTest, NginxConf) {
     EXPECT_EQ(UsageErrorOf({"nginx-conf"}), "--root is required");
 }
 
+TEST(ToolCommandLineTest, SigningKeysRepeatForPublishAndSignKeygenNeedsAFolder) {
+    const auto publish = std::get<PublishOptions>(
+        ParseToolCommand({"publish", "--launcher", "l", "--client", "c", "--platform", "pv", "--out", "o", "--sign-key",
+                          "a.key", "--sign-key=b.key", "--expires", "7"}));
+    EXPECT_EQ(publish.signing.keyFiles, (std::vector<std::filesystem::path>{"a.key", "b.key"}));
+    EXPECT_EQ(publish.signing.expiresDays, 7u);
+    const auto unsignedPublish = std::get<PublishOptions>(
+        ParseToolCommand({"publish", "--launcher", "l", "--client", "c", "--platform", "pv", "--out", "o"}));
+    EXPECT_TRUE(unsignedPublish.signing.keyFiles.empty());
+
+    const auto sign = std::get<SignOptions>(ParseToolCommand({"sign", "--out", "o", "--sign-key", "a.key"}));
+    EXPECT_EQ(sign.outDir, "o");
+    EXPECT_EQ(sign.signing.keyFiles, std::vector<std::filesystem::path>{"a.key"});
+    EXPECT_EQ(sign.signing.expiresDays, 30u);
+    EXPECT_FALSE(sign.platformCode);
+    EXPECT_EQ(*std::get<SignOptions>(ParseToolCommand({"sign", "--out", "o", "--sign-key", "a", "--platform", "pv"}))
+                   .platformCode,
+              "pv");
+    EXPECT_EQ(UsageErrorOf({"sign", "--out", "o"}), "--sign-key is required");
+    EXPECT_EQ(UsageErrorOf({"sign", "--out", "o", "--sign-key", "a", "--expires", "0"}),
+              "--expires \"0\": a number of days from 1 to 3650");
+    EXPECT_EQ(UsageErrorOf({"publish", "--launcher", "l", "--client", "c", "--platform", "pv", "--out", "o",
+                            "--expires", "7"}),
+              "--expires needs --sign-key: only signed releases expire");
+    EXPECT_EQ(UsageErrorOf({"sign", "--out", "o", "--out", "p", "--sign-key", "a"}), "--out given twice");
+
+    EXPECT_EQ(std::get<KeygenOptions>(ParseToolCommand({"keygen", "--out", "keys"})).outDir, "keys");
+    EXPECT_EQ(UsageErrorOf({"keygen"}), "--out is required");
+}
+
 TEST(ToolCommandLineTest, HelpForTheToolAndEachCommand) {
     EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"--help"})).text.find("publish"), std::string::npos);
     EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"publish", "--help"})).text.find("--previous"),
               std::string::npos);
     EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"serve", "-h"})).text.find("--port-file"), std::string::npos);
+    EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"sign", "--help"})).text.find("--expires"), std::string::npos);
+    EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"keygen", "--help"})).text.find("release.pub"),
+              std::string::npos);
 }
 
 TEST(ToolCommandLineTest, UnknownOptionIsNamedAsOneAlsoWhenLast) {
