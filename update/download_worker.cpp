@@ -151,10 +151,14 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
         received.Watch(product);
         if (!product.SaveTo(packedFile.c_str()))
             return false;
-        SHCreateDirectoryExW(nullptr, targetFolder.c_str(), nullptr);
-        const UnpackedFile unpacked(unpackedFile);
-        // A packed body the release does not list is never unpacked.
+        // A packed body the release does not list is never unpacked, nor
+        // kept.
         const bool released = ReleaseAllowsBody(context, url, received.Size(), received.Final());
+        if (released)
+            SHCreateDirectoryExW(nullptr, targetFolder.c_str(), nullptr);
+        else
+            DeleteFileW(packedFile.c_str());
+        const UnpackedFile unpacked(unpackedFile);
         const std::wstring digest =
             released ? UnpackAndDigest(context.packSuffix, packedFile, unpackedFile, entry) : std::wstring();
         if (!digest.empty() && digest == entry.md5 &&

@@ -118,7 +118,9 @@ std::wstring Refusal(const CUpdateContext& context, const std::string& text, con
     if (document->kind != kind)
         return kind == ReleaseKind::Launcher ? L"a client's document where the launcher's was asked for"
                                              : L"the launcher's document where a client's was asked for";
-    if (platform::FromUtf8(document->platform) != g_settings.platform)
+    // The client is one for every platform of a folder: its document names
+    // the platform that published it last, and only a launcher's must match.
+    if (kind == ReleaseKind::Launcher && platform::FromUtf8(document->platform) != g_settings.platform)
         return L"made for platform \"" + platform::FromUtf8(document->platform) + L"\", not \"" + g_settings.platform +
                L"\"";
     const auto now =

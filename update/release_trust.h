@@ -20,8 +20,9 @@ std::wstring ReleaseSignatureUrl(const std::wstring& answerUrl);
 
 // Without checks: clears context.release, true. Otherwise fetches the
 // document of the answer at answerUrl and its signature and accepts it into
-// context.release only when a trusted key signed it, it is of this kind and
-// platform, it has not expired and its serial is not below the highest
+// context.release only when a trusted key signed it, it is of this kind (a
+// launcher's of this platform: the client is shared by the platforms of a
+// folder), it has not expired and its serial is not below the highest
 // accepted before (an equal one must carry the same document); the serial
 // is then kept. False, with the reason in the diagnostic log, otherwise.
 bool AcceptRelease(CUpdateContext& context, const std::wstring& answerUrl, ReleaseKind kind);

@@ -38,6 +38,9 @@ void ResetProcessState() {
     context.packSuffix.clear();
     context.totalBytes = 1;
     context.launcherUpdatePending = 0;
+    context.releasesChecked = false;
+    context.releaseKeys.clear();
+    context.release.reset();
     cdn_url.clear();
     cdn_path.clear();
     web_url.clear();
