@@ -79,6 +79,11 @@ protected:
         WriteBytes(client / ".settings", "volume=7");
         testsupport::LayOutDemoLauncher(kDemo, launcher);
         WriteBytes(launcher / "ui.dll", "interface library v1");
+        // Signed, as the guide says: the key made once, its public half
+        // beside the launcher that players get.
+        const ProgramResult keygen = RunTool({"keygen", "--out", keys.string()});
+        ASSERT_EQ(keygen.exitCode, 0) << keygen.errors;
+        fs::copy_file(keys / "release.pub", launcher / "release.pub");
         WriteBytes(launcher / "demo.ini", testsupport::DemoSettings(kDemo, port));
         fs::copy(launcher, install, fs::copy_options::recursive);
         fs::copy(kDemoFolder / "web", page, fs::copy_options::recursive);
@@ -134,7 +139,9 @@ protected:
                                               "--base-url",
                                               Base() + "/cdn/",
                                               "--web-url",
-                                              Base() + "/web/index.html"};
+                                              Base() + "/web/index.html",
+                                              "--sign-key",
+                                              (keys / "release.key").string()};
         arguments.insert(arguments.end(), more.begin(), more.end());
         const ProgramResult published = RunTool(arguments);
         // Published for a server: nothing left for "serve" to fill in.
@@ -166,6 +173,7 @@ protected:
     }
 
     const fs::path page = work.Path() / "web";
+    const fs::path keys = work.Path() / "keys";
     const fs::path nginxFolder = work.Path() / "nginx";
     fs::path nginxProgram;
     int port = 0;
@@ -186,6 +194,18 @@ TEST_F(NginxHosting, RoutesAndCachingAsTheGuideSays) {
     EXPECT_EQ(clientAnswer->status, 206);
     EXPECT_EQ(clientAnswer->body, ReadBytes(cdn / "answers/client.txt"));
     EXPECT_EQ(clientAnswer->get_header_value("Cache-Control"), "no-cache");
+    // The signed releases beside the answers, as they were written.
+    for (const auto& [target, file] : std::vector<std::pair<std::string, std::string>>{
+             {"/api/launcherversionnew.release?platform=demo", "launcher-demo.release"},
+             {"/api/launcherversionnew.release.sig?platform=demo", "launcher-demo.release.sig"},
+             {"/web/pcversion.release", "client.release"},
+             {"/web/pcversion.release.sig", "client.release.sig"}}) {
+        const auto release = http.Get(target);
+        ASSERT_TRUE(release) << target;
+        EXPECT_EQ(release->status, 200) << target;
+        EXPECT_EQ(release->body, ReadBytes(cdn / "answers" / file)) << target;
+        EXPECT_EQ(release->get_header_value("Cache-Control"), "no-cache") << target;
+    }
 
     const std::string index = fs::directory_iterator(cdn / "index")->path().filename().string();
     const auto object = http.Get("/cdn/index/" + index, {{"Range", "bytes=0-"}});
@@ -231,6 +251,8 @@ TEST_F(NginxHosting, InstallThenNothingToDoThenTheLauncherReplacesItself) {
     EXPECT_EQ(CountOf(afterFirst, ".lz HTTP/1.1\" 206 "), FilesBelow(client).size()) << afterFirst;
     EXPECT_NE(afterFirst.find("/old%20town.map.lz HTTP/1.1\" 206 "), std::string::npos) << afterFirst;
     EXPECT_EQ(DiagLog().find("(problem)"), std::string::npos) << DiagLog();
+    EXPECT_NE(DiagLog().find("release: accepted " + Base() + "/web/pcversion.release: serial "), std::string::npos)
+        << DiagLog();
 
     // The second run asks again and fetches nothing.
     const ProgramResult second = RunHeadless();
