@@ -1,10 +1,10 @@
 #include "codec/ed25519_signature.h"
 
+#include "platform/bcrypt.h"
+
 #include <cryptopp/xed25519.h>
 
 #include <algorithm>
-#include <cstring>
-#include <random>
 
 namespace {
 
@@ -15,22 +15,10 @@ const CryptoPP::byte* Bytes(std::string_view text) {
 }  // namespace
 
 std::optional<Ed25519Seed> NewEd25519Seed() {
-    // The standard library's device draws on the system's own generator on
-    // both systems (getrandom, RtlGenRandom); an implementation that falls
-    // back to a pseudo-random engine says so with an entropy of 0.
-    try {
-        std::random_device device;
-        if (device.entropy() == 0)
-            return std::nullopt;
-        Ed25519Seed seed{};
-        for (std::size_t i = 0; i < seed.size(); i += sizeof(unsigned)) {
-            const unsigned word = device();
-            std::memcpy(seed.data() + i, &word, std::min(sizeof(unsigned), seed.size() - i));
-        }
-        return seed;
-    } catch (const std::exception&) {
+    Ed25519Seed seed{};
+    if (BCryptGenRandom(nullptr, seed.data(), static_cast<ULONG>(seed.size()), BCRYPT_USE_SYSTEM_PREFERRED_RNG) < 0)
         return std::nullopt;
-    }
+    return seed;
 }
 
 Ed25519PublicKey Ed25519PublicKeyOf(const Ed25519Seed& seed) {

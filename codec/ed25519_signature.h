@@ -11,8 +11,8 @@ using Ed25519Seed = std::array<unsigned char, 32>;  // the private key
 using Ed25519PublicKey = std::array<unsigned char, 32>;
 using Ed25519Signature = std::array<unsigned char, 64>;
 
-// A new private key from the system's random source; nullopt when it gave
-// nothing.
+// A new private key from the system's cryptographic random source; nullopt
+// when it gave nothing.
 std::optional<Ed25519Seed> NewEd25519Seed();
 
 Ed25519PublicKey Ed25519PublicKeyOf(const Ed25519Seed& seed);
