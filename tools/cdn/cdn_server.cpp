@@ -128,21 +128,24 @@ void CdnServer::Route() {
             Refuse(res, 404, "nothing signed for this request");
         }
     };
-    m_server->Get(R"(/api/launcherversionnew\.release(\.sig)?)",
-                  [this, serveRelease](const httplib::Request& req, httplib::Response& res) {
-                      const std::string code = req.get_param_value("platform");
-                      if (!IsPlatformCode(code)) {
-                          Refuse(res, 404, "unknown platform");
-                          return;
-                      }
-                      serveRelease(m_options.root / "answers" / ("launcher-" + code + ".release" + req.matches[1].str()),
-                                   req, res);
-                  });
-    // Before the page folder's route, which would take these paths too.
-    m_server->Get(R"(/web/pcversion\.release(\.sig)?)",
-                  [this, serveRelease](const httplib::Request& req, httplib::Response& res) {
-                      serveRelease(m_options.root / "answers" / ("client.release" + req.matches[1].str()), req, res);
-                  });
+    // One route a name: the Windows build's regular expressions did not
+    // match an escaped dot or an optional group here.
+    for (const std::string suffix : {".release", ".release.sig"}) {
+        m_server->Get("/api/launcherversionnew" + suffix,
+                      [this, serveRelease, suffix](const httplib::Request& req, httplib::Response& res) {
+                          const std::string code = req.get_param_value("platform");
+                          if (!IsPlatformCode(code)) {
+                              Refuse(res, 404, "unknown platform");
+                              return;
+                          }
+                          serveRelease(m_options.root / "answers" / ("launcher-" + code + suffix), req, res);
+                      });
+        // Before the page folder's route, which would take these paths too.
+        m_server->Get("/web/pcversion" + suffix,
+                      [this, serveRelease, suffix](const httplib::Request& req, httplib::Response& res) {
+                          serveRelease(m_options.root / "answers" / ("client" + suffix), req, res);
+                      });
+    }
     m_server->Get("/cdn/(index|diff|file|tree)/(.+)", [this](const httplib::Request& req, httplib::Response& res) {
         const fs::path file =
             FileBelow(m_options.root / req.matches[1].str(), req.matches[2].str(), DotNames::ServedAsFileName);

@@ -125,7 +125,7 @@ inline std::map<std::string, std::string> Snapshot(const fs::path& root) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
         if (entry.is_regular_file()) {
-            files[fs::relative(entry.path(), root).string()] = ReadBytes(entry.path());
+            files[fs::relative(entry.path(), root).generic_string()] = ReadBytes(entry.path());
         }
     }
     return files;
