@@ -282,7 +282,7 @@ TEST_F(SignedReleases, BodiesOtherThanTheSignedOnesAreRefused) {
             if (entry.path().filename() == name)
                 to = entry.path();
         ASSERT_FALSE(from.empty() || to.empty()) << name;
-        fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+        WriteBytes(to, ReadBytes(from));
     }
     ServeTree(genuineCopy);
     EXPECT_FALSE(InstallClient());
@@ -291,12 +291,13 @@ TEST_F(SignedReleases, BodiesOtherThanTheSignedOnesAreRefused) {
 
     // With only the forged program over the genuine one, the list still
     // names the genuine digest: the download is refused before unpacking.
-    fs::copy(cdnDir, genuineCopy, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    fs::remove_all(genuineCopy);
+    fs::copy(cdnDir, genuineCopy, fs::copy_options::recursive);
     for (const auto& entry : fs::recursive_directory_iterator(forged / "tree"))
         if (entry.path().filename() == "qm.exe.lz")
             for (const auto& target : fs::recursive_directory_iterator(genuineCopy / "tree"))
                 if (target.path().filename() == "qm.exe.lz")
-                    fs::copy_file(entry.path(), target.path(), fs::copy_options::overwrite_existing);
+                    WriteBytes(target.path(), ReadBytes(entry.path()));
     ServeTree(genuineCopy);
     EXPECT_FALSE(InstallClient());
     const std::vector<std::string> lines = diag.Take();
@@ -364,8 +365,7 @@ TEST_F(SignedReleases, AKeyChangeOverTravelsWithALauncherUpdate) {
         ASSERT_EQ(RunWorker(), 1u);
     // Copy-and-restart puts the new launcher's files in place; its next
     // start reads their release.pub.
-    fs::copy_file(DataPath("launcher/L1/release.pub"), installedDir / "release.pub",
-                  fs::copy_options::overwrite_existing);
+    WriteBytes(installedDir / "release.pub", ReadBytes(DataPath("launcher/L1/release.pub")));
     LoadReleaseKeys(context, installedDir.wstring());
 
     PublishSigned({newKey});
