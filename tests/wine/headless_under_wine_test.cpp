@@ -1,8 +1,9 @@
 // The Windows quillmoor-headless.exe under Wine, in a launcher folder
 // unpacked from the package a studio ships, against the Linux publisher's
 // server: a fresh install, a second run that finds everything current, a
-// corrupt first download, and the Windows qm.exe started in the client
-// folder with the page's text and the quoted launcher path.
+// corrupt first download, the Windows qm.exe started in the client folder
+// with the page's text and the quoted launcher path, and a signed release
+// taken while a tampered one is refused.
 #include "tests/support/loopback_server.h"
 #include "tests/support/test_files.h"
 #include "tests/wine/wine_machine.h"
@@ -83,6 +84,47 @@ TEST_F(HeadlessUnderWine, ACorruptFirstDownloadIsFetchedAgain) {
     for (const testsupport::RecordedRequest& request : objects.Requests())
         asked += request.target == target ? 1 : 0;
     EXPECT_EQ(asked, 2u);
+    EXPECT_NE(TakeGameRecord().find("argument 0: -demo\n"), std::string::npos);
+}
+
+TEST_F(HeadlessUnderWine, ASignedReleaseInstallsAndATamperedOneIsRefused) {
+    // The studio's key made by the Linux publisher, its public half beside
+    // the launcher the player has and in the launcher published.
+    const fs::path keys = work.Path() / "keys";
+    const testsupport::ProgramResult keygen =
+        testsupport::RunToEnd({{QM_CDN_PROGRAM, "keygen", "--out", keys.string()},
+                               work.Path(),
+                               {},
+                               work.Path() / "keygen.out",
+                               work.Path() / "keygen.err"},
+                              std::chrono::seconds(30));
+    ASSERT_EQ(keygen.exitCode, 0) << keygen.errors;
+    for (const fs::path& folder : {launcher, install})
+        fs::copy_file(keys / "release.pub", folder / "release.pub");
+    Publish({"--web-url", server->BaseUrl() + "/web/index.html", "--sign-key", (keys / "release.key").string()});
+
+    // qm.exe's packed object replaced on the server: its first bytes flipped.
+    fs::path object;
+    for (const auto& entry : fs::recursive_directory_iterator(cdn / "tree"))
+        if (entry.is_regular_file() && entry.path().filename() == "qm.exe.lz")
+            object = entry.path();
+    ASSERT_FALSE(object.empty());
+    const std::string genuine = ReadBytes(object);
+    std::string forged = genuine;
+    forged[forged.size() - 1] ^= 0x01;
+    testsupport::WriteBytes(object, forged);
+    const testsupport::ProgramResult refused = RunHeadless("-demo");
+    EXPECT_EQ(refused.exitCode, 1) << refused.output << refused.errors << Diagnostics();
+    EXPECT_NE((refused.output + refused.errors).find("the release does not list what arrived"), std::string::npos)
+        << refused.output << refused.errors << Diagnostics();
+    EXPECT_FALSE(fs::exists(clientFolder / "qm.exe"));
+    EXPECT_FALSE(fs::exists(clientFolder / "qm-started.txt"));
+
+    testsupport::WriteBytes(object, genuine);
+    const testsupport::ProgramResult accepted = RunHeadless("-demo");
+    ASSERT_EQ(accepted.exitCode, 0) << accepted.output << accepted.errors << Diagnostics();
+    ExpectClientInstalled();
+    EXPECT_NE(ReadBytes(DiagLog()).find("release: accepted "), std::string::npos) << Diagnostics();
     EXPECT_NE(TakeGameRecord().find("argument 0: -demo\n"), std::string::npos);
 }
 
