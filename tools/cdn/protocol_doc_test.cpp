@@ -63,7 +63,7 @@ std::string HexDump(std::string_view bytes) {
     std::string dump;
     for (std::size_t offset = 0; offset < bytes.size(); offset += 16) {
         char where[24];
-        std::snprintf(where, sizeof where, "%04zx ", offset);
+        std::snprintf(where, sizeof where, "%04x ", static_cast<unsigned>(offset));
         dump += where;
         for (std::size_t i = offset; i < std::min(bytes.size(), offset + 16); ++i)
             dump += (i == offset + 8 ? "  " : " ") + Hex(bytes.substr(i, 1));
