@@ -88,4 +88,7 @@ TEST(ReleaseKeys, KeyAndSignatureFilesReadBack) {
     EXPECT_FALSE(ParseReleaseSignatures(""));
     EXPECT_FALSE(ParseReleaseSignatures(ReleaseSignaturesText({signature}).substr(1)));
     EXPECT_FALSE(ParseReleaseSignatures(std::string(kMaxReleaseSignatureBytes + 1, '\n')));
+    std::string crlf = ReleaseSignaturesText({signature});
+    crlf.insert(crlf.size() - 1, "\r");
+    EXPECT_FALSE(ParseReleaseSignatures(crlf));
 }
