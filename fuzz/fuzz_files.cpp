@@ -33,6 +33,19 @@ bool InputFile::Write(const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
+bool InputFile::Read(std::string& bytes) const {
+    bytes.clear();
+    char chunk[1 << 16];
+    for (;;) {
+        const ssize_t count = pread(m_fd, chunk, sizeof chunk, static_cast<off_t>(bytes.size()));
+        if (count < 0)
+            return false;
+        if (count == 0)
+            return true;
+        bytes.append(chunk, static_cast<std::size_t>(count));
+    }
+}
+
 ScratchFolder::ScratchFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "quillmoor-fuzz-XXXXXX").string();
     if (!mkdtemp(pattern.data()))

@@ -12,7 +12,8 @@ namespace fuzz {
 
 // An anonymous file in memory, rewritten for every input and opened by the
 // code under test through /proc/self/fd, so that millions of inputs touch
-// no disk.
+// no disk. The code under test may write it by that name too, and the
+// harness read back what it wrote.
 class InputFile {
 public:
     InputFile();
@@ -22,6 +23,8 @@ public:
 
     // Replaces the contents; false when that failed.
     bool Write(const std::uint8_t* data, std::size_t size);
+    // The whole contents; false when they could not be read.
+    bool Read(std::string& bytes) const;
     const std::wstring& Path() const { return m_path; }
 
 private:

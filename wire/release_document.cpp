@@ -98,7 +98,8 @@ std::optional<ReleaseDocument> ParseReleaseDocument(std::string_view text, std::
     else if (kind != "client")
         return refuse("line 2: no kind launcher or client");
     const std::optional<std::string_view> platformCode = Field((*lines)[2], "platform");
-    if (!platformCode || platformCode->find(' ') != std::string_view::npos || HasControl(*platformCode))
+    if (!platformCode || platformCode->empty() || platformCode->find(' ') != std::string_view::npos ||
+        HasControl(*platformCode))
         return refuse("line 3: no platform code");
     document.platform = *platformCode;
     const std::optional<std::string_view> serial = Field((*lines)[3], "serial");

@@ -43,6 +43,12 @@ TEST(ReleaseDocument, ReadsBackWhatItWritesAndNothingElse) {
         text + "body " + std::string(64, 'a') + " 1\n",
         text + "note x\n",
         [&] {
+            // The writer refuses an empty platform code, so the reader does too.
+            std::string blank = text;
+            blank.replace(blank.find("platform pv"), 11, "platform ");
+            return blank;
+        }(),
+        [&] {
             std::string swapped = text;
             swapped.replace(swapped.find("kind launcher"), 13, "kind launcheR");
             return swapped;
@@ -82,4 +88,7 @@ TEST(ReleaseKeys, KeyAndSignatureFilesReadBack) {
     EXPECT_FALSE(ParseReleaseSignatures(""));
     EXPECT_FALSE(ParseReleaseSignatures(ReleaseSignaturesText({signature}).substr(1)));
     EXPECT_FALSE(ParseReleaseSignatures(std::string(kMaxReleaseSignatureBytes + 1, '\n')));
+    std::string crlf = ReleaseSignaturesText({signature});
+    crlf.insert(crlf.size() - 1, "\r");
+    EXPECT_FALSE(ParseReleaseSignatures(crlf));
 }

@@ -71,7 +71,10 @@ std::string ReleaseSignaturesText(const std::vector<ReleaseSignature>& signature
 }
 
 std::optional<std::vector<ReleaseSignature>> ParseReleaseSignatures(std::string_view text) {
-    if (text.empty() || text.size() > kMaxReleaseSignatureBytes || text.back() != '\n')
+    // Only the publisher writes these, LF alone ending each line: one
+    // spelling, as for the document they sign.
+    if (text.empty() || text.size() > kMaxReleaseSignatureBytes || text.back() != '\n' ||
+        text.find('\r') != std::string_view::npos)
         return std::nullopt;
     std::vector<ReleaseSignature> signatures;
     constexpr std::string_view kPrefix = "ed25519 ";

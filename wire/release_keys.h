@@ -31,5 +31,6 @@ std::string PublicKeyLine(const Ed25519PublicKey& key);
 std::optional<std::vector<Ed25519PublicKey>> ParsePublicKeys(std::string_view text);
 
 std::string ReleaseSignaturesText(const std::vector<ReleaseSignature>& signatures);
-// nullopt for anything but one or more signature lines, each ended by LF.
+// nullopt for anything but one or more signature lines, each ended by LF
+// (a CR before it is refused).
 std::optional<std::vector<ReleaseSignature>> ParseReleaseSignatures(std::string_view text);
