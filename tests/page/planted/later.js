@@ -1,0 +1,2 @@
+// A script file of the planted page.
+class Page {}
