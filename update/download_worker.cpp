@@ -148,7 +148,9 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
         const std::wstring attemptText = entry.path + L": attempt " + std::to_wstring(++attempt) + L": ";
         if (!product.Open(url.c_str(), L"", 0, 0))
             return false;
-        received.Watch(product);
+        // Digested on the way only where a release lists what must arrive.
+        if (context.release)
+            received.Watch(product);
         if (!product.SaveTo(packedFile.c_str()))
             return false;
         // A packed body the release does not list is never unpacked, nor
