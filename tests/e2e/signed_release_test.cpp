@@ -121,9 +121,11 @@ protected:
     // Nothing was installed for version, and no download was left behind.
     void ExpectNothingOf(const std::string& version) const {
         EXPECT_FALSE(fs::exists(DataPath(version))) << version;
-        if (fs::exists(DataPath("Update/" + version)))
-            for (const auto& entry : fs::recursive_directory_iterator(DataPath("Update/" + version)))
-                EXPECT_FALSE(entry.is_regular_file()) << entry.path();
+        if (!fs::exists(DataPath("Update/" + version)))
+            return;
+        for (const auto& entry : fs::recursive_directory_iterator(DataPath("Update/" + version))) {
+            EXPECT_FALSE(entry.is_regular_file()) << entry.path();
+        }
     }
 
     // Why the last release was refused, from the diagnostic log.
