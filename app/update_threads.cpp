@@ -324,10 +324,14 @@ void StartClientUpdate() {
     StartSlotThread(ThreadSlot::ClientFinish, ClientFinishThread);
 }
 
-void CViewBroser::StartClientUpdate() {
-    platform::CriticalSectionLock hold(Lock());
-    ::StartClientUpdate();
-}
+namespace {
+// The shared view object runs the client chain's start under its lock; it
+// learns here how, before any thread can ask.
+const bool kClientUpdateStarterSet = [] {
+    GetViewBroser()->SetClientUpdateStarter(&StartClientUpdate);
+    return true;
+}();
+}  // namespace
 
 void StartGameStart() {
     StartSlotThread(ThreadSlot::Count, GameStartThread);

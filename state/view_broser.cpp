@@ -13,6 +13,17 @@ void CViewBroser::SetWindows(ILauncherWindow* pMainWindow, IWebPageWindow* pWebP
     m_webPageWindow = pWebPageWindow;
 }
 
+void CViewBroser::StartClientUpdate() {
+    platform::CriticalSectionLock hold(Lock());
+    if (m_clientUpdateStarter)
+        m_clientUpdateStarter();
+}
+
+void CViewBroser::SetClientUpdateStarter(void (*starter)()) {
+    platform::CriticalSectionLock hold(Lock());
+    m_clientUpdateStarter = starter;
+}
+
 void CViewBroser::SetStageText(const std::wstring& text) {
     CriticalSectionLock hold(m_lock.Native());
     m_texts[kStageText] = text;

@@ -39,8 +39,10 @@ public:
     void AddScaledDone(std::uint32_t count);
     // Navigates the web page window, if there is one yet, to the configured page.
     void ReloadWebPage();
-    // Starts the client chain under the lock.
+    // Starts the client chain under the lock. The chain's threads live in a
+    // layer above this one, which hands over how to start them.
     void StartClientUpdate();
+    void SetClientUpdateStarter(void (*starter)());
 
     // The error text is read by the window thread while a worker may set it,
     // so it is kept under the lock like every other value.
@@ -66,6 +68,7 @@ public:
     CRITICAL_SECTION& Lock() { return m_lock.Native(); }
 
 private:
+    void (*m_clientUpdateStarter)() = nullptr;
     platform::CriticalSection m_lock;
     ILauncherWindow* m_mainWindow = nullptr;
     IWebPageWindow* m_webPageWindow = nullptr;
