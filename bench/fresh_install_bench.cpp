@@ -78,10 +78,7 @@ Measured InChild(const std::function<std::string()>& install) {
         _exit(0);
     }
     close(pipeEnds[1]);
-    std::string report;
-    char buffer[256];
-    for (ssize_t count; (count = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
-        report.append(buffer, static_cast<std::size_t>(count));
+    const std::string report = ReadToEnd(pipeEnds[0]);
     waitpid(pid, nullptr, 0);
     close(pipeEnds[0]);
     Measured measured;

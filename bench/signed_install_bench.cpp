@@ -13,6 +13,7 @@
 // size-MiB: the client's size, in 16 files (default 64); pairs: measured
 // pairs of installs (default 5, at least 1); work-folder: default $TMPDIR
 // or /tmp.
+#include "bench/proc_status.h"
 #include "codec/md5_functions.h"
 #include "codec/sha256_digest.h"
 #include "platform/text.h"
@@ -149,8 +150,7 @@ Outcome InstallInChild(const Variant& variant, const fs::path& data) {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
         if (report.empty()) {
             char line[64];
-            std::snprintf(line, sizeof line, "ok %d %.6f", context.releasesChecked && context.release ? 1 : 0,
-                          seconds);
+            std::snprintf(line, sizeof line, "ok %d %.6f", context.releasesChecked && context.release ? 1 : 0, seconds);
             report = line;
         }
         platform::EndRemainingThreads();
@@ -158,10 +158,7 @@ Outcome InstallInChild(const Variant& variant, const fs::path& data) {
         _exit(0);
     }
     close(pipeEnds[1]);
-    std::string report;
-    char buffer[256];
-    for (ssize_t count; (count = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
-        report.append(buffer, static_cast<std::size_t>(count));
+    const std::string report = ReadToEnd(pipeEnds[0]);
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
