@@ -16,6 +16,7 @@
 #include "state/message_table.h"
 #include "state/update_events.h"
 #include "state/view_broser.h"
+#include "update/disk_space.h"
 #include "update/download_worker.h"
 #include "update/file_list.h"
 #include "update/manifest.h"
@@ -111,6 +112,13 @@ bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile) {
     return replaced;
 }
 
+// A driver loop's failure text: the message table's entry, or the short-disk
+// text with its figures when that is what ended the loop.
+std::wstring FailureText(int entry) {
+    const CUpdateContext& context = *GetUpdateContext();
+    return context.diskShort ? context.diskShortText : g_messages.entries[entry];
+}
+
 }  // namespace
 
 bool RunDriverLoop(bool bLauncherStage) {
@@ -118,6 +126,19 @@ bool RunDriverLoop(bool bLauncherStage) {
     const std::size_t passes = context.pendingFiles.size();
     const wchar_t* stage = bLauncherStage ? L"launcher download: " : L"client download: ";
     DiagNote(kTopic, stage + std::to_wstring(passes) + L" files pending");
+    context.diskShort = false;
+    context.diskShortText.clear();
+    // A volume too small for the whole list would fail only after part of
+    // it was fetched, each file five times over: better to say so at once.
+    if (passes != 0) {
+        const DiskSpace space = MeasureDiskSpace(context);
+        if (space.Short()) {
+            context.diskShort = true;
+            context.diskShortText = DiskShortText(space);
+            DiagProblem(kTopic, stage + DiskShortLine(space));
+            return false;
+        }
+    }
     DWORD result = 1;
     for (std::size_t pass = 0; pass < passes; ++pass) {
         if (bLauncherStage)
@@ -135,7 +156,8 @@ bool RunDriverLoop(bool bLauncherStage) {
     const bool done = result != 0 && context.pendingFiles.empty();
     if (!done)
         DiagProblem(kTopic, stage +
-                                std::wstring(result == 0 ? L"a file failed"
+                                std::wstring(context.diskShort ? L"the disk is full"
+                                             : result == 0     ? L"a file failed"
                                              : Closing() ? L"the launcher is closing"
                                                          : L"no internet connection") +
                                 L", " + std::to_wstring(context.pendingFiles.size()) + L" files left");
@@ -152,7 +174,7 @@ DWORD WINAPI VersionCheckThread(LPVOID) {
 DWORD WINAPI LauncherUpdateThread(LPVOID lpParameter) {
     WaitForSingleObject(VersionKnownEvent, INFINITE);
     if (!RunDriverLoop(true)) {
-        GetViewBroser()->SetErrorText(g_messages.entries[7]);
+        GetViewBroser()->SetErrorText(FailureText(7));
         return 0;
     }
     if (Closing() && !Online()) {
@@ -256,7 +278,7 @@ DWORD WINAPI ClientDownloadThread(LPVOID) {
     if (RunDriverLoop(false))
         SetEvent(ClientDownloadedEvent);
     else
-        GetViewBroser()->SetErrorText(g_messages.entries[0]);
+        GetViewBroser()->SetErrorText(FailureText(0));
     return 0;
 }
 

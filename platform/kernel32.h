@@ -71,6 +71,11 @@ BOOL SetCurrentDirectoryW(LPCWSTR lpPathName);
 #define MOVEFILE_REPLACE_EXISTING 0x1u
 BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
 BOOL DeleteFileW(LPCWSTR lpFileName);
+// The space on the volume that holds lpDirectoryName, an existing folder:
+// what this user may still write, the volume's size and all it has free.
+// Any of the three may be null.
+BOOL GetDiskFreeSpaceExW(LPCWSTR lpDirectoryName, PULARGE_INTEGER lpFreeBytesAvailableToCaller,
+                         PULARGE_INTEGER lpTotalNumberOfBytes, PULARGE_INTEGER lpTotalNumberOfFreeBytes);
 
 // ---- files as handles, and their byte-range locks
 #define GENERIC_READ 0x80000000u

@@ -38,6 +38,17 @@ using WPARAM = UINT_PTR;
 using LPARAM = LONG_PTR;
 using LRESULT = LONG_PTR;
 using SIZE_T = std::size_t;
+using ULONGLONG = std::uint64_t;
+
+// A 64-bit count in two halves, as Windows lays it out.
+union ULARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    } u;
+    ULONGLONG QuadPart;
+};
+using PULARGE_INTEGER = ULARGE_INTEGER*;
 
 using HANDLE = void*;
 using HMODULE = struct HMODULE__*;
@@ -98,10 +109,13 @@ inline bool operator==(REFGUID a, REFGUID b) {
 #define ERROR_BAD_FORMAT 11L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_LOCK_VIOLATION 33L
+#define ERROR_HANDLE_DISK_FULL 39L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DISK_FULL 112L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
+#define ERROR_DIRECTORY 267L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_ALREADY_EXISTS 183L

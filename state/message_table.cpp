@@ -1,11 +1,15 @@
 #include "state/message_table.h"
 
+#include <cwchar>
+#include <utility>
+
 namespace {
 
 struct LanguageTexts {
     const wchar_t* language;
     const wchar_t* fonts[2];
     const wchar_t* entries[MessageTable::kEntryCount];
+    const wchar_t* diskShort;
 };
 
 // Several entries end with a blank after the dots: they are part of the text.
@@ -28,7 +32,8 @@ constexpr LanguageTexts kLanguages[] = {
          L"无法读取登陆器版本信息，请重启微端",
          L"正在下载客户端更新文件，请稍候... ",
          L"下载完毕",
-     }},
+     },
+     L"磁盘空间不足：更新需要 {needed} MiB 可用空间，{folder} 所在磁盘只剩 {free} MiB，请清理磁盘后重启微端"},
     {L"cht",
      {L"微軟正黑", L"標楷體"},
      {
@@ -47,7 +52,8 @@ constexpr LanguageTexts kLanguages[] = {
          L"無法讀取登入器版本資訊，請重啟微端",
          L"正在下載用戶端更新檔，請稍候... ",
          L"下載完毕",
-     }},
+     },
+     L"磁碟空間不足：更新需要 {needed} MiB 可用空間，{folder} 所在磁碟只剩 {free} MiB，請清理磁碟後重啟微端"},
 };
 
 }  // namespace
@@ -62,6 +68,22 @@ void MessageTable::Fill(const std::wstring& language) {
             fonts[i] = texts.fonts[i];
         for (int i = 0; i < kEntryCount; ++i)
             entries[i] = texts.entries[i];
+        diskShort = texts.diskShort;
         return;
     }
+}
+
+std::wstring MessageTable::DiskShortText(const std::wstring& neededMiB, const std::wstring& freeMiB,
+                                         const std::wstring& folder) const {
+    // Put in by hand rather than through a format function: the wide
+    // formats read %s differently on Windows, and a folder may hold a %.
+    std::wstring text = diskShort;
+    for (const auto& [mark, value] : {std::pair<const wchar_t*, const std::wstring&>{L"{needed}", neededMiB},
+                                      {L"{free}", freeMiB},
+                                      {L"{folder}", folder}}) {
+        const std::size_t at = text.find(mark);
+        if (at != std::wstring::npos)
+            text.replace(at, std::wcslen(mark), value);
+    }
+    return text;
 }

@@ -1,5 +1,6 @@
-// The launcher's texts: fifteen messages and two font family names, filled
-// once at start-up for the configured language and only read afterwards.
+// The launcher's texts: fifteen messages, the short-disk text and two font
+// family names, filled once at start-up for the configured language and only
+// read afterwards.
 #pragma once
 
 #include <array>
@@ -10,10 +11,17 @@ struct MessageTable {
 
     std::array<std::wstring, 2> fonts;
     std::array<std::wstring, kEntryCount> entries;
+    // Has {needed}, {free} and {folder} where the figures go.
+    std::wstring diskShort;
 
     // "chs" or "cht" (exact, case-sensitive); any other language leaves
     // every text empty.
     void Fill(const std::wstring& language);
+
+    // diskShort with the figures (MiB, as text) and the folder put in; empty
+    // when the language has no texts.
+    std::wstring DiskShortText(const std::wstring& neededMiB, const std::wstring& freeMiB,
+                               const std::wstring& folder) const;
 };
 
 extern MessageTable g_messages;

@@ -50,3 +50,20 @@ TEST(MessageTable, LanguageMustMatchExactly) {
             EXPECT_TRUE(entry.empty()) << language;
     }
 }
+
+TEST(MessageTable, ShortDiskTextNamesTheFiguresAndTheFolderInBothLanguages) {
+    MessageTable chs;
+    chs.Fill(L"chs");
+    // A folder may hold what a format function would read as a directive.
+    const std::wstring folder = L"C:\\Users\\100%s\\AppData\\Local\\Quillmoor";
+    EXPECT_EQ(chs.DiskShortText(L"2050", L"17", folder),
+              L"磁盘空间不足：更新需要 2050 MiB 可用空间，C:\\Users\\100%s\\AppData\\Local\\Quillmoor "
+              L"所在磁盘只剩 17 MiB，请清理磁盘后重启微端");
+    MessageTable cht;
+    cht.Fill(L"cht");
+    EXPECT_EQ(cht.DiskShortText(L"2050", L"17", L"D:\\{free}"),
+              L"磁碟空間不足：更新需要 2050 MiB 可用空間，D:\\{free} 所在磁碟只剩 17 MiB，請清理磁碟後重啟微端");
+    MessageTable none;
+    none.Fill(L"CHS");
+    EXPECT_EQ(none.DiskShortText(L"2050", L"17", folder), L"");
+}

@@ -16,6 +16,7 @@
 #include "update/manifest.h"
 #include "update/release_check.h"
 #include "update/retry.h"
+#include "update/disk_space.h"
 #include "update/safe_path.h"
 #include "update/update_context.h"
 
@@ -53,23 +54,16 @@ bool Online() {
     return InternetGetConnectedState(nullptr, 0) != FALSE;
 }
 
-std::wstring WithBackslashes(std::wstring path) {
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return path;
-}
-
 // What unpacking may produce: no more than the list says the file holds.
 std::uint64_t ListedSize(const FileEntry& entry) {
     return static_cast<std::uint64_t>(std::max<std::int64_t>(entry.size, 0));
 }
 
-// The most a packed file may take on disk: its content, half again for data
-// that packing makes larger (LZMA and zlib add far less), and a little for
-// headers. A body past this is not the file, and an endless one must not
-// fill the disk.
-std::uint64_t PackedSizeLimit(const FileEntry& entry) {
-    constexpr std::uint64_t kHeaderRoom = 1 << 20;
-    return ListedSize(entry) + ListedSize(entry) / 2 + kHeaderRoom;
+// The size of a file we wrote, 0 when it is not there.
+std::uint64_t FileSizeOf(const std::wstring& path) {
+    FilePtr file(_wfopen(path.c_str(), L"rb"));
+    const std::int64_t size = file ? platform::CFileSize(file.get()) : -1;
+    return size > 0 ? static_cast<std::uint64_t>(size) : 0;
 }
 
 // Unpacks the downloaded file into targetFile and returns the Md5Text of the
@@ -127,7 +121,7 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
     if (url.empty())
         DiagProblem(kTopic, entry.path + L": neither manifest knows " + cdnPath + L", so it has no URL");
     const std::wstring packedFile = g_settings.dataFolder + L"\\Update\\" + cdnPath;
-    const std::wstring targetFile = WithBackslashes(g_settings.dataFolder + L"\\" + cdn_path + entry.path);
+    const std::wstring targetFile = TargetFileOf(entry);
     // The new content is unpacked beside the target and only takes its place
     // once its digest matches: a stalled, cut-off or garbage answer, or a full
     // disk, leaves the installed copy as it was.
@@ -166,6 +160,9 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
         if (!digest.empty() && digest == entry.md5 &&
             MoveFileExW(unpackedFile.c_str(), targetFile.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             view->SetDone(1, view->GetFileEnd());
+            // Without a resume the packed copy has no further use, and for a
+            // large file it holds gigabytes.
+            DeleteFileW(packedFile.c_str());
             DiagNote(kTopic, attemptText + L"up to date");
             return true;
         }
@@ -179,8 +176,21 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
         view->SetDone(0, 0);
         view->SetDone(1, view->GetFileStart());
         return false;
+    }, [&] {
+        // A disk that filled up fails every later attempt the same way. The
+        // packed copy is rewritten by the next attempt, so its room counts
+        // as free; when even that is short, it goes before the log line so
+        // that the line finds room.
+        const DiskSpace space = MeasureDiskSpace(context, FileSizeOf(packedFile));
+        if (!space.Short())
+            return false;
+        DeleteFileW(packedFile.c_str());
+        context.diskShort = true;
+        context.diskShortText = DiskShortText(space);
+        DiagProblem(kTopic, entry.path + L": " + DiskShortLine(space));
+        return true;
     });
-    if (!current)
+    if (!current && !context.diskShort)
         DiagProblem(kTopic, entry.path + L": given up after " + std::to_wstring(attempt) + L" attempts");
     return current;
 }
@@ -228,7 +238,10 @@ DWORD WINAPI DownloadWorker(LPVOID lpParameter) {
             view->SetFileRange(fileEnd, fileEnd + entry.size);
         }
         if (!BringUpToDate(product, context, entry)) {
-            view->SetStageText(g_messages.entries[5]);
+            // A short disk is not a download to try again later: the driver
+            // shows its own text.
+            if (!context.diskShort)
+                view->SetStageText(g_messages.entries[5]);
             exitCode = 0;
         }
         context.pendingFiles.pop_back();

@@ -8,4 +8,6 @@ constexpr int kFetchAttempts = 5;
 constexpr unsigned kFirstRetryWaitMs = 1000;
 
 // Runs attempt until it returns true; false when all attempts failed.
-bool RetryWithBackoff(const std::function<bool()>& attempt);
+// giveUp, when given, is asked after each failed attempt: true ends the
+// retries at once, without the wait, for a failure that waiting cannot mend.
+bool RetryWithBackoff(const std::function<bool()>& attempt, const std::function<bool()>& giveUp = {});

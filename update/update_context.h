@@ -40,6 +40,11 @@ public:
     std::map<std::string, std::string> diffMap;
     std::map<std::string, std::string> indexMap;
     std::wstring packSuffix;
+    // Set when the data folder's volume cannot take what is pending, by the
+    // driver before its first download or by a worker whose write failed:
+    // the update then ends with diskShortText instead of its usual failure.
+    bool diskShort = false;
+    std::wstring diskShortText;
     // Signed releases: checked when the launcher's folder holds release.pub
     // (its keys may still be none, when the file does not read: then
     // nothing is accepted). release is the accepted document of the answer

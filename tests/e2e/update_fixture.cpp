@@ -1,15 +1,18 @@
 #include "tests/e2e/update_fixture.h"
 
+#include "app/update_threads.h"
 #include "codec/md5_functions.h"
 #include "platform/thread_stop.h"
 #include "state/launcher_settings.h"
 #include "state/mem_manger.h"
 #include "state/message_table.h"
+#include "state/update_events.h"
 #include "state/view_broser.h"
 #include "tools/cdn/publisher.h"
 #include "update/download_worker.h"
 #include "update/update_context.h"
 
+#include <cstdlib>
 #include <sstream>
 #include <stdexcept>
 
@@ -36,6 +39,8 @@ void ResetProcessState() {
     context.indexMap.clear();
     context.diffMap.clear();
     context.packSuffix.clear();
+    context.diskShort = false;
+    context.diskShortText.clear();
     context.totalBytes = 1;
     context.launcherUpdatePending = 0;
     context.releasesChecked = false;
@@ -89,6 +94,14 @@ UpdateFixture::UpdateFixture()
 
 UpdateFixture::~UpdateFixture() {
     platform::EndRemainingThreads();
+    // The client check leaves the current directory in the data folder,
+    // which would keep the volume busy; a lazy unmount still detaches it
+    // when a file on it is open.
+    if (!m_mounted.empty()) {
+        std::error_code error;
+        fs::current_path(work.Path(), error);
+        std::system(("umount '" + m_mounted.string() + "' || umount -l '" + m_mounted.string() + "'").c_str());
+    }
     platform::SetSleepHook({});
     ResetProcessState();
     g_settings = m_saved->settings;
@@ -142,6 +155,26 @@ DWORD UpdateFixture::RunWorker() {
     GetExitCodeThread(thread, &exitCode);
     CloseHandle(thread);
     return exitCode;
+}
+
+void UpdateFixture::RunClientDownload() {
+    SetEvent(ClientListReadyEvent);
+    HANDLE thread = CreateThread(nullptr, 0, ClientDownloadThread, nullptr, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+}
+
+bool UpdateFixture::MountSmallDataFolder(const std::string& size) {
+    const fs::path data = work.Path() / "data";
+    // The shell starts in the current directory, which an earlier test may
+    // have left in a folder that is gone.
+    std::error_code error;
+    fs::current_path(work.Path(), error);
+    const std::string command = "mount -t tmpfs -o size=" + size + " tmpfs '" + data.string() + "' 2>/dev/null";
+    if (std::system(command.c_str()) != 0)
+        return false;
+    m_mounted = data;
+    return true;
 }
 
 }  // namespace testsupport

@@ -42,6 +42,14 @@ public:
 
     // Runs one download worker on its own thread; its exit code.
     DWORD RunWorker();
+    // Runs the client chain's download driver on its own thread until it
+    // ends, as after a client check that found files to fetch.
+    void RunClientDownload();
+
+    // Mounts a tmpfs of this size (as mount writes it: "8m") on the data
+    // folder, which must still be empty, until the fixture ends. False when
+    // the mount fails: only root may mount one.
+    bool MountSmallDataFolder(const std::string& size);
 
     std::string PageUrl() const { return server.BaseUrl() + "/web/index.html"; }
     std::filesystem::path DataPath(const std::string& relative) const { return work.Path() / "data" / relative; }
@@ -58,6 +66,7 @@ public:
 private:
     struct Saved;
     std::unique_ptr<Saved> m_saved;
+    std::filesystem::path m_mounted;
 };
 
 }  // namespace testsupport

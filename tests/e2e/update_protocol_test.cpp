@@ -5,6 +5,7 @@
 #include "tests/support/request_checks.h"
 
 #include "codec/md5_functions.h"
+#include "platform/crt.h"
 #include "platform/text.h"
 #include "platform/thread_stop.h"
 #include "state/launcher_settings.h"
@@ -19,8 +20,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <optional>
 #include <random>
+#include <thread>
 
 namespace fs = std::filesystem;
 using testsupport::Fault;
@@ -124,7 +128,9 @@ TEST_F(UpdateProtocol, ChangedLibraryBringsTheLauncherAlong) {
 
     EXPECT_EQ(ReadBytes(DataPath("launcher/L1/Launcher.exe")), "launcher program v1");
     EXPECT_EQ(ReadBytes(DataPath("launcher/L1/ui.dll")), "interface library v1");
-    EXPECT_TRUE(fs::exists(DataPath("Update/launcher/L1/ui.dll.z")));
+    // A packed copy whose file is in place is not kept.
+    EXPECT_FALSE(fs::exists(DataPath("Update/launcher/L1/ui.dll.z")));
+    EXPECT_FALSE(fs::exists(DataPath("Update/launcher/L1/Launcher.exe.z")));
 }
 
 TEST_F(UpdateProtocol, FreshClientIsInstalledWithFullProgress) {
@@ -404,4 +410,124 @@ TEST_F(UpdateProtocol, EachDecisionAndFailureOfTheProtocolIsInTheDiagnosticLog) 
     EXPECT_FALSE(ParseVersionAnswer(L"cdn_url=a|cdn_path=b|web_url=c", L"", context));
     EXPECT_EQ(diag.Take(), std::vector<std::string>{"version (problem): an answer of 3 fields, 4 or more needed: "
                                                     "\"cdn_url=a|cdn_path=b|web_url=c\""});
+}
+
+namespace {
+
+// A data folder on a small volume of its own.
+class SmallDisk : public UpdateProtocol {
+protected:
+    void SetUp() override {
+        UpdateProtocol::SetUp();
+        if (!MountSmallDataFolder(kVolume))
+            GTEST_SKIP() << "mounting a " << kVolume << " tmpfs needs root";
+    }
+
+    // The figures the short-disk text names, as it names them.
+    static std::pair<std::uint64_t, std::uint64_t> Figures(const std::wstring& text) {
+        const std::wstring marks[] = {L"更新需要 ", L"只剩 "};
+        std::uint64_t figures[2] = {0, 0};
+        for (int i = 0; i < 2; ++i) {
+            const std::size_t at = text.find(marks[i]);
+            if (at != std::wstring::npos)
+                figures[i] = std::stoull(text.substr(at + marks[i].size()));
+        }
+        return {figures[0], figures[1]};
+    }
+
+    static constexpr char kVolume[] = "16m";
+    static constexpr std::uint64_t kMiB = 1 << 20;
+};
+
+}  // namespace
+
+TEST_F(SmallDisk, ClientTooLargeForTheVolumeEndsBeforeAnyTransfer) {
+    // 20 MiB that packs small: only the listed size can tell it will not fit.
+    WriteBytes(clientDir / "data/world.pak", std::string(20 * kMiB, 'w'));
+    Publish();
+    ASSERT_TRUE(CheckClient());
+    server.ClearRequests();
+    testsupport::DiagLines diag;
+
+    const auto start = std::chrono::steady_clock::now();
+    RunClientDownload();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+
+    const std::wstring text = GetViewBroser()->GetErrorText();
+    const std::wstring folder = g_settings.dataFolder;
+    EXPECT_EQ(text.rfind(L"磁盘空间不足：更新需要 ", 0), 0u) << platform::ToUtf8(text);
+    EXPECT_NE(text.find(L"，" + folder + L" 所在磁盘只剩 "), std::wstring::npos) << platform::ToUtf8(text);
+    const auto [needed, available] = Figures(text);
+    // The listed size alone passes the volume; what is free stays below it.
+    EXPECT_GT(needed, 20u);
+    EXPECT_LE(available, 16u);
+    EXPECT_EQ(available, fs::space(DataPath("")).available / kMiB);
+    // No object, no retry, nothing written.
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_TRUE(sleeps.empty());
+    EXPECT_TRUE(testsupport::FilesBelow(DataPath("")).empty());
+    const std::vector<std::string> lines = diag.Take();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind("stage (problem): client download: the disk is short: ", 0), 0u) << lines.back();
+    EXPECT_NE(lines.back().find(" free at " + platform::ToUtf8(folder)), std::string::npos) << lines.back();
+}
+
+TEST_F(SmallDisk, DiskFilledByAnotherWriterEndsAtTheFirstFailedWrite) {
+    // Does not pack smaller: its packed copy passes the transfer buffer, so
+    // it is on disk while the body still arrives.
+    WriteBytes(clientDir / "data/world.pak", RandomBytes(2 * kMiB + kMiB / 2, 7));
+    Publish();
+    ASSERT_TRUE(CheckClient());
+    while (!GetUpdateContext()->pendingFiles.empty())
+        ASSERT_EQ(RunWorker(), 1u);
+    EXPECT_TRUE(testsupport::FilesBelow(DataPath("Update")).empty());
+    // The installed copy differs from the list, so it is fetched again.
+    const std::string installed = RandomBytes(2 * kMiB, 8);
+    WriteBytes(DataPath("C1/data/world.pak"), installed);
+    ASSERT_TRUE(CheckClient());
+    ASSERT_EQ(PendingPaths(), std::vector<std::wstring>{L"data/world.pak"});
+    GetDiagLog()->Open(g_settings.dataFolder);
+
+    const std::wstring url = ResolveCdnUrl(*GetUpdateContext(), L"C1/data/world.pak.lz");
+    server.SetFault(platform::ToUtf8(url.substr(url.find(L"/cdn/"))),
+                    Fault{.slowBodyDelayMs = 20, .chunkBytes = 64 << 10});
+    server.ClearRequests();
+    // Once a first block is on disk, another writer takes what is left.
+    std::chrono::steady_clock::time_point filled;
+    std::thread filler([&] {
+        const fs::path packed = DataPath("Update/C1/data/world.pak.lz");
+        for (int i = 0; i < 1000; ++i) {
+            std::error_code error;
+            if (fs::file_size(packed, error) >= kMiB && !error)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        std::FILE* file = platform::OpenCFile(work.Path() / "data" / "filler", "wb");
+        if (file)
+            std::setvbuf(file, nullptr, _IONBF, 0);
+        const std::string block(64 << 10, 'f');
+        while (file && std::fwrite(block.data(), block.size(), 1, file) == 1) {
+        }
+        if (file)
+            std::fclose(file);
+        filled = std::chrono::steady_clock::now();
+    });
+    RunClientDownload();
+    const auto ended = std::chrono::steady_clock::now();
+    filler.join();
+    EXPECT_LT(ended - filled, std::chrono::seconds(1));
+
+    const std::wstring text = GetViewBroser()->GetErrorText();
+    EXPECT_EQ(text.rfind(L"磁盘空间不足：更新需要 ", 0), 0u) << platform::ToUtf8(text);
+    EXPECT_NE(text.find(g_settings.dataFolder + L" 所在磁盘只剩 "), std::wstring::npos);
+    EXPECT_EQ(RequestsFor("/world.pak.lz"), 1u);
+    EXPECT_TRUE(sleeps.empty());
+    // What was installed stays; neither the packed copy nor the file being
+    // unpacked is left taking room.
+    EXPECT_TRUE(ReadBytes(DataPath("C1/data/world.pak")) == installed);
+    EXPECT_EQ(ReadBytes(DataPath("C1/qm.exe")), "game program");
+    EXPECT_TRUE(testsupport::FilesBelow(DataPath("Update")).empty());
+    EXPECT_FALSE(fs::exists(DataPath("C1/data/world.pak.qmnew")));
+    const std::string log = ReadBytes(DataPath("launcher-diag.log"));
+    EXPECT_NE(log.find("file (problem): data/world.pak: the disk is short: "), std::string::npos) << log;
 }

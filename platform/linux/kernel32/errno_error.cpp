@@ -32,6 +32,9 @@ DWORD ErrorFromErrno(int error) {
             return ERROR_INVALID_PARAMETER;
         case EBADF:
             return ERROR_INVALID_HANDLE;
+        case ENOSPC:
+        case EDQUOT:
+            return ERROR_DISK_FULL;
         default:
             // EACCES, EPERM, EROFS, EISDIR and whatever else refuses the access.
             return ERROR_ACCESS_DENIED;
