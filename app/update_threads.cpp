@@ -158,8 +158,8 @@ bool RunDriverLoop(bool bLauncherStage) {
         DiagProblem(kTopic, stage +
                                 std::wstring(context.diskShort ? L"the disk is full"
                                              : result == 0     ? L"a file failed"
-                                             : Closing() ? L"the launcher is closing"
-                                                         : L"no internet connection") +
+                                             : Closing()       ? L"the launcher is closing"
+                                                               : L"no internet connection") +
                                 L", " + std::to_wstring(context.pendingFiles.size()) + L" files left");
     return done;
 }

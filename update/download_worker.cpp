@@ -13,10 +13,10 @@
 #include "state/mem_manger.h"
 #include "state/message_table.h"
 #include "state/view_broser.h"
+#include "update/disk_space.h"
 #include "update/manifest.h"
 #include "update/release_check.h"
 #include "update/retry.h"
-#include "update/disk_space.h"
 #include "update/safe_path.h"
 #include "update/update_context.h"
 
@@ -138,58 +138,60 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
 
     int attempt = 0;
     CReceivedDigest received;
-    const bool current = RetryWithBackoff([&] {
-        const std::wstring attemptText = entry.path + L": attempt " + std::to_wstring(++attempt) + L": ";
-        if (!product.Open(url.c_str(), L"", 0, 0))
+    const bool current = RetryWithBackoff(
+        [&] {
+            const std::wstring attemptText = entry.path + L": attempt " + std::to_wstring(++attempt) + L": ";
+            if (!product.Open(url.c_str(), L"", 0, 0))
+                return false;
+            // Digested on the way only where a release lists what must arrive.
+            if (context.release)
+                received.Watch(product);
+            if (!product.SaveTo(packedFile.c_str()))
+                return false;
+            // A packed body the release does not list is never unpacked, nor
+            // kept.
+            const bool released = ReleaseAllowsBody(context, url, received.Size(), received.Final());
+            if (released)
+                SHCreateDirectoryExW(nullptr, targetFolder.c_str(), nullptr);
+            else
+                DeleteFileW(packedFile.c_str());
+            const UnpackedFile unpacked(unpackedFile);
+            const std::wstring digest =
+                released ? UnpackAndDigest(context.packSuffix, packedFile, unpackedFile, entry) : std::wstring();
+            if (!digest.empty() && digest == entry.md5 &&
+                MoveFileExW(unpackedFile.c_str(), targetFile.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+                view->SetDone(1, view->GetFileEnd());
+                // Without a resume the packed copy has no further use, and for a
+                // large file it holds gigabytes.
+                DeleteFileW(packedFile.c_str());
+                DiagNote(kTopic, attemptText + L"up to date");
+                return true;
+            }
+            DiagProblem(kTopic, attemptText + (!released             ? L"the release does not list what arrived"
+                                               : digest.empty()      ? L"nothing could be unpacked from " + packedFile
+                                               : digest != entry.md5 ? L"the unpacked file's digest " + digest +
+                                                                           L" is not the list's " + entry.md5
+                                                                     : L"cannot move it into place at " + targetFile));
+            view->SetStageText(kVerifyFailedText);
+            platform::CriticalSectionLock hold(view->Lock());
+            view->SetDone(0, 0);
+            view->SetDone(1, view->GetFileStart());
             return false;
-        // Digested on the way only where a release lists what must arrive.
-        if (context.release)
-            received.Watch(product);
-        if (!product.SaveTo(packedFile.c_str()))
-            return false;
-        // A packed body the release does not list is never unpacked, nor
-        // kept.
-        const bool released = ReleaseAllowsBody(context, url, received.Size(), received.Final());
-        if (released)
-            SHCreateDirectoryExW(nullptr, targetFolder.c_str(), nullptr);
-        else
+        },
+        [&] {
+            // A disk that filled up fails every later attempt the same way. The
+            // packed copy is rewritten by the next attempt, so its room counts
+            // as free; when even that is short, it goes before the log line so
+            // that the line finds room.
+            const DiskSpace space = MeasureDiskSpace(context, FileSizeOf(packedFile));
+            if (!space.Short())
+                return false;
             DeleteFileW(packedFile.c_str());
-        const UnpackedFile unpacked(unpackedFile);
-        const std::wstring digest =
-            released ? UnpackAndDigest(context.packSuffix, packedFile, unpackedFile, entry) : std::wstring();
-        if (!digest.empty() && digest == entry.md5 &&
-            MoveFileExW(unpackedFile.c_str(), targetFile.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            view->SetDone(1, view->GetFileEnd());
-            // Without a resume the packed copy has no further use, and for a
-            // large file it holds gigabytes.
-            DeleteFileW(packedFile.c_str());
-            DiagNote(kTopic, attemptText + L"up to date");
+            context.diskShort = true;
+            context.diskShortText = DiskShortText(space);
+            DiagProblem(kTopic, entry.path + L": " + DiskShortLine(space));
             return true;
-        }
-        DiagProblem(kTopic, attemptText + (!released             ? L"the release does not list what arrived"
-                                           : digest.empty()      ? L"nothing could be unpacked from " + packedFile
-                                           : digest != entry.md5 ? L"the unpacked file's digest " + digest +
-                                                                       L" is not the list's " + entry.md5
-                                                                 : L"cannot move it into place at " + targetFile));
-        view->SetStageText(kVerifyFailedText);
-        platform::CriticalSectionLock hold(view->Lock());
-        view->SetDone(0, 0);
-        view->SetDone(1, view->GetFileStart());
-        return false;
-    }, [&] {
-        // A disk that filled up fails every later attempt the same way. The
-        // packed copy is rewritten by the next attempt, so its room counts
-        // as free; when even that is short, it goes before the log line so
-        // that the line finds room.
-        const DiskSpace space = MeasureDiskSpace(context, FileSizeOf(packedFile));
-        if (!space.Short())
-            return false;
-        DeleteFileW(packedFile.c_str());
-        context.diskShort = true;
-        context.diskShortText = DiskShortText(space);
-        DiagProblem(kTopic, entry.path + L": " + DiskShortLine(space));
-        return true;
-    });
+        });
     if (!current && !context.diskShort)
         DiagProblem(kTopic, entry.path + L": given up after " + std::to_wstring(attempt) + L" attempts");
     return current;

@@ -4,8 +4,8 @@
 #include "platform/linux/kernel32/errno_error.h"
 #include "platform/text.h"
 
-#include <sys/statvfs.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 #include <cerrno>
 
