@@ -142,7 +142,7 @@ bool RunDriverLoop(bool bLauncherStage) {
     DWORD result = 1;
     for (std::size_t pass = 0; pass < passes; ++pass) {
         if (bLauncherStage)
-            GetViewBroser()->SetStageText(g_messages.entries[6]);
+            GetViewBroser()->SetStageText(g_messages.entries[message::kDownloadingLauncher]);
         if (Closing() && !Online())
             continue;
         HANDLE worker = StartSlotThread(ThreadSlot::DownloadWorker, DownloadWorker);
@@ -165,7 +165,7 @@ bool RunDriverLoop(bool bLauncherStage) {
 }
 
 DWORD WINAPI VersionCheckThread(LPVOID) {
-    GetViewBroser()->SetStageText(g_messages.entries[4]);
+    GetViewBroser()->SetStageText(g_messages.entries[message::kCheckingLauncher]);
     if (CheckLauncherVersion(*GetUpdateContext()))
         SetEvent(VersionKnownEvent);
     return 0;
@@ -174,7 +174,7 @@ DWORD WINAPI VersionCheckThread(LPVOID) {
 DWORD WINAPI LauncherUpdateThread(LPVOID lpParameter) {
     WaitForSingleObject(VersionKnownEvent, INFINITE);
     if (!RunDriverLoop(true)) {
-        GetViewBroser()->SetErrorText(FailureText(7));
+        GetViewBroser()->SetErrorText(FailureText(message::kUpdateFailed));
         return 0;
     }
     if (Closing() && !Online()) {
@@ -207,7 +207,7 @@ DWORD WINAPI LauncherUpdateThread(LPVOID lpParameter) {
 DWORD WINAPI LauncherFinishThread(LPVOID) {
     WaitForSingleObject(LauncherCheckedEvent, INFINITE);
     CViewBroser* view = GetViewBroser();
-    view->SetStageText(g_messages.entries[8]);
+    view->SetStageText(g_messages.entries[message::kUpdatingLauncher]);
     if (GetUpdateContext()->launcherUpdatePending) {
         std::wstring folder = g_settings.dataFolder + L"\\" + cdn_path;
         std::replace(folder.begin(), folder.end(), L'/', L'\\');
@@ -239,7 +239,7 @@ DWORD WINAPI ClientCheckThread(LPVOID) {
     WaitForSingleObject(ClientCheckReadyEvent, INFINITE);
     CViewBroser* view = GetViewBroser();
     view->SetErrorText(L"");
-    view->SetStageText(g_messages.entries[9]);
+    view->SetStageText(g_messages.entries[message::kCheckingClient]);
     view->SetDone(0, 0);
     view->SetDone(1, 0);
 
@@ -255,7 +255,7 @@ DWORD WINAPI ClientCheckThread(LPVOID) {
         DiagProblem(kTopic, L"client check: no usable answer " + (inputs.pageAnswer.empty()
                                                                       ? L"from " + inputs.clientVersionUrl
                                                                       : std::wstring(L"in the page's text")));
-        view->SetErrorText(g_messages.entries[10]);
+        view->SetErrorText(g_messages.entries[message::kClientVersionUnavailable]);
         return 0;
     }
     view->StartClientUpdate();
@@ -268,7 +268,7 @@ DWORD WINAPI ClientPrepareThread(LPVOID) {
         SetEvent(ClientListReadyEvent);
     } else {
         DiagProblem(kTopic, L"client files: the client's md5 list could not be read");
-        GetViewBroser()->SetErrorText(g_messages.entries[3]);
+        GetViewBroser()->SetErrorText(g_messages.entries[message::kClientListUnreadable]);
     }
     return 0;
 }
@@ -278,20 +278,20 @@ DWORD WINAPI ClientDownloadThread(LPVOID) {
     if (RunDriverLoop(false))
         SetEvent(ClientDownloadedEvent);
     else
-        GetViewBroser()->SetErrorText(FailureText(0));
+        GetViewBroser()->SetErrorText(FailureText(message::kUpdateFailedRestart));
     return 0;
 }
 
 DWORD WINAPI ClientFinishThread(LPVOID) {
     WaitForSingleObject(ClientDownloadedEvent, INFINITE);
-    GetViewBroser()->SetStageText(g_messages.entries[1]);
+    GetViewBroser()->SetStageText(g_messages.entries[message::kUpdatingClient]);
     SetEvent(ClientReadyEvent);
     return 0;
 }
 
 DWORD WINAPI GameStartThread(LPVOID lpParameter) {
     WaitForSingleObject(ClientReadyEvent, INFINITE);
-    GetViewBroser()->SetStageText(g_messages.entries[2]);
+    GetViewBroser()->SetStageText(g_messages.entries[message::kStartingClient]);
     // The client directory: dataFolder\cdn_path without its trailing "/".
     std::wstring clientDirectory = g_settings.dataFolder + L"\\" + cdn_path;
     clientDirectory.pop_back();

@@ -23,9 +23,6 @@ static_assert(kRequestFlags == (INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WR
                                 INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | INTERNET_FLAG_NO_UI |
                                 INTERNET_FLAG_PRAGMA_NOCACHE));
 
-constexpr int kStageTextEntry = 13;     // "正在下载客户端更新文件，请稍候... "
-constexpr int kFinishedTextEntry = 14;  // "下载完毕"
-
 struct FileCloser {
     void operator()(std::FILE* pFile) const { std::fclose(pFile); }
 };
@@ -223,7 +220,7 @@ int CHttpProduct::Save() {
                 nReceived += cbRead;
                 m_nReceived = static_cast<DWORD>(std::min<std::uint64_t>(nReceived, std::numeric_limits<DWORD>::max()));
 
-                pView->SetStageText(g_messages.entries[kStageTextEntry]);
+                pView->SetStageText(g_messages.entries[message::kDownloadingClient]);
                 pView->SetDone(0, static_cast<std::int64_t>(nReceived));
                 pView->SetTotal(0, m_nTotal);
                 pView->AddDone(cbRead);
@@ -263,7 +260,7 @@ int CHttpProduct::Save() {
             m_diag.BodyFailed(nReceived, m_nTotal, strFailure);
     }
 
-    pView->SetDetailText(g_messages.entries[kFinishedTextEntry]);
+    pView->SetDetailText(g_messages.entries[message::kDownloadFinished]);
     return 1;
 }
 

@@ -243,7 +243,7 @@ DWORD WINAPI DownloadWorker(LPVOID lpParameter) {
             // A short disk is not a download to try again later: the driver
             // shows its own text.
             if (!context.diskShort)
-                view->SetStageText(g_messages.entries[5]);
+                view->SetStageText(g_messages.entries[message::kDownloadFailedTryLater]);
             exitCode = 0;
         }
         context.pendingFiles.pop_back();

@@ -134,12 +134,12 @@ bool CheckLauncherVersion(CUpdateContext& context) {
     const std::wstring url = g_settings.versionUrl + L"?platform=" + g_settings.platform;
     if (!QueryVersionService(L"launcher/", context, url)) {
         DiagProblem(kTopic, L"launcher check: no usable answer from " + url + L" in 5 attempts");
-        GetViewBroser()->SetErrorText(g_messages.entries[11]);
+        GetViewBroser()->SetErrorText(g_messages.entries[message::kLauncherVersionUnavailable]);
         return false;
     }
     if (!FetchFileList(context, g_settings.launcherListName)) {
         DiagProblem(kTopic, L"launcher check: the launcher's md5 list could not be read");
-        GetViewBroser()->SetErrorText(g_messages.entries[12]);
+        GetViewBroser()->SetErrorText(g_messages.entries[message::kLauncherListUnreadable]);
         return false;
     }
     PrepareLauncherList(context);

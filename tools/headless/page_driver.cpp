@@ -93,7 +93,7 @@ PageDriver::Outcome PageDriver::Finish() {
     }
     // The launcher closes its window after the page's start call only once
     // the game start thread has started the game and named its stage.
-    if (m_callsSent && progress.stageText == g_messages.entries[2])
+    if (m_callsSent && progress.stageText == g_messages.entries[message::kStartingClient])
         return m_outcome = Outcome::GameStarted;
     if (!m_callsSent && GetUpdateContext()->launcherUpdatePending)
         return m_outcome = Outcome::LauncherReplaced;
