@@ -48,14 +48,16 @@ std::optional<fs::path> FindNginx() {
 }
 
 // The http block around the server block that "nginx-conf" printed, with
-// everything nginx writes kept in folder.
-std::string MainConfig(const fs::path& folder, const fs::path& serverBlock) {
+// everything nginx writes kept in folder; httpExtras go into the http block,
+// where they stand for what a cache or proxy in front of nginx would do.
+std::string MainConfig(const fs::path& folder, const fs::path& serverBlock, const std::string& httpExtras = {}) {
     const std::string f = folder.string();
     std::string config = "daemon off;\nworker_processes 1;\npid " + f + "/nginx.pid;\nerror_log " + f +
                          "/error.log;\nevents {\n    worker_connections 64;\n}\nhttp {\n    access_log " + f +
                          "/access.log;\n";
     for (const char* temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
         config += std::string("    ") + temp + "_temp_path " + f + "/" + temp + ";\n";
+    config += httpExtras;
     config += "    include " + serverBlock.string() + ";\n}\n";
     // Started by root, nginx would hand its workers to "nobody", who may not
     // read a test's folder.
@@ -95,6 +97,13 @@ protected:
         ASSERT_EQ(conf.exitCode, 0) << conf.errors;
         WriteBytes(nginxFolder / "quillmoor.conf", conf.output);
         WriteBytes(nginxFolder / "nginx.conf", MainConfig(nginxFolder, nginxFolder / "quillmoor.conf"));
+        StartNginx();
+    }
+
+    // Stops nginx and starts it again on the same port with httpExtras.
+    void RestartNginx(const std::string& httpExtras) {
+        nginx.reset();
+        WriteBytes(nginxFolder / "nginx.conf", MainConfig(nginxFolder, nginxFolder / "quillmoor.conf", httpExtras));
         StartNginx();
     }
 
@@ -277,4 +286,32 @@ TEST_F(NginxHosting, InstallThenNothingToDoThenTheLauncherReplacesItself) {
     EXPECT_TRUE(DiagLogReaches("] start: start after a self-update (N:) in " + install.string())) << DiagLog();
     EXPECT_TRUE(DiagLogReaches("start (problem): Launcher.exe needs a display")) << DiagLog();
     EXPECT_NE(AccessLog().find("GET /cdn/file/"), std::string::npos) << "the diff was not used";
+}
+
+// A proxy or a CDN that rewrites bodies on the way sends them chunked, with
+// no Content-Length and no ranges. nginx's sub_filter does the same to every
+// answer when it may rewrite any type: its pattern never matches, so the
+// bytes stay as published. The signed release checks every one of them.
+TEST_F(NginxHosting, AnInstallThroughChunkedAnswers) {
+    RestartNginx("    sub_filter_types *;\n    sub_filter \"@no body holds this@\" \"\";\n");
+    httplib::Client http("127.0.0.1", port);
+    const std::string index = fs::directory_iterator(cdn / "index")->path().filename().string();
+    const auto object = http.Get("/cdn/index/" + index, {{"Range", "bytes=0-"}});
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object->status, 200);
+    EXPECT_FALSE(object->has_header("Content-Length"));
+    EXPECT_EQ(object->get_header_value("Transfer-Encoding"), "chunked");
+    EXPECT_EQ(object->body, ReadBytes(cdn / "index" / index));
+
+    const ProgramResult install = RunHeadless();
+    ASSERT_EQ(install.exitCode, 0) << install.output << install.errors << DiagLog();
+    for (const fs::path& file : FilesBelow(client))
+        EXPECT_EQ(ReadBytes(clientFolder / file), ReadBytes(client / file)) << file;
+    EXPECT_EQ(DiagLog().find("(problem)"), std::string::npos) << DiagLog();
+    EXPECT_NE(DiagLog().find("release: accepted " + Base() + "/web/pcversion.release: serial "), std::string::npos)
+        << DiagLog();
+    const std::string log = AccessLog();
+    EXPECT_NE(log.find("GET /cdn/index/" + index + " HTTP/1.1\" 200 "), std::string::npos) << log;
+    EXPECT_NE(log.find("/qm.md5 HTTP/1.1\" 200 "), std::string::npos) << log;
+    EXPECT_EQ(log.find(" 206 "), std::string::npos) << log;
 }

@@ -70,8 +70,8 @@ server {
     listen @LISTEN@;
     server_name @SERVER_NAME@;
 
-    # The launcher needs every answer's Content-Length and byte ranges:
-    # nothing is compressed on the fly.
+    # The launcher takes every body as it is stored and asks for byte
+    # ranges: nothing is compressed on the fly.
     gzip off;
 
     # An object's name changes with its bytes: once published, a name
