@@ -15,6 +15,7 @@
 #pragma once
 
 #include <filesystem>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -63,4 +64,6 @@ private:
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_thread;
     int m_port = 0;
+    // The socket the library bound last, set while it binds.
+    std::intptr_t m_listenSocket = -1;
 };

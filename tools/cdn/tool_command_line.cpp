@@ -113,7 +113,9 @@ constexpr const char* kServeHelp =
     "\n"
     "Logs one line per request on stdout. Ends on SIGINT or SIGTERM. Refuses a root or page\n"
     "folder that is no folder and says why a port cannot be listened on; warns when the\n"
-    "root holds no publish yet (it may be started first and published into later).\n";
+    "root holds no publish yet (it may be started first and published into later).\n"
+    "Serves 128 connections at once, the rest in turn; a connection that begins no request\n"
+    "within 2 seconds is closed, so idle or slow clients delay the others by seconds only.\n";
 
 constexpr const char* kNginxHelp =
     "usage: quillmoor-cdn nginx-conf --root CDN_DIR [--listen [ADDRESS:]PORT] [--server-name NAME]\n"
