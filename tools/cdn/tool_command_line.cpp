@@ -119,7 +119,8 @@ constexpr const char* kServeHelp =
 
 constexpr const char* kNginxHelp =
     "usage: quillmoor-cdn nginx-conf --root CDN_DIR [--listen [ADDRESS:]PORT] [--server-name NAME]\n"
-    "                                [--web DIR]\n"
+    "                                [--web DIR] [--tls-certificate FILE --tls-key FILE\n"
+    "                                [--redirect-http [ADDRESS:]PORT]]\n"
     "\n"
     "Prints an nginx server block that serves a folder written by \"publish\" with the routes\n"
     "of \"serve\": the objects under /cdn/ (cached for good: their names change with their\n"
@@ -129,13 +130,18 @@ constexpr const char* kNginxHelp =
     "absolute.\n"
     "\n"
     "  --root CDN_DIR           a folder written by \"publish\" with --base-url and --web-url\n"
-    "  --listen [ADDRESS:]PORT  nginx's listen, \"443 ssl\" for HTTPS (default 80)\n"
+    "  --listen [ADDRESS:]PORT  nginx's listen (default 80; 443 with --tls-certificate)\n"
     "  --server-name NAME       nginx's server_name: the host of --base-url (default _, any)\n"
     "  --web DIR                page folder served under /web/\n"
+    "  --tls-certificate FILE   serve HTTPS with this certificate chain (PEM, the server's\n"
+    "                           certificate first); \"ssl\" is added to the listen\n"
+    "  --tls-key FILE           the certificate's private key (PEM)\n"
+    "  --redirect-http [ADDRESS:]PORT\n"
+    "                           also a plain-HTTP block there that redirects every request\n"
+    "                           to HTTPS (without it, nothing listens for plain HTTP)\n"
     "\n"
     "Refuses a publish whose answers still hold \"{server}\": nginx hands answers out as\n"
-    "they stand. docs/publishing.md in the sources shows how to install it, and HTTPS\n"
-    "(add ssl_certificate and ssl_certificate_key to the block).\n";
+    "they stand. docs/publishing.md in the sources shows how to install it.\n";
 
 constexpr unsigned kMaxJobs = 256;
 
@@ -301,10 +307,18 @@ ServeCommand ParseServe(const std::vector<std::string>& args) {
 }
 
 NginxConfigOptions ParseNginxConf(const std::vector<std::string>& args) {
-    const OptionValues values = ReadOptions(args, {"--root", "--listen", "--server-name", "--web"});
+    const OptionValues values = ReadOptions(
+        args, {"--root", "--listen", "--server-name", "--web", "--tls-certificate", "--tls-key", "--redirect-http"});
     NginxConfigOptions options;
     options.root = Required(values, "--root");
-    options.listen = Optional(values, "--listen").value_or(options.listen);
+    if (auto certificate = Optional(values, "--tls-certificate")) {
+        options.tlsCertificate = *certificate;
+    }
+    if (auto key = Optional(values, "--tls-key")) {
+        options.tlsKey = *key;
+    }
+    options.redirectHttp = Optional(values, "--redirect-http");
+    options.listen = Optional(values, "--listen").value_or(options.tlsCertificate ? "443" : options.listen);
     options.serverName = Optional(values, "--server-name").value_or(options.serverName);
     if (auto web = Optional(values, "--web")) {
         options.webDir = *web;

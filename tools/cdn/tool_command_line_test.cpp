@@ -81,6 +81,14 @@ TEST(ToolCommandLineTest, NginxConf) {
     EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"nginx-conf", "--help"})).text.find("--server-name"),
               std::string::npos);
     EXPECT_EQ(UsageErrorOf({"nginx-conf"}), "--root is required");
+    EXPECT_FALSE(defaults.tlsCertificate || defaults.tlsKey || defaults.redirectHttp);
+    // HTTPS listens on 443 unless told otherwise.
+    const auto https = std::get<NginxConfigOptions>(ParseToolCommand(
+        {"nginx-conf", "--root", "r", "--tls-certificate", "c.pem", "--tls-key", "k.pem", "--redirect-http", "80"}));
+    EXPECT_EQ(https.listen, "443");
+    EXPECT_EQ(*https.tlsCertificate, "c.pem");
+    EXPECT_EQ(*https.tlsKey, "k.pem");
+    EXPECT_EQ(*https.redirectHttp, "80");
 }
 
 TEST(ToolCommandLineTest, SigningKeysRepeatForPublishAndSignKeygenNeedsAFolder) {
