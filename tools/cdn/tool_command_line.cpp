@@ -17,6 +17,7 @@ constexpr const char* kToolHelp =
     "  keygen      make a key pair for signing releases\n"
     "  serve       serve a published tree, its version answers and a page folder over HTTP\n"
     "  nginx-conf  print an nginx configuration that hosts a published tree the same way\n"
+    "  prune       remove what none of the last releases of a published tree references\n"
     "\n"
     "quillmoor-cdn <command> --help describes a command.\n";
 
@@ -143,6 +144,23 @@ constexpr const char* kNginxHelp =
     "Refuses a publish whose answers still hold \"{server}\": nginx hands answers out as\n"
     "they stand. docs/publishing.md in the sources shows how to install it.\n";
 
+constexpr const char* kPruneHelp =
+    "usage: quillmoor-cdn prune --out CDN_DIR --keep N [--dry-run]\n"
+    "\n"
+    "Each publish records its answers (and signed release documents) in CDN_DIR/history/.\n"
+    "prune removes the objects, manifests and md5 lists that neither the current answers\n"
+    "nor the last N releases lead to, and the history of the releases before them, and\n"
+    "prints each file and the space freed. A launcher still on one of the last N releases\n"
+    "can finish its update; one on an older release asks for the answers again and moves\n"
+    "to the current one.\n"
+    "\n"
+    "  --out CDN_DIR  a folder written by \"publish\"\n"
+    "  --keep N       the releases to keep, the current one included (at least 1)\n"
+    "  --dry-run      print what would go, remove nothing\n"
+    "\n"
+    "Refuses a folder without history (published before history was kept: publish once\n"
+    "more), and removes nothing when a kept release leads to a body the folder lacks.\n";
+
 constexpr unsigned kMaxJobs = 256;
 
 // Each option's values in the order given; only repeatable ones hold more than one.
@@ -152,8 +170,9 @@ bool IsHelp(const std::string& arg) {
     return arg == "--help" || arg == "-h";
 }
 
+// Flags take no value; given, they read as "".
 OptionValues ReadOptions(const std::vector<std::string>& args, const std::vector<std::string>& known,
-                         const std::vector<std::string>& repeatable = {}) {
+                         const std::vector<std::string>& repeatable = {}, const std::vector<std::string>& flags = {}) {
     OptionValues values;
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::string name = args[i];
@@ -169,7 +188,11 @@ OptionValues ReadOptions(const std::vector<std::string>& args, const std::vector
         if (std::find(known.begin(), known.end(), name) == known.end()) {
             throw UsageError("unknown option " + name);
         }
-        if (equals == std::string::npos) {
+        const bool flag = std::find(flags.begin(), flags.end(), name) != flags.end();
+        if (flag && equals != std::string::npos) {
+            throw UsageError(name + " takes no value");
+        }
+        if (equals == std::string::npos && !flag) {
             if (i + 1 == args.size()) {
                 throw UsageError(name + " needs a value");
             }
@@ -280,6 +303,19 @@ KeygenOptions ParseKeygen(const std::vector<std::string>& args) {
     return {Required(values, "--out")};
 }
 
+PruneOptions ParsePrune(const std::vector<std::string>& args) {
+    const OptionValues values = ReadOptions(args, {"--out", "--keep", "--dry-run"}, {}, {"--dry-run"});
+    PruneOptions options;
+    options.outDir = Required(values, "--out");
+    const std::string keep = Required(values, "--keep");
+    const auto [end, error] = std::from_chars(keep.data(), keep.data() + keep.size(), options.keep);
+    if (error != std::errc() || end != keep.data() + keep.size() || options.keep < 1) {
+        throw UsageError("--keep \"" + keep + "\": a number of releases, at least 1");
+    }
+    options.dryRun = values.count("--dry-run") != 0;
+    return options;
+}
+
 int ParsePort(const std::string& text) {
     int port = -1;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
@@ -338,7 +374,7 @@ ToolCommand ParseToolCommand(const std::vector<std::string>& args) {
     const std::string& command = args[0];
     const std::map<std::string, const char*> helps = {
         {"publish", kPublishHelp}, {"sign", kSignHelp},         {"keygen", kKeygenHelp},
-        {"serve", kServeHelp},     {"nginx-conf", kNginxHelp}};
+        {"serve", kServeHelp},     {"nginx-conf", kNginxHelp}, {"prune", kPruneHelp}};
     const auto help = helps.find(command);
     if (help == helps.end()) {
         throw UsageError("unknown command \"" + command + "\"; try --help");
@@ -357,6 +393,9 @@ ToolCommand ParseToolCommand(const std::vector<std::string>& args) {
     }
     if (command == "keygen") {
         return ParseKeygen(args);
+    }
+    if (command == "prune") {
+        return ParsePrune(args);
     }
     return ParseServe(args);
 }

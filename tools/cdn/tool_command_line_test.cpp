@@ -91,6 +91,17 @@ TEST(ToolCommandLineTest, NginxConf) {
     EXPECT_EQ(*https.redirectHttp, "80");
 }
 
+TEST(ToolCommandLineTest, PruneTakesAFlagWithoutAValue) {
+    const auto dry = std::get<PruneOptions>(ParseToolCommand({"prune", "--dry-run", "--out", "o", "--keep", "2"}));
+    EXPECT_EQ(dry.outDir, "o");
+    EXPECT_EQ(dry.keep, 2u);
+    EXPECT_TRUE(dry.dryRun);
+    EXPECT_FALSE(std::get<PruneOptions>(ParseToolCommand({"prune", "--out", "o", "--keep", "1"})).dryRun);
+    EXPECT_EQ(UsageErrorOf({"prune", "--out", "o", "--keep", "0"}), "--keep \"0\": a number of releases, at least 1");
+    EXPECT_EQ(UsageErrorOf({"prune", "--out", "o"}), "--keep is required");
+    EXPECT_EQ(UsageErrorOf({"prune", "--out", "o", "--keep", "1", "--dry-run=yes"}), "--dry-run takes no value");
+}
+
 TEST(ToolCommandLineTest, SigningKeysRepeatForPublishAndSignKeygenNeedsAFolder) {
     const auto publish = std::get<PublishOptions>(
         ParseToolCommand({"publish", "--launcher", "l", "--client", "c", "--platform", "pv", "--out", "o", "--sign-key",
