@@ -116,16 +116,19 @@ TEST_F(PruneReleases, TheLastReleasesStayInstallableAndTheOldestGoes) {
             EXPECT_EQ(after.count(file), 0u) << file;
             EXPECT_NE(log.find("removed " + file + "\n"), std::string::npos) << file << "\n" << log;
         }
-        if (file.ends_with("/Launcher.exe.z"))
+        if (file.ends_with("/Launcher.exe.z")) {
             EXPECT_EQ(after.count(file), 1u) << file;
+        }
     }
     EXPECT_EQ(gone, 3u);
     // Whatever the second and third publish wrote stays, the tree copies of
     // files the launcher fetches through the diff included: a later publish
     // names those trees again.
-    for (const std::string& file : before)
-        if (first.count(file) == 0)
+    for (const std::string& file : before) {
+        if (first.count(file) == 0) {
             EXPECT_EQ(after.count(file), 1u) << file;
+        }
+    }
     EXPECT_GT(second.size(), first.size());
     const std::vector<fs::path> history = ReleaseHistory(cdnDir);
     ASSERT_EQ(history.size(), 2u);
