@@ -36,7 +36,7 @@ std::optional<WholeBody> ReadUnsizedBody(CHttpProduct& product, const std::wstri
         if (body.size == cbRoom) {
             if (body.size > cbCap) {
                 DiagProblem(L"request", url + L": more than " + std::to_wstring(cbCap) +
-                                             L" bytes without a Content-Length; refused");
+                                            L" bytes without a Content-Length; refused");
                 return std::nullopt;
             }
             const std::size_t cbGrown = std::min(std::max(cbRoom * 2, kFirstRoundBytes), cbCap + 1);

@@ -110,7 +110,8 @@ TEST_F(PruneReleases, TheLastReleasesStayInstallableAndTheOldestGoes) {
     // the same in every release, stays.
     std::size_t gone = 0;
     for (const std::string& file : first) {
-        const bool own = file.rfind("index/", 0) == 0 || file.ends_with("/world.pak.lz") || file.ends_with("/qm.exe.lz");
+        const bool own =
+            file.rfind("index/", 0) == 0 || file.ends_with("/world.pak.lz") || file.ends_with("/qm.exe.lz");
         if (own) {
             ++gone;
             EXPECT_EQ(after.count(file), 0u) << file;

@@ -375,11 +375,10 @@ TEST_F(NginxHosting, HttpsWithTheStudiosCertificateAndPlainHttpRedirected) {
     WriteBytes(launcher / "demo.ini", settings);
     WriteBytes(install / "demo.ini", settings);
     ASSERT_EQ(PublishFor(https, {"--previous", cdn.string()}).exitCode, 0);
-    const ProgramResult conf = RunTool({"nginx-conf", "--root", cdn.string(), "--listen",
-                                        "127.0.0.1:" + std::to_string(httpsPort), "--web", page.string(),
-                                        "--tls-certificate", (tls / "server.pem").string(), "--tls-key",
-                                        (tls / "server.key").string(), "--redirect-http",
-                                        "127.0.0.1:" + std::to_string(port)});
+    const ProgramResult conf =
+        RunTool({"nginx-conf", "--root", cdn.string(), "--listen", "127.0.0.1:" + std::to_string(httpsPort), "--web",
+                 page.string(), "--tls-certificate", (tls / "server.pem").string(), "--tls-key",
+                 (tls / "server.key").string(), "--redirect-http", "127.0.0.1:" + std::to_string(port)});
     ASSERT_EQ(conf.exitCode, 0) << conf.errors;
     WriteBytes(nginxFolder / "quillmoor.conf", conf.output);
     RestartNginx("");

@@ -14,8 +14,8 @@
 // request: publishing into a served folder takes effect at once.
 #pragma once
 
-#include <filesystem>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>

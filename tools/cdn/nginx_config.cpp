@@ -226,7 +226,8 @@ std::string NginxServerConfig(const NginxConfigOptions& options) {
     }
     const bool https = options.tlsCertificate.has_value();
     if (options.redirectHttp && (!https || !MadeOf(*options.redirectHttp, ".:[]"))) {
-        throw PublishError("--redirect-http needs --tls-certificate and --tls-key, and a port or an address and a port");
+        throw PublishError(
+            "--redirect-http needs --tls-certificate and --tls-key, and a port or an address and a port");
     }
     RefusePlaceholders(options.root);
 
@@ -240,11 +241,9 @@ std::string NginxServerConfig(const NginxConfigOptions& options) {
         }
     }
     const std::string page = web ? Filled(kPageTemplate, {{"WEB", *web}}) : std::string();
-    std::string config = Filled(kServerTemplate, {{"ROOT", root},
-                                                  {"LISTEN", listen},
-                                                  {"SERVER_NAME", options.serverName},
-                                                  {"TLS", tls},
-                                                  {"PAGE", page}});
+    std::string config =
+        Filled(kServerTemplate,
+               {{"ROOT", root}, {"LISTEN", listen}, {"SERVER_NAME", options.serverName}, {"TLS", tls}, {"PAGE", page}});
     if (options.redirectHttp) {
         // The HTTPS port goes into the address unless it is the default.
         const std::string port = ListenPort(listen);

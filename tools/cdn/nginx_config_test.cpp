@@ -100,9 +100,9 @@ TEST(NginxConfigTest, HttpsWithTheStudiosCertificateAndAnOptionalRedirect) {
     const std::string tls = dir.Path().generic_string() + "/tls/";
     EXPECT_NE(https.find("    listen 443 ssl;\n    server_name cdn.example.com;\n\n    # HTTPS"), std::string::npos)
         << https;
-    EXPECT_NE(https.find("    ssl_certificate \"" + tls + "chain.pem\";\n    ssl_certificate_key \"" + tls +
-                         "key.pem\";\n"),
-              std::string::npos)
+    EXPECT_NE(
+        https.find("    ssl_certificate \"" + tls + "chain.pem\";\n    ssl_certificate_key \"" + tls + "key.pem\";\n"),
+        std::string::npos)
         << https;
     // One server block: nothing answers plain HTTP unless asked.
     EXPECT_EQ(https.find("server {"), https.rfind("server {"));

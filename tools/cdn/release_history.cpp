@@ -3,8 +3,8 @@
 #include "tools/cdn/file_handle.h"
 
 #include <algorithm>
-#include <map>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <system_error>
 

@@ -372,9 +372,9 @@ ToolCommand ParseToolCommand(const std::vector<std::string>& args) {
         return HelpRequest{kToolHelp};
     }
     const std::string& command = args[0];
-    const std::map<std::string, const char*> helps = {
-        {"publish", kPublishHelp}, {"sign", kSignHelp},         {"keygen", kKeygenHelp},
-        {"serve", kServeHelp},     {"nginx-conf", kNginxHelp}, {"prune", kPruneHelp}};
+    const std::map<std::string, const char*> helps = {{"publish", kPublishHelp},  {"sign", kSignHelp},
+                                                      {"keygen", kKeygenHelp},    {"serve", kServeHelp},
+                                                      {"nginx-conf", kNginxHelp}, {"prune", kPruneHelp}};
     const auto help = helps.find(command);
     if (help == helps.end()) {
         throw UsageError("unknown command \"" + command + "\"; try --help");

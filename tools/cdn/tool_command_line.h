@@ -26,8 +26,8 @@ struct ServeCommand {
     std::optional<std::filesystem::path> portFile;
 };
 
-using ToolCommand =
-    std::variant<HelpRequest, PublishOptions, ServeCommand, NginxConfigOptions, SignOptions, KeygenOptions, PruneOptions>;
+using ToolCommand = std::variant<HelpRequest, PublishOptions, ServeCommand, NginxConfigOptions, SignOptions,
+                                 KeygenOptions, PruneOptions>;
 
 // A command line that means nothing; the message says what to change.
 class UsageError : public std::runtime_error {
