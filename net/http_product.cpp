@@ -60,6 +60,7 @@ int CHttpProduct::Open(const wchar_t* szUrl, const wchar_t* szSuffix, int nRelat
     m_pResponse.reset();
     m_pWatch.reset();
     m_nAnnounced.reset();
+    m_cbReadWhole = 0;
     int nResult = 0;
     try {
         const std::wstring_view strUrl = szUrl ? szUrl : L"";
@@ -131,24 +132,33 @@ bool CHttpProduct::ReadAll(BYTE* pbyBuff, DWORD cbCapacity, DWORD* pcbRead) {
     }
     try {
         // An empty capacity still goes to the read, which refuses it.
-        const auto cbAsk = static_cast<DWORD>(std::min<std::uint64_t>(cbCapacity, BodyBound()));
+        const std::uint64_t cbBound = BodyBound();
+        const std::uint64_t cbLeft = cbBound > m_cbReadWhole ? cbBound - m_cbReadWhole : 0;
+        const auto cbAsk = static_cast<DWORD>(std::min<std::uint64_t>(cbCapacity, cbLeft));
         DWORD cbRead = 0;
         if (cbAsk != 0 || cbCapacity == 0) {
-            m_pWatch->BeginBody(true);
+            // One budget for the whole body, however many calls read it.
+            if (m_cbReadWhole == 0)
+                m_pWatch->BeginBody(true);
             m_pWatch->BeginRead(cbAsk);
             cbRead = m_pResponse->ReadContent(pbyBuff, cbAsk);
             if (!m_pWatch->EndRead(cbRead))
                 return false;
         }
+        m_cbReadWhole += cbRead;
         if (pcbRead)
             *pcbRead = cbRead;
-        m_diag.BodyDone(cbRead, m_nTotal, L"read");
+        // The log gets the first read and the body's end, not every round
+        // in between.
+        const bool bMayGoOn = cbRead != 0 && cbRead == cbAsk && m_cbReadWhole < cbBound;
+        if (!bMayGoOn || m_cbReadWhole == cbRead)
+            m_diag.BodyDone(m_cbReadWhole, m_nTotal, L"read");
         return true;
     } catch (const Drelk::httpclientexceptionW& error) {
-        m_diag.BodyFailed(0, m_nTotal, TransferErrorText(error));
+        m_diag.BodyFailed(m_cbReadWhole, m_nTotal, TransferErrorText(error));
         return false;
     } catch (const std::exception& error) {
-        m_diag.BodyFailed(0, m_nTotal, platform::FromUtf8(error.what()));
+        m_diag.BodyFailed(m_cbReadWhole, m_nTotal, platform::FromUtf8(error.what()));
         return false;
     }
 }

@@ -38,7 +38,9 @@ public:
     // headers do not come within the answer wait (transfer_limits.h) fails.
     int Open(const wchar_t* szUrl, const wchar_t* szSuffix, int nRelativeStart, DWORD nReserved) override;
     // Reads no further than the answer's Content-Length, and fails when the
-    // body falls behind the minimum rate by more than the answer wait.
+    // body falls behind the minimum rate by more than the answer wait. A
+    // body without a length may take several calls: each goes on where the
+    // last ended, under one rate budget, until a read of 0 ends the body.
     bool ReadAll(BYTE* pbyBuff, DWORD cbCapacity, DWORD* pcbRead) override;
     // A path longer than kMaxPathLength leaves no destination, so that a
     // later Save writes nothing rather than into an earlier file.
@@ -89,6 +91,8 @@ private:
     DWORD m_nReserved = 0;
     // The Content-Length of this answer; m_nTotal keeps an earlier one.
     std::optional<DWORD> m_nAnnounced;
+    // What ReadAll took of this answer's body so far.
+    std::uint64_t m_cbReadWhole = 0;
     std::uint64_t m_cbBodyLimit = std::numeric_limits<std::uint64_t>::max();
     std::function<void(const BYTE*, DWORD)> m_bodyObserver;
     CRequestDiag m_diag;

@@ -245,6 +245,22 @@ TEST_F(HttpProductTest, ReadAllTakesNoMoreThanTheAnnouncedLength) {
     DWORD cbRead = 0;
     EXPECT_TRUE(product.ReadAll(buffer.data(), 10000, &cbRead));
     EXPECT_TRUE(std::string(buffer.begin(), buffer.begin() + cbRead) == body);
+
+    // A further read finds the body ended, however much more the coding
+    // carries.
+    ASSERT_TRUE(product.ReadAll(buffer.data(), 10000, &cbRead));
+    EXPECT_EQ(cbRead, 0u);
+
+    // Without a length, the pieces run to the body's end and a read of 0.
+    m_server.SetBody("/unsized", Body(25000));
+    m_server.SetFault("/unsized", Fault{.chunked = true, .chunkBytes = 3000});
+    ASSERT_EQ(product.Open(Url("/unsized").c_str(), L"", 0, 0), 1);
+    std::string pieces;
+    do {
+        ASSERT_TRUE(product.ReadAll(buffer.data(), 4096, &cbRead));
+        pieces.append(buffer.begin(), buffer.begin() + cbRead);
+    } while (cbRead != 0 && pieces.size() <= 25000);
+    EXPECT_TRUE(pieces == Body(25000));
 }
 
 // ---- Save

@@ -21,8 +21,9 @@ struct WholeBody {
     const unsigned char* data() const { return bytes.get(); }
 };
 
-// Opens url with a new reading product and reads its announced length. No
-// answer, a length of 0 or above kMaxWholeBodyBytes (refused before anything
-// is allocated; cbMax for a smaller cap), no memory, or a transfer that fails or comes short give
-// nothing: a broken transfer must never pass for data.
+// Opens url with a new reading product and reads its announced length, or,
+// without a Content-Length, the body to its end. No answer, an empty body, a
+// body above kMaxWholeBodyBytes (cbMax for a smaller cap; an announced one is
+// refused before anything is allocated), no memory, or a transfer that fails
+// or comes short give nothing: a broken transfer must never pass for data.
 std::optional<WholeBody> FetchWholeBody(const std::wstring& url, std::size_t cbMax = kMaxWholeBodyBytes);

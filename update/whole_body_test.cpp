@@ -40,3 +40,36 @@ TEST(WholeBody, LargerAnnouncementsAreRefused) {
     server.SetFault("/liar", Fault{.extraContentLength = 1000});
     EXPECT_FALSE(FetchWholeBody(UrlOf(server, "/liar")));
 }
+
+// A proxy or a compressing CDN sends lists and manifests chunked: read to
+// their end, across the rounds of the read, within the same cap.
+TEST(WholeBody, BodiesWithoutALengthAreReadToTheirEndWithinTheCap) {
+    LoopbackServer server;
+    std::string body(300000, 'm');
+    for (std::size_t i = 0; i < body.size(); i += 997)
+        body[i] = static_cast<char>('a' + i % 26);
+    server.SetBody("/list", body);
+    server.SetFault("/list", Fault{.chunked = true, .chunkBytes = 7000});
+    auto fetched = FetchWholeBody(UrlOf(server, "/list"));
+    ASSERT_TRUE(fetched);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(fetched->data()), fetched->size), body);
+
+    // Exactly the cap passes, one byte more does not.
+    fetched = FetchWholeBody(UrlOf(server, "/list"), body.size());
+    ASSERT_TRUE(fetched);
+    EXPECT_EQ(fetched->size, body.size());
+    EXPECT_FALSE(FetchWholeBody(UrlOf(server, "/list"), body.size() - 1));
+
+    // Endless filler stops one byte past the 64 MiB cap.
+    server.SetFault("/list", Fault{.endless = true});
+    EXPECT_FALSE(FetchWholeBody(UrlOf(server, "/list")));
+
+    // Cut short, or empty: nothing.
+    server.SetFault("/list", Fault{.chunked = true, .closeAfterBytes = 200000});
+    EXPECT_FALSE(FetchWholeBody(UrlOf(server, "/list")));
+    server.SetBody("/empty", "");
+    server.SetFault("/empty", Fault{.chunked = true});
+    EXPECT_FALSE(FetchWholeBody(UrlOf(server, "/empty")));
+    server.SetFault("/empty", Fault{});
+    EXPECT_FALSE(FetchWholeBody(UrlOf(server, "/empty")));
+}

@@ -65,6 +65,14 @@ void SetListeningSocketOptions(std::intptr_t socket) {
     setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, value, sizeof yes);
 }
 
+void WidenListenQueue(std::intptr_t socket) {
+#ifdef _WIN32
+    listen(static_cast<SOCKET>(socket), SOMAXCONN);
+#else
+    listen(static_cast<int>(socket), SOMAXCONN);
+#endif
+}
+
 std::string BindProblem(const std::string& host, int port) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;

@@ -143,10 +143,8 @@ Outcome Expected(const Cell& cell) {
     switch (cell.kind) {
         case Kind::LongBody:  // read as far as its Content-Length
         case Kind::Redirect:  // followed
+        case Kind::NoLength:  // read to the end of the chunked coding
             return Outcome::Updated;
-        case Kind::NoLength:
-            // Manifests and lists are read whole only with a length.
-            return (IsManifest(stage) || IsList(stage)) && !cell.once ? failure : Outcome::Updated;
         case Kind::Garbage:
         case Kind::Html:
             // A manifest's 25-byte records are taken as they come: random

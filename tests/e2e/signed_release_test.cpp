@@ -313,6 +313,42 @@ TEST_F(SignedReleases, BodiesOtherThanTheSignedOnesAreRefused) {
     EXPECT_FALSE(fs::exists(DataPath("C1/qm.exe")));
 }
 
+// A proxy that sends manifests and md5 lists chunked, without a length,
+// changes nothing about what a release vouches for: other bytes are refused,
+// the genuine ones install.
+TEST_F(SignedReleases, ChunkedManifestsAndListsAreCheckedLikeAnyOtherBody) {
+    PublishSigned({studioKey});
+    std::string clientList;
+    std::vector<std::string> targets;
+    for (const auto& entry : fs::recursive_directory_iterator(cdnDir)) {
+        const fs::path& file = entry.path();
+        const std::string target = "/cdn/" + fs::relative(file, cdnDir).generic_string();
+        if (file.parent_path().filename() == "index" || file.extension() == ".md5")
+            targets.push_back(target);
+        if (file.filename() == "qm.md5")
+            clientList = target;
+    }
+    ASSERT_EQ(targets.size(), 3u);  // the index and both lists
+    ASSERT_FALSE(clientList.empty());
+
+    // The client's list with one digit of a digest changed, same size.
+    std::string forged = ReadBytes(cdnDir / clientList.substr(5));
+    forged[forged.size() - 4] ^= 1;
+    server.SetFault(clientList, testsupport::Fault{.chunked = true, .body = forged});
+    testsupport::DiagLines diag;
+    ASSERT_TRUE(CheckLauncherVersion(*GetUpdateContext()));
+    EXPECT_FALSE(InstallClient());
+    EXPECT_NE(Refusal(diag.Take()).find("its SHA-256 is not the one the release lists"), std::string::npos);
+    ExpectNothingOf("C1");
+
+    for (const std::string& target : targets)
+        server.SetFault(target, testsupport::Fault{.chunked = true});
+    ASSERT_TRUE(CheckLauncherVersion(*GetUpdateContext()));
+    ASSERT_TRUE(InstallClient()) << ::testing::PrintToString(diag.Take());
+    EXPECT_EQ(Installed("C1", "qm.exe"), "game program v1");
+    EXPECT_EQ(Installed("C1", "data/world.pak"), ReadBytes(clientDir / "data/world.pak"));
+}
+
 // An older genuine release is refused once a newer one was accepted; the
 // studio rolls back by publishing the older folders again, which makes a
 // new serial.

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <map>
 #include <optional>
 #include <thread>
 
@@ -48,14 +49,16 @@ std::optional<fs::path> FindNginx() {
 }
 
 // The http block around the server block that "nginx-conf" printed, with
-// everything nginx writes kept in folder.
-std::string MainConfig(const fs::path& folder, const fs::path& serverBlock) {
+// everything nginx writes kept in folder; httpExtras go into the http block,
+// where they stand for what a cache or proxy in front of nginx would do.
+std::string MainConfig(const fs::path& folder, const fs::path& serverBlock, const std::string& httpExtras = {}) {
     const std::string f = folder.string();
     std::string config = "daemon off;\nworker_processes 1;\npid " + f + "/nginx.pid;\nerror_log " + f +
                          "/error.log;\nevents {\n    worker_connections 64;\n}\nhttp {\n    access_log " + f +
                          "/access.log;\n";
     for (const char* temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
         config += std::string("    ") + temp + "_temp_path " + f + "/" + temp + ";\n";
+    config += httpExtras;
     config += "    include " + serverBlock.string() + ";\n}\n";
     // Started by root, nginx would hand its workers to "nobody", who may not
     // read a test's folder.
@@ -98,6 +101,13 @@ protected:
         StartNginx();
     }
 
+    // Stops nginx and starts it again on the same port with httpExtras.
+    void RestartNginx(const std::string& httpExtras) {
+        nginx.reset();
+        WriteBytes(nginxFolder / "nginx.conf", MainConfig(nginxFolder, nginxFolder / "quillmoor.conf", httpExtras));
+        StartNginx();
+    }
+
     void StartNginx() {
         ProcessStart start;
         start.argv = {nginxProgram.string(),
@@ -126,7 +136,10 @@ protected:
                                      kProgramLimit);
     }
 
-    ProgramResult Publish(const std::vector<std::string>& more) {
+    ProgramResult Publish(const std::vector<std::string>& more) { return PublishFor(Base(), more); }
+
+    // Published for the server at base.
+    ProgramResult PublishFor(const std::string& base, const std::vector<std::string>& more) {
         std::vector<std::string> arguments = {"publish",
                                               "--launcher",
                                               launcher.string(),
@@ -137,9 +150,9 @@ protected:
                                               "--out",
                                               cdn.string(),
                                               "--base-url",
-                                              Base() + "/cdn/",
+                                              base + "/cdn/",
                                               "--web-url",
-                                              Base() + "/web/index.html",
+                                              base + "/web/index.html",
                                               "--sign-key",
                                               (keys / "release.key").string()};
         arguments.insert(arguments.end(), more.begin(), more.end());
@@ -149,11 +162,15 @@ protected:
         return published;
     }
 
-    ProgramResult RunHeadless() {
-        return testsupport::RunToEnd({{QM_HEADLESS_PROGRAM, "--pc-version", Base() + "/web/index.html", "--start-game",
+    ProgramResult RunHeadless() { return RunHeadlessAt(Base(), {}); }
+
+    // With the page at base, and more of the environment.
+    ProgramResult RunHeadlessAt(const std::string& base, std::map<std::string, std::string> environment) {
+        environment["XDG_DATA_HOME"] = data.string();
+        return testsupport::RunToEnd({{QM_HEADLESS_PROGRAM, "--pc-version", base + "/web/index.html", "--start-game",
                                        "-demo", "--timeout", "240"},
                                       install,
-                                      {{"XDG_DATA_HOME", data.string()}},
+                                      environment,
                                       work.Path() / "headless.out",
                                       work.Path() / "headless.err"},
                                      kProgramLimit);
@@ -277,4 +294,109 @@ TEST_F(NginxHosting, InstallThenNothingToDoThenTheLauncherReplacesItself) {
     EXPECT_TRUE(DiagLogReaches("] start: start after a self-update (N:) in " + install.string())) << DiagLog();
     EXPECT_TRUE(DiagLogReaches("start (problem): Launcher.exe needs a display")) << DiagLog();
     EXPECT_NE(AccessLog().find("GET /cdn/file/"), std::string::npos) << "the diff was not used";
+}
+
+// A proxy or a CDN that rewrites bodies on the way sends them chunked, with
+// no Content-Length and no ranges. nginx's sub_filter does the same to every
+// answer when it may rewrite any type: its pattern never matches, so the
+// bytes stay as published. The signed release checks every one of them.
+TEST_F(NginxHosting, AnInstallThroughChunkedAnswers) {
+    RestartNginx("    sub_filter_types *;\n    sub_filter \"@no body holds this@\" \"\";\n");
+    httplib::Client http("127.0.0.1", port);
+    const std::string index = fs::directory_iterator(cdn / "index")->path().filename().string();
+    const auto object = http.Get("/cdn/index/" + index, {{"Range", "bytes=0-"}});
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object->status, 200);
+    EXPECT_FALSE(object->has_header("Content-Length"));
+    EXPECT_EQ(object->get_header_value("Transfer-Encoding"), "chunked");
+    EXPECT_EQ(object->body, ReadBytes(cdn / "index" / index));
+
+    const ProgramResult install = RunHeadless();
+    ASSERT_EQ(install.exitCode, 0) << install.output << install.errors << DiagLog();
+    for (const fs::path& file : FilesBelow(client))
+        EXPECT_EQ(ReadBytes(clientFolder / file), ReadBytes(client / file)) << file;
+    EXPECT_EQ(DiagLog().find("(problem)"), std::string::npos) << DiagLog();
+    EXPECT_NE(DiagLog().find("release: accepted " + Base() + "/web/pcversion.release: serial "), std::string::npos)
+        << DiagLog();
+    const std::string log = AccessLog();
+    EXPECT_NE(log.find("GET /cdn/index/" + index + " HTTP/1.1\" 200 "), std::string::npos) << log;
+    EXPECT_NE(log.find("/qm.md5 HTTP/1.1\" 200 "), std::string::npos) << log;
+    EXPECT_EQ(log.find(" 206 "), std::string::npos) << log;
+}
+
+namespace {
+
+// Runs openssl in folder; its messages on failure.
+std::string RunOpenssl(const fs::path& openssl, const fs::path& folder, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), openssl.string());
+    const ProgramResult result =
+        testsupport::RunToEnd({arguments, folder, {}, folder / "openssl.out", folder / "openssl.err"}, kProgramLimit);
+    return result.exitCode == 0 ? std::string() : result.errors + " (openssl " + arguments[1] + ")";
+}
+
+// A throwaway certificate authority (ca.pem) and a certificate for
+// 127.0.0.1 signed by it (server.pem, server.key), made in folder.
+std::string MakeCertificates(const fs::path& openssl, const fs::path& folder) {
+    fs::create_directories(folder);
+    WriteBytes(folder / "server.ext",
+               "basicConstraints=CA:FALSE\nsubjectAltName=IP:127.0.0.1\nextendedKeyUsage=serverAuth\n");
+    const std::vector<std::vector<std::string>> steps = {
+        {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", "ca.key",
+         "-out", "ca.pem", "-days", "2", "-subj", "/CN=Quillmoor hosting test CA", "-addext",
+         "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign"},
+        {"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", "server.key", "-out",
+         "server.csr", "-subj", "/CN=127.0.0.1"},
+        {"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial", "-out",
+         "server.pem", "-days", "2", "-extfile", "server.ext"},
+    };
+    for (const auto& step : steps)
+        if (std::string problem = RunOpenssl(openssl, folder, step); !problem.empty())
+            return problem;
+    return std::string();
+}
+
+}  // namespace
+
+// HTTPS as the guide sets it up: a certificate signed by the test's own
+// authority, the block "nginx-conf --tls-certificate --tls-key
+// --redirect-http" prints, and a launcher that trusts that authority
+// installing through it. Plain HTTP only redirects.
+TEST_F(NginxHosting, HttpsWithTheStudiosCertificateAndPlainHttpRedirected) {
+    const std::optional<fs::path> openssl = testsupport::FindProgram("openssl");
+    if (!openssl)
+        GTEST_SKIP() << "openssl is not installed";
+    const fs::path tls = work.Path() / "tls";
+    ASSERT_EQ(MakeCertificates(*openssl, tls), "");
+    const int httpsPort = testsupport::LoopbackServer::RefusedPort();
+    const std::string https = "https://127.0.0.1:" + std::to_string(httpsPort);
+
+    // The launcher and its players' copy are given the https:// addresses.
+    const std::string settings = testsupport::ReplaceAll(testsupport::DemoSettings(kDemo, port), Base(), https);
+    WriteBytes(launcher / "demo.ini", settings);
+    WriteBytes(install / "demo.ini", settings);
+    ASSERT_EQ(PublishFor(https, {"--previous", cdn.string()}).exitCode, 0);
+    const ProgramResult conf =
+        RunTool({"nginx-conf", "--root", cdn.string(), "--listen", "127.0.0.1:" + std::to_string(httpsPort), "--web",
+                 page.string(), "--tls-certificate", (tls / "server.pem").string(), "--tls-key",
+                 (tls / "server.key").string(), "--redirect-http", "127.0.0.1:" + std::to_string(port)});
+    ASSERT_EQ(conf.exitCode, 0) << conf.errors;
+    WriteBytes(nginxFolder / "quillmoor.conf", conf.output);
+    RestartNginx("");
+
+    httplib::Client http("127.0.0.1", port);
+    const auto moved = http.Get("/web/pcversion");
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(moved->status, 301);
+    EXPECT_EQ(moved->get_header_value("Location"), https + "/web/pcversion");
+
+    // The Linux stand-in's test-only hook (platform/linux/wininet/): the
+    // test's authority in place of the system's.
+    const ProgramResult installed = RunHeadlessAt(https, {{"QM_TEST_CA_BUNDLE", (tls / "ca.pem").string()}});
+    ASSERT_EQ(installed.exitCode, 0) << installed.output << installed.errors << DiagLog();
+    for (const fs::path& file : FilesBelow(client))
+        EXPECT_EQ(ReadBytes(clientFolder / file), ReadBytes(client / file)) << file;
+    EXPECT_EQ(DiagLog().find("(problem)"), std::string::npos) << DiagLog();
+    EXPECT_NE(DiagLog().find("release: accepted " + https + "/web/pcversion.release: serial "), std::string::npos)
+        << DiagLog();
+    EXPECT_EQ(CountOf(AccessLog(), ".lz HTTP/1.1\" 206 "), FilesBelow(client).size()) << AccessLog();
 }

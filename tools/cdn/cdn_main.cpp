@@ -51,6 +51,11 @@ int RunKeygen(const KeygenOptions& options) {
     return 0;
 }
 
+int RunPrune(const PruneOptions& options) {
+    Prune(options, std::cout);
+    return 0;
+}
+
 int RunNginxConf(const NginxConfigOptions& options) {
     if (const std::optional<std::string> warning = NginxConfigWarning(options)) {
         std::cerr << "quillmoor-cdn: warning: " << *warning << '\n';
@@ -105,6 +110,9 @@ int main(int argc, char** argv) {
         }
         if (const auto* keygen = std::get_if<KeygenOptions>(&command)) {
             return RunKeygen(*keygen);
+        }
+        if (const auto* prune = std::get_if<PruneOptions>(&command)) {
+            return RunPrune(*prune);
         }
         return RunServe(std::get<ServeCommand>(command));
     } catch (const UsageError& failure) {

@@ -21,6 +21,16 @@ namespace {
 constexpr const char* kAnswerType = "text/plain; charset=utf-8";
 constexpr std::size_t kMaxHostHeader = 255;
 constexpr std::size_t kKeepAliveRequests = 1000;
+// A connection holds a worker from its first byte to its last request, and
+// the library's pool has eight. So the pool is larger, and a connection that
+// begins no request within kIdleSeconds (a new one or one kept alive) gives
+// its worker back: a crowd of idle or slow clients then delays the rest by
+// a few seconds, never for good. Beyond the pool, connections wait their
+// turn rather than each starting a thread.
+constexpr std::size_t kConnectionWorkers = 128;
+constexpr time_t kIdleSeconds = 2;
+// Each read inside a request.
+constexpr time_t kReadSeconds = 5;
 
 void Refuse(httplib::Response& res, int status, const std::string& why) {
     res.status = status;
@@ -66,11 +76,16 @@ CdnServer::CdnServer(ServeOptions options, AccessLog accessLog)
     : m_options(std::move(options)), m_accessLog(std::move(accessLog)), m_server(std::make_unique<httplib::Server>()) {
     // The library's default adds SO_REUSEPORT on Linux, which lets a second
     // server bind the same port and silently take half of the requests.
-    m_server->set_socket_options(
-        [](socket_t sock) { platform::SetListeningSocketOptions(static_cast<std::intptr_t>(sock)); });
+    m_server->set_socket_options([this](socket_t sock) {
+        m_listenSocket = static_cast<std::intptr_t>(sock);
+        platform::SetListeningSocketOptions(m_listenSocket);
+    });
     // The launcher fetches many small objects over one connection; the
     // library's default closes it after five requests.
     m_server->set_keep_alive_max_count(kKeepAliveRequests);
+    m_server->new_task_queue = [] { return new httplib::ThreadPool(kConnectionWorkers); };
+    m_server->set_keep_alive_timeout(kIdleSeconds);
+    m_server->set_read_timeout(kReadSeconds, 0);
     Route();
 }
 
@@ -180,6 +195,9 @@ int CdnServer::Start() {
         throw std::runtime_error("cannot listen on " + host + " port " + std::to_string(m_options.port) + ": " +
                                  platform::BindProblem(host, m_options.port));
     }
+    // The library listens with a queue of five: a crowd of connections
+    // would wait out the system's retries.
+    platform::WidenListenQueue(m_listenSocket);
     auto ended = std::make_shared<std::atomic<bool>>(false);
     m_thread = std::thread([this, ended] {
         m_server->listen_after_bind();

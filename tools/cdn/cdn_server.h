@@ -14,6 +14,7 @@
 // request: publishing into a served folder takes effect at once.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -63,4 +64,6 @@ private:
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_thread;
     int m_port = 0;
+    // The socket the library bound last, set while it binds.
+    std::intptr_t m_listenSocket = -1;
 };

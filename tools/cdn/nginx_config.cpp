@@ -12,16 +12,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A folder as nginx reads it: absolute, in double quotes. Characters that
+// A path as nginx reads it: absolute, in double quotes. Characters that
 // would end the string or start a variable are refused.
-std::string QuotedFolder(const fs::path& folder, const std::string& what) {
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) {
-        throw PublishError(what + " " + folder.string() + " is not a folder");
-    }
+std::string QuotedPath(const fs::path& where, const std::string& what) {
     // Forward slashes and UTF-8 on every system: nginx on Windows reads
     // "C:/x" and takes a backslash as an escape.
-    const std::u8string generic = fs::absolute(folder).lexically_normal().generic_u8string();
+    const std::u8string generic = fs::absolute(where).lexically_normal().generic_u8string();
     std::string path(generic.begin(), generic.end());
     while (path.size() > 1 && path.back() == '/') {
         path.pop_back();
@@ -35,11 +31,43 @@ std::string QuotedFolder(const fs::path& folder, const std::string& what) {
     return path;
 }
 
+std::string QuotedFolder(const fs::path& folder, const std::string& what) {
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        throw PublishError(what + " " + folder.string() + " is not a folder");
+    }
+    return QuotedPath(folder, what);
+}
+
+// nginx reads the certificate and key at its start, as root: a missing file
+// found then stops the whole server, every other site with it.
+std::string QuotedFile(const fs::path& file, const std::string& what) {
+    std::error_code error;
+    if (!fs::is_regular_file(file, error)) {
+        throw PublishError(what + " " + file.string() + " is not a file");
+    }
+    return QuotedPath(file, what);
+}
+
 bool MadeOf(const std::string& text, const std::string& extra) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [&](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                extra.find(c) != std::string::npos;
     });
+}
+
+// The port of nginx's listen: "443", "127.0.0.1:8443", "[::1]:443 ssl";
+// an address alone listens on 80.
+std::string ListenPort(const std::string& listen) {
+    const std::string address = listen.substr(0, listen.find(' '));
+    const std::size_t colon = address.rfind(':');
+    if (colon != std::string::npos && address.find(']', colon) == std::string::npos) {
+        return address.substr(colon + 1);
+    }
+    if (std::all_of(address.begin(), address.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return address;
+    }
+    return "80";
 }
 
 void RefusePlaceholders(const fs::path& root) {
@@ -69,9 +97,9 @@ constexpr const char* kServerTemplate = R"(# nginx configuration for the Quillmo
 server {
     listen @LISTEN@;
     server_name @SERVER_NAME@;
-
-    # The launcher needs every answer's Content-Length and byte ranges:
-    # nothing is compressed on the fly.
+@TLS@
+    # The launcher takes every body as it is stored and asks for byte
+    # ranges: nothing is compressed on the fly.
     gzip off;
 
     # An object's name changes with its bytes: once published, a name
@@ -141,6 +169,23 @@ constexpr const char* kPageTemplate = R"(
     }
 )";
 
+constexpr const char* kTlsTemplate = R"(
+    # HTTPS: the certificate chain (the server's first) and its key.
+    ssl_certificate "@CERTIFICATE@";
+    ssl_certificate_key "@KEY@";
+)";
+
+// Plain HTTP for whoever still asks for it; the launcher should be given the
+// https:// addresses themselves, or every request takes the detour.
+constexpr const char* kRedirectTemplate = R"(
+# Plain HTTP: every request goes to the same address over HTTPS.
+server {
+    listen @REDIRECT@;
+    server_name @SERVER_NAME@;
+    return 301 https://$host@HTTPS_PORT@$request_uri;
+}
+)";
+
 // The template with every @NAME@ of values replaced in one pass, so that a
 // value (a path) is never searched for names itself.
 std::string Filled(std::string_view text, const std::map<std::string, std::string>& values) {
@@ -176,11 +221,37 @@ std::string NginxServerConfig(const NginxConfigOptions& options) {
     if (!MadeOf(options.serverName, ".-_*")) {
         throw PublishError("--server-name \"" + options.serverName + "\": one host name");
     }
+    if (options.tlsCertificate.has_value() != options.tlsKey.has_value()) {
+        throw PublishError("--tls-certificate and --tls-key go together");
+    }
+    const bool https = options.tlsCertificate.has_value();
+    if (options.redirectHttp && (!https || !MadeOf(*options.redirectHttp, ".:[]"))) {
+        throw PublishError(
+            "--redirect-http needs --tls-certificate and --tls-key, and a port or an address and a port");
+    }
     RefusePlaceholders(options.root);
 
+    std::string listen = options.listen;
+    std::string tls;
+    if (https) {
+        tls = Filled(kTlsTemplate, {{"CERTIFICATE", QuotedFile(*options.tlsCertificate, "the certificate")},
+                                    {"KEY", QuotedFile(*options.tlsKey, "the key")}});
+        if ((" " + listen + " ").find(" ssl ") == std::string::npos) {
+            listen += " ssl";
+        }
+    }
     const std::string page = web ? Filled(kPageTemplate, {{"WEB", *web}}) : std::string();
-    return Filled(kServerTemplate,
-                  {{"ROOT", root}, {"LISTEN", options.listen}, {"SERVER_NAME", options.serverName}, {"PAGE", page}});
+    std::string config =
+        Filled(kServerTemplate,
+               {{"ROOT", root}, {"LISTEN", listen}, {"SERVER_NAME", options.serverName}, {"TLS", tls}, {"PAGE", page}});
+    if (options.redirectHttp) {
+        // The HTTPS port goes into the address unless it is the default.
+        const std::string port = ListenPort(listen);
+        config += Filled(kRedirectTemplate, {{"REDIRECT", *options.redirectHttp},
+                                             {"SERVER_NAME", options.serverName},
+                                             {"HTTPS_PORT", port == "443" ? "" : ":" + port}});
+    }
+    return config;
 }
 
 std::optional<std::string> NginxConfigWarning(const NginxConfigOptions& options) {

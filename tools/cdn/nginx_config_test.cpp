@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -80,3 +84,52 @@ TEST(NginxConfigTest, RefusesWhatNginxWouldServeWrongly) {
 }
 
 }  // namespace
+
+TEST(NginxConfigTest, HttpsWithTheStudiosCertificateAndAnOptionalRedirect) {
+    testsupport::TempDir dir;
+    dir.Write("cdn/answers/client.txt", "cdn_url=https://cdn.example/cdn/|cdn_path=C1/");
+    dir.Write("tls/chain.pem", "certificate");
+    dir.Write("tls/key.pem", "key");
+    NginxConfigOptions options;
+    options.root = dir.Path() / "cdn";
+    options.listen = "443";
+    options.serverName = "cdn.example.com";
+    options.tlsCertificate = dir.Path() / "tls/chain.pem";
+    options.tlsKey = dir.Path() / "tls/key.pem";
+    const std::string https = NginxServerConfig(options);
+    const std::string tls = dir.Path().generic_string() + "/tls/";
+    EXPECT_NE(https.find("    listen 443 ssl;\n    server_name cdn.example.com;\n\n    # HTTPS"), std::string::npos)
+        << https;
+    EXPECT_NE(
+        https.find("    ssl_certificate \"" + tls + "chain.pem\";\n    ssl_certificate_key \"" + tls + "key.pem\";\n"),
+        std::string::npos)
+        << https;
+    // One server block: nothing answers plain HTTP unless asked.
+    EXPECT_EQ(https.find("server {"), https.rfind("server {"));
+
+    // "ssl" is not doubled; the redirect names a port other than 443.
+    options.listen = "127.0.0.1:8443 ssl";
+    options.redirectHttp = "127.0.0.1:8080";
+    const std::string redirected = NginxServerConfig(options);
+    EXPECT_NE(redirected.find("    listen 127.0.0.1:8443 ssl;\n"), std::string::npos) << redirected;
+    EXPECT_NE(redirected.find("server {\n    listen 127.0.0.1:8080;\n    server_name cdn.example.com;\n    return 301 "
+                              "https://$host:8443$request_uri;\n}\n"),
+              std::string::npos)
+        << redirected;
+    options.listen = "443";
+    EXPECT_NE(NginxServerConfig(options).find("return 301 https://$host$request_uri;"), std::string::npos);
+
+    // Half of the options, a missing file, a redirect without HTTPS.
+    const std::vector<std::pair<std::function<void(NginxConfigOptions&)>, std::string>> refusals = {
+        {[](NginxConfigOptions& o) { o.tlsKey.reset(); }, "--tls-certificate and --tls-key go together"},
+        {[&](NginxConfigOptions& o) { o.tlsKey = dir.Path() / "tls/none.pem"; }, "none.pem is not a file"},
+        {[&](NginxConfigOptions& o) { o.tlsCertificate = dir.Path() / "tls"; }, "is not a file"},
+        {[](NginxConfigOptions& o) { o.tlsCertificate.reset(), o.tlsKey.reset(); }, "--redirect-http needs"},
+        {[](NginxConfigOptions& o) { o.redirectHttp = "80; evil"; }, "--redirect-http needs"},
+    };
+    for (const auto& [edit, problem] : refusals) {
+        NginxConfigOptions edited = options;
+        edit(edited);
+        EXPECT_NE(ProblemOf(edited).find(problem), std::string::npos) << problem << ": " << ProblemOf(edited);
+    }
+}

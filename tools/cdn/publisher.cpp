@@ -14,6 +14,7 @@
 #include "tools/cdn/previous_publish.h"
 #include "tools/cdn/publish_error.h"
 #include "tools/cdn/publish_progress.h"
+#include "tools/cdn/release_history.h"
 #include "tools/cdn/release_signer.h"
 #include "tools/cdn/settings_file.h"
 
@@ -370,6 +371,8 @@ PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool lo
     if (release) {
         WriteReleaseFiles(options.outDir, release->files);
     }
+    // Last: what "prune" keeps for this release.
+    RecordRelease(options.outDir);
     output.Keep();
     return summary;
 }

@@ -17,6 +17,7 @@ constexpr const char* kToolHelp =
     "  keygen      make a key pair for signing releases\n"
     "  serve       serve a published tree, its version answers and a page folder over HTTP\n"
     "  nginx-conf  print an nginx configuration that hosts a published tree the same way\n"
+    "  prune       remove what none of the last releases of a published tree references\n"
     "\n"
     "quillmoor-cdn <command> --help describes a command.\n";
 
@@ -113,11 +114,14 @@ constexpr const char* kServeHelp =
     "\n"
     "Logs one line per request on stdout. Ends on SIGINT or SIGTERM. Refuses a root or page\n"
     "folder that is no folder and says why a port cannot be listened on; warns when the\n"
-    "root holds no publish yet (it may be started first and published into later).\n";
+    "root holds no publish yet (it may be started first and published into later).\n"
+    "Serves 128 connections at once, the rest in turn; a connection that begins no request\n"
+    "within 2 seconds is closed, so idle or slow clients delay the others by seconds only.\n";
 
 constexpr const char* kNginxHelp =
     "usage: quillmoor-cdn nginx-conf --root CDN_DIR [--listen [ADDRESS:]PORT] [--server-name NAME]\n"
-    "                                [--web DIR]\n"
+    "                                [--web DIR] [--tls-certificate FILE --tls-key FILE\n"
+    "                                [--redirect-http [ADDRESS:]PORT]]\n"
     "\n"
     "Prints an nginx server block that serves a folder written by \"publish\" with the routes\n"
     "of \"serve\": the objects under /cdn/ (cached for good: their names change with their\n"
@@ -127,13 +131,35 @@ constexpr const char* kNginxHelp =
     "absolute.\n"
     "\n"
     "  --root CDN_DIR           a folder written by \"publish\" with --base-url and --web-url\n"
-    "  --listen [ADDRESS:]PORT  nginx's listen, \"443 ssl\" for HTTPS (default 80)\n"
+    "  --listen [ADDRESS:]PORT  nginx's listen (default 80; 443 with --tls-certificate)\n"
     "  --server-name NAME       nginx's server_name: the host of --base-url (default _, any)\n"
     "  --web DIR                page folder served under /web/\n"
+    "  --tls-certificate FILE   serve HTTPS with this certificate chain (PEM, the server's\n"
+    "                           certificate first); \"ssl\" is added to the listen\n"
+    "  --tls-key FILE           the certificate's private key (PEM)\n"
+    "  --redirect-http [ADDRESS:]PORT\n"
+    "                           also a plain-HTTP block there that redirects every request\n"
+    "                           to HTTPS (without it, nothing listens for plain HTTP)\n"
     "\n"
     "Refuses a publish whose answers still hold \"{server}\": nginx hands answers out as\n"
-    "they stand. docs/publishing.md in the sources shows how to install it, and HTTPS\n"
-    "(add ssl_certificate and ssl_certificate_key to the block).\n";
+    "they stand. docs/publishing.md in the sources shows how to install it.\n";
+
+constexpr const char* kPruneHelp =
+    "usage: quillmoor-cdn prune --out CDN_DIR --keep N [--dry-run]\n"
+    "\n"
+    "Each publish records its answers (and signed release documents) in CDN_DIR/history/.\n"
+    "prune removes the objects, manifests and md5 lists that neither the current answers\n"
+    "nor the last N releases lead to, and the history of the releases before them, and\n"
+    "prints each file and the space freed. A launcher still on one of the last N releases\n"
+    "can finish its update; one on an older release asks for the answers again and moves\n"
+    "to the current one.\n"
+    "\n"
+    "  --out CDN_DIR  a folder written by \"publish\"\n"
+    "  --keep N       the releases to keep, the current one included (at least 1)\n"
+    "  --dry-run      print what would go, remove nothing\n"
+    "\n"
+    "Refuses a folder without history (published before history was kept: publish once\n"
+    "more), and removes nothing when a kept release leads to a body the folder lacks.\n";
 
 constexpr unsigned kMaxJobs = 256;
 
@@ -144,8 +170,9 @@ bool IsHelp(const std::string& arg) {
     return arg == "--help" || arg == "-h";
 }
 
+// Flags take no value; given, they read as "".
 OptionValues ReadOptions(const std::vector<std::string>& args, const std::vector<std::string>& known,
-                         const std::vector<std::string>& repeatable = {}) {
+                         const std::vector<std::string>& repeatable = {}, const std::vector<std::string>& flags = {}) {
     OptionValues values;
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::string name = args[i];
@@ -161,7 +188,11 @@ OptionValues ReadOptions(const std::vector<std::string>& args, const std::vector
         if (std::find(known.begin(), known.end(), name) == known.end()) {
             throw UsageError("unknown option " + name);
         }
-        if (equals == std::string::npos) {
+        const bool flag = std::find(flags.begin(), flags.end(), name) != flags.end();
+        if (flag && equals != std::string::npos) {
+            throw UsageError(name + " takes no value");
+        }
+        if (equals == std::string::npos && !flag) {
             if (i + 1 == args.size()) {
                 throw UsageError(name + " needs a value");
             }
@@ -272,6 +303,19 @@ KeygenOptions ParseKeygen(const std::vector<std::string>& args) {
     return {Required(values, "--out")};
 }
 
+PruneOptions ParsePrune(const std::vector<std::string>& args) {
+    const OptionValues values = ReadOptions(args, {"--out", "--keep", "--dry-run"}, {}, {"--dry-run"});
+    PruneOptions options;
+    options.outDir = Required(values, "--out");
+    const std::string keep = Required(values, "--keep");
+    const auto [end, error] = std::from_chars(keep.data(), keep.data() + keep.size(), options.keep);
+    if (error != std::errc() || end != keep.data() + keep.size() || options.keep < 1) {
+        throw UsageError("--keep \"" + keep + "\": a number of releases, at least 1");
+    }
+    options.dryRun = values.count("--dry-run") != 0;
+    return options;
+}
+
 int ParsePort(const std::string& text) {
     int port = -1;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
@@ -299,10 +343,18 @@ ServeCommand ParseServe(const std::vector<std::string>& args) {
 }
 
 NginxConfigOptions ParseNginxConf(const std::vector<std::string>& args) {
-    const OptionValues values = ReadOptions(args, {"--root", "--listen", "--server-name", "--web"});
+    const OptionValues values = ReadOptions(
+        args, {"--root", "--listen", "--server-name", "--web", "--tls-certificate", "--tls-key", "--redirect-http"});
     NginxConfigOptions options;
     options.root = Required(values, "--root");
-    options.listen = Optional(values, "--listen").value_or(options.listen);
+    if (auto certificate = Optional(values, "--tls-certificate")) {
+        options.tlsCertificate = *certificate;
+    }
+    if (auto key = Optional(values, "--tls-key")) {
+        options.tlsKey = *key;
+    }
+    options.redirectHttp = Optional(values, "--redirect-http");
+    options.listen = Optional(values, "--listen").value_or(options.tlsCertificate ? "443" : options.listen);
     options.serverName = Optional(values, "--server-name").value_or(options.serverName);
     if (auto web = Optional(values, "--web")) {
         options.webDir = *web;
@@ -320,9 +372,9 @@ ToolCommand ParseToolCommand(const std::vector<std::string>& args) {
         return HelpRequest{kToolHelp};
     }
     const std::string& command = args[0];
-    const std::map<std::string, const char*> helps = {
-        {"publish", kPublishHelp}, {"sign", kSignHelp},         {"keygen", kKeygenHelp},
-        {"serve", kServeHelp},     {"nginx-conf", kNginxHelp}};
+    const std::map<std::string, const char*> helps = {{"publish", kPublishHelp},  {"sign", kSignHelp},
+                                                      {"keygen", kKeygenHelp},    {"serve", kServeHelp},
+                                                      {"nginx-conf", kNginxHelp}, {"prune", kPruneHelp}};
     const auto help = helps.find(command);
     if (help == helps.end()) {
         throw UsageError("unknown command \"" + command + "\"; try --help");
@@ -341,6 +393,9 @@ ToolCommand ParseToolCommand(const std::vector<std::string>& args) {
     }
     if (command == "keygen") {
         return ParseKeygen(args);
+    }
+    if (command == "prune") {
+        return ParsePrune(args);
     }
     return ParseServe(args);
 }

@@ -1,10 +1,11 @@
-// The command line of quillmoor-cdn: "publish", "sign", "keygen", "serve" and
-// "nginx-conf", each with "--name value" (or "--name=value") options and its
+// The command line of quillmoor-cdn: "publish", "sign", "keygen", "serve",
+// "nginx-conf" and "prune", each with "--name value" (or "--name=value") options and its
 // own --help.
 #pragma once
 
 #include "tools/cdn/cdn_server.h"
 #include "tools/cdn/nginx_config.h"
+#include "tools/cdn/prune.h"
 #include "tools/cdn/publisher.h"
 #include "tools/cdn/release_key_files.h"
 #include "tools/cdn/sign_publish.h"
@@ -25,8 +26,8 @@ struct ServeCommand {
     std::optional<std::filesystem::path> portFile;
 };
 
-using ToolCommand =
-    std::variant<HelpRequest, PublishOptions, ServeCommand, NginxConfigOptions, SignOptions, KeygenOptions>;
+using ToolCommand = std::variant<HelpRequest, PublishOptions, ServeCommand, NginxConfigOptions, SignOptions,
+                                 KeygenOptions, PruneOptions>;
 
 // A command line that means nothing; the message says what to change.
 class UsageError : public std::runtime_error {

@@ -81,6 +81,25 @@ TEST(ToolCommandLineTest, NginxConf) {
     EXPECT_NE(std::get<HelpRequest>(ParseToolCommand({"nginx-conf", "--help"})).text.find("--server-name"),
               std::string::npos);
     EXPECT_EQ(UsageErrorOf({"nginx-conf"}), "--root is required");
+    EXPECT_FALSE(defaults.tlsCertificate || defaults.tlsKey || defaults.redirectHttp);
+    // HTTPS listens on 443 unless told otherwise.
+    const auto https = std::get<NginxConfigOptions>(ParseToolCommand(
+        {"nginx-conf", "--root", "r", "--tls-certificate", "c.pem", "--tls-key", "k.pem", "--redirect-http", "80"}));
+    EXPECT_EQ(https.listen, "443");
+    EXPECT_EQ(*https.tlsCertificate, "c.pem");
+    EXPECT_EQ(*https.tlsKey, "k.pem");
+    EXPECT_EQ(*https.redirectHttp, "80");
+}
+
+TEST(ToolCommandLineTest, PruneTakesAFlagWithoutAValue) {
+    const auto dry = std::get<PruneOptions>(ParseToolCommand({"prune", "--dry-run", "--out", "o", "--keep", "2"}));
+    EXPECT_EQ(dry.outDir, "o");
+    EXPECT_EQ(dry.keep, 2u);
+    EXPECT_TRUE(dry.dryRun);
+    EXPECT_FALSE(std::get<PruneOptions>(ParseToolCommand({"prune", "--out", "o", "--keep", "1"})).dryRun);
+    EXPECT_EQ(UsageErrorOf({"prune", "--out", "o", "--keep", "0"}), "--keep \"0\": a number of releases, at least 1");
+    EXPECT_EQ(UsageErrorOf({"prune", "--out", "o"}), "--keep is required");
+    EXPECT_EQ(UsageErrorOf({"prune", "--out", "o", "--keep", "1", "--dry-run=yes"}), "--dry-run takes no value");
 }
 
 TEST(ToolCommandLineTest, SigningKeysRepeatForPublishAndSignKeygenNeedsAFolder) {

@@ -18,6 +18,10 @@
 
 namespace platform {
 
+// A test-only hook: a PEM file of certificate authorities trusted instead of
+// the system's, so that a test can serve HTTPS with a certificate of its own.
+inline constexpr const char* kTestCaBundleVariable = "QM_TEST_CA_BUNDLE";
+
 struct TransferSettings {
     std::string url;     // scheme, host, port and the escaped object name
     std::string method;  // "GET", "HEAD" or another verb
