@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -191,6 +193,11 @@ TEST_F(Relaunch, TheInstalledCopyWaitsForTheLauncherItReplacesToLeaveTheDataFold
     const fs::path dataFolder = data.Path() / "Quillmoor";
     DataFolderLock replaced;
     ASSERT_EQ(replaced.Take(dataFolder.wstring(), 0), DataFolderLock::Outcome::Taken);
+    // Each attempt of another process at the lock opens and closes its file.
+    const fs::path lockFile = dataFolder / "launcher.lock";
+    const int attempts = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(attempts, 0);
+    ASSERT_GE(inotify_add_watch(attempts, lockFile.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE), 0);
     StartNewLauncherFor((installed.Path() / "Launcher.exe").string());
 
     const fs::path installedLauncher = installed.Path() / "Launcher.exe";
@@ -201,9 +208,20 @@ TEST_F(Relaunch, TheInstalledCopyWaitsForTheLauncherItReplacesToLeaveTheDataFold
     EXPECT_EQ(restarted->second, (std::vector<std::string>{"", "N:"}));
     EXPECT_EQ(ReadBytes(installed.Path() / "ui.dll"), "library v2");
 
-    // It waits, and starts its run only once the folder is free.
+    // It waits, and starts its run only once the folder is free. Under load
+    // the copy may take long to reach the lock: the folder stays held until
+    // it has tried it once, and a moment longer.
     const fs::path diag = dataFolder / "launcher-diag.log";
     const std::string startLine = "] start: start after a self-update (N:) in " + installed.Path().string();
+    bool tried = false;
+    for (int i = 0; i < 3000 && !tried; ++i) {
+        alignas(inotify_event) char events[4096];
+        tried = read(attempts, events, sizeof events) > 0;
+        if (!tried)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    close(attempts);
+    ASSERT_TRUE(tried) << "the installed copy never tried the data folder's lock";
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     EXPECT_EQ(ReadBytes(diag).find(startLine), std::string::npos) << ReadBytes(diag);
     EXPECT_EQ(kill(restarted->first, 0), 0) << "the installed copy did not wait";
