@@ -124,3 +124,7 @@ function(qm_demo_programs target)
     QM_LAUNCHER_STYLES="${PROJECT_BINARY_DIR}/bin/LauncherStyles"
     QM_DEMO_FOLDER="${PROJECT_SOURCE_DIR}/demo")
 endfunction()
+
+# The launcher's program icon, drawn at build time with its pictures
+# (tools/styles) and linked into the Windows programs.
+set(QM_LAUNCHER_ICON ${PROJECT_BINARY_DIR}/resources/launcher.ico)
