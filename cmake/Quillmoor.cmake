@@ -128,3 +128,49 @@ function(qm_demo_programs target)
     QM_LAUNCHER_STYLES="${PROJECT_BINARY_DIR}/bin/LauncherStyles"
     QM_DEMO_FOLDER="${PROJECT_SOURCE_DIR}/demo")
 endfunction()
+
+# The launcher's program icon, drawn at build time with its pictures
+# (tools/styles) and linked into the Windows programs.
+set(QM_LAUNCHER_ICON ${PROJECT_BINARY_DIR}/resources/launcher.ico)
+
+# Resource-script strings escape backslashes and double their quotes.
+function(_qm_rc_text out text)
+  string(REPLACE "\\" "\\\\" text "${text}")
+  string(REPLACE "\"" "\"\"" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# qm_program_resources(TARGET FILE_NAME name DESCRIPTION text [ICON]): the
+# resources of a shipped Windows program: version information (name and
+# version from the top CMakeLists.txt, QM_COMPANY_NAME), the application
+# manifest (cmake/windows/program.manifest) and, with ICON, the launcher's
+# icon. Nothing on other systems.
+function(qm_program_resources target)
+  if(NOT WIN32)
+    return()
+  endif()
+  cmake_parse_arguments(QM "ICON" "FILE_NAME;DESCRIPTION" "" ${ARGN})
+  _qm_rc_text(QM_RC_COMPANY "${QM_COMPANY_NAME}")
+  _qm_rc_text(QM_RC_PRODUCT "${QM_PRODUCT_NAME}")
+  _qm_rc_text(QM_RC_DESCRIPTION "${QM_DESCRIPTION}")
+  set(QM_RC_FILE_NAME ${QM_FILE_NAME})
+  get_filename_component(QM_RC_INTERNAL_NAME ${QM_FILE_NAME} NAME_WE)
+  set(QM_VERSION_TWEAK ${PROJECT_VERSION_TWEAK})
+  if(QM_VERSION_TWEAK STREQUAL "")
+    set(QM_VERSION_TWEAK 0)
+  endif()
+  set(QM_VERSION_TEXT ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.${QM_VERSION_TWEAK})
+  set(QM_RC_MANIFEST ${PROJECT_SOURCE_DIR}/cmake/windows/program.manifest)
+  set(QM_RC_ICON "")
+  set(_depends ${QM_RC_MANIFEST})
+  if(QM_ICON)
+    # The first icon group is the one Explorer shows for the program.
+    set(QM_RC_ICON "1 ICON \"${QM_LAUNCHER_ICON}\"")
+    list(APPEND _depends ${QM_LAUNCHER_ICON})
+    add_dependencies(${target} launcher_styles)
+  endif()
+  set(_script ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/windows/program.rc.in ${_script} @ONLY)
+  set_source_files_properties(${_script} PROPERTIES OBJECT_DEPENDS "${_depends}")
+  target_sources(${target} PRIVATE ${_script})
+endfunction()

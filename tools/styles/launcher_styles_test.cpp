@@ -155,11 +155,12 @@ protected:
     static void SetUpTestSuite() {
         s_work = std::make_unique<TempDir>();
         s_folder = s_work->Path();
-        s_status = RunGenerator({s_folder.string()});
+        s_status = RunGenerator({s_folder.string(), IconPath().string()});
     }
     static void TearDownTestSuite() { s_work.reset(); }
 
     static fs::path PathOf(const std::string& name) { return s_folder / "LauncherStyles" / "Image" / name; }
+    static fs::path IconPath() { return s_folder / "icon" / "launcher.ico"; }
     static Picture Load(const std::string& name) { return Picture(PathOf(name)); }
 
     static void ExpectCornersTransparent(const Picture& picture) {
@@ -378,12 +379,71 @@ TEST_F(LauncherStylesTest, ExitShowsACrossAndMinimiseADash) {
 
 TEST_F(LauncherStylesTest, OutputIsTheSameOnEveryRun) {
     const TempDir second;
-    ASSERT_EQ(RunGenerator({second.Str()}), 0);
+    ASSERT_EQ(RunGenerator({second.Str(), second.Str() + "/launcher.ico"}), 0);
+    EXPECT_EQ(ReadBytes(IconPath()), ReadBytes(second.Path() / "launcher.ico"));
     for (const Expected& picture : kPictures) {
         const std::string first = ReadBytes(PathOf(picture.name));
         EXPECT_FALSE(first.empty()) << picture.name;
         EXPECT_EQ(first, ReadBytes(second.Path() / "LauncherStyles" / "Image" / picture.name)) << picture.name;
     }
+}
+
+std::uint32_t LittleEndian(const std::string& bytes, std::size_t at, int count) {
+    std::uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(bytes.at(at + i));
+    return value;
+}
+
+// The icon file as Windows reads it: a directory of entries, each a 32-bit
+// PNG image of the size its entry names, every size from the title bar's 16
+// pixels to the 256 of a large tile; each a round badge on a clear ground.
+TEST_F(LauncherStylesTest, IconHoldsEverySizeAsARoundBadge) {
+    const std::string icon = ReadBytes(IconPath());
+    ASSERT_GE(icon.size(), 6u);
+    EXPECT_EQ(LittleEndian(icon, 0, 2), 0u);
+    EXPECT_EQ(LittleEndian(icon, 2, 2), 1u) << "an icon, not a cursor";
+    const std::uint32_t count = LittleEndian(icon, 4, 2);
+    ASSERT_GE(icon.size(), 6 + 16 * count);
+    std::vector<int> sizes;
+    const TempDir images;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t entry = 6 + 16 * i;
+        const int side = static_cast<int>(LittleEndian(icon, entry, 1));
+        const int size = side == 0 ? 256 : side;
+        sizes.push_back(size);
+        EXPECT_EQ(LittleEndian(icon, entry + 1, 1), LittleEndian(icon, entry, 1)) << "square at " << size;
+        EXPECT_EQ(LittleEndian(icon, entry + 4, 2), 1u) << size;
+        EXPECT_EQ(LittleEndian(icon, entry + 6, 2), 32u) << size;
+        const std::uint32_t length = LittleEndian(icon, entry + 8, 4);
+        const std::uint32_t offset = LittleEndian(icon, entry + 12, 4);
+        ASSERT_LE(std::uint64_t{offset} + length, icon.size()) << size;
+        const std::string png = icon.substr(offset, length);
+        ASSERT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n") << size;
+        const Picture picture(images.Write(std::to_string(size) + ".png", png));
+        ASSERT_EQ(picture.Width(), size);
+        ASSERT_EQ(picture.Height(), size);
+        const int corner = size / 8;
+        const int far = size - corner;
+        for (Rect box : {Rect{0, 0, corner, corner}, Rect{far, 0, corner, corner}, Rect{0, far, corner, corner},
+                         Rect{far, far, corner, corner}})
+            EXPECT_EQ(MaxAlpha(picture.In(box)), 0) << "corner at " << box.x << ", " << box.y << " of " << size;
+        const int middle = size / 2;
+        EXPECT_EQ(picture.At(middle, middle).a, 1) << size;
+        // The gilded rim closes the badge at the top and the bottom edge: a
+        // bright, solid line within the outer tenth.
+        const int rim = std::max(2, size / 10);
+        double brightestTop = 0, solidTop = 0, solidBottom = 0;
+        for (int y = 0; y <= rim; ++y) {
+            brightestTop = std::max(brightestTop, picture.At(middle, y).Luminance());
+            solidTop = std::max(solidTop, picture.At(middle, y).a);
+            solidBottom = std::max(solidBottom, picture.At(middle, size - 1 - y).a);
+        }
+        EXPECT_GT(brightestTop, 0.25) << size;
+        EXPECT_GT(solidTop, 0.9) << size;
+        EXPECT_GT(solidBottom, 0.9) << size;
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{16, 20, 24, 32, 40, 48, 64, 128, 256}));
 }
 
 TEST(LauncherStylesCommandLine, FailsWithoutAnOutputFolder) {

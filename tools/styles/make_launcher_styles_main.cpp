@@ -1,5 +1,8 @@
 // make_launcher_styles: draws the launcher's pictures into
-// OUTPUT_DIR/LauncherStyles/Image/, where the launcher in OUTPUT_DIR loads them.
+// OUTPUT_DIR/LauncherStyles/Image/, where the launcher in OUTPUT_DIR loads them,
+// and, given ICON_FILE, the program icon the Windows build links into
+// Launcher.exe.
+#include "tools/styles/launcher_icon.h"
 #include "tools/styles/picture_set.h"
 
 #include <cairo.h>
@@ -21,11 +24,13 @@ void ReleaseLibraryCaches() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: make_launcher_styles OUTPUT_DIR\n";
+    if (argc != 2 && argc != 3) {
+        std::cerr << "usage: make_launcher_styles OUTPUT_DIR [ICON_FILE]\n";
         return 2;
     }
-    const std::string problem = WriteLauncherPictures(argv[1]);
+    std::string problem = WriteLauncherPictures(argv[1]);
+    if (problem.empty() && argc == 3)
+        problem = WriteLauncherIcon(argv[2]);
     ReleaseLibraryCaches();
     if (!problem.empty()) {
         std::cerr << "make_launcher_styles: " << problem << '\n';
