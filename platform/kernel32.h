@@ -106,8 +106,8 @@ using LPOVERLAPPED = OVERLAPPED*;
 // with this process. OPEN_ALWAYS and CREATE_ALWAYS on an existing file
 // succeed with ERROR_ALREADY_EXISTS as the last error.
 HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                   LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
-                   DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+                   LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                   HANDLE hTemplateFile);
 // Locks the bytes from lpOverlapped's offset on, for this handle (another
 // handle of the same file, in this process or another, conflicts) until
 // the handle is closed. Only with LOCKFILE_FAIL_IMMEDIATELY: a

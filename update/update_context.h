@@ -2,8 +2,8 @@
 // version service, and the one context holding the file lists and manifests.
 #pragma once
 
-#include "platform/critical_section.h"
 #include "codec/ed25519_signature.h"
+#include "platform/critical_section.h"
 #include "wire/md5_list_format.h"
 #include "wire/release_document.h"
 

@@ -91,13 +91,12 @@ TEST_F(HeadlessUnderWine, ASignedReleaseInstallsAndATamperedOneIsRefused) {
     // The studio's key made by the Linux publisher, its public half beside
     // the launcher the player has and in the launcher published.
     const fs::path keys = work.Path() / "keys";
-    const testsupport::ProgramResult keygen =
-        testsupport::RunToEnd({{QM_CDN_PROGRAM, "keygen", "--out", keys.string()},
-                               work.Path(),
-                               {},
-                               work.Path() / "keygen.out",
-                               work.Path() / "keygen.err"},
-                              std::chrono::seconds(30));
+    const testsupport::ProgramResult keygen = testsupport::RunToEnd({{QM_CDN_PROGRAM, "keygen", "--out", keys.string()},
+                                                                     work.Path(),
+                                                                     {},
+                                                                     work.Path() / "keygen.out",
+                                                                     work.Path() / "keygen.err"},
+                                                                    std::chrono::seconds(30));
     ASSERT_EQ(keygen.exitCode, 0) << keygen.errors;
     for (const fs::path& folder : {launcher, install})
         fs::copy_file(keys / "release.pub", folder / "release.pub");

@@ -280,13 +280,12 @@ protected:
         examples["first publish: client answer"] = m_firstClientAnswer + "\n";
         examples["second publish: client answer"] = ReadBytes(Out() / "answers" / "client.txt") + "\n";
 
-        examples["first publish: index manifest"] = RecordLines(
-            ReadBytes(Out() / "index" / m_first.indexName), {"launcher", "launcher/L1", "C1", "C1/data"});
-        examples["second publish: diff manifest"] =
-            RecordLines(ReadBytes(Out() / "diff" / (m_second.indexName + ".." + m_second.diffName)),
-                        {"launcher/pv.ini", "launcher/L1/launcher.md5", "launcher/L1/Launcher.exe.z",
-                         "launcher/L1/pv.ini.z", "launcher/L1/release.pub.z", "C1/qm.md5", "C1/qm.exe.lz",
-                         "C1/data/readme.txt.lz"});
+        examples["first publish: index manifest"] =
+            RecordLines(ReadBytes(Out() / "index" / m_first.indexName), {"launcher", "launcher/L1", "C1", "C1/data"});
+        examples["second publish: diff manifest"] = RecordLines(
+            ReadBytes(Out() / "diff" / (m_second.indexName + ".." + m_second.diffName)),
+            {"launcher/pv.ini", "launcher/L1/launcher.md5", "launcher/L1/Launcher.exe.z", "launcher/L1/pv.ini.z",
+             "launcher/L1/release.pub.z", "C1/qm.md5", "C1/qm.exe.lz", "C1/data/readme.txt.lz"});
 
         examples["first publish: launcher md5 list"] = ListText(m_firstLauncherList);
         examples["first publish: client md5 list"] = ListText(m_firstClientList);

@@ -7,7 +7,6 @@
 #include "tools/cdn/file_handle.h"
 #include "tools/cdn/folder_walk.h"
 #include "tools/cdn/manifest.h"
-#include "wire/md5_list_format.h"
 #include "tools/cdn/name_rules.h"
 #include "tools/cdn/pack_records.h"
 #include "tools/cdn/parallel_jobs.h"
@@ -17,6 +16,7 @@
 #include "tools/cdn/release_history.h"
 #include "tools/cdn/release_signer.h"
 #include "tools/cdn/settings_file.h"
+#include "wire/md5_list_format.h"
 
 #include <algorithm>
 #include <map>
@@ -312,7 +312,8 @@ PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool lo
     for (const PackJob& job : jobs) {
         tree.Fill(job.cdnPath, job.packed.id);
         (job.packing == Packing::Zlib ? launcherList : clientList)
-            .push_back({job.listed, static_cast<std::int64_t>(job.packed.size), platform::FromUtf8(Md5ListText(job.packed.md5))});
+            .push_back({job.listed, static_cast<std::int64_t>(job.packed.size),
+                        platform::FromUtf8(Md5ListText(job.packed.md5))});
     }
     tree.AddBytes(LauncherListPath(inputs.launcherVersion), Md5ListBytes(launcherList));
     tree.AddBytes(ClientListPath(inputs.clientVersion), Md5ListBytes(clientList));

@@ -21,16 +21,16 @@ using Manifest = std::map<std::string, std::string>;  // PathKey to id hex
 
 class LauncherWalk {
 public:
-    LauncherWalk(fs::path root, std::string answerName) : m_root(std::move(root)), m_answerName(std::move(answerName)) {}
+    LauncherWalk(fs::path root, std::string answerName)
+        : m_root(std::move(root)), m_answerName(std::move(answerName)) {}
 
     std::map<std::string, ReleaseBody>& Bodies() { return m_bodies; }
 
     void AddManifest(const std::string& path, Manifest& map) {
         const std::string bytes = Add(path);
-        if (!ReadManifestRecords(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                                 [&](const std::string& key, const ManifestId& id) {
-                                     map[key] = HexEncode(id.data(), id.size());
-                                 }) ||
+        if (!ReadManifestRecords(
+                reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                [&](const std::string& key, const ManifestId& id) { map[key] = HexEncode(id.data(), id.size()); }) ||
             map.empty()) {
             Fail(path + " is no manifest with records");
         }
@@ -45,7 +45,8 @@ public:
     // whole path, else the index's record for its directory.
     std::string Resolve(const std::wstring& cdnPath) const {
         const std::size_t nameStart = cdnPath.find_last_of(L"/\\");
-        const std::string name = platform::ToUtf8(nameStart == std::wstring::npos ? cdnPath : cdnPath.substr(nameStart + 1));
+        const std::string name =
+            platform::ToUtf8(nameStart == std::wstring::npos ? cdnPath : cdnPath.substr(nameStart + 1));
         if (const auto file = m_diff.find(PathKey(cdnPath)); file != m_diff.end()) {
             return "file/" + file->second + "/" + name;
         }

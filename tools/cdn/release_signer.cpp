@@ -22,7 +22,8 @@ constexpr char kSignatureExtension[] = ".sig";
 std::string PlaceholderProblem(std::string_view what) {
     return std::string(what) + " holds \"" + std::string(kServerPlaceholder) +
            "\": a signed release names it as it stands and no launcher fills it in; publish with --web-url "
-           "naming the page's real address (only --base-url may keep \"" + std::string(kServerPlaceholder) + "\")";
+           "naming the page's real address (only --base-url may keep \"" +
+           std::string(kServerPlaceholder) + "\")";
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ std::vector<std::string> PublishedPlatforms(const fs::path& answers) {
     for (fs::directory_iterator it(answers, error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
         if (name.starts_with(kLauncherStem) && name.ends_with(kAnswerExtension) && it->is_regular_file(error)) {
-            codes.push_back(name.substr(kLauncherStem.size(), name.size() - kLauncherStem.size() - kAnswerExtension.size()));
+            codes.push_back(
+                name.substr(kLauncherStem.size(), name.size() - kLauncherStem.size() - kAnswerExtension.size()));
         }
     }
     std::sort(codes.begin(), codes.end());

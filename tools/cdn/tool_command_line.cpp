@@ -261,11 +261,11 @@ SigningOptions ParseSigning(const OptionValues& values) {
 }
 
 PublishOptions ParsePublish(const std::vector<std::string>& args) {
-    const OptionValues values = ReadOptions(
-        args,
-        {"--launcher", "--client", "--platform", "--out", "--settings", "--launcher-version", "--client-version",
-         "--base-url", "--web-url", "--previous", "--jobs", "--sign-key", "--expires"},
-        {"--sign-key"});
+    const OptionValues values =
+        ReadOptions(args,
+                    {"--launcher", "--client", "--platform", "--out", "--settings", "--launcher-version",
+                     "--client-version", "--base-url", "--web-url", "--previous", "--jobs", "--sign-key", "--expires"},
+                    {"--sign-key"});
     PublishOptions options;
     options.launcherDir = Required(values, "--launcher");
     options.clientDir = Required(values, "--client");

@@ -123,8 +123,8 @@ TEST(ToolCommandLineTest, SigningKeysRepeatForPublishAndSignKeygenNeedsAFolder) 
     EXPECT_EQ(UsageErrorOf({"sign", "--out", "o"}), "--sign-key is required");
     EXPECT_EQ(UsageErrorOf({"sign", "--out", "o", "--sign-key", "a", "--expires", "0"}),
               "--expires \"0\": a number of days from 1 to 3650");
-    EXPECT_EQ(UsageErrorOf({"publish", "--launcher", "l", "--client", "c", "--platform", "pv", "--out", "o",
-                            "--expires", "7"}),
+    EXPECT_EQ(UsageErrorOf(
+                  {"publish", "--launcher", "l", "--client", "c", "--platform", "pv", "--out", "o", "--expires", "7"}),
               "--expires needs --sign-key: only signed releases expire");
     EXPECT_EQ(UsageErrorOf({"sign", "--out", "o", "--out", "p", "--sign-key", "a"}), "--out given twice");
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 struct IconImage {
-    int size;                          // width and height in pixels, 1 to 256
-    std::vector<std::uint8_t> png;     // a whole PNG file of that size
+    int size;                       // width and height in pixels, 1 to 256
+    std::vector<std::uint8_t> png;  // a whole PNG file of that size
 };
 
 // The bytes of an .ico file holding the images in the given order. Throws
