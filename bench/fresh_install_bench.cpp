@@ -26,7 +26,7 @@
 #include "tests/support/loopback_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_files.h"
-#include "tools/cdn/publisher.h"
+#include "tools/cdn/publish/publisher.h"
 #include "update/update_context.h"
 #include "update/version_service.h"
 

@@ -24,7 +24,7 @@
 #include "tests/support/loopback_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_files.h"
-#include "tools/cdn/publisher.h"
+#include "tools/cdn/publish/publisher.h"
 #include "update/download_worker.h"
 #include "update/file_list.h"
 #include "update/release_trust.h"

@@ -9,7 +9,7 @@
 #include "fuzz/fuzz_files.h"
 #include "fuzz/packing_source.h"
 #include "fuzz/require.h"
-#include "tools/cdn/pack_file.h"
+#include "tools/cdn/publish/pack_file.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -9,7 +9,7 @@
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
 #include "state/view_broser.h"
-#include "tools/cdn/publisher.h"
+#include "tools/cdn/publish/publisher.h"
 #include "update/download_worker.h"
 #include "update/file_list.h"
 #include "update/release_trust.h"

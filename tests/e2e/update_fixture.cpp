@@ -8,7 +8,7 @@
 #include "state/message_table.h"
 #include "state/update_events.h"
 #include "state/view_broser.h"
-#include "tools/cdn/publisher.h"
+#include "tools/cdn/publish/publisher.h"
 #include "update/download_worker.h"
 #include "update/update_context.h"
 

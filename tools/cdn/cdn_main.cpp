@@ -1,12 +1,12 @@
 // quillmoor-cdn: publishes folders as a CDN tree for the launcher, signs its
 // releases, serves such a tree, and prints an nginx configuration that hosts
 // it.
-#include "tools/cdn/cdn_server.h"
-#include "tools/cdn/file_handle.h"
-#include "tools/cdn/publish_error.h"
-#include "tools/cdn/publisher.h"
-#include "tools/cdn/release_key_files.h"
-#include "tools/cdn/sign_publish.h"
+#include "tools/cdn/publish/file_handle.h"
+#include "tools/cdn/publish/publish_error.h"
+#include "tools/cdn/publish/publisher.h"
+#include "tools/cdn/publish/release_key_files.h"
+#include "tools/cdn/publish/sign_publish.h"
+#include "tools/cdn/serve/cdn_server.h"
 #include "tools/cdn/tool_command_line.h"
 
 #include "platform/console.h"

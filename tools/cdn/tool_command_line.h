@@ -3,12 +3,12 @@
 // own --help.
 #pragma once
 
-#include "tools/cdn/cdn_server.h"
-#include "tools/cdn/nginx_config.h"
-#include "tools/cdn/prune.h"
-#include "tools/cdn/publisher.h"
-#include "tools/cdn/release_key_files.h"
-#include "tools/cdn/sign_publish.h"
+#include "tools/cdn/publish/prune.h"
+#include "tools/cdn/publish/publisher.h"
+#include "tools/cdn/publish/release_key_files.h"
+#include "tools/cdn/publish/sign_publish.h"
+#include "tools/cdn/serve/cdn_server.h"
+#include "tools/cdn/serve/nginx_config.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,0 +1,97 @@
+#include "tools/cdn/publish/name_rules.h"
+
+#include "platform/text.h"
+#include "tools/cdn/publish/publish_error.h"
+
+namespace {
+
+constexpr std::size_t kMaxPlatformCode = 64;
+
+bool IsValidUtf8(std::string_view bytes) {
+    // Invalid sequences come back as U+FFFD, so the round trip differs.
+    return platform::ToUtf8(platform::FromUtf8(bytes)) == bytes;
+}
+
+}  // namespace
+
+std::optional<std::string> NameProblem(std::string_view name) {
+    if (name.empty()) {
+        return "an empty name";
+    }
+    if (name == "." || name == "..") {
+        return "\"" + std::string(name) + "\" is not a name";
+    }
+    if (!IsValidUtf8(name)) {
+        return "the name is not valid UTF-8";
+    }
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n' || c == '\r') {
+            return "a line end would split the md5 list entry";
+        }
+        if (byte < 0x20 || byte == 0x7F) {
+            return "a control character cannot be listed";
+        }
+        if (c == '\\') {
+            return "a backslash is a path separator for the launcher";
+        }
+        // A blank travels: the transfer layer sends it as "%20" and servers
+        // decode it back. These would end the path, start a query or a
+        // fragment, or be decoded into another name.
+        if (c == '#' || c == '%' || c == '?' || c == '"' || c == '<' || c == '>') {
+            return std::string("\"") + c + "\" cannot travel unescaped in a CDN URL";
+        }
+        if (c == '*' || c == ':' || c == '|') {
+            return std::string("\"") + c + "\" is not allowed in a Windows file name";
+        }
+    }
+    if (name.back() == '.' || name.back() == ' ') {
+        return "Windows drops a trailing \".\" or blank from file names";
+    }
+    return std::nullopt;
+}
+
+std::size_t Utf16Length(std::wstring_view text) {
+    std::size_t units = 0;
+    for (wchar_t c : text) {
+        units += static_cast<char32_t>(c) > 0xFFFF ? 2 : 1;
+    }
+    return units;
+}
+
+std::string VersionFolder(std::string_view value, std::string_view option) {
+    const std::string prefix = std::string(option) + " \"" + std::string(value) + "\": ";
+    if (value.empty()) {
+        throw PublishError(prefix + "a version folder cannot be empty (the launcher ignores an empty cdn_path)");
+    }
+    if (value.find('=') != std::string_view::npos) {
+        throw PublishError(prefix + "\"=\" would end the cdn_path value early");
+    }
+    std::string folder(value);
+    if (folder.back() != '/') {
+        folder += '/';
+    }
+    std::size_t start = 0;
+    while (start < folder.size()) {
+        const std::size_t slash = folder.find('/', start);
+        if (const std::optional<std::string> problem = NameProblem(folder.substr(start, slash - start))) {
+            throw PublishError(prefix + *problem);
+        }
+        start = slash + 1;
+    }
+    return folder;
+}
+
+bool IsPlatformCode(std::string_view code) {
+    if (code.empty() || code.size() > kMaxPlatformCode) {
+        return false;
+    }
+    for (char c : code) {
+        const bool allowed =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+        if (!allowed) {
+            return false;
+        }
+    }
+    return true;
+}
