@@ -1,5 +1,6 @@
 #include "net/http/http_client.h"
 
+#include "net/http/request_target.h"
 #include "net/http/safe_int.h"
 
 #include <algorithm>
@@ -298,7 +299,7 @@ std::basic_string<typename HttpTool::CharType> CHttpClientT<HttpTool, HttpEncode
         strObjectName = L"/";
     if (szUrl)
         strObjectName += szUrl + objAnal.nPathIdx;
-    return strObjectName;
+    return EscapeRequestTarget(strObjectName);
 }
 
 template <typename HttpTool, typename HttpEncoder>

@@ -65,7 +65,8 @@ public:
     // True when the scheme is "HTTPS", compared without regard to case.
     static bool IsHttpsScheme(const CharType* szUrl, const UrlAnalysis& objAnal);
     // What the request line names: path, query and fragment as written, or
-    // "/" and whatever follows the host when the path is empty.
+    // "/" and whatever follows the host when the path is empty; characters
+    // outside printable ASCII escaped as UTF-8 (EscapeRequestTarget).
     static std::basic_string<CharType> ObjectName(const CharType* szUrl, const UrlAnalysis& objAnal);
 
     const CharType* GetBoundary() const { return m_szBoundary.get(); }

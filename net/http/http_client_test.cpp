@@ -257,6 +257,20 @@ TEST_F(HttpClientServer, ObjectNameOfUrlsWithoutPath) {
     EXPECT_EQ(requests[2].target.substr(0, 8), "/a/b?x=1");
 }
 
+TEST_F(HttpClientServer, TargetsOutsidePrintableAsciiGoOutAsEscapedUtf8) {
+    // The same bytes on every system, whatever its ANSI code page: a Chinese
+    // name, a blank, a character beyond the 16-bit plane (a surrogate pair
+    // on Windows); what is already escaped, and reserved characters, as
+    // written.
+    m_server.SetBody("/maps/%E6%97%A7%20%E5%9F%8E.map", "gables");
+    EXPECT_EQ(ReadBody(*m_client.Get(Url("/maps/\xe6\x97\xa7 \xe5\x9f\x8e.map").c_str(), kProductFlags)), "gables");
+    m_client.Get(Url("/a%20b/\xf0\x9f\x8e\xb2;v=1?q=%41&r=\xc3\xa9").c_str(), 0);
+    const auto requests = m_server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].target, "/maps/%E6%97%A7%20%E5%9F%8E.map");
+    EXPECT_EQ(requests[1].target, "/a%20b/%F0%9F%8E%B2;v=1?q=%41&r=%C3%A9");
+}
+
 TEST_F(HttpClientServer, ParametersGoIntoTheQuery) {
     m_client.AddParam(L"platform", L"qm 1");
     m_client.Get(Url("/v?x=1").c_str(), 0);

@@ -77,8 +77,10 @@ protected:
         port = testsupport::LoopbackServer::RefusedPort();
 
         testsupport::LayOutDemoClient(kDemo, client, 1 << 20);
-        // Names that must travel: a blank (sent as %20) and a leading dot.
+        // Names that must travel: a blank (sent as %20), a Chinese name
+        // (its UTF-8 escaped) and a leading dot.
         WriteBytes(client / "maps/old town.map", "cobbles and gables");
+        WriteBytes(client / "maps/\xe6\x97\xa7\xe5\x9f\x8e.map", "old walls");
         WriteBytes(client / ".settings", "volume=7");
         testsupport::LayOutDemoLauncher(kDemo, launcher);
         WriteBytes(launcher / "ui.dll", "interface library v1");
@@ -267,6 +269,7 @@ TEST_F(NginxHosting, InstallThenNothingToDoThenTheLauncherReplacesItself) {
     const std::string afterFirst = AccessLog();
     EXPECT_EQ(CountOf(afterFirst, ".lz HTTP/1.1\" 206 "), FilesBelow(client).size()) << afterFirst;
     EXPECT_NE(afterFirst.find("/old%20town.map.lz HTTP/1.1\" 206 "), std::string::npos) << afterFirst;
+    EXPECT_NE(afterFirst.find("/%E6%97%A7%E5%9F%8E.map.lz HTTP/1.1\" 206 "), std::string::npos) << afterFirst;
     EXPECT_EQ(DiagLog().find("(problem)"), std::string::npos) << DiagLog();
     EXPECT_NE(DiagLog().find("release: accepted " + Base() + "/web/pcversion.release: serial "), std::string::npos)
         << DiagLog();

@@ -33,6 +33,10 @@ protected:
 }  // namespace
 
 TEST_F(HeadlessUnderWine, InstallsFreshThenFindsTheClientCurrentAndStartsTheGame) {
+    // Names whose requests WinINet would send in the ANSI code page were they
+    // not escaped first: a Chinese one and one with a blank.
+    testsupport::WriteBytes(client / "maps/\xe6\x97\xa7\xe5\x9f\x8e.map", "old walls");
+    testsupport::WriteBytes(client / "maps/old town.map", "cobbles and gables");
     Publish();
     const testsupport::ProgramResult first = RunHeadless(kGameArguments);
     ASSERT_EQ(first.exitCode, 0) << first.output << first.errors << Diagnostics();
@@ -51,6 +55,7 @@ TEST_F(HeadlessUnderWine, InstallsFreshThenFindsTheClientCurrentAndStartsTheGame
     const std::string afterFirst = ReadBytes(server->Log());
     EXPECT_EQ(CountOf(afterFirst, ".lz "), FilesBelow(client).size()) << afterFirst;
     EXPECT_EQ(CountOf(afterFirst, ".z "), 0u) << afterFirst;
+    EXPECT_EQ(CountOf(afterFirst, "/%E6%97%A7%E5%9F%8E.map.lz "), 1u) << afterFirst;
     EXPECT_EQ(ReadBytes(DiagLog()).find("(problem)"), std::string::npos) << Diagnostics();
 
     // Run again: the files are checked and none is fetched.
