@@ -1,5 +1,6 @@
 #include "app/game_launch.h"
 
+#include "app/copied_folder.h"
 #include "platform/kernel32.h"
 #include "platform/shell32.h"
 #include "platform/text.h"
@@ -134,8 +135,13 @@ std::wstring CopyAndRestart() {
         operation.pTo = to.data();
         operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;
         if (SHFileOperationW(&operation) == 0) {
-            copied = true;
-            break;
+            const std::wstring notCopied = FirstFileNotCopied(g_settings.startDirectory, destinationFolder);
+            if (notCopied.empty()) {
+                copied = true;
+                break;
+            }
+            DiagProblem(kTopic, L"copy-and-restart: attempt " + std::to_wstring(attempts) + L" said done, but " +
+                                    notCopied + L" is not the new launcher's");
         }
         if (waited >= g_copyRetry.totalMs)
             break;

@@ -146,6 +146,22 @@ TEST_F(CopyAndRestartTest, ReplacesTheInstalledFolderAndRestartsWithN) {
     EXPECT_TRUE(fs::exists(installed.Path() / "keep.txt"));
 }
 
+TEST_F(CopyAndRestartTest, EveryNewLauncherProgramTakesThePlaceOfTheInstalledOne) {
+    // Twenty self-updates in a row, each with a program of the same size
+    // that differs only in its last bytes, each copied while the one the
+    // round before started may still be ending.
+    for (int round = 0; round < 20; ++round) {
+        InstallRecorder(downloaded.Path() / "Launcher.exe");
+        const std::string program =
+            ReadBytes(downloaded.Path() / "Launcher.exe") + "round " + std::to_string(round % 10);
+        testsupport::WriteBytes(downloaded.Path() / "Launcher.exe", program);
+        ASSERT_EQ(CopyAndRestart(), L"") << "round " << round;
+        ASSERT_EQ(ReadBytes(installed.Path() / "Launcher.exe"), program) << "round " << round;
+        ASSERT_FALSE(WaitForRecord(installed.Path()).empty()) << "round " << round;
+        fs::remove(installed.Path() / "echo_args.txt");
+    }
+}
+
 TEST_F(CopyAndRestartTest, WaitsForTheOldLauncherToLetGoOfItsFiles) {
     // The old launcher is still running from the installed folder.
     PROCESS_INFORMATION old{};
