@@ -67,6 +67,11 @@ public:
     virtual HRESULT OnTranslateUrl(DWORD dwTranslate, OLECHAR* pchURLIn, OLECHAR** ppchURLOut);
     virtual HRESULT OnFilterDataObject(LPDATAOBJECT pDataObject, LPDATAOBJECT* ppDataObject);
 
+    // Keys for the page go to the browser before anything else handles
+    // them: Tab, Backspace, Enter, copy and paste are the control's
+    // accelerators, and only the host's message loop can offer them.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
 protected:
     // The browser's window follows the view's client area.
     void OnSize(UINT nType, int cx, int cy) override;

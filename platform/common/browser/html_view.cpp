@@ -61,6 +61,14 @@ LPDISPATCH CHtmlView::GetHtmlDocument() const {
     return m_pBrowserApp ? m_pBrowserApp->Document() : nullptr;
 }
 
+BOOL CHtmlView::PreTranslateMessage(MSG* pMsg) {
+    const bool key = pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST;
+    if (key && m_pBrowserApp && m_pBrowserApp->TranslateAccelerator(pMsg)) {
+        return TRUE;
+    }
+    return CWnd::PreTranslateMessage(pMsg);
+}
+
 void CHtmlView::OnInitialUpdate() {}
 
 BOOL CHtmlView::CreateControlSite(COleControlContainer*, COleControlSite**, UINT, REFCLSID) {

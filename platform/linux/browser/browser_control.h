@@ -36,6 +36,9 @@ public:
     void Navigate(const std::wstring& url);
     // The current document's IDispatch with a reference; NULL before the first.
     LPDISPATCH Document() const;
+    // Keys reach the browser through the toolkit's own events, never through
+    // the host's loop: there is nothing to offer.
+    bool TranslateAccelerator(MSG*) { return false; }
 
     // The state the documents share with their browser: which page is
     // current, and whether the browser is still there.

@@ -23,6 +23,8 @@ public:
     LPDISPATCH Document() const;
     // The client site the control holds, with a reference.
     IOleClientSite* Site() const { return m_host->Site(); }
+    // Offers a key message to the control; true when it took it.
+    bool TranslateAccelerator(MSG* pMsg) { return m_host->TranslateAccelerator(pMsg); }
 
     void DocumentComplete(IDispatch* pDisp, VARIANT* pvURL) override;
     void NavigateError(IDispatch* pDisp, VARIANT* pvURL, VARIANT* pvFrame, VARIANT* pvStatusCode,
