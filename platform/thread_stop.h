@@ -50,6 +50,23 @@ private:
     bool m_allowed = true;
 };
 
+// Who closes a request the calling thread may block on. A stop frees a
+// network call blocked on a request by closing it; when another object also
+// closes that request from other threads (a canceller), two closers would
+// close one handle twice, and the second close could hit another request that
+// was given the same handle value. While a StopCloser lives, a stop of the
+// calling thread blocked on `request` calls `close` instead, and that object
+// decides, once. Where a stop frees a blocked call without closing its
+// request, it changes nothing. Made and destroyed on the thread that blocks;
+// its destruction waits for a close the stop is making through it.
+class StopCloser {
+public:
+    StopCloser(void* request, std::function<void()> close);
+    ~StopCloser();
+    StopCloser(const StopCloser&) = delete;
+    StopCloser& operator=(const StopCloser&) = delete;
+};
+
 // Scoped holder of a critical section.
 class CriticalSectionLock {
 public:

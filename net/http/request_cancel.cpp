@@ -3,6 +3,8 @@
 namespace Drelk {
 
 void CRequestCancel::Attach(HINTERNET hRequest) {
+    m_stopCloser.reset();
+    m_stopCloser.emplace(hRequest, [this] { Cancel(); });
     std::lock_guard<std::mutex> hold(m_mutex);
     m_hRequest = hRequest;
     m_bClosed = false;
@@ -13,6 +15,7 @@ void CRequestCancel::Attach(HINTERNET hRequest) {
 }
 
 bool CRequestCancel::Detach() {
+    m_stopCloser.reset();
     std::lock_guard<std::mutex> hold(m_mutex);
     const bool bOpen = !m_bClosed;
     m_hRequest = nullptr;

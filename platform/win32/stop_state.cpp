@@ -12,7 +12,9 @@ StopState::~StopState() {
 }
 
 void StopState::Request(DWORD exitCode) {
+    std::lock_guard<std::mutex> closerHold(m_closerMutex);
     HINTERNET blocked = nullptr;
+    bool byCloser = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_stop.load(std::memory_order_relaxed))
@@ -20,13 +22,23 @@ void StopState::Request(DWORD exitCode) {
         m_code = exitCode;
         m_stop.store(true, std::memory_order_release);
         std::swap(blocked, m_blocked);
-        m_closed = blocked;
+        byCloser = blocked && blocked == m_closerRequest;
+        // The owner skips its own close only of what the stop closed itself.
+        m_closed = byCloser ? nullptr : blocked;
     }
     SetEvent(m_wake);
-    // Outside the lock: the close may wait for the blocked call to return,
-    // and the returning thread takes the lock to unblock.
-    if (blocked)
+    // Outside m_mutex: the close may wait for the blocked call to return, and
+    // the returning thread takes m_mutex to unblock.
+    if (byCloser)
+        m_closer();
+    else if (blocked)
         InternetCloseHandle(blocked);
+}
+
+void StopState::SetCloser(HINTERNET hRequest, std::function<void()> close) {
+    std::lock_guard<std::mutex> closerHold(m_closerMutex);
+    m_closerRequest = hRequest;
+    m_closer = std::move(close);
 }
 
 DWORD StopState::Code() {

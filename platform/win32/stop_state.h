@@ -6,6 +6,7 @@
 #include <wininet.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 namespace platform::win32 {
@@ -32,6 +33,9 @@ public:
     // True, once, for the request a stop closed: its owner must not close it
     // again.
     bool TakeClosedByStop(HINTERNET hRequest);
+    // The close a stop makes of hRequest instead of its own; none with a
+    // null request.
+    void SetCloser(HINTERNET hRequest, std::function<void()> close);
 
     // Held by the thread during a visible step; a stop request waits for it.
     std::mutex stepLock;
@@ -39,6 +43,11 @@ public:
 private:
     std::atomic<bool> m_stop{false};
     HANDLE m_wake;
+    // Held while a stop closes the blocked request, so that the closer is
+    // not changed or gone meanwhile; taken before m_mutex.
+    std::mutex m_closerMutex;
+    HINTERNET m_closerRequest = nullptr;  // guarded by m_closerMutex
+    std::function<void()> m_closer;       // guarded by m_closerMutex
     std::mutex m_mutex;
     DWORD m_code = 0;               // guarded by m_mutex
     HINTERNET m_blocked = nullptr;  // guarded by m_mutex

@@ -181,6 +181,62 @@ TEST_F(ThreadStop, ReadBlockedOnTheNetworkIsFreedByTheStop) {
     CloseHandle(thread);
 }
 
+// A request with a closer of its own (a canceller that other threads close
+// it through) is closed by the stop through that closer, once, and never by
+// the stop itself: the closer finds it still open.
+TEST_F(ThreadStop, AStopClosesABlockedRequestThroughItsCloserOnly) {
+    auto server = std::make_unique<testsupport::LoopbackServer>();
+    server->SetBody("/slow", std::string(1 << 20, 'x'));
+    server->SetFault("/slow", testsupport::Fault{.slowBodyDelayMs = 60000});
+    const std::wstring host = L"127.0.0.1";
+    const auto port = static_cast<INTERNET_PORT>(server->Port());
+    std::atomic<bool> reading{false};
+    std::atomic<int> closerCalls{0};
+    std::atomic<BOOL> closedByCloser{FALSE};
+    HANDLE thread = Start([&]() -> DWORD {
+        HINTERNET session = InternetOpenW(L"test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+        HINTERNET connection =
+            InternetConnectW(session, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+        HINTERNET request =
+            HttpOpenRequestA(connection, "GET", "/slow", "HTTP/1.1", nullptr, nullptr, INTERNET_FLAG_RELOAD, 0);
+        struct Handles {
+            HINTERNET request, connection, session;
+            std::atomic<int>& closerCalls;
+            ~Handles() {
+                // As a canceller's owner does: the request is closed here
+                // only when the closer has not closed it.
+                if (closerCalls == 0)
+                    InternetCloseHandle(request);
+                InternetCloseHandle(connection);
+                InternetCloseHandle(session);
+            }
+        } handles{request, connection, session, closerCalls};
+        if (!request || !HttpSendRequestW(request, nullptr, 0, nullptr, 0))
+            return 2;
+        platform::StopCloser closer(request, [&, request] {
+            ++closerCalls;
+            closedByCloser = InternetCloseHandle(request);
+        });
+        char buffer[1 << 16];
+        DWORD cbRead = 0;
+        reading = true;
+        while (InternetReadFile(request, buffer, sizeof buffer, &cbRead) && cbRead > 0) {
+        }
+        return 1;
+    });
+    ASSERT_TRUE(thread);
+    ASSERT_TRUE(Eventually([&] { return reading.load(); }, 10s));
+    std::this_thread::sleep_for(200ms);  // into the blocked read
+    EXPECT_TRUE(TerminateThread(thread, 5));
+    if (testsupport::UnderWine())
+        server.reset();  // Wine frees the blocked read only at the server's end
+    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(closerCalls, 1);
+    EXPECT_TRUE(closedByCloser) << "the stop closed the request before its closer did";
+    EXPECT_EQ(ExitCode(thread), 5u);
+    CloseHandle(thread);
+}
+
 TEST_F(ThreadStop, EndRemainingThreadsEndsEveryThreadWithCodeZero) {
     HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::atomic<int> unwound{0};

@@ -248,6 +248,16 @@ void EndRemainingThreads() {
     }
 }
 
+StopCloser::StopCloser(void* request, std::function<void()> close) {
+    if (win32::StopState* self = win32::t_state)
+        self->SetCloser(static_cast<HINTERNET>(request), std::move(close));
+}
+
+StopCloser::~StopCloser() {
+    if (win32::StopState* self = win32::t_state)
+        self->SetCloser(nullptr, nullptr);
+}
+
 VisibleStep::VisibleStep() {
     win32::StopState* self = win32::t_state;
     if (!self)

@@ -274,6 +274,12 @@ void Sleep(DWORD dwMilliseconds) {
 
 namespace platform {
 
+// A stop here frees a blocked transfer by ending its wait, never by closing
+// the request: there is no second closer to stand in for.
+StopCloser::StopCloser(void*, std::function<void()>) {}
+
+StopCloser::~StopCloser() = default;
+
 VisibleStep::VisibleStep() {
     ThreadObject* self = CurrentThreadObject();
     if (!self)
