@@ -12,7 +12,7 @@ endif()
 
 # Where the tests run. The display and the windows (GTK and WebKit keep
 # allocations and threads the sanitizers report), and the runs of the
-# programs against real servers (nginx, the Windows programs under Wine),
+# programs against real servers (nginx, Swift, the Windows programs under Wine),
 # where one optimised run is enough, run only in the plain build: labels
 # QM_PLAIN_ONLY_LABELS. A sanitizer build neither builds nor registers them.
 # The target plain_tests builds them and test support's tests (their X
@@ -20,7 +20,7 @@ endif()
 # scripts/test runs, reading the labels from plain_stage_labels in the build
 # folder, so that this is the one list. A test has one label: lists do not
 # survive test discovery.
-set(QM_PLAIN_ONLY_LABELS display gui nginx wine)
+set(QM_PLAIN_ONLY_LABELS display gui nginx object_storage wine)
 set(QM_PLAIN_STAGE_LABELS ${QM_PLAIN_ONLY_LABELS} test_support)
 list(JOIN QM_PLAIN_STAGE_LABELS "|" _plain_stage)
 file(WRITE ${PROJECT_BINARY_DIR}/plain_stage_labels "^(${_plain_stage})$\n")
