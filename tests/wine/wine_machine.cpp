@@ -161,9 +161,10 @@ void WineMachine::UnpackLauncher() {
     const testsupport::ProgramResult unpacked =
         RunLinuxTool({"unzip", "-q", zip.string(), "-d", launcher.string()}, work.Path(), "unzip");
     ASSERT_EQ(unpacked.exitCode, 0) << unpacked.errors;
-    // What a studio ships and nothing else: the program, every picture as
+    // What a studio ships and nothing else: the programs, every picture as
     // the build drew it, and the two profile files.
-    std::vector<fs::path> expected{"Launcher.exe", "Platform.ini", std::string(kPlatform) + ".ini"};
+    std::vector<fs::path> expected{"Launcher.exe", "quillmoor-headless.exe", "Platform.ini",
+                                   std::string(kPlatform) + ".ini"};
     for (const fs::path& picture : testsupport::FilesBelow(Programs().styles)) {
         expected.push_back("LauncherStyles" / picture);
         EXPECT_EQ(testsupport::ReadBytes(launcher / "LauncherStyles" / picture),
@@ -174,6 +175,7 @@ void WineMachine::UnpackLauncher() {
     EXPECT_EQ(testsupport::FilesBelow(launcher), expected);
     EXPECT_EQ(testsupport::ReadBytes(launcher / "Platform.ini"), "[Config]\r\nPlatform=demo\r\n");
     EXPECT_EQ(testsupport::ReadBytes(launcher / "Launcher.exe"), testsupport::ReadBytes(Programs().launcher));
+    EXPECT_EQ(testsupport::ReadBytes(launcher / "quillmoor-headless.exe"), testsupport::ReadBytes(Programs().headless));
     fs::copy(launcher, install, fs::copy_options::recursive);
 }
 
