@@ -141,6 +141,19 @@ if(QM_VERSION_TWEAK STREQUAL "")
 endif()
 set(QM_VERSION_TEXT ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.${QM_VERSION_TWEAK})
 
+# The installer (scripts/windows-installer) takes its names, version and icon
+# from the build, so that they are the programs' own.
+if(WIN32)
+  set(QM_NSIS_PRODUCT "${QM_PRODUCT_NAME}")
+  set(QM_NSIS_COMPANY "${QM_COMPANY_NAME}")
+  foreach(_text QM_NSIS_PRODUCT QM_NSIS_COMPANY)
+    # NSIS strings write "$" as "$$" and a quote as "$\"".
+    string(REPLACE "$" "$$" ${_text} "${${_text}}")
+    string(REPLACE "\"" "$\\\"" ${_text} "${${_text}}")
+  endforeach()
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/windows/product.nsh.in ${PROJECT_BINARY_DIR}/installer/product.nsh @ONLY)
+endif()
+
 # Resource-script strings escape backslashes and double their quotes.
 function(_qm_rc_text out text)
   string(REPLACE "\\" "\\\\" text "${text}")
