@@ -133,6 +133,27 @@ endfunction()
 # (tools/styles) and linked into the Windows programs.
 set(QM_LAUNCHER_ICON ${PROJECT_BINARY_DIR}/resources/launcher.ico)
 
+# The version as Windows writes it, four numbers, for the programs and the
+# installer alike.
+set(QM_VERSION_TWEAK ${PROJECT_VERSION_TWEAK})
+if(QM_VERSION_TWEAK STREQUAL "")
+  set(QM_VERSION_TWEAK 0)
+endif()
+set(QM_VERSION_TEXT ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.${QM_VERSION_TWEAK})
+
+# The installer (scripts/windows-installer) takes its names, version and icon
+# from the build, so that they are the programs' own.
+if(WIN32)
+  set(QM_NSIS_PRODUCT "${QM_PRODUCT_NAME}")
+  set(QM_NSIS_COMPANY "${QM_COMPANY_NAME}")
+  foreach(_text QM_NSIS_PRODUCT QM_NSIS_COMPANY)
+    # NSIS strings write "$" as "$$" and a quote as "$\"".
+    string(REPLACE "$" "$$" ${_text} "${${_text}}")
+    string(REPLACE "\"" "$\\\"" ${_text} "${${_text}}")
+  endforeach()
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/windows/product.nsh.in ${PROJECT_BINARY_DIR}/installer/product.nsh @ONLY)
+endif()
+
 # Resource-script strings escape backslashes and double their quotes.
 function(_qm_rc_text out text)
   string(REPLACE "\\" "\\\\" text "${text}")
@@ -155,11 +176,6 @@ function(qm_program_resources target)
   _qm_rc_text(QM_RC_DESCRIPTION "${QM_DESCRIPTION}")
   set(QM_RC_FILE_NAME ${QM_FILE_NAME})
   get_filename_component(QM_RC_INTERNAL_NAME ${QM_FILE_NAME} NAME_WE)
-  set(QM_VERSION_TWEAK ${PROJECT_VERSION_TWEAK})
-  if(QM_VERSION_TWEAK STREQUAL "")
-    set(QM_VERSION_TWEAK 0)
-  endif()
-  set(QM_VERSION_TEXT ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.${QM_VERSION_TWEAK})
   set(QM_RC_MANIFEST ${PROJECT_SOURCE_DIR}/cmake/windows/program.manifest)
   set(QM_RC_ICON "")
   set(_depends ${QM_RC_MANIFEST})

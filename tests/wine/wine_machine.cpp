@@ -99,6 +99,12 @@ void WineMachine::SetUpTestSuite() {
         shared.problem = "the Wine prefix in " + prepared.string() + " has no user folder";
         return;
     }
+    // What a program puts on the desktop must stay in the prefix.
+    if (fs::is_symlink(shared.localAppData.parent_path().parent_path() / "Desktop")) {
+        shared.problem = "the Desktop of the Wine prefix in " + prepared.string() +
+                         " links out of it (scripts/test-windows makes it a folder)";
+        return;
+    }
     fs::create_directories(shared.localAppData);
     // The prefix shows its windows on a Wine desktop of this size, which
     // composes the layered windows itself.
@@ -127,6 +133,14 @@ std::string WineMachine::WindowsDataFolder() {
     return Machine().windowsLocalAppData;
 }
 
+fs::path WineMachine::LocalAppData() {
+    return Machine().localAppData;
+}
+
+fs::path WineMachine::UserFolder() {
+    return Machine().localAppData.parent_path().parent_path();
+}
+
 void WineMachine::SetUp() {
     const Shared& shared = Machine();
     ASSERT_TRUE(shared.problem.empty()) << shared.problem;
@@ -153,17 +167,26 @@ void WineMachine::TearDown() {
 // scripts/package-windows, made for this server and unpacked.
 void WineMachine::UnpackLauncher() {
     const fs::path zip = work.Path() / "package.zip";
-    const testsupport::ProgramResult packed = RunLinuxTool(
-        {QM_PACKAGE_SCRIPT, "--no-build", "--build", kWindowsBuild.string(), "--platform", kPlatform, "--web",
-         Base() + "/web/index.html", "--version", Base() + "/api/launcherversionnew", "--out", zip.string()},
-        work.Path(), "package");
+    std::vector<std::string> package{QM_PACKAGE_SCRIPT, "--no-build",
+                                     "--build",         kWindowsBuild.string(),
+                                     "--platform",      kPlatform,
+                                     "--web",           Base() + "/web/index.html",
+                                     "--version",       Base() + "/api/launcherversionnew",
+                                     "--out",           zip.string()};
+    if (packInstaller) {
+        package.insert(package.end(), {"--installer", Installer().string()});
+    } else {
+        package.push_back("--no-installer");
+    }
+    const testsupport::ProgramResult packed = RunLinuxTool(package, work.Path(), "package");
     ASSERT_EQ(packed.exitCode, 0) << packed.errors;
     const testsupport::ProgramResult unpacked =
         RunLinuxTool({"unzip", "-q", zip.string(), "-d", launcher.string()}, work.Path(), "unzip");
     ASSERT_EQ(unpacked.exitCode, 0) << unpacked.errors;
-    // What a studio ships and nothing else: the program, every picture as
+    // What a studio ships and nothing else: the programs, every picture as
     // the build drew it, and the two profile files.
-    std::vector<fs::path> expected{"Launcher.exe", "Platform.ini", std::string(kPlatform) + ".ini"};
+    std::vector<fs::path> expected{"Launcher.exe", "quillmoor-headless.exe", "Platform.ini",
+                                   std::string(kPlatform) + ".ini"};
     for (const fs::path& picture : testsupport::FilesBelow(Programs().styles)) {
         expected.push_back("LauncherStyles" / picture);
         EXPECT_EQ(testsupport::ReadBytes(launcher / "LauncherStyles" / picture),
@@ -174,6 +197,7 @@ void WineMachine::UnpackLauncher() {
     EXPECT_EQ(testsupport::FilesBelow(launcher), expected);
     EXPECT_EQ(testsupport::ReadBytes(launcher / "Platform.ini"), "[Config]\r\nPlatform=demo\r\n");
     EXPECT_EQ(testsupport::ReadBytes(launcher / "Launcher.exe"), testsupport::ReadBytes(Programs().launcher));
+    EXPECT_EQ(testsupport::ReadBytes(launcher / "quillmoor-headless.exe"), testsupport::ReadBytes(Programs().headless));
     fs::copy(launcher, install, fs::copy_options::recursive);
 }
 
@@ -194,12 +218,14 @@ void WineMachine::Publish(const std::vector<std::string>& options) {
 std::map<std::string, std::string> WineMachine::Environment(bool withBrowser) const {
     const Shared& shared = Machine();
     // Without the browser engine a page fails at once; the .NET runtime Wine
-    // would offer to install is never wanted.
-    return {{"WINEPREFIX", shared.prefix.string()},
-            {"WINEDEBUG", "-all"},
-            {"WINEDLLOVERRIDES", withBrowser ? "mscoree=" : "mscoree=;mshtml="},
-            {"DISPLAY", shared.display->Name()},
-            {"WAYLAND_DISPLAY", ""}};
+    // would offer to install is never wanted, nor menu entries of this
+    // machine's desktop for the shortcuts an installer makes.
+    return {
+        {"WINEPREFIX", shared.prefix.string()},
+        {"WINEDEBUG", "-all"},
+        {"WINEDLLOVERRIDES", withBrowser ? "mscoree=;winemenubuilder.exe=d" : "mscoree=;mshtml=;winemenubuilder.exe=d"},
+        {"DISPLAY", shared.display->Name()},
+        {"WAYLAND_DISPLAY", ""}};
 }
 
 testsupport::ProgramResult WineMachine::RunWindows(const fs::path& program, const std::vector<std::string>& arguments,

@@ -84,6 +84,15 @@ protected:
     // Where the launcher keeps its data as the Windows programs see it:
     // the prefix's local application data folder.
     static std::string WindowsDataFolder();
+    // The same folder as this system names it, and the Windows user's own
+    // folder above it (Desktop, AppData).
+    static fs::path LocalAppData();
+    static fs::path UserFolder();
+
+    // The installer made with the package, when `packInstaller` was set
+    // before SetUp; the other cases pack the zip alone.
+    fs::path Installer() const { return work.Path() / "QuillmoorSetup.exe"; }
+    bool packInstaller = false;
 
     std::unique_ptr<testsupport::ServedCdn> server;
 

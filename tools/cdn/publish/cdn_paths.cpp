@@ -5,7 +5,7 @@ std::wstring LauncherListPath(const std::wstring& launcherVersion) {
 }
 
 std::wstring LauncherFilePath(const std::wstring& launcherVersion, const std::wstring& relative) {
-    return kLauncherPrefix + launcherVersion + relative + L".z";
+    return kLauncherPrefix + launcherVersion + relative + kLauncherPackSuffix;
 }
 
 std::wstring SettingsPath(const std::wstring& platformCode) {
@@ -17,7 +17,7 @@ std::wstring ClientListPath(const std::wstring& clientVersion) {
 }
 
 std::wstring ClientFilePath(const std::wstring& clientVersion, const std::wstring& relative) {
-    return clientVersion + relative + L".lz";
+    return clientVersion + relative + kClientPackSuffix;
 }
 
 std::wstring DirectoryOf(const std::wstring& cdnPath) {

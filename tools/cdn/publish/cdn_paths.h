@@ -9,6 +9,9 @@
 inline constexpr wchar_t kLauncherPrefix[] = L"launcher/";
 inline constexpr wchar_t kLauncherListName[] = L"launcher.md5";
 inline constexpr wchar_t kClientListName[] = L"qm.md5";
+// How each folder's files are packed, as the launcher asks for them.
+inline constexpr wchar_t kLauncherPackSuffix[] = L".z";
+inline constexpr wchar_t kClientPackSuffix[] = L".lz";
 // The program the launcher starts after updating itself.
 inline constexpr wchar_t kLauncherProgram[] = L"Launcher.exe";
 

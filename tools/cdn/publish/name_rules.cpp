@@ -3,9 +3,16 @@
 #include "platform/text.h"
 #include "tools/cdn/publish/publish_error.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::size_t kMaxPlatformCode = 64;
+// As the launcher lays out its data folder (update/download_worker.cpp):
+// each download in Update\ under its CDN path with the pack suffix, each file
+// unpacked beside its target with ".qmnew" appended.
+constexpr wchar_t kUpdateFolder[] = L"\\Update\\";
+constexpr wchar_t kUnpackSuffix[] = L".qmnew";
 
 bool IsValidUtf8(std::string_view bytes) {
     // Invalid sequences come back as U+FFFD, so the round trip differs.
@@ -57,6 +64,19 @@ std::size_t Utf16Length(std::wstring_view text) {
         units += static_cast<char32_t>(c) > 0xFFFF ? 2 : 1;
     }
     return units;
+}
+
+std::wstring LongestWindowsPath(const WindowsPlace& place, std::wstring_view relative) {
+    std::wstring local = place.versionFolder + std::wstring(relative);
+    std::replace(local.begin(), local.end(), L'/', L'\\');
+    const std::wstring packed = kTypicalDataFolder + std::wstring(kUpdateFolder) + local + place.packSuffix;
+    const std::wstring unpacked = kTypicalDataFolder + (L"\\" + local) + kUnpackSuffix;
+    return Utf16Length(packed) >= Utf16Length(unpacked) ? packed : unpacked;
+}
+
+std::size_t WindowsPathRoom(const WindowsPlace& place) {
+    const std::size_t taken = Utf16Length(LongestWindowsPath(place, L""));
+    return taken < kMaxWindowsPath ? kMaxWindowsPath - taken : 0;
 }
 
 std::string VersionFolder(std::string_view value, std::string_view option) {

@@ -47,12 +47,22 @@ bool IsInside(const fs::path& inner, const fs::path& outer) {
     return std::mismatch(a.begin(), a.end(), b.begin(), b.end()).second == b.end();
 }
 
-// What the launcher would read back differently is refused before any work.
-void CheckListable(const std::vector<SourceFile>& files, const std::wstring& listPrefix,
+// What the launcher would read back differently, or could not store on a
+// player's Windows, is refused before any work.
+void CheckListable(const std::vector<SourceFile>& files, const std::wstring& listPrefix, const WindowsPlace& place,
                    std::vector<std::string>& problems) {
+    const std::size_t room = WindowsPathRoom(place);
     for (const SourceFile& file : files) {
-        const std::wstring listed = listPrefix + platform::FromUtf8(file.relative);
-        if (Utf16Length(listed) > kMaxListedPath) {
+        const std::wstring relative = platform::FromUtf8(file.relative);
+        const std::wstring listed = listPrefix + relative;
+        if (Utf16Length(relative) > room) {
+            const std::wstring longest = LongestWindowsPath(place, relative);
+            problems.push_back(
+                file.file.string() + ": a player's launcher would store it as " + platform::ToUtf8(longest) + ", " +
+                std::to_string(Utf16Length(longest)) + " characters, past Windows' " + std::to_string(kMaxWindowsPath) +
+                " (measured on a 20-character user name); the room left for its path \"" + file.relative + "\" (" +
+                std::to_string(Utf16Length(relative)) + ") is " + std::to_string(room) + " characters");
+        } else if (Utf16Length(listed) > kMaxListedPath) {
             problems.push_back(file.file.string() + ": its md5 list line \"" + platform::ToUtf8(listed) +
                                "\" is longer than " + std::to_string(kMaxListedPath) + " characters");
         }
@@ -130,8 +140,9 @@ Inputs CheckInputs(const PublishOptions& options, std::ostream& log) {
     };
     inputs.launcherFiles = list(options.launcherDir, "launcher folder");
     inputs.clientFiles = list(options.clientDir, "client folder");
-    CheckListable(inputs.launcherFiles, kLauncherPrefix, problems);
-    CheckListable(inputs.clientFiles, L"", problems);
+    CheckListable(inputs.launcherFiles, kLauncherPrefix,
+                  {kLauncherPrefix + inputs.launcherVersion, kLauncherPackSuffix}, problems);
+    CheckListable(inputs.clientFiles, L"", {inputs.clientVersion, kClientPackSuffix}, problems);
     if (!problems.empty()) {
         throw PublishError(problems);
     }

@@ -303,13 +303,42 @@ TEST_F(PublisherTest, PreviousPublishIntoTheSameFolder) {
     EXPECT_TRUE(fs::exists(m_dir.Path() / "cdn" / "index" / before.indexName));
 }
 
-TEST_F(PublisherTest, PathLinesUpTo259CharactersArePublished) {
-    Launcher(std::string(250, 'n'), "x");  // "launcher/" makes it 259
+TEST_F(PublisherTest, PathsAPlayersWindowsCanStoreArePublishedAndLongerOnesAreRefusedWithTheRoomLeft) {
+    // Below C:\Users\<20 characters>\AppData\Local\Quillmoor (53) the
+    // longest paths are the downloads: "\Update\launcher\L1\" + ".z" leave
+    // 184 characters, "\Update\C1\" + ".lz" 192. The Chinese folder counts
+    // one unit a character, the emoji two (a surrogate pair).
+    const std::string launcherPath = std::string(180, 'n') + "/abc";
+    const std::string clientPath = "\xE5\x9C\xB0\xE5\x9B\xBE/" + std::string(187, 'c') + "\xF0\x9F\x98\x80";
+    Launcher(launcherPath, "x");
+    Client(clientPath, "y");
     Run(Options());
     const LauncherView view(m_dir.Path() / "cdn", "launcher-pv.txt");
-    const std::vector<ListEntry> entries = ReadMd5List(view.Resolve(L"launcher/L1/launcher.md5"));
-    EXPECT_TRUE(
-        std::any_of(entries.begin(), entries.end(), [](const ListEntry& entry) { return entry.path.size() == 259; }));
+    const std::vector<ListEntry> launcherList = ReadMd5List(view.Resolve(L"launcher/L1/launcher.md5"));
+    EXPECT_TRUE(std::any_of(launcherList.begin(), launcherList.end(), [&](const ListEntry& entry) {
+        return entry.path == L"launcher/" + platform::FromUtf8(launcherPath);
+    }));
+    const std::vector<ListEntry> clientList = ReadMd5List(view.Resolve(L"C1/qm.md5"));
+    EXPECT_TRUE(std::any_of(clientList.begin(), clientList.end(),
+                            [&](const ListEntry& entry) { return entry.path == platform::FromUtf8(clientPath); }));
+
+    // One character more in each; a longer launcher version leaves less.
+    fs::remove_all(m_dir.Path() / "cdn");
+    Launcher(std::string(181, 'n') + "/abc", "x");
+    Client("\xE5\x9C\xB0\xE5\x9B\xBE/" + std::string(188, 'c') + "\xF0\x9F\x98\x80", "y");
+    PublishOptions options = Options();
+    options.launcherVersion = "2024/L1";
+    const std::string message = ErrorOf(options);
+    EXPECT_EQ(message.rfind("3 problems, nothing was published:\n", 0), 0u) << message;
+    EXPECT_NE(message.find("C:\\Users\\12345678901234567890\\AppData\\Local\\Quillmoor\\Update\\launcher\\2024\\L1\\" +
+                           std::string(181, 'n') + "\\abc.z, 265 characters, past Windows' 259"),
+              std::string::npos)
+        << message;
+    EXPECT_NE(message.find("/abc\" (185) is 179 characters"), std::string::npos) << message;
+    EXPECT_NE(message.find("\"" + launcherPath + "\" (184) is 179 characters"), std::string::npos) << message;
+    EXPECT_NE(message.find("Quillmoor\\Update\\C1\\\xE5\x9C\xB0\xE5\x9B\xBE\\"), std::string::npos) << message;
+    EXPECT_NE(message.find("\xF0\x9F\x98\x80\" (193) is 192 characters"), std::string::npos) << message;
+    EXPECT_FALSE(fs::exists(m_dir.Path() / "cdn"));
 }
 
 TEST_F(PublisherTest, ReportsProgressAndMissingProgram) {
