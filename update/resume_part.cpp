@@ -2,6 +2,7 @@
 
 #include "platform/crt.h"
 #include "platform/kernel32.h"
+#include "platform/shell32.h"
 #include "platform/text.h"
 
 #include <cstdio>
@@ -138,6 +139,10 @@ bool ResumePart::Record(const PartRecord& record) const {
         Forget();
         return false;
     }
+    // Written before the body, whose save makes the folder otherwise.
+    std::wstring folder = m_record;
+    if (PathRemoveFileSpecW(folder.data()))
+        SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     FilePtr file(_wfopen(m_record.c_str(), L"wb"));
     const bool written = file && std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
     const bool closed = file && std::fclose(file.release()) == 0;
