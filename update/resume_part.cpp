@@ -119,9 +119,13 @@ std::optional<PartRecord> ResumePart::Find(const std::wstring& url, std::int64_t
 }
 
 std::uint64_t ResumePart::Held(std::int64_t listed) const {
+    // Asked for every pending file: the part is only looked at beside a
+    // record.
     const std::optional<PartRecord> record = Read();
+    if (!record)
+        return 0;
     const std::uint64_t size = PartSize();
-    if (!record || record->listed != listed || record->validator.empty() || record->held > size ||
+    if (record->listed != listed || record->validator.empty() || record->held > size ||
         size >= record->total)
         return 0;
     return size;
