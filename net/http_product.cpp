@@ -286,8 +286,9 @@ int CHttpProduct::Save() {
         // The rest of a file only follows exactly the bytes it was asked after.
         if (pFile && nHeld != 0 && platform::CFileSize(pFile.get()) != static_cast<std::int64_t>(nHeld)) {
             pFile.reset();
-            m_diag.BodyFailed(0, m_nTotal, L"cannot continue " + m_szSavePath + L": it does not hold the " +
-                                               std::to_wstring(nHeld) + L" bytes asked after");
+            m_diag.BodyFailed(0, m_nTotal,
+                              L"cannot continue " + m_szSavePath + L": it does not hold the " + std::to_wstring(nHeld) +
+                                  L" bytes asked after");
         }
     }
 

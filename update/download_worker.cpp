@@ -231,11 +231,11 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
                     DiagNote(kTopic, attemptText + L"up to date");
                     return true;
                 }
-                problem = !released             ? L"the release does not list what arrived"
-                          : digest.empty()      ? L"nothing could be unpacked from " + packedFile
-                          : digest != entry.md5 ? L"the unpacked file's digest " + digest + L" is not the list's " +
-                                                      entry.md5
-                                                : L"cannot move it into place at " + targetFile;
+                problem = !released        ? L"the release does not list what arrived"
+                          : digest.empty() ? L"nothing could be unpacked from " + packedFile
+                          : digest != entry.md5
+                              ? L"the unpacked file's digest " + digest + L" is not the list's " + entry.md5
+                              : L"cannot move it into place at " + targetFile;
             }
             DiagProblem(kTopic, attemptText + problem);
             view->SetStageText(kVerifyFailedText);

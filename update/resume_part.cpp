@@ -125,8 +125,7 @@ std::uint64_t ResumePart::Held(std::int64_t listed) const {
     if (!record)
         return 0;
     const std::uint64_t size = PartSize();
-    if (record->listed != listed || record->validator.empty() || record->held > size ||
-        size >= record->total)
+    if (record->listed != listed || record->validator.empty() || record->held > size || size >= record->total)
         return 0;
     return size;
 }
@@ -134,10 +133,10 @@ std::uint64_t ResumePart::Held(std::int64_t listed) const {
 bool ResumePart::Record(const PartRecord& record) const {
     if (!Resumable())
         return false;
-    const std::string text = std::string(kFirstLine) + "\nurl=" + platform::ToUtf8(record.url) +
-                             "\nheld=" + std::to_string(record.held) + "\nvalidator=" +
-                             platform::ToUtf8(record.validator) + "\ntotal=" + std::to_string(record.total) +
-                             "\nlisted=" + std::to_string(record.listed) + "\n";
+    const std::string text =
+        std::string(kFirstLine) + "\nurl=" + platform::ToUtf8(record.url) + "\nheld=" + std::to_string(record.held) +
+        "\nvalidator=" + platform::ToUtf8(record.validator) + "\ntotal=" + std::to_string(record.total) +
+        "\nlisted=" + std::to_string(record.listed) + "\n";
     if (text.size() > kMostRecordBytes || record.validator.find_first_of(L"\r\n") != std::wstring::npos ||
         record.url.find_first_of(L"\r\n") != std::wstring::npos) {
         Forget();

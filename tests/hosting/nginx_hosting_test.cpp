@@ -302,17 +302,18 @@ TEST_F(NginxHosting, InstallThenNothingToDoThenTheLauncherReplacesItself) {
 // with the ETag nginx gave as If-Range; nginx sends only the rest, and the
 // signed release accepts the whole.
 TEST_F(NginxHosting, AKilledDownloadIsContinuedThroughNginx) {
-    const std::string ranges = "    log_format ranges escape=none "
-                               "'$request|$status|$body_bytes_sent|$http_range|$http_if_range|$sent_http_etag';\n"
-                               "    access_log " +
-                               (nginxFolder / "ranges.log").string() + " ranges;\n";
+    const std::string ranges =
+        "    log_format ranges escape=none "
+        "'$request|$status|$body_bytes_sent|$http_range|$http_if_range|$sent_http_etag';\n"
+        "    access_log " +
+        (nginxFolder / "ranges.log").string() + " ranges;\n";
     RestartNginx(ranges + "    limit_rate 128k;\n");
-    testsupport::TestProcess first({{QM_HEADLESS_PROGRAM, "--pc-version", Base() + "/web/index.html", "--start-game",
-                                     "-demo", "--timeout", "240"},
-                                    install,
-                                    {{"XDG_DATA_HOME", data.string()}},
-                                    work.Path() / "killed.out",
-                                    work.Path() / "killed.err"});
+    testsupport::TestProcess first(
+        {{QM_HEADLESS_PROGRAM, "--pc-version", Base() + "/web/index.html", "--start-game", "-demo", "--timeout", "240"},
+         install,
+         {{"XDG_DATA_HOME", data.string()}},
+         work.Path() / "killed.out",
+         work.Path() / "killed.err"});
     const fs::path part = data / "Quillmoor/Update/C1/data/world.pak.lz.part";
     const auto partSize = [&] {
         std::error_code error;

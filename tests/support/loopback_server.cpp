@@ -487,7 +487,8 @@ private:
             res.set_header("ETag", source->etag);
         }
         // As nginx: a range only of the object the If-Range names.
-        const bool sameObject = !req.has_header("If-Range") || (etags && req.get_header_value("If-Range") == source->etag);
+        const bool sameObject =
+            !req.has_header("If-Range") || (etags && req.get_header_value("If-Range") == source->etag);
         if (answer206 && !chunked && sameObject && req.get_header_value_count("Range") == 1) {
             switch (ParseRange(req.get_header_value("Range"), source->size, window)) {
                 case RangeResult::None:
@@ -566,12 +567,12 @@ private:
 
     mutable std::mutex m_mutex;
     std::shared_ptr<std::atomic<std::uint64_t>> m_sent = std::make_shared<std::atomic<std::uint64_t>>(0);
-    std::map<std::string, BodySource> m_bodies;  // guarded by m_mutex
-    bool m_etags = true;                         // guarded by m_mutex
-    std::map<std::string, std::string> m_folders;                        // guarded by m_mutex
-    std::map<std::string, Fault> m_faults;                               // guarded by m_mutex
-    bool m_answer206 = true;                                             // guarded by m_mutex
-    std::vector<RecordedRequest> m_requests;                             // guarded by m_mutex
+    std::map<std::string, BodySource> m_bodies;    // guarded by m_mutex
+    bool m_etags = true;                           // guarded by m_mutex
+    std::map<std::string, std::string> m_folders;  // guarded by m_mutex
+    std::map<std::string, Fault> m_faults;         // guarded by m_mutex
+    bool m_answer206 = true;                       // guarded by m_mutex
+    std::vector<RecordedRequest> m_requests;       // guarded by m_mutex
 };
 
 LoopbackServer::LoopbackServer() : m_impl(std::make_unique<Impl>()) {}

@@ -288,8 +288,8 @@ TEST_F(HeadlessDemo, AKilledDownloadIsContinuedByTheNextStartFromWhereItStopped)
     // slowly the first time; the answers and the page from quillmoor-cdn.
     testsupport::LoopbackServer objects;
     objects.ServeFolder("/cdn/", cdn.string());
-    const testsupport::ServedCdn::Published published = server->Publish(
-        launcher, client, "demo", {"--base-url", objects.BaseUrl() + "/cdn/"}, std::chrono::minutes(5));
+    const testsupport::ServedCdn::Published published =
+        server->Publish(launcher, client, "demo", {"--base-url", objects.BaseUrl() + "/cdn/"}, std::chrono::minutes(5));
     ASSERT_EQ(published.exitCode.value_or(-1), 0) << published.errors;
     std::string target;
     for (const auto& entry : fs::recursive_directory_iterator(cdn / "tree"))

@@ -259,8 +259,8 @@ TEST_F(WinInetTest, ReportsContentRangeETagAndLastModifiedAsText) {
     EXPECT_EQ(text(HTTP_QUERY_LAST_MODIFIED), L"error " + std::to_wstring(ERROR_HTTP_HEADER_NOT_FOUND));
     DWORD number = 0;
     DWORD size = sizeof number;
-    EXPECT_FALSE(HttpQueryInfoW(opened.request.get(), HTTP_QUERY_ETAG | HTTP_QUERY_FLAG_NUMBER, &number, &size,
-                                nullptr));
+    EXPECT_FALSE(
+        HttpQueryInfoW(opened.request.get(), HTTP_QUERY_ETAG | HTTP_QUERY_FLAG_NUMBER, &number, &size, nullptr));
 }
 
 TEST_F(WinInetTest, ChunkedAnswerHasNoContentLength) {
