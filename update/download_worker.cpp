@@ -205,7 +205,7 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
                     part.Drop();
             } else {
                 part.Forget();
-                if (part.PartFile() != packedFile &&
+                if (part.Resumable() &&
                     !MoveFileExW(part.PartFile().c_str(), packedFile.c_str(), MOVEFILE_REPLACE_EXISTING)) {
                     problem = L"cannot move " + part.PartFile() + L" to " + packedFile;
                     part.Drop();

@@ -5,6 +5,7 @@
 #include "platform/shell32.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -40,6 +41,10 @@ ResumePart::ResumePart(const std::wstring& packedFile) : m_part(packedFile) {
     if (packedFile.size() + std::size(kRecordSuffix) - 1 < MAX_PATH) {
         m_part = packedFile + kPartSuffix;
         m_record = packedFile + kRecordSuffix;
+        // As the product saves them: Windows makes no folder of a path with
+        // '/' in it.
+        std::replace(m_part.begin(), m_part.end(), L'/', L'\\');
+        std::replace(m_record.begin(), m_record.end(), L'/', L'\\');
     }
 }
 
