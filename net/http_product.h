@@ -24,6 +24,11 @@ public:
     static constexpr std::size_t kMaxUrlLength = 2083;
     static constexpr std::size_t kMaxPathLength = 259;
 
+    // "bytes FIRST-LAST/TOTAL" with FIRST <= LAST < TOTAL; none for anything
+    // else ("bytes */TOTAL", an unknown total, other units).
+    static bool ParseContentRange(const std::wstring& strValue, std::uint64_t& nFirst, std::uint64_t& nLast,
+                                  std::uint64_t& nTotal);
+
     // The buffer is lent, never freed here. A buffer that cannot take one
     // whole read (1 to 10,239 bytes) or a missing one is refused: the
     // product then has no buffer, as one made with size 0, and Save writes
@@ -59,6 +64,28 @@ public:
     void SetBodyObserver(std::function<void(const BYTE* pbyData, DWORD cbData)> observer) {
         m_bodyObserver = std::move(observer);
     }
+    // The next Open (only that one) asks for the body from byte nOffset on
+    // ("Range: bytes=N-"), and, with a validator, only if the object is
+    // still the one it names ("If-Range"). Save then appends to its file
+    // what an answer that continues at nOffset brings (ContinuesAt).
+    void ResumeFrom(std::uint64_t nOffset, std::wstring strValidator);
+    // The status of the last answer; 0 when there was none.
+    DWORD GetStatus() const { return m_dwStatus; }
+    // The last answer's validator: its ETag, else its Last-Modified, as
+    // received; empty when it has neither.
+    const std::wstring& GetValidator() const { return m_strValidator; }
+    // The size of the whole object the last answer is part of: the total
+    // of a 206's Content-Range, the Content-Length of a 200; none when the
+    // answer does not say.
+    std::optional<std::uint64_t> GetObjectSize() const;
+    // True when the last answer is a 206 whose Content-Range runs from
+    // nOffset to the end of an object of nTotal bytes, with a length (when
+    // it has one) of what remains, and a validator, when it has one, equal
+    // to strValidator.
+    bool ContinuesAt(std::uint64_t nOffset, std::uint64_t nTotal, const std::wstring& strValidator) const;
+    // The bytes in the file Save wrote: what it kept, when it continued a
+    // file, and what it wrote of this answer.
+    std::uint64_t GetSavedSize() const { return m_cbSaved; }
     DWORD GetTotalSize() override { return m_nTotal; }
     DWORD GetReceivedSize() override { return m_nReceived; }
     // 0 while the total is unknown (0).
@@ -74,8 +101,19 @@ protected:
 
 private:
     // The bytes of the body to take at most: the Content-Length of this
-    // answer, when it has one, and the body limit.
-    std::uint64_t BodyBound() const;
+    // answer, when it has one, and what the body limit leaves beside the
+    // nHeld bytes the file keeps.
+    std::uint64_t BodyBound(std::uint64_t nHeld) const;
+    // The offset at which the last answer continues the file: the one asked
+    // for when it is a 206 that starts there, else 0.
+    std::uint64_t ContinuedFrom() const;
+
+    // A 206's "bytes FIRST-LAST/TOTAL", with a known total.
+    struct ContentRange {
+        std::uint64_t first = 0;
+        std::uint64_t last = 0;
+        std::uint64_t total = 0;
+    };
 
     bool m_bStop = false;
     std::unique_ptr<Drelk::CHttpClient> m_pClient;
@@ -95,5 +133,14 @@ private:
     std::uint64_t m_cbReadWhole = 0;
     std::uint64_t m_cbBodyLimit = std::numeric_limits<std::uint64_t>::max();
     std::function<void(const BYTE*, DWORD)> m_bodyObserver;
+    // Asked for by ResumeFrom for the next Open.
+    std::uint64_t m_nAskedOffset = 0;
+    std::wstring m_strAskedValidator;
+    // The offset the last Open asked from.
+    std::uint64_t m_nResumeOffset = 0;
+    DWORD m_dwStatus = 0;
+    std::wstring m_strValidator;
+    std::optional<ContentRange> m_contentRange;
+    std::uint64_t m_cbSaved = 0;
     CRequestDiag m_diag;
 };

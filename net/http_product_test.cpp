@@ -19,6 +19,7 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -144,6 +145,56 @@ TEST_F(HttpProductTest, LengthBeyondThirtyTwoBitsIsRefused) {
     CHttpProduct product(0, nullptr);
     EXPECT_EQ(product.Open(Url("/huge").c_str(), L"", 0, 0), 0);
     EXPECT_EQ(product.GetTotalSize(), 0u);
+}
+
+TEST(HttpProductContentRange, OnlyAWholeRangeWithAKnownTotalIsTaken) {
+    std::uint64_t first = 9, last = 9, total = 9;
+    EXPECT_TRUE(CHttpProduct::ParseContentRange(L"bytes 100-199/200", first, last, total));
+    EXPECT_EQ(first, 100u);
+    EXPECT_EQ(last, 199u);
+    EXPECT_EQ(total, 200u);
+    for (const wchar_t* refused : {L"bytes */200", L"bytes 0-9/*", L"bytes 5-4/10", L"bytes 0-10/10", L"items 0-1/2",
+                                   L"bytes 0-1/2 ", L"bytes -1-2/3", L"bytes 1234567890123456789-1/2", L""})
+        EXPECT_FALSE(CHttpProduct::ParseContentRange(refused, first, last, total)) << platform::ToUtf8(refused);
+    EXPECT_EQ(first, 100u);
+}
+
+// A resume asks for the rest with the validator, once: the same object
+// continues with a 206 from there, another one comes whole with 200. The
+// next Open asks from byte 0 again, without a validator.
+TEST_F(HttpProductTest, ResumeFromAsksForTheRestOnce) {
+    m_server.SetBody("/f", "0123456789");
+    CHttpProduct product(0, nullptr);
+    ASSERT_EQ(product.Open(Url("/f").c_str(), L"", 0, 0), 1);
+    const std::wstring etag = product.GetValidator();
+    ASSERT_FALSE(etag.empty());
+
+    product.ResumeFrom(4, etag);
+    ASSERT_EQ(product.Open(Url("/f").c_str(), L"", 0, 0), 1);
+    EXPECT_EQ(product.GetStatus(), 206u);
+    EXPECT_EQ(product.GetObjectSize(), std::optional<std::uint64_t>(10));
+    EXPECT_EQ(product.GetTotalSize(), 10u);
+    EXPECT_TRUE(product.ContinuesAt(4, 10, etag));
+    EXPECT_FALSE(product.ContinuesAt(3, 10, etag));
+    EXPECT_FALSE(product.ContinuesAt(4, 11, etag));
+    EXPECT_FALSE(product.ContinuesAt(4, 10, L"\"other\""));
+
+    product.ResumeFrom(4, L"\"other\"");
+    ASSERT_EQ(product.Open(Url("/f").c_str(), L"", 0, 0), 1);
+    EXPECT_EQ(product.GetStatus(), 200u);
+    EXPECT_EQ(product.GetObjectSize(), std::optional<std::uint64_t>(10));
+    EXPECT_FALSE(product.ContinuesAt(4, 10, L"\"other\""));
+
+    ASSERT_EQ(product.Open(Url("/f").c_str(), L"", 0, 0), 1);
+    const auto requests = m_server.Requests();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_TRUE(testsupport::IsDownloadRequest(requests[1], "bytes=4-"));
+    EXPECT_EQ(requests[1].Header("If-Range"), platform::ToUtf8(etag));
+    EXPECT_EQ(requests[2].Header("If-Range"), "\"other\"");
+    for (const std::size_t plain : {std::size_t{0}, std::size_t{3}}) {
+        EXPECT_TRUE(testsupport::IsDownloadRequest(requests[plain], "bytes=0-"));
+        EXPECT_EQ(requests[plain].HeaderCount("If-Range"), 0u);
+    }
 }
 
 TEST_F(HttpProductTest, EveryOpenSendsExactlyOneRangeHeader) {

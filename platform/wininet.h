@@ -58,7 +58,10 @@ using INTERNET_PORT = WORD;
 #define HTTP_ADDREQ_FLAG_REPLACE 0x80000000u
 
 #define HTTP_QUERY_CONTENT_LENGTH 5u
+#define HTTP_QUERY_LAST_MODIFIED 11u
 #define HTTP_QUERY_STATUS_CODE 19u
+#define HTTP_QUERY_CONTENT_RANGE 53u
+#define HTTP_QUERY_ETAG 54u
 #define HTTP_QUERY_FLAG_NUMBER 0x20000000u
 
 #define INTERNET_OPTION_PROXY_USERNAME 43u
@@ -116,8 +119,12 @@ BOOL HttpAddRequestHeadersA(HINTERNET hRequest, LPCSTR lpszHeaders, DWORD dwHead
 // only a failed exchange returns FALSE. Request bodies are refused.
 BOOL HttpSendRequestW(HINTERNET hRequest, LPCWSTR lpszHeaders, DWORD dwHeadersLength, LPVOID lpOptional,
                       DWORD dwOptionalLength);
-// HTTP_QUERY_STATUS_CODE and HTTP_QUERY_CONTENT_LENGTH, as wide text or with
-// HTTP_QUERY_FLAG_NUMBER as a DWORD.
+// HTTP_QUERY_STATUS_CODE, and the final answer's Content-Length,
+// Content-Range, ETag and Last-Modified headers (HTTP_QUERY_CONTENT_LENGTH,
+// _CONTENT_RANGE, _ETAG, _LAST_MODIFIED) as Windows gives them: the value
+// as received (an ETag with its quotes), as wide text, or with
+// HTTP_QUERY_FLAG_NUMBER as a DWORD when it is a decimal number.
+// ERROR_HTTP_HEADER_NOT_FOUND when the answer has no such header.
 BOOL HttpQueryInfoW(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer, LPDWORD lpdwBufferLength,
                     LPDWORD lpdwIndex);
 // Blocks until dwNumberOfBytesToRead bytes or the end of the body; 0 bytes

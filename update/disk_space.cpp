@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include "state/launcher_settings.h"
 #include "state/message_table.h"
+#include "update/resume_part.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -71,6 +72,10 @@ std::uint64_t PackedSizeLimit(const FileEntry& entry) {
     return ListedSize(entry) + ListedSize(entry) / 2 + kHeaderRoom;
 }
 
+std::wstring PackedFileOf(const CUpdateContext& context, const FileEntry& entry) {
+    return g_settings.dataFolder + L"\\Update\\" + cdn_path + entry.path + context.packSuffix;
+}
+
 std::wstring TargetFileOf(const FileEntry& entry) {
     std::wstring path = g_settings.dataFolder + L"\\" + cdn_path + entry.path;
     std::replace(path.begin(), path.end(), L'/', L'\\');
@@ -85,7 +90,10 @@ DiskSpace MeasureDiskSpace(const CUpdateContext& context, std::uint64_t reusable
     std::int64_t peak = 0;
     for (auto entry = context.pendingFiles.rbegin(); entry != context.pendingFiles.rend(); ++entry) {
         const auto unpacked = static_cast<std::int64_t>(InBlocks(ListedSize(*entry)));
-        const auto packed = static_cast<std::int64_t>(InBlocks(PackedSizeLimit(*entry)));
+        // A part kept for a resume is on the disk already.
+        const std::uint64_t held = ResumePart(PackedFileOf(context, *entry)).Held(entry->size);
+        const std::uint64_t limit = InBlocks(PackedSizeLimit(*entry));
+        const auto packed = static_cast<std::int64_t>(limit > held ? limit - held : 0);
         peak = std::max(peak, kept + packed + unpacked);
         kept += unpacked - static_cast<std::int64_t>(InstalledSize(*entry));
     }

@@ -10,6 +10,9 @@
 
 // The most a packed file may take on disk: the worker's body limit.
 std::uint64_t PackedSizeLimit(const FileEntry& entry);
+// Where the worker keeps an entry's packed file: dataFolder\Update\cdn_path +
+// path + the pack suffix.
+std::wstring PackedFileOf(const CUpdateContext& context, const FileEntry& entry);
 // Where the worker installs an entry: dataFolder\cdn_path + path.
 std::wstring TargetFileOf(const FileEntry& entry);
 
@@ -25,8 +28,9 @@ struct DiskSpace {
     bool Short() const { return known && available < needed; }
 };
 
-// Measures for pendingFiles, taken from the back. reusable: bytes of our own
-// files that the next step overwrites anyway, counted as free.
+// Measures for pendingFiles, taken from the back; the bytes that a part
+// kept for a resume holds (resume_part.h) count as held. reusable: bytes of
+// our own files that the next step overwrites anyway, counted as free.
 DiskSpace MeasureDiskSpace(const CUpdateContext& context, std::uint64_t reusable = 0);
 
 // The player's text (the message table's, with the figures in MiB) and the

@@ -16,6 +16,7 @@
 #include "update/disk_space.h"
 #include "update/manifest.h"
 #include "update/release_check.h"
+#include "update/resume_part.h"
 #include "update/retry.h"
 #include "update/safe_path.h"
 #include "update/update_context.h"
@@ -23,6 +24,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <memory>
+#include <optional>
 
 const wchar_t kVerifyFailedText[] = L"文件校验失败，重新下载";
 
@@ -107,6 +109,34 @@ std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring&
     return std::wstring();
 }
 
+// Opens the packed file's URL, continuing the kept part where the server
+// sends the rest of the same object (a 206 from its end). A 200 starts the
+// file over with that answer; a 416, another range, total or validator
+// starts it over with a request from byte 0. Any other failure keeps the
+// part for the next attempt. kept is reset when the file starts over.
+bool OpenPacked(CHttpProduct& product, const ResumePart& part, std::optional<PartRecord>& kept, const std::wstring& url,
+                const std::wstring& attemptText) {
+    if (kept) {
+        product.ResumeFrom(kept->held, kept->validator);
+        const bool answered = product.Open(url.c_str(), L"", 0, 0) != 0;
+        if (answered && product.ContinuesAt(kept->held, kept->total, kept->validator)) {
+            DiagNote(kTopic, attemptText + L"continues at byte " + std::to_wstring(kept->held) + L" of " +
+                                 std::to_wstring(kept->total));
+            return true;
+        }
+        const DWORD status = product.GetStatus();
+        if (!answered && status != 416)
+            return false;
+        part.Drop();
+        kept.reset();
+        DiagNote(kTopic, attemptText + L"starts over: the server answered " + std::to_wstring(status) +
+                             L" to a request for the rest");
+        if (answered && status == 200)
+            return true;
+    }
+    return product.Open(url.c_str(), L"", 0, 0) != 0;
+}
+
 // Downloads, unpacks and checks one entry, retrying; true when it matched.
 bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEntry& entry) {
     CViewBroser* view = GetViewBroser();
@@ -120,7 +150,7 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
     const std::wstring url = ResolveCdnUrl(context, cdnPath);
     if (url.empty())
         DiagProblem(kTopic, entry.path + L": neither manifest knows " + cdnPath + L", so it has no URL");
-    const std::wstring packedFile = g_settings.dataFolder + L"\\Update\\" + cdnPath;
+    const std::wstring packedFile = PackedFileOf(context, entry);
     const std::wstring targetFile = TargetFileOf(entry);
     // The new content is unpacked beside the target and only takes its place
     // once its digest matches: a stalled, cut-off or garbage answer, or a full
@@ -136,42 +166,78 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
     targetFolder.resize(std::wcslen(targetFolder.c_str()));
     product.SetBodyLimit(PackedSizeLimit(entry));
 
+    // What an earlier attempt, or an earlier launcher, received of this file.
+    const ResumePart part(packedFile);
     int attempt = 0;
     CReceivedDigest received;
     const bool current = RetryWithBackoff(
         [&] {
             const std::wstring attemptText = entry.path + L": attempt " + std::to_wstring(++attempt) + L": ";
-            if (!product.Open(url.c_str(), L"", 0, 0))
+            std::optional<PartRecord> kept = part.Find(url, entry.size);
+            if (!OpenPacked(product, part, kept, url, attemptText))
                 return false;
+            const std::uint64_t held = kept ? kept->held : 0;
             // Digested on the way only where a release lists what must arrive.
             if (context.release)
-                received.Watch(product);
-            if (!product.SaveTo(packedFile.c_str()))
+                received.Watch(product, part.PartFile(), held);
+            // A packed copy an earlier attempt left has no further use.
+            if (part.Resumable())
+                DeleteFileW(packedFile.c_str());
+            // Kept when it breaks off: what it is part of is recorded before
+            // the body, so that a launcher that is killed leaves it usable.
+            const std::optional<std::uint64_t> total = product.GetObjectSize();
+            const std::wstring validator = product.GetValidator();
+            const bool keepable = part.Resumable() && total && *total != 0 && *total <= PackedSizeLimit(entry) &&
+                                  !validator.empty() && part.Record({url, held, validator, *total, entry.size});
+            if (!keepable)
+                part.Forget();
+            if (!product.SaveTo(part.PartFile().c_str()))
                 return false;
-            // A packed body the release does not list is never unpacked, nor
-            // kept.
-            const bool released = ReleaseAllowsBody(context, url, received.Size(), received.Final());
-            if (released)
-                SHCreateDirectoryExW(nullptr, targetFolder.c_str(), nullptr);
-            else
-                DeleteFileW(packedFile.c_str());
-            const UnpackedFile unpacked(unpackedFile);
-            const std::wstring digest =
-                released ? UnpackAndDigest(context.packSuffix, packedFile, unpackedFile, entry) : std::wstring();
-            if (!digest.empty() && digest == entry.md5 &&
-                MoveFileExW(unpackedFile.c_str(), targetFile.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-                view->SetDone(1, view->GetFileEnd());
-                // Without a resume the packed copy has no further use, and for a
-                // large file it holds gigabytes.
-                DeleteFileW(packedFile.c_str());
-                DiagNote(kTopic, attemptText + L"up to date");
-                return true;
+
+            const std::uint64_t saved = product.GetSavedSize();
+            std::wstring problem;
+            if (total && saved < *total) {
+                // Nothing partial is unpacked.
+                problem = L"broke off after " + std::to_wstring(saved) + L" of " + std::to_wstring(*total) + L" bytes";
+                if (keepable && part.Record({url, saved, validator, *total, entry.size}))
+                    problem += L", kept in " + part.PartFile() + L" to continue";
+                else
+                    part.Drop();
+            } else {
+                part.Forget();
+                if (part.Resumable() &&
+                    !MoveFileExW(part.PartFile().c_str(), packedFile.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+                    problem = L"cannot move " + part.PartFile() + L" to " + packedFile;
+                    part.Drop();
+                }
             }
-            DiagProblem(kTopic, attemptText + (!released             ? L"the release does not list what arrived"
-                                               : digest.empty()      ? L"nothing could be unpacked from " + packedFile
-                                               : digest != entry.md5 ? L"the unpacked file's digest " + digest +
-                                                                           L" is not the list's " + entry.md5
-                                                                     : L"cannot move it into place at " + targetFile));
+            if (problem.empty()) {
+                // A packed body the release does not list is never unpacked,
+                // nor kept.
+                const bool released = ReleaseAllowsBody(context, url, received.Size(), received.Final());
+                if (released)
+                    SHCreateDirectoryExW(nullptr, targetFolder.c_str(), nullptr);
+                else
+                    DeleteFileW(packedFile.c_str());
+                const UnpackedFile unpacked(unpackedFile);
+                const std::wstring digest =
+                    released ? UnpackAndDigest(context.packSuffix, packedFile, unpackedFile, entry) : std::wstring();
+                if (!digest.empty() && digest == entry.md5 &&
+                    MoveFileExW(unpackedFile.c_str(), targetFile.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+                    view->SetDone(1, view->GetFileEnd());
+                    // The packed copy has no further use, and for a large
+                    // file it holds gigabytes.
+                    DeleteFileW(packedFile.c_str());
+                    DiagNote(kTopic, attemptText + L"up to date");
+                    return true;
+                }
+                problem = !released        ? L"the release does not list what arrived"
+                          : digest.empty() ? L"nothing could be unpacked from " + packedFile
+                          : digest != entry.md5
+                              ? L"the unpacked file's digest " + digest + L" is not the list's " + entry.md5
+                              : L"cannot move it into place at " + targetFile;
+            }
+            DiagProblem(kTopic, attemptText + problem);
             view->SetStageText(kVerifyFailedText);
             platform::CriticalSectionLock hold(view->Lock());
             view->SetDone(0, 0);
@@ -183,10 +249,16 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
             // packed copy is rewritten by the next attempt, so its room counts
             // as free; when even that is short, it goes before the log line so
             // that the line finds room.
-            const DiskSpace space = MeasureDiskSpace(context, FileSizeOf(packedFile));
+            // A part that is not continued is rewritten as well; the bytes of
+            // one that is count as held (MeasureDiskSpace).
+            const bool continued = part.Resumable() && part.Held(entry.size) != 0;
+            const std::uint64_t rewritten =
+                FileSizeOf(packedFile) + (part.Resumable() && !continued ? FileSizeOf(part.PartFile()) : 0);
+            const DiskSpace space = MeasureDiskSpace(context, rewritten);
             if (!space.Short())
                 return false;
             DeleteFileW(packedFile.c_str());
+            part.Drop();
             context.diskShort = true;
             context.diskShortText = DiskShortText(space);
             DiagProblem(kTopic, entry.path + L": " + DiskShortLine(space));

@@ -1,8 +1,14 @@
 #include "update/release_check.h"
 
 #include "net/http_product.h"
+#include "platform/crt.h"
 #include "platform/text.h"
 #include "state/diag_log.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -59,4 +65,26 @@ void CReceivedDigest::Watch(CHttpProduct& product) {
         m_sha256.Update(pbyData, cbData);
         m_size += cbData;
     });
+}
+
+bool CReceivedDigest::Watch(CHttpProduct& product, const std::wstring& keptFile, std::uint64_t keptBytes) {
+    Watch(product);
+    if (keptBytes == 0)
+        return true;
+    struct FileCloser {
+        void operator()(FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<FILE, FileCloser> file(_wfopen(keptFile.c_str(), L"rb"));
+    std::vector<unsigned char> block(1 << 16);
+    std::uint64_t left = keptBytes;
+    while (file && left != 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
+        const std::size_t got = std::fread(block.data(), 1, want, file.get());
+        if (got == 0)
+            break;
+        m_sha256.Update(block.data(), got);
+        m_size += got;
+        left -= got;
+    }
+    return left == 0;
 }

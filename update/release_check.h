@@ -28,6 +28,10 @@ class CReceivedDigest {
 public:
     // Starts over and watches the product's next saves.
     void Watch(CHttpProduct& product);
+    // The same for a save that continues keptFile: its first keptBytes are
+    // digested first, read back once. False when they cannot be read; the
+    // digest then matches nothing.
+    bool Watch(CHttpProduct& product, const std::wstring& keptFile, std::uint64_t keptBytes);
     std::uint64_t Size() const { return m_size; }
     Sha256Digest Final() { return m_sha256.Final(); }
 

@@ -54,6 +54,31 @@ bool CHttpResponseT<HttpTool>::GetContentLength(DWORD& cbContLen) {
 }
 
 template <typename HttpTool>
+bool CHttpResponseT<HttpTool>::GetHeaderText(DWORD dwLevel, std::wstring& strText) {
+    if (!m_hRequest)
+        HttpTool::ThrowException("CHttpResponseT::GetHeaderText: m_hRequest can not be NULL.");
+
+    // Headers of a download are short; a longer one is asked again with the
+    // size the first query gave.
+    std::wstring strBuffer(128, L'\0');
+    for (int nTry = 0; nTry < 2; ++nTry) {
+        auto cbBuffer = static_cast<DWORD>(strBuffer.size() * sizeof(wchar_t));
+        if (::HttpQueryInfoW(m_hRequest.Get(), dwLevel, strBuffer.data(), &cbBuffer, nullptr)) {
+            strBuffer.resize(cbBuffer / sizeof(wchar_t));
+            strText = std::move(strBuffer);
+            return true;
+        }
+        const DWORD dwError = ::GetLastError();
+        if (dwError == ERROR_HTTP_HEADER_NOT_FOUND)
+            return false;
+        if (dwError != ERROR_INSUFFICIENT_BUFFER || nTry != 0)
+            HttpTool::ThrowException(400, dwError);
+        strBuffer.assign(cbBuffer / sizeof(wchar_t) + 1, L'\0');
+    }
+    return false;
+}
+
+template <typename HttpTool>
 DWORD CHttpResponseT<HttpTool>::ReadContent(BYTE* pbyBuff, DWORD cbBuff) {
     if (!m_hRequest)
         HttpTool::ThrowException("CHttpResponseT::ReadContent: m_hRequest can not be NULL.");

@@ -5,6 +5,8 @@
 #include "net/http/internet_handle.h"
 #include "net/http/request_cancel.h"
 
+#include <string>
+
 namespace Drelk {
 
 template <typename HttpTool>
@@ -23,6 +25,10 @@ public:
     // True with the length stored when the answer carries a Content-Length;
     // false, cbContLen untouched, when it has none.
     bool GetContentLength(DWORD& cbContLen);
+    // True with the value stored when the answer carries the header that
+    // dwLevel (HTTP_QUERY_ETAG, _CONTENT_RANGE, _LAST_MODIFIED ...) names;
+    // false, strText untouched, when it has none.
+    bool GetHeaderText(DWORD dwLevel, std::wstring& strText);
     // One read of up to cbBuff bytes; 0 at the end of the body.
     DWORD ReadContent(BYTE* pbyBuff, DWORD cbBuff);
 

@@ -188,6 +188,31 @@ TEST_F(SignedReleases, ASignedReleaseInstallsAndEveryBodyIsChecked) {
     EXPECT_NE(Refusal(diag.Take()).find("made for platform \"xx\", not \"pv\""), std::string::npos);
 }
 
+// A body continued after a cut is checked whole: the kept part's bytes and
+// the rest's, once, against the release's size and SHA-256.
+TEST_F(SignedReleases, AContinuedBodyIsCheckedWholeAgainstTheRelease) {
+    PublishSigned({studioKey});
+    ASSERT_TRUE(CheckLauncherVersion(*GetUpdateContext()));
+    std::string target;
+    for (const auto& entry : fs::recursive_directory_iterator(cdnDir / "tree"))
+        if (entry.path().filename() == "world.pak.lz")
+            target = "/cdn/" + fs::relative(entry.path(), cdnDir).generic_string();
+    ASSERT_FALSE(target.empty());
+    const auto half = static_cast<std::int64_t>(fs::file_size(cdnDir / target.substr(5)) / 2);
+    server.SetFault(target, testsupport::Fault{.closeAfterBytes = half, .times = 1});
+    server.ClearRequests();
+    testsupport::DiagLines diag;
+    ASSERT_TRUE(InstallClient()) << ::testing::PrintToString(diag.Take());
+    EXPECT_EQ(Installed("C1", "data/world.pak"), ReadBytes(clientDir / "data/world.pak"));
+    std::vector<std::string> ranges;
+    for (const auto& request : server.Requests())
+        if (request.target == target)
+            ranges.push_back(request.Header("Range"));
+    ASSERT_EQ(ranges.size(), 2u) << ::testing::PrintToString(diag.Take());
+    EXPECT_EQ(ranges[0], "bytes=0-");
+    EXPECT_NE(ranges[1], "bytes=0-") << ::testing::PrintToString(diag.Take());
+}
+
 // Each way a server can pass off what the studio did not sign is refused
 // before anything is installed, and the log names why.
 TEST_F(SignedReleases, ACompromisedServerInstallsNothing) {

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -297,6 +298,72 @@ TEST_F(NginxHosting, InstallThenNothingToDoThenTheLauncherReplacesItself) {
     EXPECT_TRUE(DiagLogReaches("] start: start after a self-update (N:) in " + install.string())) << DiagLog();
     EXPECT_TRUE(DiagLogReaches("start (problem): Launcher.exe needs a display")) << DiagLog();
     EXPECT_NE(AccessLog().find("GET /cdn/file/"), std::string::npos) << "the diff was not used";
+}
+
+// A launcher killed in the middle of the big file, behind a slow nginx: the
+// next start asks nginx for the rest, from the byte where the first stopped,
+// with the ETag nginx gave as If-Range; nginx sends only the rest, and the
+// signed release accepts the whole.
+TEST_F(NginxHosting, AKilledDownloadIsContinuedThroughNginx) {
+    const std::string ranges =
+        "    log_format ranges escape=none "
+        "'$request|$status|$body_bytes_sent|$http_range|$http_if_range|$sent_http_etag';\n"
+        "    access_log " +
+        (nginxFolder / "ranges.log").string() + " ranges;\n";
+    RestartNginx(ranges + "    limit_rate 128k;\n");
+    testsupport::TestProcess first(
+        {{QM_HEADLESS_PROGRAM, "--pc-version", Base() + "/web/index.html", "--start-game", "-demo", "--timeout", "240"},
+         install,
+         {{"XDG_DATA_HOME", data.string()}},
+         work.Path() / "killed.out",
+         work.Path() / "killed.err"});
+    const fs::path part = data / "Quillmoor/Update/C1/data/world.pak.lz.part";
+    const auto partSize = [&] {
+        std::error_code error;
+        const std::uintmax_t size = fs::file_size(part, error);
+        return error ? std::uintmax_t{0} : size;
+    };
+    for (int i = 0; i < 6000 && first.Running() && partSize() < (256u << 10); ++i)
+        std::this_thread::sleep_for(kPoll);
+    ASSERT_TRUE(first.Running()) << "the first run ended before it was killed";
+    kill(static_cast<pid_t>(first.Pid()), SIGKILL);
+    first.WaitFor(std::chrono::seconds(30));
+    const std::uintmax_t kept = partSize();
+    ASSERT_GE(kept, 256u << 10);
+
+    RestartNginx(ranges);
+    const ProgramResult second = RunHeadless();
+    ASSERT_EQ(second.exitCode, 0) << second.output << second.errors << DiagLog();
+    for (const fs::path& file : FilesBelow(client))
+        EXPECT_EQ(ReadBytes(clientFolder / file), ReadBytes(client / file)) << file;
+    EXPECT_FALSE(fs::exists(part));
+    EXPECT_EQ(DiagLog().find("release (problem)"), std::string::npos) << DiagLog();
+
+    // The request for the rest: 206 with only the rest's bytes, the ETag
+    // nginx gives as If-Range.
+    std::uintmax_t object = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(cdn / "tree"))
+        if (entry.path().filename() == "world.pak.lz")
+            object = fs::file_size(entry.path());
+    const std::string log = ReadBytes(nginxFolder / "ranges.log");
+    const std::size_t at = log.find("|bytes=" + std::to_string(kept) + "-|");
+    ASSERT_NE(at, std::string::npos) << log;
+    const std::size_t begin = log.rfind('\n', at) == std::string::npos ? 0 : log.rfind('\n', at) + 1;
+    std::vector<std::string> fields;
+    std::string line = log.substr(begin, log.find('\n', at) - begin);
+    for (std::size_t start = 0;;) {
+        const std::size_t bar = line.find('|', start);
+        fields.push_back(line.substr(start, bar - start));
+        if (bar == std::string::npos)
+            break;
+        start = bar + 1;
+    }
+    ASSERT_EQ(fields.size(), 6u) << line;
+    EXPECT_NE(fields[0].find("world.pak.lz HTTP/1.1"), std::string::npos) << line;
+    EXPECT_EQ(fields[1], "206") << line;
+    EXPECT_EQ(fields[2], std::to_string(object - kept)) << line;
+    EXPECT_FALSE(fields[4].empty()) << line;
+    EXPECT_EQ(fields[4], fields[5]) << line;
 }
 
 // A proxy or a CDN that rewrites bodies on the way sends them chunked, with

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -99,6 +100,8 @@ struct BodySource {
     std::shared_ptr<const std::string> memory;
     std::shared_ptr<std::ifstream> file;
     std::uint64_t size = 0;
+    // The answer's ETag, quotes included.
+    std::string etag;
 
     static std::optional<BodySource> OpenFile(const std::string& path) {
         std::error_code error;
@@ -107,10 +110,22 @@ struct BodySource {
         }
         auto file = std::make_shared<std::ifstream>(path, std::ios::binary);
         const std::uintmax_t size = std::filesystem::file_size(path, error);
+        const auto modified = std::filesystem::last_write_time(path, error);
         if (!*file || error) {
             return std::nullopt;
         }
-        return BodySource{nullptr, std::move(file), static_cast<std::uint64_t>(size)};
+        // As nginx makes it, with the time in nanoseconds: a file rewritten
+        // within a second gets another one.
+        const auto ticks = static_cast<unsigned long long>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(modified.time_since_epoch()).count());
+        char etag[64];
+        std::snprintf(etag, sizeof etag, "\"%llx-%llx\"", ticks, static_cast<unsigned long long>(size));
+        return BodySource{nullptr, std::move(file), static_cast<std::uint64_t>(size), etag};
+    }
+
+    static BodySource InMemory(std::shared_ptr<const std::string> body, std::string etag) {
+        const auto size = static_cast<std::uint64_t>(body->size());
+        return BodySource{std::move(body), nullptr, size, std::move(etag)};
     }
 
     bool WriteTo(httplib::DataSink& sink, std::uint64_t position, std::size_t count, std::vector<char>& buffer) const {
@@ -127,6 +142,18 @@ struct BodySource {
         return sink.write(buffer.data(), count);
     }
 };
+
+// The ETag of an in-memory body: its bytes' FNV-1a hash and its size.
+std::string MemoryEtag(const std::string& body) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char byte : body) {
+        hash = (hash ^ static_cast<unsigned char>(byte)) * 1099511628211ull;
+    }
+    char etag[64];
+    std::snprintf(etag, sizeof etag, "\"m%llx-%llx\"", static_cast<unsigned long long>(hash),
+                  static_cast<unsigned long long>(body.size()));
+    return etag;
+}
 
 // Bytes that are no one's body: what an endless or overlong answer sends.
 bool WriteFiller(httplib::DataSink& sink, std::uint64_t offset, std::size_t count, std::vector<char>& buffer) {
@@ -153,7 +180,15 @@ struct BodyWriter {
     int localPort = 0;
     int peerPort = 0;
     std::shared_ptr<StopSignal> stop;
+    std::shared_ptr<std::atomic<std::uint64_t>> sent;
     std::vector<char> buffer;
+
+    bool Sent(bool written, std::uint64_t count) {
+        if (written) {
+            *sent += count;
+        }
+        return written;
+    }
 
     // False ends the answer by closing the connection.
     bool SendChunk(std::uint64_t offset, httplib::DataSink& sink) {
@@ -175,9 +210,9 @@ struct BodyWriter {
         }
         if (offset < bodyBytes) {
             count = std::min(count, bodyBytes - offset);
-            return source.WriteTo(sink, start + offset, static_cast<std::size_t>(count), buffer);
+            return Sent(source.WriteTo(sink, start + offset, static_cast<std::size_t>(count), buffer), count);
         }
-        return WriteFiller(sink, offset, static_cast<std::size_t>(count), buffer);
+        return Sent(WriteFiller(sink, offset, static_cast<std::size_t>(count), buffer), count);
     }
 
     // Sends nothing more until the client leaves or the server stops.
@@ -326,7 +361,8 @@ public:
         m_folders[urlPrefix] = folder;
     }
     void SetBody(const std::string& target, std::string body) {
-        auto shared = std::make_shared<const std::string>(std::move(body));
+        std::string etag = MemoryEtag(body);
+        auto shared = BodySource::InMemory(std::make_shared<const std::string>(std::move(body)), std::move(etag));
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bodies[target] = std::move(shared);
     }
@@ -342,6 +378,11 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_answer206 = answer206;
     }
+    void SetEtags(bool etags) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_etags = etags;
+    }
+    std::uint64_t BodyBytesSent() const { return *m_sent; }
     std::vector<RecordedRequest> Requests() const {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_requests;
@@ -383,7 +424,7 @@ private:
     // m_mutex held.
     std::optional<BodySource> FindSourceLocked(const httplib::Request& req) const {
         if (auto body = FindForRequest(m_bodies, req)) {
-            return BodySource{*body, nullptr, (*body)->size()};
+            return *body;
         }
         const std::pair<const std::string, std::string>* best = nullptr;
         for (const auto& folder : m_folders) {
@@ -409,15 +450,17 @@ private:
         Fault fault;
         std::optional<BodySource> source;
         bool answer206 = false;
+        bool etags = true;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             fault = TakeFaultLocked(req);
             source = FindSourceLocked(req);
             answer206 = m_answer206;
+            etags = m_etags;
         }
         if (fault.body) {
-            auto body = std::make_shared<const std::string>(std::move(*fault.body));
-            source = BodySource{body, nullptr, body->size()};
+            std::string etag = MemoryEtag(*fault.body);
+            source = BodySource::InMemory(std::make_shared<const std::string>(std::move(*fault.body)), std::move(etag));
         }
 
         if (fault.status != 0) {
@@ -440,7 +483,13 @@ private:
         ByteRange window{0, source->size};
         res.status = 200;
         const bool chunked = fault.chunked || fault.endless || fault.extraBodyBytes > 0;
-        if (answer206 && !chunked && req.get_header_value_count("Range") == 1) {
+        if (etags) {
+            res.set_header("ETag", source->etag);
+        }
+        // As nginx: a range only of the object the If-Range names.
+        const bool sameObject =
+            !req.has_header("If-Range") || (etags && req.get_header_value("If-Range") == source->etag);
+        if (answer206 && !chunked && sameObject && req.get_header_value_count("Range") == 1) {
             switch (ParseRange(req.get_header_value("Range"), source->size, window)) {
                 case RangeResult::None:
                     break;
@@ -479,6 +528,7 @@ private:
         writer->localPort = req.local_port;
         writer->peerPort = req.remote_port;
         writer->stop = m_stop;
+        writer->sent = m_sent;
 
         if (chunked) {
             if (fault.extraBodyBytes > 0) {
@@ -516,11 +566,13 @@ private:
     std::atomic<bool> m_listenEnded{false};
 
     mutable std::mutex m_mutex;
-    std::map<std::string, std::shared_ptr<const std::string>> m_bodies;  // guarded by m_mutex
-    std::map<std::string, std::string> m_folders;                        // guarded by m_mutex
-    std::map<std::string, Fault> m_faults;                               // guarded by m_mutex
-    bool m_answer206 = true;                                             // guarded by m_mutex
-    std::vector<RecordedRequest> m_requests;                             // guarded by m_mutex
+    std::shared_ptr<std::atomic<std::uint64_t>> m_sent = std::make_shared<std::atomic<std::uint64_t>>(0);
+    std::map<std::string, BodySource> m_bodies;    // guarded by m_mutex
+    bool m_etags = true;                           // guarded by m_mutex
+    std::map<std::string, std::string> m_folders;  // guarded by m_mutex
+    std::map<std::string, Fault> m_faults;         // guarded by m_mutex
+    bool m_answer206 = true;                       // guarded by m_mutex
+    std::vector<RecordedRequest> m_requests;       // guarded by m_mutex
 };
 
 LoopbackServer::LoopbackServer() : m_impl(std::make_unique<Impl>()) {}
@@ -546,6 +598,12 @@ void LoopbackServer::ClearFaults() {
 }
 void LoopbackServer::SetRangeAnswer206(bool answer206) {
     m_impl->SetRangeAnswer206(answer206);
+}
+void LoopbackServer::SetEtags(bool etags) {
+    m_impl->SetEtags(etags);
+}
+std::uint64_t LoopbackServer::BodyBytesSent() const {
+    return m_impl->BodyBytesSent();
 }
 std::vector<RecordedRequest> LoopbackServer::Requests() const {
     return m_impl->Requests();

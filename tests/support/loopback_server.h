@@ -3,7 +3,7 @@
 // statuses, redirects, chunked answers, bodies shorter or longer than
 // announced, connections cut or reset mid-body, slow, stalled and endless
 // bodies, other bytes than the target's), for good or for a number of
-// requests.
+// requests. Ranges are answered with ETag and If-Range as nginx answers them.
 #pragma once
 
 #include <cstddef>
@@ -75,6 +75,15 @@ public:
     // A single "Range: bytes=..." gets 206 with Content-Range when true (the
     // default), the whole body with 200 otherwise.
     void SetRangeAnswer206(bool answer206);
+    // Every body is answered with an ETag, as nginx does (true, the
+    // default): a file's names its modification time and size, an
+    // in-memory body's its bytes. An "If-Range" that names another ETag
+    // (or anything else) gets the whole body with 200, never a range.
+    void SetEtags(bool etags);
+
+    // The body bytes sent so far, over every answer: filler included, the
+    // headers and the short texts of error statuses not.
+    std::uint64_t BodyBytesSent() const;
 
     // Every request routed so far, in arrival order; a request is recorded
     // before its answer is sent.

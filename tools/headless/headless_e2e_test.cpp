@@ -281,6 +281,56 @@ TEST_F(HeadlessDemo, TwoStartsAtOnceLeaveTheDataFolderToOneAndAKilledLauncherFre
               std::string::npos);
 }
 
+// A launcher killed in the middle of the big file leaves what it received;
+// the next start asks for the rest from exactly there, and installs it.
+TEST_F(HeadlessDemo, AKilledDownloadIsContinuedByTheNextStartFromWhereItStopped) {
+    // The objects come from a loopback server that sends the big file
+    // slowly the first time; the answers and the page from quillmoor-cdn.
+    testsupport::LoopbackServer objects;
+    objects.ServeFolder("/cdn/", cdn.string());
+    const testsupport::ServedCdn::Published published =
+        server->Publish(launcher, client, "demo", {"--base-url", objects.BaseUrl() + "/cdn/"}, std::chrono::minutes(5));
+    ASSERT_EQ(published.exitCode.value_or(-1), 0) << published.errors;
+    std::string target;
+    for (const auto& entry : fs::recursive_directory_iterator(cdn / "tree"))
+        if (entry.is_regular_file() && entry.path().filename() == "world.pak.lz")
+            target = "/cdn/" + fs::relative(entry.path(), cdn).generic_string();
+    ASSERT_FALSE(target.empty());
+    objects.SetFault(target, testsupport::Fault{.slowBodyDelayMs = 50, .times = 1});
+
+    const std::vector<std::string> start{"--pc-version", Base() + "/web/index.html", "--start-game", "-demo"};
+    testsupport::TestProcess first(HeadlessStart(start, "first"));
+    const fs::path part = data / "Quillmoor/Update/C1/data/world.pak.lz.part";
+    std::error_code error;
+    const auto partSize = [&] {
+        const std::uintmax_t size = fs::file_size(part, error);
+        return error ? std::uintmax_t{0} : size;
+    };
+    for (int i = 0; i < 6000 && first.Running() && partSize() < (1u << 20); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(first.Running()) << "the first run ended before it was killed";
+    kill(static_cast<pid_t>(first.Pid()), SIGKILL);
+    EXPECT_EQ(first.WaitFor(std::chrono::seconds(30)), 128 + SIGKILL);
+    const std::uintmax_t kept = fs::file_size(part, error);
+    ASSERT_FALSE(error) << ReadBytes(work.Path() / "first.out") << ReadBytes(work.Path() / "first.err")
+                        << ReadBytes(data / "Quillmoor/launcher-diag.log");
+    ASSERT_GE(kept, 1u << 20);
+    ASSERT_LT(kept, fs::file_size(cdn / target.substr(5)));
+
+    const ProgramResult second = RunHeadless(start);
+    ASSERT_EQ(second.exitCode, 0) << second.output << second.errors;
+    ExpectClientInstalled();
+    std::vector<testsupport::RecordedRequest> asked;
+    for (const testsupport::RecordedRequest& request : objects.Requests())
+        if (request.target == target)
+            asked.push_back(request);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].Header("Range"), "bytes=0-");
+    EXPECT_EQ(asked[1].Header("Range"), "bytes=" + std::to_string(kept) + "-");
+    EXPECT_FALSE(asked[1].Header("If-Range").empty());
+    EXPECT_FALSE(fs::exists(part));
+}
+
 TEST(HeadlessProgram, HelpAndUsageErrors) {
     const testsupport::TempDir work;
     const auto run = [&work](const std::vector<std::string>& arguments) {

@@ -65,6 +65,16 @@ std::shared_ptr<InternetRequest> AnsweredRequest(HINTERNET hRequest, std::unique
     return request;
 }
 
+// The index-th value of a header of the final answer, as received.
+bool HeaderText(const platform::CurlTransfer& transfer, std::string_view name, DWORD index, std::string& text) {
+    if (const std::string* value = transfer.Header(name, index)) {
+        text = *value;
+        return true;
+    }
+    SetLastError(ERROR_HTTP_HEADER_NOT_FOUND);
+    return false;
+}
+
 // The text of one query: the status code or the index-th header.
 bool QueryText(const platform::CurlTransfer& transfer, DWORD level, DWORD index, std::string& text) {
     switch (level) {
@@ -72,12 +82,13 @@ bool QueryText(const platform::CurlTransfer& transfer, DWORD level, DWORD index,
             text = std::to_string(transfer.Status());
             return true;
         case HTTP_QUERY_CONTENT_LENGTH:
-            if (const std::string* value = transfer.Header("Content-Length", index)) {
-                text = *value;
-                return true;
-            }
-            SetLastError(ERROR_HTTP_HEADER_NOT_FOUND);
-            return false;
+            return HeaderText(transfer, "Content-Length", index, text);
+        case HTTP_QUERY_CONTENT_RANGE:
+            return HeaderText(transfer, "Content-Range", index, text);
+        case HTTP_QUERY_ETAG:
+            return HeaderText(transfer, "ETag", index, text);
+        case HTTP_QUERY_LAST_MODIFIED:
+            return HeaderText(transfer, "Last-Modified", index, text);
         default:
             SetLastError(ERROR_HTTP_INVALID_QUERY_REQUEST);
             return false;

@@ -239,6 +239,30 @@ TEST_F(WinInetTest, ReportsStatusAndContentLengthAsNumbersAndText) {
     EXPECT_EQ(QueryNumber(whole.request.get(), HTTP_QUERY_STATUS_CODE), 200u);
 }
 
+// As Windows gives them: the values as received, an ETag with its quotes;
+// a header the answer lacks is not found.
+TEST_F(WinInetTest, ReportsContentRangeETagAndLastModifiedAsText) {
+    server.SetBody("/v", "12345");
+    OpenedRequest opened = SendProductGet(server.Port(), "/v");
+    const auto text = [&](DWORD level) {
+        wchar_t buffer[128] = {};
+        DWORD size = sizeof buffer;
+        if (!HttpQueryInfoW(opened.request.get(), level, buffer, &size, nullptr))
+            return std::wstring(L"error ") + std::to_wstring(GetLastError());
+        return std::wstring(buffer, size / sizeof(wchar_t));
+    };
+    EXPECT_EQ(text(HTTP_QUERY_CONTENT_RANGE), L"bytes 0-4/5");
+    const std::wstring etag = text(HTTP_QUERY_ETAG);
+    ASSERT_GE(etag.size(), 3u);
+    EXPECT_EQ(etag.front(), L'"');
+    EXPECT_EQ(etag.back(), L'"');
+    EXPECT_EQ(text(HTTP_QUERY_LAST_MODIFIED), L"error " + std::to_wstring(ERROR_HTTP_HEADER_NOT_FOUND));
+    DWORD number = 0;
+    DWORD size = sizeof number;
+    EXPECT_FALSE(
+        HttpQueryInfoW(opened.request.get(), HTTP_QUERY_ETAG | HTTP_QUERY_FLAG_NUMBER, &number, &size, nullptr));
+}
+
 TEST_F(WinInetTest, ChunkedAnswerHasNoContentLength) {
     server.SetBody("/c", Pattern(150000));
     server.SetFault("/c", Fault{.chunked = true});

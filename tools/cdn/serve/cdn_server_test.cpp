@@ -3,6 +3,7 @@
 #include "codec/md5_functions.h"
 #include "codec/path_key.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_files.h"
 #include "tools/cdn/publish/publisher.h"
 #include "tools/cdn/publish/release_key_files.h"
 
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -154,6 +156,42 @@ TEST_F(CdnServerTest, RangePastTheEndIsNotSatisfiable) {
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 416);
     EXPECT_TRUE(res->body.empty());
+}
+
+// As nginx: ETag "MTIME-SIZE" and Last-Modified, and a range only of the
+// file an If-Range names by either; another one gets the whole file.
+TEST_F(CdnServerTest, RangesFollowIfRangeAsNginxAnswersThem) {
+    fs::path file;
+    for (const auto& entry : fs::recursive_directory_iterator(Root() / "tree")) {
+        if (entry.is_regular_file()) {
+            file = entry.path();
+        }
+    }
+    const std::string url = "/cdn/" + fs::relative(file, Root()).generic_string();
+    const std::string stored = testsupport::ReadBytes(file);
+    const auto whole = Get(url);
+    ASSERT_TRUE(whole);
+    const std::string etag = whole->get_header_value("ETag");
+    const std::string lastModified = whole->get_header_value("Last-Modified");
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "-%llx\"", static_cast<unsigned long long>(stored.size()));
+    EXPECT_EQ(etag.front(), '"');
+    EXPECT_NE(etag.find(expected), std::string::npos) << etag;
+    EXPECT_EQ(lastModified.size(), std::string("Tue, 15 Nov 1994 12:45:26 GMT").size()) << lastModified;
+    EXPECT_EQ(lastModified.substr(lastModified.size() - 4), " GMT") << lastModified;
+
+    for (const std::string& validator : {etag, lastModified}) {
+        const auto rest = Get(url, {{"Range", "bytes=1-"}, {"If-Range", validator}});
+        ASSERT_TRUE(rest);
+        EXPECT_EQ(rest->status, 206) << validator;
+        EXPECT_EQ(rest->body, stored.substr(1)) << validator;
+        EXPECT_EQ(rest->get_header_value("Content-Range"),
+                  "bytes 1-" + std::to_string(stored.size() - 1) + "/" + std::to_string(stored.size()));
+    }
+    const auto changed = Get(url, {{"Range", "bytes=1-"}, {"If-Range", "\"1-1\""}});
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(changed->status, 200);
+    EXPECT_EQ(changed->body, stored);
 }
 
 TEST_F(CdnServerTest, OnlyPublishedObjectsAreServed) {

@@ -7,6 +7,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -26,6 +27,39 @@ bool RangesFit(const httplib::Ranges& ranges, std::size_t size) {
         }
         return static_cast<std::size_t>(first) < size && (last < 0 || last >= first);
     });
+}
+
+// nginx's validators of a file: ETag "MTIME-SIZE" in hex, and the
+// modification time as an HTTP date.
+struct Validators {
+    std::string etag;
+    std::string lastModified;
+};
+
+Validators ValidatorsOf(const fs::path& file, std::size_t size) {
+    std::error_code error;
+    const auto modified = fs::last_write_time(file, error);
+    if (error) {
+        return {};
+    }
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(modified));
+    char etag[64];
+    std::snprintf(etag, sizeof etag, "\"%llx-%llx\"",
+                  static_cast<unsigned long long>(seconds.time_since_epoch().count()),
+                  static_cast<unsigned long long>(size));
+    const auto day = std::chrono::floor<std::chrono::days>(seconds);
+    const std::chrono::year_month_day date(day);
+    const std::chrono::hh_mm_ss time(seconds - day);
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    char lastModified[64];
+    std::snprintf(lastModified, sizeof lastModified, "%s, %02u %s %d %02d:%02d:%02d GMT",
+                  kDays[std::chrono::weekday(day).c_encoding()], static_cast<unsigned>(date.day()),
+                  kMonths[static_cast<unsigned>(date.month()) - 1], static_cast<int>(date.year()),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()));
+    return {etag, lastModified};
 }
 
 }  // namespace
@@ -63,6 +97,20 @@ bool ServeFile(const fs::path& file, const std::string& contentType, const httpl
         return false;
     }
     const auto size = static_cast<std::size_t>(fileSize);
+    const Validators validators = ValidatorsOf(file, size);
+    if (!validators.etag.empty()) {
+        res.set_header("ETag", validators.etag);
+        res.set_header("Last-Modified", validators.lastModified);
+    }
+    // As nginx: a range only of the file the If-Range names by its ETag or
+    // its date, else the whole file. The request itself is not const, only
+    // the server's view of it.
+    if (req.has_header("If-Range")) {
+        const std::string ifRange = req.get_header_value("If-Range");
+        if (validators.etag.empty() || (ifRange != validators.etag && ifRange != validators.lastModified)) {
+            const_cast<httplib::Request&>(req).ranges.clear();
+        }
+    }
     if (size == 0) {
         res.set_content("", contentType);
         return true;

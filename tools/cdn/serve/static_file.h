@@ -23,9 +23,10 @@ enum class DotNames {
 // last one when dotNames allows it, or anything but a regular file.
 std::filesystem::path FileBelow(const std::filesystem::path& root, std::string_view relative, DotNames dotNames);
 
-// Sets res up to stream the file; the server applies a Range header itself,
-// except one that starts past the end (416 here). False when the file
-// cannot be opened.
+// Sets res up to stream the file, with nginx's ETag and Last-Modified; the
+// server applies a Range header itself, except one that starts past the end
+// (416 here) and one whose If-Range names neither (the whole file, 200).
+// False when the file cannot be opened.
 bool ServeFile(const std::filesystem::path& file, const std::string& contentType, const httplib::Request& req,
                httplib::Response& res);
 
