@@ -13,10 +13,10 @@
 #include "state/mem_manger.h"
 #include "state/message_table.h"
 #include "state/view_broser.h"
+#include "update/cdn_bases.h"
 #include "update/disk_space.h"
 #include "update/manifest.h"
 #include "update/release_check.h"
-#include "update/retry.h"
 #include "update/safe_path.h"
 #include "update/update_context.h"
 
@@ -138,10 +138,14 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
 
     int attempt = 0;
     CReceivedDigest received;
-    const bool current = RetryWithBackoff(
-        [&] {
-            const std::wstring attemptText = entry.path + L": attempt " + std::to_wstring(++attempt) + L": ";
-            if (!product.Open(url.c_str(), L"", 0, 0))
+    // A body from a mirror is checked as the same body from cdn_url: the
+    // release names it by url.
+    const bool current = RetryOnBases(
+        context.cdnBases, url,
+        [&](const std::wstring& from, int pass) {
+            attempt = pass;
+            const std::wstring attemptText = entry.path + L": attempt " + std::to_wstring(attempt) + L": ";
+            if (!product.Open(from.c_str(), L"", 0, 0))
                 return false;
             // Digested on the way only where a release lists what must arrive.
             if (context.release)
