@@ -72,6 +72,15 @@ std::string CdnBaseUrl(std::string_view baseUrl) {
     return BaseUrl("--base-url", baseUrl, "the cdn_url");
 }
 
+std::string MirrorBaseUrl(std::string_view mirrorUrl) {
+    // The settings file is served as it stands: "serve" fills in no address
+    // there.
+    if (mirrorUrl.substr(0, kServerPlaceholder.size()) == kServerPlaceholder) {
+        Refuse("--mirror", mirrorUrl, "not an absolute http:// or https:// address");
+    }
+    return BaseUrl("--mirror", mirrorUrl, "a mirror");
+}
+
 void CheckWebUrl(std::string_view webUrl) {
     if (const std::optional<std::string> problem = UrlProblem(webUrl)) {
         Refuse("--web-url", webUrl, *problem);
