@@ -1,6 +1,5 @@
 #include "update/cdn_bases.h"
 
-#include "platform/thread_stop.h"
 #include "tests/support/diag_lines.h"
 #include "update/update_context.h"
 
@@ -15,10 +14,7 @@ namespace {
 class CdnBases : public ::testing::Test {
 protected:
     void SetUp() override { cdn_url = L"http://primary/cdn/"; }
-    void TearDown() override {
-        cdn_url.clear();
-        platform::SetSleepHook({});
-    }
+    void TearDown() override { cdn_url.clear(); }
 
     // Fetches url over the bases; only the bases in answering succeed. The
     // URLs asked for are kept in order.
@@ -83,21 +79,4 @@ TEST_F(CdnBases, OnlyWebAddressesServeAndTheOneThatAnsweredGoesFirst) {
     asked.clear();
     EXPECT_FALSE(Fetch(L"http://primary/cdn/index/i3", {}));
     EXPECT_EQ(asked, (std::vector<std::wstring>{L"http://primary/cdn/index/i3"}));
-}
-
-TEST_F(CdnBases, APassOverEveryBaseIsOneAttemptOfTheRetryRule) {
-    std::vector<DWORD> sleeps;
-    platform::SetSleepHook([&](DWORD milliseconds) {
-        sleeps.push_back(milliseconds);
-        return DWORD{0};
-    });
-    bases.SetMirrors(L"http://m1/cdn/ http://m2/cdn/");
-    std::vector<int> passes;
-    EXPECT_FALSE(RetryOnBases(bases, L"http://primary/cdn/qm.md5", [&](const std::wstring&, int pass) {
-        passes.push_back(pass);
-        return false;
-    }));
-    EXPECT_EQ(passes, (std::vector<int>{1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5}));
-    // The waits of a single host, not one per base.
-    EXPECT_EQ(sleeps, (std::vector<DWORD>{1000, 2000, 4000, 8000}));
 }
