@@ -57,10 +57,11 @@ void PostCloseToMainDialog() {
         PostClose(main->GetWindowHandle());
 }
 
-std::wstring ReadSetting(const wchar_t* key, const std::wstring& fallback, const std::wstring& file) {
-    std::vector<wchar_t> buffer(kProfileBuffer, L'\0');
+std::wstring ReadSetting(const wchar_t* key, const std::wstring& fallback, const std::wstring& file,
+                         DWORD bufferSize = kProfileBuffer) {
+    std::vector<wchar_t> buffer(bufferSize, L'\0');
     const DWORD length =
-        GetPrivateProfileStringW(L"Config", key, fallback.c_str(), buffer.data(), kProfileBuffer, file.c_str());
+        GetPrivateProfileStringW(L"Config", key, fallback.c_str(), buffer.data(), bufferSize, file.c_str());
     return std::wstring(buffer.data(), length);
 }
 
@@ -79,13 +80,13 @@ bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile) {
     const std::wstring cdnPath = L"launcher/" + g_settings.platform + L".ini";
     const std::wstring url = ResolveCdnUrl(*GetUpdateContext(), cdnPath);
     bool opened = false;
-    for (int attempt = 0; attempt < kSettingsFetchAttempts && !opened; ++attempt) {
-        if (attempt > 0)
-            Sleep(kSettingsFetchPauseMs);
-        opened = product.Open(url.c_str(), L"", 0, 0) != 0;
-    }
     bool replaced = false;
-    if (opened) {
+    // A base whose copy is not whole or not a settings file hands over to the
+    // next; only a pass in which no base answered is tried again.
+    const auto fetchFrom = [&](const std::wstring& from) {
+        if (!product.Open(from.c_str(), L"", 0, 0))
+            return false;
+        opened = true;
         // One byte past the largest usable file is enough to refuse it.
         product.SetBodyLimit(kMaxServerSettingsBytes + 1);
         const std::wstring download = settingsFile + L".download";
@@ -100,6 +101,12 @@ bool FetchServerSettings(LPVOID lpParameter, const std::wstring& settingsFile) {
         replaced = whole && MoveFileExW(download.c_str(), settingsFile.c_str(), MOVEFILE_REPLACE_EXISTING);
         if (!replaced)
             DeleteFileW(download.c_str());
+        return replaced;
+    };
+    for (int attempt = 0; attempt < kSettingsFetchAttempts && !opened; ++attempt) {
+        if (attempt > 0)
+            Sleep(kSettingsFetchPauseMs);
+        GetUpdateContext()->cdnBases.TryEach(url, fetchFrom);
     }
     if (replaced)
         DiagNote(kTopic, L"the server's settings file replaced " + settingsFile);
@@ -184,6 +191,8 @@ DWORD WINAPI LauncherUpdateThread(LPVOID lpParameter) {
 
     const std::wstring settingsFile = g_settings.startDirectory + L"\\" + g_settings.platform + L".ini";
     if (FetchServerSettings(lpParameter, settingsFile)) {
+        // The server's mirrors serve the rest of this run.
+        GetUpdateContext()->cdnBases.SetMirrors(ReadSetting(L"Mirrors", L"", settingsFile, kMirrorsBuffer));
         const std::wstring web = ReadSetting(L"Web", L"", settingsFile);
         if (web != g_settings.webUrl) {
             CViewBroser* view = GetViewBroser();

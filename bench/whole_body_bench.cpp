@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     server.SetBody("/index/big", manifest);
     Report("manifest, fetched and parsed", manifest.size(), RiseKiB([&] {
                std::map<std::string, std::string> map;
-               return FetchManifest(cdn_url + L"index/big", map) && !map.empty();
+               return FetchManifest(cdn_url + L"index/big", map, context) && !map.empty();
            }));
 
     // A server that announces 60 MiB and sends 10 bytes, five times over.

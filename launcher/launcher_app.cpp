@@ -13,6 +13,7 @@
 #include "ui/launcher_translucent_dlg.h"
 #include "ui/running_launcher.h"
 #include "update/release_trust.h"
+#include "update/update_context.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -46,6 +47,7 @@ BOOL CLauncherApp::InitInstance() {
     if (role != StartRole::CopyAndRestart && !TakeDataFolder(role))
         return TRUE;
     LogStart();
+    GetUpdateContext()->cdnBases.SetMirrors(g_settings.mirrors);
 
     if (role == StartRole::CopyAndRestart)
         CopyAndRestart();

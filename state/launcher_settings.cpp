@@ -92,6 +92,7 @@ void LauncherSettings::ReadConfiguration() {
     webUrl = ReadProfile(L"Web", kDefaultWebUrl, kPathBuffer, file);
     versionUrl = ReadProfile(L"Version", kDefaultVersionUrl, kPathBuffer, file);
     language = ReadProfile(L"Language", L"chs", kLanguageBuffer, file);
+    mirrors = ReadProfile(L"Mirrors", L"", kMirrorsBuffer, file);
 }
 
 StartRole DecideStartRole(const LauncherSettings& settings) {

@@ -8,6 +8,9 @@
 extern const wchar_t kDefaultWebUrl[];
 extern const wchar_t kDefaultVersionUrl[];
 
+// Mirrors holds several addresses: it is read into a buffer of its own size.
+constexpr unsigned long kMirrorsBuffer = 2048;
+
 struct LauncherSettings {
     int startedPlain = 1;
     int startedAfterUpdate = 0;
@@ -21,6 +24,8 @@ struct LauncherSettings {
     std::wstring webUrl;
     std::wstring versionUrl;
     std::wstring language;
+    // Further base addresses of the CDN, as the settings file writes them.
+    std::wstring mirrors;
 
     // Reads the current directory, the data folder and the command line,
     // in this order, as the process does before anything else runs.

@@ -126,3 +126,16 @@ TEST_F(Configuration, PlatformTooLongForAFileNameFallsBackToTheDefault) {
     EXPECT_EQ(settings.platform.size(), 253u);
     EXPECT_EQ(settings.SettingsFileName().size(), 259u);
 }
+
+TEST_F(Configuration, MirrorsAreReadWholePastAPathBuffer) {
+    // Eight addresses take far more than the 259 characters of the other keys.
+    std::string mirrors;
+    for (int i = 0; i < 8; ++i)
+        mirrors += "https://mirror-" + std::to_string(i) + ".cdn.example.com/quillmoor/releases/cdn/ ";
+    mirrors.pop_back();
+    ASSERT_GT(mirrors.size(), 259u);
+    folder.Write("pv.ini", "[Config]\nLanguage=cht\nMirrors=" + mirrors + "\n");
+    settings.ReadConfiguration();
+    EXPECT_EQ(settings.mirrors, std::wstring(mirrors.begin(), mirrors.end()));
+    EXPECT_EQ(settings.language, L"cht");
+}

@@ -13,11 +13,11 @@
 #include "state/mem_manger.h"
 #include "state/message_table.h"
 #include "state/view_broser.h"
+#include "update/cdn_bases.h"
 #include "update/disk_space.h"
 #include "update/manifest.h"
 #include "update/release_check.h"
 #include "update/resume_part.h"
-#include "update/retry.h"
 #include "update/safe_path.h"
 #include "update/update_context.h"
 
@@ -170,11 +170,16 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
     const ResumePart part(packedFile);
     int attempt = 0;
     CReceivedDigest received;
-    const bool current = RetryWithBackoff(
-        [&] {
-            const std::wstring attemptText = entry.path + L": attempt " + std::to_wstring(++attempt) + L": ";
+    // A body from a mirror is checked as the same body from cdn_url: the
+    // release names it by url, and a kept part is the part of url's file
+    // wherever it came from (the validator decides whether it continues).
+    const bool current = RetryOnBases(
+        context.cdnBases, url,
+        [&](const std::wstring& from, int pass) {
+            attempt = pass;
+            const std::wstring attemptText = entry.path + L": attempt " + std::to_wstring(attempt) + L": ";
             std::optional<PartRecord> kept = part.Find(url, entry.size);
-            if (!OpenPacked(product, part, kept, url, attemptText))
+            if (!OpenPacked(product, part, kept, from, attemptText))
                 return false;
             const std::uint64_t held = kept ? kept->held : 0;
             // Digested on the way only where a release lists what must arrive.

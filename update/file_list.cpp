@@ -7,9 +7,9 @@
 #include "state/diag_log.h"
 #include "state/launcher_settings.h"
 #include "state/view_broser.h"
+#include "update/cdn_bases.h"
 #include "update/manifest.h"
 #include "update/release_check.h"
-#include "update/retry.h"
 #include "update/safe_path.h"
 #include "update/whole_body.h"
 #include "wire/md5_list_format.h"
@@ -53,8 +53,8 @@ bool FetchFileList(CUpdateContext& context, const std::wstring& listName) {
     const std::wstring url = ResolveCdnUrl(context, cdn_path + listName);
     if (url.empty())
         DiagProblem(kTopic, L"neither manifest knows " + cdn_path + listName + L", so it has no URL");
-    const bool read = RetryWithBackoff([&] {
-        auto body = FetchWholeBody(url);
+    const bool read = RetryOnBases(context.cdnBases, url, [&](const std::wstring& from, int) {
+        auto body = FetchWholeBody(from);
         if (!body || !ReleaseAllowsBody(context, url, body->data(), body->size))
             return false;
 

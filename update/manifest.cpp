@@ -21,16 +21,25 @@ void ParseManifest(const unsigned char* pbyData, std::size_t cbData, std::map<st
     });
 }
 
-bool FetchManifest(const std::wstring& url, std::map<std::string, std::string>& map, const CUpdateContext* release) {
+bool FetchManifest(const std::wstring& url, std::map<std::string, std::string>& map, CUpdateContext& context) {
     return RetryWithBackoff([&] {
-        const auto body = FetchWholeBody(url);
-        if (!body || (release && !ReleaseAllowsBody(*release, url, body->data(), body->size)))
-            return false;
-        if (body->size % kManifestRecordSize != 0)
-            DiagProblem(L"manifest", url + L": " + std::to_wstring(body->size) +
-                                         L" bytes, not whole 25-byte records; none is taken");
-        ParseManifest(body->data(), body->size, map);
-        return true;
+        // A body of broken records is one a further base may have whole; only
+        // when none has is it taken, with no record, as from a single host.
+        bool broken = false;
+        const bool whole = context.cdnBases.TryEach(url, [&](const std::wstring& from) {
+            const auto body = FetchWholeBody(from);
+            if (!body || !ReleaseAllowsBody(context, url, body->data(), body->size))
+                return false;
+            if (body->size % kManifestRecordSize != 0) {
+                DiagProblem(L"manifest", from + L": " + std::to_wstring(body->size) +
+                                             L" bytes, not whole 25-byte records; none is taken");
+                broken = true;
+                return false;
+            }
+            ParseManifest(body->data(), body->size, map);
+            return true;
+        });
+        return whole || broken;
     });
 }
 

@@ -7,11 +7,11 @@
 #include <map>
 #include <string>
 
-// Downloads one manifest of 25-byte records into map (not cleared first).
-// A later record with the same key replaces the earlier id. With a context,
-// a body its accepted release does not list is a failed attempt.
-bool FetchManifest(const std::wstring& url, std::map<std::string, std::string>& map,
-                   const CUpdateContext* release = nullptr);
+// Downloads one manifest of 25-byte records into map (not cleared first),
+// from the context's bases. A later record with the same key replaces the
+// earlier id. A body the context's accepted release does not list is a failed
+// attempt.
+bool FetchManifest(const std::wstring& url, std::map<std::string, std::string>& map, CUpdateContext& context);
 
 // Adds the records of a manifest body; a body whose size is not a multiple
 // of 25 bytes adds nothing.

@@ -4,6 +4,7 @@
 
 #include "codec/ed25519_signature.h"
 #include "platform/critical_section.h"
+#include "update/cdn_bases.h"
 #include "wire/md5_list_format.h"
 #include "wire/release_document.h"
 
@@ -40,6 +41,8 @@ public:
     std::map<std::string, std::string> diffMap;
     std::map<std::string, std::string> indexMap;
     std::wstring packSuffix;
+    // cdn_url and its mirrors, with the one that answered last.
+    CCdnBases cdnBases;
     // Set when the data folder's volume cannot take what is pending, by the
     // driver before its first download or by a worker whose write failed:
     // the update then ends with diskShortText instead of its usual failure.

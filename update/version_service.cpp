@@ -27,7 +27,7 @@ bool FetchAnswerManifests(const std::wstring& indexName, const std::wstring& dif
         return false;
     }
     const std::wstring indexUrl = cdn_url + L"index/" + indexName;
-    FetchManifest(indexUrl, context.indexMap, &context);
+    FetchManifest(indexUrl, context.indexMap, context);
     if (context.indexMap.empty()) {
         DiagProblem(kTopic, L"the index manifest " + indexUrl + L" gave no record");
         return false;
@@ -35,7 +35,7 @@ bool FetchAnswerManifests(const std::wstring& indexName, const std::wstring& dif
     if (diffName.empty())
         return true;
     const std::wstring diffUrl = cdn_url + L"diff/" + indexName + L".." + diffName;
-    FetchManifest(diffUrl, context.diffMap, &context);
+    FetchManifest(diffUrl, context.diffMap, context);
     if (context.diffMap.empty())
         DiagProblem(kTopic, L"the diff manifest " + diffUrl + L" gave no record");
     return !context.diffMap.empty();

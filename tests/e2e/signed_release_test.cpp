@@ -213,6 +213,24 @@ TEST_F(SignedReleases, AContinuedBodyIsCheckedWholeAgainstTheRelease) {
     EXPECT_NE(ranges[1], "bytes=0-") << ::testing::PrintToString(diag.Take());
 }
 
+// A mirror's body is named by its path below cdn_url, as the primary's is:
+// with the primary down the mirror's signed bodies install.
+TEST_F(SignedReleases, AMirrorsBodiesAreCheckedAgainstTheSameRelease) {
+    PublishSigned({studioKey});
+    const std::string down = "http://127.0.0.1:" + std::to_string(testsupport::LoopbackServer::RefusedPort()) + "/cdn/";
+    server.SetBody("/web/pcversion",
+                   testsupport::RebasedAnswer(ReadBytes(cdnDir / "answers/client.txt"), Base(), down));
+    GetUpdateContext()->cdnBases.SetMirrors(platform::FromUtf8(Base()));
+    testsupport::DiagLines diag;
+    ASSERT_TRUE(InstallClient()) << ::testing::PrintToString(diag.Take());
+    EXPECT_EQ(Installed("C1", "data/world.pak"), ReadBytes(clientDir / "data/world.pak"));
+    const std::vector<std::string> lines = diag.Take();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.rfind("release (problem): ", 0) == 0; }),
+              0)
+        << ::testing::PrintToString(lines);
+}
+
 // Each way a server can pass off what the studio did not sign is refused
 // before anything is installed, and the log names why.
 TEST_F(SignedReleases, ACompromisedServerInstallsNothing) {

@@ -46,6 +46,7 @@ void ResetProcessState() {
     context.releasesChecked = false;
     context.releaseKeys.clear();
     context.release.reset();
+    context.cdnBases.SetMirrors(L"");
     cdn_url.clear();
     cdn_path.clear();
     web_url.clear();

@@ -44,6 +44,11 @@ constexpr const char* kPublishHelp =
     "  --web-url URL           web_url of both answers, the page the launcher links to next to\n"
     "                          an error: an http:// or https:// address\n"
     "                          (default {server}/web/index.html)\n"
+    "  --mirror URL            a further host of the same tree, tried by launchers when a request\n"
+    "                          to cdn_url fails: an http:// or https:// address without query,\n"
+    "                          \"/\" added at its end when missing; may be given more than once.\n"
+    "                          Written as Mirrors= into [Config] of the settings file served\n"
+    "                          (and of the launcher folder's copy)\n"
     "  --previous OLD_CDN_DIR  an earlier publish (may be CDN_DIR): objects that changed since\n"
     "                          are also written to file/ and named in a diff manifest\n"
     "  --jobs N                files packed at once (default: one per core)\n"
@@ -261,11 +266,11 @@ SigningOptions ParseSigning(const OptionValues& values) {
 }
 
 PublishOptions ParsePublish(const std::vector<std::string>& args) {
-    const OptionValues values =
-        ReadOptions(args,
-                    {"--launcher", "--client", "--platform", "--out", "--settings", "--launcher-version",
-                     "--client-version", "--base-url", "--web-url", "--previous", "--jobs", "--sign-key", "--expires"},
-                    {"--sign-key"});
+    const OptionValues values = ReadOptions(
+        args,
+        {"--launcher", "--client", "--platform", "--out", "--settings", "--launcher-version", "--client-version",
+         "--base-url", "--web-url", "--mirror", "--previous", "--jobs", "--sign-key", "--expires"},
+        {"--sign-key", "--mirror"});
     PublishOptions options;
     options.launcherDir = Required(values, "--launcher");
     options.clientDir = Required(values, "--client");
@@ -281,6 +286,7 @@ PublishOptions ParsePublish(const std::vector<std::string>& args) {
     options.clientVersion = Optional(values, "--client-version").value_or(options.clientVersion);
     options.baseUrl = Optional(values, "--base-url").value_or(options.baseUrl);
     options.webUrl = Optional(values, "--web-url").value_or(options.webUrl);
+    options.mirrors = All(values, "--mirror");
     if (auto jobs = Optional(values, "--jobs")) {
         options.jobs = ParseJobs(*jobs);
     }

@@ -32,17 +32,31 @@ TEST(ToolCommandLineTest, PublishWithDefaults) {
 }
 
 TEST(ToolCommandLineTest, PublishWithEveryOption) {
-    const ToolCommand command = ParseToolCommand({"publish",    "--launcher",
-                                                  "l",          "--client",
-                                                  "c",          "--platform",
-                                                  "pv",         "--out",
-                                                  "o",          "--settings",
-                                                  "s.ini",      "--launcher-version",
-                                                  "L2",         "--client-version",
-                                                  "C3",         "--base-url",
-                                                  "http://b/",  "--web-url=http://w/",
-                                                  "--previous", "old",
-                                                  "--jobs",     "3"});
+    const ToolCommand command = ParseToolCommand({"publish",
+                                                  "--launcher",
+                                                  "l",
+                                                  "--client",
+                                                  "c",
+                                                  "--platform",
+                                                  "pv",
+                                                  "--out",
+                                                  "o",
+                                                  "--settings",
+                                                  "s.ini",
+                                                  "--launcher-version",
+                                                  "L2",
+                                                  "--client-version",
+                                                  "C3",
+                                                  "--base-url",
+                                                  "http://b/",
+                                                  "--web-url=http://w/",
+                                                  "--previous",
+                                                  "old",
+                                                  "--jobs",
+                                                  "3",
+                                                  "--mirror",
+                                                  "http://m1/",
+                                                  "--mirror=http://m2/"});
     const auto& options = std::get<PublishOptions>(command);
     EXPECT_EQ(*options.settingsFile, "s.ini");
     EXPECT_EQ(*options.previousDir, "old");
@@ -51,6 +65,7 @@ TEST(ToolCommandLineTest, PublishWithEveryOption) {
     EXPECT_EQ(options.baseUrl, "http://b/");
     EXPECT_EQ(options.webUrl, "http://w/");
     EXPECT_EQ(options.jobs, 3u);
+    EXPECT_EQ(options.mirrors, (std::vector<std::string>{"http://m1/", "http://m2/"}));
 }
 
 TEST(ToolCommandLineTest, Serve) {

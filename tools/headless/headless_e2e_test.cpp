@@ -201,6 +201,34 @@ TEST_F(HeadlessDemo, AfterUpdateStartTakesThePagesAnswerAndDataArguments) {
     EXPECT_EQ(log.find("/web/pcversion"), std::string::npos) << log;
 }
 
+// A studio publishes with a mirror; the player's launcher holds the settings
+// file that publish serves. The answers' host refuses every connection and
+// the served folder, named as the mirror, installs everything.
+TEST_F(HeadlessDemo, PublishedMirrorsInstallTheClientWhileTheAnswersHostIsDown) {
+    const std::string down = "http://127.0.0.1:" + std::to_string(testsupport::LoopbackServer::RefusedPort()) + "/cdn/";
+    const std::string mirror = Base() + "/cdn/";
+    const testsupport::ServedCdn::Published published =
+        server->Publish(launcher, client, "demo", {"--base-url", down, "--mirror", mirror}, std::chrono::minutes(5));
+    ASSERT_TRUE(published.Succeeded()) << published.errors;
+    testsupport::WriteBytes(install / "demo.ini", ReadBytes(cdn / "packing/demo.ini"));
+    const std::size_t packedBefore = CountOf(ReadBytes(server->Log()), ".lz ");
+
+    const ProgramResult run = RunHeadless({"--pc-version", Base() + "/web/index.html", "--start-game", "-demo"});
+    ASSERT_EQ(run.exitCode, 0) << run.output << run.errors;
+    ExpectClientInstalled();
+    WaitForGameRecord(ClientFolder() / "qm-started.txt", kRecordLimit);
+
+    // Every packed file once, all from the mirror; the settings file the
+    // player holds matched the launcher's list, so the launcher stayed.
+    const std::string log = ReadBytes(server->Log());
+    EXPECT_EQ(CountOf(log, ".lz ") - packedBefore, FilesBelow(client).size()) << log;
+    EXPECT_EQ(CountOf(log, ".z "), 0u) << log;
+    const std::string diag = ReadBytes(data / "Quillmoor/launcher-diag.log");
+    EXPECT_NE(diag.find("] mirror: mirrors: " + mirror + "\n"), std::string::npos) << diag;
+    EXPECT_EQ(CountOf(diag, "; trying " + mirror + "\n"), 1u) << diag;
+    EXPECT_EQ(CountOf(diag, "] mirror: " + mirror + " answered for index/"), 1u) << diag;
+}
+
 TEST_F(HeadlessDemo, AnUnusableVersionAnswerFailsWithTheLaunchersMessage) {
     const ProgramResult run =
         RunHeadless({"--after-update", "--pc-version-data", "no answer here", "--start-game", "-demo"});

@@ -51,21 +51,34 @@ std::optional<std::string> UrlProblem(std::string_view url) {
     throw PublishError(std::string(option) + " \"" + std::string(value) + "\": " + problem);
 }
 
-}  // namespace
-
-std::string CdnBaseUrl(std::string_view baseUrl) {
-    const std::string_view option = "--base-url";
-    if (const std::optional<std::string> problem = UrlProblem(baseUrl)) {
-        Refuse(option, baseUrl, *problem);
+// A base the launcher appends paths to, ending with "/"; what names it.
+std::string BaseUrl(std::string_view option, std::string_view url, std::string_view what) {
+    if (const std::optional<std::string> problem = UrlProblem(url)) {
+        Refuse(option, url, *problem);
     }
-    if (baseUrl.find_first_of("?#") != std::string_view::npos) {
-        Refuse(option, baseUrl, "the cdn_url cannot carry a query or fragment: the launcher appends paths to it");
+    if (url.find_first_of("?#") != std::string_view::npos) {
+        Refuse(option, url, std::string(what) + " cannot carry a query or fragment: the launcher appends paths to it");
     }
-    std::string base(baseUrl);
+    std::string base(url);
     if (base.back() != '/') {
         base += '/';
     }
     return base;
+}
+
+}  // namespace
+
+std::string CdnBaseUrl(std::string_view baseUrl) {
+    return BaseUrl("--base-url", baseUrl, "the cdn_url");
+}
+
+std::string MirrorBaseUrl(std::string_view mirrorUrl) {
+    // The settings file is served as it stands: "serve" fills in no address
+    // there.
+    if (mirrorUrl.substr(0, kServerPlaceholder.size()) == kServerPlaceholder) {
+        Refuse("--mirror", mirrorUrl, "not an absolute http:// or https:// address");
+    }
+    return BaseUrl("--mirror", mirrorUrl, "a mirror");
 }
 
 void CheckWebUrl(std::string_view webUrl) {

@@ -13,6 +13,12 @@
 // fragment, which would swallow the paths appended to it.
 std::string CdnBaseUrl(std::string_view baseUrl);
 
+// A --mirror address as launchers read it from the settings file, ending
+// with "/" like the cdn_url it stands in for. Throws PublishError for
+// anything but an absolute http or https address without query or fragment:
+// "{server}" too, since the settings file is served as it stands.
+std::string MirrorBaseUrl(std::string_view mirrorUrl);
+
 // Throws PublishError naming the option when webUrl is not an address as above.
 void CheckWebUrl(std::string_view webUrl);
 

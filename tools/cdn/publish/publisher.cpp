@@ -17,6 +17,7 @@
 #include "tools/cdn/publish/release_signer.h"
 #include "tools/cdn/publish/settings_file.h"
 #include "wire/md5_list_format.h"
+#include "wire/mirror_list.h"
 
 #include <algorithm>
 #include <map>
@@ -33,6 +34,7 @@ struct Inputs {
     std::wstring clientVersion;
     std::wstring platformCode;
     std::string baseUrl;
+    std::vector<std::string> mirrors;
     fs::path settingsFile;
     std::vector<SourceFile> launcherFiles;
     std::vector<SourceFile> clientFiles;
@@ -112,6 +114,16 @@ Inputs CheckInputs(const PublishOptions& options, std::ostream& log) {
     inputs.launcherVersion = platform::FromUtf8(VersionFolder(options.launcherVersion, "--launcher-version"));
     inputs.clientVersion = platform::FromUtf8(VersionFolder(options.clientVersion, "--client-version"));
     inputs.baseUrl = CdnBaseUrl(options.baseUrl);
+    std::wstring mirrorsValue;
+    for (const std::string& mirror : options.mirrors) {
+        inputs.mirrors.push_back(MirrorBaseUrl(mirror));
+        mirrorsValue += (mirrorsValue.empty() ? L"" : L" ") + platform::FromUtf8(inputs.mirrors.back());
+    }
+    if (Utf16Length(mirrorsValue) > kMaxMirrorsChars) {
+        throw PublishError("--mirror: the addresses take " + std::to_string(Utf16Length(mirrorsValue)) +
+                           " characters in the settings file, more than the " + std::to_string(kMaxMirrorsChars) +
+                           " launchers read");
+    }
     CheckWebUrl(options.webUrl);
     if (const std::optional<std::string> warning = PlaceholderWarning(options.baseUrl, options.webUrl)) {
         log << "warning: " << *warning << '\n';
@@ -154,6 +166,27 @@ Inputs CheckInputs(const PublishOptions& options, std::ostream& log) {
         log << "warning: the launcher folder has no Launcher.exe; an updated launcher could not be started\n";
     }
     return inputs;
+}
+
+// With --mirror the settings file is served, and listed as the launcher's own
+// copy, with its Mirrors line: the two must stay equal, or launchers would
+// update themselves on every start.
+void WriteMirrors(Inputs& inputs, const PublishOptions& options) {
+    if (inputs.mirrors.empty()) {
+        return;
+    }
+    const std::string name = options.platformCode + ".ini";
+    const fs::path served = options.outDir / "packing" / name;
+    const std::string bytes = SettingsWithMirrors(ReadWholeFile(inputs.settingsFile), inputs.mirrors);
+    CreateFolders(served.parent_path());
+    WriteFileAtomically(served, bytes);
+    inputs.settingsFile = served;
+    for (SourceFile& file : inputs.launcherFiles) {
+        if (file.relative == name) {
+            file.file = served;
+            file.size = bytes.size();
+        }
+    }
 }
 
 // The signer for a signed publish, its keys read and the folder's earlier
@@ -274,7 +307,7 @@ std::uint64_t TotalBytes(const std::vector<SourceFile>& files) {
 }  // namespace
 
 PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool logIsTerminal) {
-    const Inputs inputs = CheckInputs(options, log);
+    Inputs inputs = CheckInputs(options, log);
     const std::optional<ReleaseSigner> signer = SignerFor(options);
     // Read before anything is written: the previous publish may be this very folder.
     std::optional<PreviousPublish> previous;
@@ -291,6 +324,7 @@ PublishSummary Publish(const PublishOptions& options, std::ostream& log, bool lo
     records.Load(options.outDir);
 
     CreatedOutput output(options.outDir);
+    WriteMirrors(inputs, options);
     CdnTree tree(options.outDir);
     PublishSummary summary;
     summary.files = inputs.launcherFiles.size() + inputs.clientFiles.size();

@@ -10,6 +10,8 @@
 //   answers/*.release, answers/*.release.sig   with signing keys: what each
 //                           answer leads to, signed (release_signer.h)
 //   packing/sources         what each object was packed from (not served)
+//   packing/<platform>.ini  with --mirror: the settings file as served (not
+//                           served from here)
 // The index name is the SHA-1 of the index; a diff is named after the
 // previous publish's index. Objects are written first and the answers last,
 // so a server running on the folder switches from one publish to the next.
@@ -24,6 +26,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 struct PublishOptions {
     std::filesystem::path launcherDir;
@@ -37,6 +40,9 @@ struct PublishOptions {
     std::string baseUrl = std::string(kServerPlaceholder) + "/cdn/";
     std::string webUrl = std::string(kServerPlaceholder) + "/web/index.html";
     std::optional<std::filesystem::path> previousDir;
+    // Written into the settings file as its Mirrors line; none: the file is
+    // served as it stands.
+    std::vector<std::string> mirrors;
     unsigned jobs = 0;  // files packed at once; 0: one per core
     SigningOptions signing;
 };

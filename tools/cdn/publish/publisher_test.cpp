@@ -129,6 +129,47 @@ TEST_F(PublisherTest, SettingsFileIsServedAsItStands) {
               "[Config]\nWeb=http://elsewhere/\n");
 }
 
+TEST_F(PublisherTest, MirrorsGoIntoTheServedSettingsAndTheLaunchersCopyAlike) {
+    const std::string original =
+        "[Config]\r\nWeb=http://127.0.0.1/web/index.html\r\nmirrors = http://old/cdn/\r\n"
+        "[Other]\r\nMirrors=kept\r\n";
+    Launcher("pv.ini", original);
+    PublishOptions options = Options();
+    options.mirrors = {"https://m1.example.com/cdn", "http://m2.example.com:8080/cdn/"};
+    Run(options);
+
+    // One line in place of the old one, below the header, in the file's own
+    // line ends; other sections keep theirs.
+    const std::string served =
+        "[Config]\r\nMirrors=https://m1.example.com/cdn/ http://m2.example.com:8080/cdn/\r\n"
+        "Web=http://127.0.0.1/web/index.html\r\n[Other]\r\nMirrors=kept\r\n";
+    const LauncherView view(m_dir.Path() / "cdn", "launcher-pv.txt");
+    EXPECT_EQ(ReadBytes(view.Resolve(L"launcher/pv.ini")), served);
+    // The launcher's copy is listed and packed with the same bytes, so the
+    // server's copy matches the list once it replaces the player's.
+    const std::wstring version = L"launcher/" + platform::FromUtf8(view.Field("cdn_path"));
+    const std::vector<ListEntry> entries = ReadMd5List(view.Resolve(version + L"launcher.md5"));
+    const auto entry =
+        std::find_if(entries.begin(), entries.end(), [](const ListEntry& e) { return e.path == L"launcher/pv.ini"; });
+    ASSERT_NE(entry, entries.end());
+    EXPECT_EQ(entry->size, served.size());
+    EXPECT_EQ(entry->md5Text, Md5TextOfFile(Wide(view.Resolve(L"launcher/pv.ini"))));
+    EXPECT_EQ(Inflated(view.Resolve(version + L"pv.ini.z"), Scratch()), served);
+    EXPECT_EQ(ReadBytes(m_dir.Path() / "launcher" / "pv.ini"), original);
+
+    // What launchers could not use is refused before anything is published.
+    const std::string tooLong = "https://" + std::string(2040, 'm') + ".example.com/";
+    for (const std::string& mirror :
+         {std::string("{server}/cdn/"), std::string("ftp://m.example.com/cdn/"), std::string("m.example.com/cdn/"),
+          std::string("http://m.example.com/cdn/?v=2"), std::string(""), tooLong}) {
+        PublishOptions refused = Options("refused");
+        refused.mirrors = {"http://fine.example.com/", mirror};
+        const std::string error = ErrorOf(refused);
+        EXPECT_EQ(error.rfind("--mirror", 0), 0u) << mirror << ": " << error;
+        EXPECT_FALSE(fs::exists(m_dir.Path() / "refused")) << mirror;
+    }
+}
+
 TEST_F(PublisherTest, OptionsReachTheAnswers) {
     PublishOptions options = Options();
     options.launcherVersion = "2024/L7";

@@ -23,4 +23,15 @@ TEST(SettingsFileTest, WarnsWhenThePageAddressWouldBeLost) {
     EXPECT_EQ(SettingsFileWarnings(dir.Write("d.ini", "")).size(), 1u);
 }
 
+TEST(SettingsFileTest, MirrorsKeepTheFilesEncodingAndMakeAConfigSectionWhenThereIsNone) {
+    const std::vector<std::string> mirrors{"http://m1/cdn/", "http://m2/cdn/"};
+    const std::string utf16 = "\xFF\xFE" + platform::ToUtf16Le(L"[Other]\nName=\u5730\u56FE");
+    EXPECT_EQ(SettingsWithMirrors(utf16, mirrors),
+              "\xFF\xFE" + platform::ToUtf16Le(L"[Other]\nName=\u5730\u56FE\n[Config]\nMirrors=http://m1/cdn/ "
+                                               L"http://m2/cdn/\n"));
+    // A header on the last line, behind a UTF-8 mark.
+    EXPECT_EQ(SettingsWithMirrors("\xEF\xBB\xBFx=1\r\n [config] ", {"http://m/"}),
+              "\xEF\xBB\xBFx=1\r\n [config] \r\nMirrors=http://m/\r\n");
+}
+
 }  // namespace
