@@ -178,24 +178,34 @@ BOOL CLauncherTranslucentDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     return CTranslucentDialog::OnCommand(wParam, lParam);
 }
 
+void CLauncherTranslucentDlg::OnStartGame(const std::wstring& text) {
+    SetGameArgs(text);
+    RunGameStart();
+}
+
+void CLauncherTranslucentDlg::OnStartGameData(const std::wstring& text) {
+    SetGameArgs(BuildGameDataArgs(text));
+    RunGameStart();
+}
+
+void CLauncherTranslucentDlg::OnPCVersion(const std::wstring& text) {
+    if (UpdateClientVersionUrl(*GetUpdateContext(), text))
+        RestartClientCheck();
+}
+
+void CLauncherTranslucentDlg::OnPCVersionData(const std::wstring& text) {
+    if (SetPageAnswer(*GetUpdateContext(), text))
+        RestartClientCheck();
+}
+
 LRESULT CLauncherTranslucentDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_STARTGAME:
-            SetGameArgs(PageText(lParam));
-            RunGameStart();
-            return 0;
-        case WM_STARTGAMEDATA:
-            SetGameArgs(BuildGameDataArgs(PageText(lParam)));
-            RunGameStart();
-            return 0;
-        case WM_PCVERSION:
-            if (UpdateClientVersionUrl(*GetUpdateContext(), PageText(lParam)))
-                RestartClientCheck();
-            return 0;
-        case WM_PCVERSIONDATA:
-            if (SetPageAnswer(*GetUpdateContext(), PageText(lParam)))
-                RestartClientCheck();
-            return 0;
+#define QM_HANDLE_PAGE_COMMAND(name, message, offset, option, kind) \
+    case message:                                                   \
+        On##name(PageText(lParam));                                 \
+        return 0;
+        QM_PAGE_COMMANDS(QM_HANDLE_PAGE_COMMAND)
+#undef QM_HANDLE_PAGE_COMMAND
         default:
             return CTranslucentDialog::WindowProc(message, wParam, lParam);
     }

@@ -8,6 +8,7 @@
 #include "ui/kit/translucent_button.h"
 #include "ui/kit/translucent_dialog.h"
 #include "ui/progress_dlg.h"
+#include "ui/web/page_messages.h"
 
 #include <mutex>
 #include <string>
@@ -34,6 +35,10 @@ protected:
     void OnClose() override;
 
 private:
+    // The page's commands (ui/web/page_messages.h), one handler each.
+#define QM_DECLARE_PAGE_HANDLER(name, message, offset, option, kind) void On##name(const std::wstring& text);
+    QM_PAGE_COMMANDS(QM_DECLARE_PAGE_HANDLER)
+#undef QM_DECLARE_PAGE_HANDLER
     void SetGameArgs(std::wstring args);
     void RunGameStart();
     // Hides this window and the page window over it.

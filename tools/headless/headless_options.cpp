@@ -52,9 +52,16 @@ constexpr const char* kHelp =
     "  5  the launcher ended without starting the game for another reason\n"
     "  6  another launcher is running on the same data folder; nothing was done\n";
 
-// Every option but the flags takes a value.
-const std::string kValueOptions[] = {"--pc-version",      "--pc-version-data", "--start-game",
-                                     "--start-game-data", "--timeout",         "--snapshots"};
+// Every option but the flags takes a value: the page's commands, and these.
+const std::string kOtherValueOptions[] = {"--timeout", "--snapshots"};
+
+const PageCommand* PageCommandOf(const std::string& option) {
+    for (const PageCommand& command : kPageCommands) {
+        if (option == command.headlessOption)
+            return &command;
+    }
+    return nullptr;
+}
 
 unsigned ParseSeconds(const std::string& text) {
     unsigned seconds = 0;
@@ -90,21 +97,19 @@ HeadlessCommand ParseHeadlessCommand(const std::vector<std::string>& args) {
         }
         if (name.rfind("--", 0) != 0)
             throw HeadlessUsageError("unexpected argument \"" + name + "\"; try --help");
-        if (std::find(std::begin(kValueOptions), std::end(kValueOptions), name) == std::end(kValueOptions))
+        const PageCommand* command = PageCommandOf(name);
+        if (!command && std::find(std::begin(kOtherValueOptions), std::end(kOtherValueOptions), name) ==
+                            std::end(kOtherValueOptions))
             throw HeadlessUsageError("unknown option " + name + "; try --help");
         if (i + 1 >= args.size())
             throw HeadlessUsageError(name + " needs a value");
         const std::string& value = args[++i];
         const std::wstring text = platform::FromUtf8(value);
-        if (name == "--pc-version")
-            SetOnce(options.version, PageCall{WM_PCVERSION, "PCVersion", text}, "version");
-        else if (name == "--pc-version-data")
-            SetOnce(options.version, PageCall{WM_PCVERSIONDATA, "PCVersionData", text}, "version");
-        else if (name == "--start-game")
-            SetOnce(start, PageCall{WM_STARTGAME, "StartGame", text}, "start");
-        else if (name == "--start-game-data")
-            SetOnce(start, PageCall{WM_STARTGAMEDATA, "StartGameData", text}, "start");
-        else if (name == "--timeout") {
+        if (command) {
+            const bool starts = command->kind == PageCommandKind::kStart;
+            SetOnce(starts ? start : options.version, PageCall{command->message, command->name, text},
+                    starts ? "start" : "version");
+        } else if (name == "--timeout") {
             if (timeoutGiven)
                 throw HeadlessUsageError("--timeout given twice");
             timeoutGiven = true;

@@ -1,5 +1,7 @@
 #include "tools/headless/headless_options.h"
 
+#include "ui/web/page_messages.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -85,4 +87,22 @@ TEST(HeadlessOptions, RefusesWhatCannotRun) {
         EXPECT_NE(UsageErrorOf({"--start-game", "a", "--timeout", seconds}).find("--timeout"), std::string::npos)
             << seconds;
     EXPECT_NE(UsageErrorOf({"--start-game", "a", "--timeout", "1", "--timeout", "2"}).find("twice"), std::string::npos);
+}
+
+TEST(HeadlessOptions, EveryPageCommandIsPlayedByItsOptionAndDescribed) {
+    const std::string help = std::get<HeadlessHelp>(ParseHeadlessCommand({"--help"})).text;
+    for (const PageCommand& command : kPageCommands) {
+        const std::string option = command.headlessOption;
+        const std::size_t line = help.find("\n  " + option + " ");
+        ASSERT_NE(line, std::string::npos) << option;
+        EXPECT_EQ(help.find("window.external." + std::string(command.name) + "(", line), help.find("window", line))
+            << option;
+        const bool starts = command.kind == PageCommandKind::kStart;
+        const HeadlessOptions options = Parse(starts ? std::vector<std::string>{"--pc-version", "u", option, "t"}
+                                                     : std::vector<std::string>{option, "t", "--start-game", "s"});
+        const PageCall& call = starts ? options.start : *options.version;
+        EXPECT_EQ(call.message, command.message) << option;
+        EXPECT_EQ(call.method, command.name);
+        EXPECT_EQ(call.text, L"t");
+    }
 }

@@ -13,12 +13,12 @@
 #include <ctime>
 #include <cwchar>
 
+#define QM_DISPATCH_PAGE_COMMAND(name, message, offset, option, kind) \
+    DISP_FUNCTION(COrbHtmlView, #name, name, VT_NULL, VTS_BSTR)
 BEGIN_DISPATCH_MAP(COrbHtmlView, CHtmlView)
-DISP_FUNCTION(COrbHtmlView, "StartGame", StartGame, VT_NULL, VTS_BSTR)
-DISP_FUNCTION(COrbHtmlView, "StartGameData", StartGameData, VT_NULL, VTS_BSTR)
-DISP_FUNCTION(COrbHtmlView, "PCVersion", PCVersion, VT_NULL, VTS_BSTR)
-DISP_FUNCTION(COrbHtmlView, "PCVersionData", PCVersionData, VT_NULL, VTS_BSTR)
+QM_PAGE_COMMANDS(QM_DISPATCH_PAGE_COMMAND)
 END_DISPATCH_MAP()
+#undef QM_DISPATCH_PAGE_COMMAND
 
 namespace {
 
@@ -70,29 +70,18 @@ void COrbHtmlView::ShowStartPage() {
     Navigate2(m_strUrl.c_str(), 0, nullptr, nullptr, nullptr, 0);
 }
 
-void COrbHtmlView::StartGame(LPCWSTR lpszText) {
+void COrbHtmlView::SendPageCommand(UINT message, LPCWSTR lpszText) {
     if (m_pCommandWnd) {
-        m_pCommandWnd->SendMessage(WM_STARTGAME, 0, reinterpret_cast<LPARAM>(lpszText));
+        m_pCommandWnd->SendMessage(message, 0, reinterpret_cast<LPARAM>(lpszText));
     }
 }
 
-void COrbHtmlView::StartGameData(LPCWSTR lpszText) {
-    if (m_pCommandWnd) {
-        m_pCommandWnd->SendMessage(WM_STARTGAMEDATA, 0, reinterpret_cast<LPARAM>(lpszText));
+#define QM_DEFINE_PAGE_COMMAND(name, message, offset, option, kind) \
+    void COrbHtmlView::name(LPCWSTR lpszText) {                     \
+        SendPageCommand(message, lpszText);                         \
     }
-}
-
-void COrbHtmlView::PCVersion(LPCWSTR lpszText) {
-    if (m_pCommandWnd) {
-        m_pCommandWnd->SendMessage(WM_PCVERSION, 0, reinterpret_cast<LPARAM>(lpszText));
-    }
-}
-
-void COrbHtmlView::PCVersionData(LPCWSTR lpszText) {
-    if (m_pCommandWnd) {
-        m_pCommandWnd->SendMessage(WM_PCVERSIONDATA, 0, reinterpret_cast<LPARAM>(lpszText));
-    }
-}
+QM_PAGE_COMMANDS(QM_DEFINE_PAGE_COMMAND)
+#undef QM_DEFINE_PAGE_COMMAND
 
 BOOL COrbHtmlView::PreCreateWindow(CREATESTRUCTW& cs) {
     cs.style |= WS_CLIPSIBLINGS;

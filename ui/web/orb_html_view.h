@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/afxhtml.h"
+#include "ui/web/page_messages.h"
 
 #include <string>
 
@@ -18,11 +19,11 @@ public:
     // Shows the configured web page again; window thread.
     void ShowStartPage();
 
-    // The external object: each call is sent to the command window.
-    void StartGame(LPCWSTR lpszText);
-    void StartGameData(LPCWSTR lpszText);
-    void PCVersion(LPCWSTR lpszText);
-    void PCVersionData(LPCWSTR lpszText);
+    // The external object: each page command (page_messages.h) is sent to
+    // the command window as its message.
+#define QM_DECLARE_PAGE_COMMAND(name, message, offset, option, kind) void name(LPCWSTR lpszText);
+    QM_PAGE_COMMANDS(QM_DECLARE_PAGE_COMMAND)
+#undef QM_DECLARE_PAGE_COMMAND
 
     BOOL PreCreateWindow(CREATESTRUCTW& cs) override;
     void PostNcDestroy() override;
@@ -54,4 +55,7 @@ protected:
     void OnSize(UINT nType, int cx, int cy) override;
 
     DECLARE_DISPATCH_MAP()
+
+private:
+    void SendPageCommand(UINT message, LPCWSTR lpszText);
 };
