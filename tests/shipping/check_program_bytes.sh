@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The shipped programs' bytes: the PE header's flags as objdump reads them,
-# no folder of the build machine inside, and the same bytes from a second
-# build of the launcher.
-#   check_program_bytes.sh OBJDUMP SOURCE_DIR BUILD_DIR REBUILT_LAUNCHER LAUNCHER PROGRAM...
+# no folder of the build machine inside, the same bytes from a second build
+# of the launcher, and the same stripped copy (what scripts/package-windows
+# ships) on every strip.
+#   check_program_bytes.sh OBJDUMP STRIP SOURCE_DIR BUILD_DIR REBUILT_LAUNCHER LAUNCHER PROGRAM...
 set -uo pipefail
-objdump=$1 sources=$2 build=$3 rebuilt=$4
-shift 4
+objdump=$1 strip=$2 sources=$3 build=$4 rebuilt=$5
+shift 5
 launcher=$1
 failures=0
 fail() {
@@ -40,6 +41,18 @@ done
 
 # The launcher from a second compile and link of the same sources.
 cmp -s "$launcher" "$rebuilt" || fail "a second build of the launcher differs: $(cmp "$launcher" "$rebuilt" 2>&1)"
+
+# Stripped twice, a second apart, as scripts/package-windows strips: the same
+# bytes, the flags and resources kept. strip stamps the time it writes into
+# the PE header unless SOURCE_DATE_EPOCH names one.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+SOURCE_DATE_EPOCH=0 "$strip" -o "$work/first.exe" "$launcher"
+sleep 1
+SOURCE_DATE_EPOCH=0 "$strip" -o "$work/second.exe" "$launcher"
+cmp -s "$work/first.exe" "$work/second.exe" || fail "stripping the launcher twice gives different bytes"
+[ "$(stat -c %s "$work/first.exe")" -lt "$(stat -c %s "$launcher")" ] || fail "strip removed nothing"
+check_header "$work/first.exe"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "checked: $*"
