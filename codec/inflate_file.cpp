@@ -18,7 +18,7 @@ using InflateGuard = std::unique_ptr<z_stream, InflateEnd>;
 
 }  // namespace
 
-int InflateFile(FILE* source, FILE* target, std::uint64_t outputLimit) {
+int InflateFile(FILE* source, FILE* target, std::uint64_t outputLimit, const WrittenBlockObserver& written) {
     z_stream stream{};
     int result = inflateInit(&stream);
     if (result != Z_OK) {
@@ -63,6 +63,9 @@ int InflateFile(FILE* source, FILE* target, std::uint64_t outputLimit) {
             platform::StopPoint();
             if (std::fwrite(out.data(), 1, cbHave, target) != cbHave) {
                 return Z_ERRNO;
+            }
+            if (written && cbHave != 0) {
+                written(out.data(), cbHave);
             }
         } while (stream.avail_out == 0);
     } while (result != Z_STREAM_END);

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,11 +52,11 @@ class InflateFileTest : public testing::Test {
 protected:
     // Inflates the given ".z" content into "out.bin"; the target is closed
     // afterwards so that Read sees everything.
-    int InflateBytes(const std::string& packed) {
+    int InflateBytes(const std::string& packed, const WrittenBlockObserver& written = {}) {
         m_dir.Write("in.z", packed);
         FileHandle source(_wfopen(m_dir.WidePath("in.z").c_str(), L"rb"));
         FileHandle target(_wfopen(m_dir.WidePath("out.bin").c_str(), L"wb+"));
-        return InflateFile(source.get(), target.get());
+        return InflateFile(source.get(), target.get(), std::numeric_limits<std::uint64_t>::max(), written);
     }
 
     TempDir m_dir;
@@ -65,8 +66,16 @@ TEST_F(InflateFileTest, RoundTripsAcrossManyChunks) {
     const std::string random = RandomBytes(100'000);
     const std::string text = CompressibleBytes(1'000'003);
     for (const std::string* data : {&random, &text}) {
-        EXPECT_EQ(InflateBytes(Deflate(*data, 15)), 0);
+        // The blocks seen on the way are the file, byte for byte.
+        std::string seen;
+        EXPECT_EQ(InflateBytes(Deflate(*data, 15),
+                               [&](const unsigned char* pbyData, std::size_t cbData) {
+                                   EXPECT_NE(cbData, 0u);
+                                   seen.append(reinterpret_cast<const char*>(pbyData), cbData);
+                               }),
+                  0);
         EXPECT_EQ(m_dir.Read("out.bin"), *data);
+        EXPECT_TRUE(seen == *data);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -49,7 +50,7 @@ std::uint64_t ReadLittleEndian64(const unsigned char* pbyData) {
 }
 
 SRes DecodeStream(CLzmaDec& state, FILE* source, FILE* target, std::uint64_t unpackSize, std::uint64_t outputLimit,
-                  const LzmaProgressCallback& progress) {
+                  const LzmaProgressCallback& progress, const WrittenBlockObserver& written) {
     const bool sizeKnown = unpackSize != kUnknownSize;
     std::vector<unsigned char> in(kBufferSize);
     std::vector<unsigned char> out(kBufferSize);
@@ -90,6 +91,9 @@ SRes DecodeStream(CLzmaDec& state, FILE* source, FILE* target, std::uint64_t unp
         if (std::fwrite(out.data(), 1, outProcessed, target) != outProcessed) {
             return SZ_ERROR_WRITE;
         }
+        if (written && outProcessed != 0) {
+            written(out.data(), outProcessed);
+        }
         if (progress) {
             progress(static_cast<std::uint32_t>(outProcessed));
         }
@@ -108,10 +112,37 @@ SRes DecodeStream(CLzmaDec& state, FILE* source, FILE* target, std::uint64_t unp
     }
 }
 
+// The header's properties when they decode and are not refused.
+std::optional<CLzmaProps> AcceptedProps(const unsigned char* header) {
+    CLzmaProps props;
+    if (LzmaProps_Decode(&props, header, LZMA_PROPS_SIZE) != SZ_OK || props.dicSize > kMaxDictionarySize) {
+        return std::nullopt;
+    }
+    return props;
+}
+
 }  // namespace
 
+std::uint64_t LzmaDecoderMemory(const std::wstring& source) {
+    FileHandle sourceFile(_wfopen(source.c_str(), L"rb"));
+    unsigned char header[LZMA_PROPS_SIZE];
+    if (!sourceFile || std::fread(header, 1, LZMA_PROPS_SIZE, sourceFile.get()) != LZMA_PROPS_SIZE) {
+        return 0;
+    }
+    const std::optional<CLzmaProps> props = AcceptedProps(header);
+    if (!props) {
+        return 0;
+    }
+    // As LzmaDec.c counts them: the base models and one literal table per
+    // lc + lp context bits.
+    constexpr std::uint64_t kBaseProbs = 1846;
+    constexpr std::uint64_t kLiteralProbs = 0x300;
+    const std::uint64_t probs = kBaseProbs + (kLiteralProbs << (props->lc + props->lp));
+    return std::uint64_t{props->dicSize} + probs * sizeof(CLzmaProb);
+}
+
 int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const LzmaProgressCallback& progress,
-                   std::uint64_t outputSize) {
+                   std::uint64_t outputSize, const WrittenBlockObserver& written) {
     // The source first: a missing source must not cost the target its content.
     FileHandle sourceFile(_wfopen(source.c_str(), L"rb"));
     if (!sourceFile) {
@@ -132,23 +163,18 @@ int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const
         return SZ_ERROR_DATA;
     }
 
-    CLzmaProps props;
-    SRes res = LzmaProps_Decode(&props, header, LZMA_PROPS_SIZE);
-    if (res != SZ_OK) {
-        return res;
-    }
-    if (props.dicSize > kMaxDictionarySize) {
+    if (!AcceptedProps(header)) {
         return SZ_ERROR_UNSUPPORTED;
     }
 
     CLzmaDec state;
     LzmaDec_Construct(&state);
     const DecoderGuard guard(&state);
-    res = LzmaDec_Allocate(&state, header, LZMA_PROPS_SIZE, &g_sdkAlloc);
+    SRes res = LzmaDec_Allocate(&state, header, LZMA_PROPS_SIZE, &g_sdkAlloc);
     if (res != SZ_OK) {
         return res;
     }
-    res = DecodeStream(state, sourceFile.get(), targetFile.get(), unpackSize, outputSize, progress);
+    res = DecodeStream(state, sourceFile.get(), targetFile.get(), unpackSize, outputSize, progress, written);
     if (res != SZ_OK) {
         return res;
     }

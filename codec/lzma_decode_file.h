@@ -2,6 +2,8 @@
 // 64-bit little-endian unpacked size, LZMA stream), file to file.
 #pragma once
 
+#include "codec/written_blocks.h"
+
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -19,6 +21,13 @@ using LzmaProgressCallback = std::function<void(std::uint32_t)>;
 // 8 read error, 9 the target could not be written fully.
 // outputSize is the size the list gives: a header that announces another
 // size, or a stream of unknown size that produces more, is corrupt data (1),
-// found before the decoder passes it.
+// found before the decoder passes it. written sees every block written.
 int LzmaDecodeFile(const std::wstring& source, const std::wstring& target, const LzmaProgressCallback& progress = {},
-                   std::uint64_t outputSize = std::numeric_limits<std::uint64_t>::max());
+                   std::uint64_t outputSize = std::numeric_limits<std::uint64_t>::max(),
+                   const WrittenBlockObserver& written = {});
+
+// The bytes a decoder of source holds besides its fixed buffers: the
+// dictionary its header names and the probability tables its properties
+// need. 0 when the header cannot be read or would be refused (the decode
+// then fails before it allocates).
+std::uint64_t LzmaDecoderMemory(const std::wstring& source);

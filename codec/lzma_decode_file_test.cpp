@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -67,9 +68,11 @@ std::string PackAlone(const std::string& data, Size size, EndMark mark) {
 
 class LzmaDecodeFileTest : public testing::Test {
 protected:
-    int Decode(const std::string& packed, const LzmaProgressCallback& progress = {}) {
+    int Decode(const std::string& packed, const LzmaProgressCallback& progress = {},
+               const WrittenBlockObserver& written = {}) {
         m_dir.Write("in.lz", packed);
-        return LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("out.bin"), progress);
+        return LzmaDecodeFile(m_dir.WidePath("in.lz"), m_dir.WidePath("out.bin"), progress,
+                              std::numeric_limits<std::uint64_t>::max(), written);
     }
 
     TempDir m_dir;
@@ -87,9 +90,17 @@ TEST_F(LzmaDecodeFileTest, RoundTripsEveryLayoutWithFullProgress) {
             SCOPED_TRACE(testing::Message() << data->size() << " bytes, size known " << (layout.size == Size::Known)
                                             << ", end mark " << (layout.mark == EndMark::With));
             std::vector<std::uint32_t> rounds;
-            EXPECT_EQ(Decode(PackAlone(*data, layout.size, layout.mark), [&](std::uint32_t n) { rounds.push_back(n); }),
+            // The blocks seen on the way are the file, byte for byte.
+            std::string seen;
+            EXPECT_EQ(Decode(
+                          PackAlone(*data, layout.size, layout.mark), [&](std::uint32_t n) { rounds.push_back(n); },
+                          [&](const unsigned char* pbyData, std::size_t cbData) {
+                              EXPECT_NE(cbData, 0u);
+                              seen.append(reinterpret_cast<const char*>(pbyData), cbData);
+                          }),
                       0);
             EXPECT_EQ(m_dir.Read("out.bin"), *data);
+            EXPECT_TRUE(seen == *data);
             std::uint64_t total = 0;
             for (std::uint32_t n : rounds) {
                 EXPECT_LE(n, 65536u);
@@ -141,6 +152,24 @@ TEST_F(LzmaDecodeFileTest, BadHeadersAreRefused) {
     atTheCap.replace(1, 4, std::string("\x00\x00\x00\x04", 4));  // 64 MiB
     EXPECT_EQ(Decode(atTheCap), SZ_OK);
     EXPECT_EQ(m_dir.Read("out.bin"), "abc");
+}
+
+TEST_F(LzmaDecodeFileTest, DecoderMemoryIsTheHeadersDictionaryAndTables) {
+    // lc 3, lp 0: the base models and eight literal tables of 2-byte probabilities.
+    constexpr std::uint64_t kTables = (1846 + (0x300 << 3)) * 2;
+    m_dir.Write("in.lz", PackAlone("abc", Size::Known, EndMark::Without));
+    EXPECT_EQ(LzmaDecoderMemory(m_dir.WidePath("in.lz")), (std::uint64_t{1} << 20) + kTables);
+    m_dir.Write("big.lz", std::string("\x5d\x00\x00\x00\x04\x00\x10\x00\x00\x00\x00\x00\x00", 13));
+    EXPECT_EQ(LzmaDecoderMemory(m_dir.WidePath("big.lz")), (std::uint64_t{64} << 20) + kTables);
+    // lc 0, lp 4 is valid too: sixteen tables.
+    m_dir.Write("lp.lz", std::string("\x24\x00\x00\x10\x00", 5));
+    EXPECT_EQ(LzmaDecoderMemory(m_dir.WidePath("lp.lz")), (std::uint64_t{1} << 20) + (1846 + (0x300 << 4)) * 2);
+    // What the decoder refuses holds nothing.
+    m_dir.Write("refused.lz", std::string("\x5d\xff\xff\xff\xff\x00\x10\x00\x00\x00\x00\x00\x00", 13));
+    EXPECT_EQ(LzmaDecoderMemory(m_dir.WidePath("refused.lz")), 0u);
+    m_dir.Write("short.lz", "\x5d\x00");
+    EXPECT_EQ(LzmaDecoderMemory(m_dir.WidePath("short.lz")), 0u);
+    EXPECT_EQ(LzmaDecoderMemory(m_dir.WidePath("missing.lz")), 0u);
 }
 
 TEST_F(LzmaDecodeFileTest, OutputIsBoundByTheListedSize) {

@@ -1,6 +1,5 @@
 #include "codec/md5_functions.h"
 
-#include "platform/advapi_md5.h"
 #include "platform/crt.h"
 #include "platform/kernel32.h"
 #include "platform/thread_stop.h"
@@ -86,22 +85,42 @@ bool LoadMd5Functions() {
     return Md5State().Available();
 }
 
-bool Md5Hex(const void* pbyBuff, std::size_t cbBuff, wchar_t* szDigest) {
+Md5Stream::Md5Stream() {
+    if (Md5State().Available()) {
+        Md5State().pInit(&m_context);
+    }
+}
+
+void Md5Stream::Update(const void* pbyData, std::size_t cbData) {
+    if (Md5State().Available()) {
+        UpdateInSlices(m_context, static_cast<const unsigned char*>(pbyData), cbData);
+    }
+}
+
+bool Md5Stream::Final(wchar_t* szDigest) {
     const Md5Module& md5 = Md5State();
     if (!md5.Available()) {
         return Fail(szDigest);
     }
-    MD5_CTX context{};
-    md5.pInit(&context);
-    UpdateInSlices(context, static_cast<const unsigned char*>(pbyBuff), cbBuff);
-    md5.pFinal(&context);
-    WriteHex(context.digest, szDigest);
+    md5.pFinal(&m_context);
+    WriteHex(m_context.digest, szDigest);
     return true;
 }
 
+std::wstring Md5Stream::FinalText() {
+    wchar_t szDigest[kHexChars];
+    Final(szDigest);
+    return Md5Text(szDigest);
+}
+
+bool Md5Hex(const void* pbyBuff, std::size_t cbBuff, wchar_t* szDigest) {
+    Md5Stream stream;
+    stream.Update(pbyBuff, cbBuff);
+    return stream.Final(szDigest);
+}
+
 bool Md5HexOfFile(const std::wstring& path, wchar_t* szDigest) {
-    const Md5Module& md5 = Md5State();
-    if (!md5.Available()) {
+    if (!Md5State().Available()) {
         return Fail(szDigest);
     }
     FileHandle file(_wfopen(path.c_str(), L"rb"));
@@ -109,15 +128,12 @@ bool Md5HexOfFile(const std::wstring& path, wchar_t* szDigest) {
         return Fail(szDigest);
     }
     std::vector<unsigned char> chunk(kFileChunk);
-    MD5_CTX context{};
-    md5.pInit(&context);
+    Md5Stream stream;
     for (;;) {
         // Digests of multi-GiB files take a while; a stopped thread ends here.
         platform::StopPoint();
         const std::size_t cbRead = std::fread(chunk.data(), 1, chunk.size(), file.get());
-        if (cbRead > 0) {
-            md5.pUpdate(&context, chunk.data(), static_cast<unsigned int>(cbRead));
-        }
+        stream.Update(chunk.data(), cbRead);
         if (cbRead < chunk.size()) {
             break;
         }
@@ -125,9 +141,7 @@ bool Md5HexOfFile(const std::wstring& path, wchar_t* szDigest) {
     if (std::ferror(file.get())) {
         return Fail(szDigest);
     }
-    md5.pFinal(&context);
-    WriteHex(context.digest, szDigest);
-    return true;
+    return stream.Final(szDigest);
 }
 
 std::wstring Md5Text(const wchar_t* szDigest) {

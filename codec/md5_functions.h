@@ -2,6 +2,8 @@
 // that md5 lists and manifest keys use.
 #pragma once
 
+#include "platform/advapi_md5.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -15,6 +17,21 @@ bool LoadMd5Functions();
 // terminator. Without the MD5 functions it writes 32 zero characters (an
 // empty text for every caller) and returns false.
 bool Md5Hex(const void* pbyBuff, std::size_t cbBuff, wchar_t* szDigest);
+
+// MD5 fed piece by piece, so that data is digested while it is written
+// instead of being read back.
+class Md5Stream {
+public:
+    Md5Stream();
+    void Update(const void* pbyData, std::size_t cbData);
+    // As Md5Hex, of everything fed; the stream is used up.
+    bool Final(wchar_t* szDigest);
+    // The Md5Text of everything fed; empty without the MD5 functions.
+    std::wstring FinalText();
+
+private:
+    MD5_CTX m_context{};
+};
 
 // Md5Hex of a whole file, read in fixed-size chunks so that memory use does
 // not depend on the file size. False (and 32 zero characters) when the file

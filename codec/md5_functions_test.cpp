@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -53,6 +54,11 @@ TEST_F(Md5Test, FileDigestEqualsBufferDigestAroundChunkBoundaries) {
         const std::wstring expected = HexOf(bytes);
         EXPECT_EQ(HexOfFile(dir.WidePath("file.bin")), expected);
         EXPECT_EQ(Md5TextOfFile(dir.WidePath("file.bin")), expected.substr(8, 16));
+        // Fed in uneven pieces, as an unpacker writes them.
+        Md5Stream stream;
+        for (std::size_t at = 0, piece = 1; at < bytes.size(); at += piece, piece = piece * 3 + 1)
+            stream.Update(bytes.data() + at, std::min(piece, bytes.size() - at));
+        EXPECT_EQ(stream.FinalText(), expected.substr(8, 16));
     }
 }
 
