@@ -69,9 +69,13 @@ std::uint64_t FileSizeOf(const std::wstring& path) {
 }
 
 // Unpacks the downloaded file into targetFile and returns the Md5Text of the
-// result; empty when nothing usable was produced.
+// result, digested as it is written; empty when nothing usable was produced.
 std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring& packedFile,
                              const std::wstring& targetFile, const FileEntry& entry) {
+    Md5Stream md5;
+    const WrittenBlockObserver written = [&md5](const unsigned char* pbyData, std::size_t cbData) {
+        md5.Update(pbyData, cbData);
+    };
     if (packSuffix == L".lz") {
         CViewBroser* view = GetViewBroser();
         bool withProgress = true;
@@ -91,20 +95,19 @@ std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring&
         LzmaProgressCallback progress;
         if (withProgress)
             progress = [view](std::uint32_t count) { view->AddScaledDone(count); };
-        if (LzmaDecodeFile(packedFile, targetFile, progress, ListedSize(entry)) != 0)
+        if (LzmaDecodeFile(packedFile, targetFile, progress, ListedSize(entry), written) != 0)
             return std::wstring();
-        return Md5TextOfFile(targetFile);
+        return md5.FinalText();
     }
     if (packSuffix == L".z") {
-        {
-            FilePtr packed(_wfopen(packedFile.c_str(), L"rb"));
-            FilePtr target(_wfopen(targetFile.c_str(), L"wb+"));
-            if (!target)
-                return std::wstring();
-            if (packed)
-                InflateFile(packed.get(), target.get(), ListedSize(entry));
-        }
-        return Md5TextOfFile(targetFile);
+        FilePtr packed(_wfopen(packedFile.c_str(), L"rb"));
+        FilePtr target(_wfopen(targetFile.c_str(), L"wb+"));
+        // What was digested is what the file holds only when every write,
+        // the last buffered one included, went through.
+        if (!packed || !target || InflateFile(packed.get(), target.get(), ListedSize(entry), written) != 0 ||
+            std::fclose(target.release()) != 0)
+            return std::wstring();
+        return md5.FinalText();
     }
     return std::wstring();
 }
