@@ -19,6 +19,7 @@
 #include "update/disk_space.h"
 #include "update/download_worker.h"
 #include "update/file_list.h"
+#include "update/install_batch.h"
 #include "update/manifest.h"
 #include "update/release_check.h"
 #include "update/release_trust.h"
@@ -26,6 +27,8 @@
 #include "update/version_service.h"
 
 #include <algorithm>
+#include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -128,28 +131,19 @@ std::wstring FailureText(int entry) {
 
 }  // namespace
 
-bool RunDriverLoop(bool bLauncherStage) {
-    CUpdateContext& context = *GetUpdateContext();
-    const std::size_t passes = context.pendingFiles.size();
-    const wchar_t* stage = bLauncherStage ? L"launcher download: " : L"client download: ";
-    DiagNote(kTopic, stage + std::to_wstring(passes) + L" files pending");
-    context.diskShort = false;
-    context.diskShortText.clear();
-    // A volume too small for the whole list would fail only after part of
-    // it was fetched, each file five times over: better to say so at once.
-    if (passes != 0) {
-        const DiskSpace space = MeasureDiskSpace(context);
-        if (space.Short()) {
-            context.diskShort = true;
-            context.diskShortText = DiskShortText(space);
-            DiagProblem(kTopic, stage + DiskShortLine(space));
-            return false;
-        }
-    }
+namespace {
+
+// Decoders run one per core.
+int Cores() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp(static_cast<int>(cores), 1, kMaxSideBySideWorkers - 1);
+}
+
+// The launcher's files one after the other, each by a worker of its own.
+DWORD RunOneAtATime(std::size_t passes) {
     DWORD result = 1;
     for (std::size_t pass = 0; pass < passes; ++pass) {
-        if (bLauncherStage)
-            GetViewBroser()->SetStageText(g_messages.entries[message::kDownloadingLauncher]);
+        GetViewBroser()->SetStageText(g_messages.entries[message::kDownloadingLauncher]);
         if (Closing() && !Online())
             continue;
         HANDLE worker = StartSlotThread(ThreadSlot::DownloadWorker, DownloadWorker);
@@ -160,6 +154,59 @@ bool RunDriverLoop(bool bLauncherStage) {
         if (result == 0 || Closing() || !Online())
             break;
     }
+    return result;
+}
+
+// The client's files side by side: inFlight workers take them from the
+// back, one downloading while the others unpack.
+DWORD RunSideBySide(CUpdateContext& context, int inFlight) {
+    const auto batch = std::make_shared<CInstallBatch>(context, GetController()->mainDialog.load(), inFlight, Cores());
+    std::vector<HANDLE> workers;
+    for (int started = 0; started < inFlight; ++started) {
+        // Each worker holds the batch: a stopped one may still unwind
+        // through it after this thread has gone.
+        auto parameter = std::make_unique<std::shared_ptr<CInstallBatch>>(batch);
+        HANDLE worker = nullptr;
+        if (!StartSideBySideWorker(BatchWorker, parameter.get(), worker))
+            break;
+        parameter.release();
+        if (worker)
+            workers.push_back(worker);
+    }
+    for (HANDLE worker : workers) {
+        WaitForSingleObject(worker, INFINITE);
+        if (ReleaseSlotThread(ThreadSlot::DownloadWorker, worker))
+            CloseHandle(worker);
+    }
+    return batch->Succeeded() ? 1 : 0;
+}
+
+}  // namespace
+
+bool RunDriverLoop(bool bLauncherStage) {
+    CUpdateContext& context = *GetUpdateContext();
+    const std::size_t passes = context.pendingFiles.size();
+    const wchar_t* stage = bLauncherStage ? L"launcher download: " : L"client download: ";
+    DiagNote(kTopic, stage + std::to_wstring(passes) + L" files pending");
+    context.diskShort = false;
+    context.diskShortText.clear();
+    // The client's files go side by side, one more than the cores so that a
+    // download overlaps the decoders, as many as the disk has room for.
+    int inFlight = bLauncherStage ? 1 : static_cast<int>(std::min<std::size_t>(passes, Cores() + 1));
+    // A volume too small for the whole list would fail only after part of
+    // it was fetched, each file five times over: better to say so at once.
+    if (passes != 0) {
+        DiskSpace space = MeasureDiskSpace(context, 0, inFlight);
+        while (space.Short() && inFlight > 1)
+            space = MeasureDiskSpace(context, 0, --inFlight);
+        if (space.Short()) {
+            context.diskShort = true;
+            context.diskShortText = DiskShortText(space);
+            DiagProblem(kTopic, stage + DiskShortLine(space));
+            return false;
+        }
+    }
+    const DWORD result = passes == 0 ? 1 : bLauncherStage ? RunOneAtATime(passes) : RunSideBySide(context, inFlight);
     const bool done = result != 0 && context.pendingFiles.empty();
     if (!done)
         DiagProblem(kTopic, stage +

@@ -3,7 +3,7 @@
 #include "state/launcher_settings.h"
 #include "state/single_instance.h"
 
-float unpackScale = 1.0f;
+#include <algorithm>
 
 using platform::CriticalSectionLock;
 
@@ -44,16 +44,71 @@ void CViewBroser::SetDone(int index, std::int64_t value) {
     m_done[index] = value;
 }
 
-void CViewBroser::AddDone(std::int64_t count) {
-    CriticalSectionLock hold(m_lock.Native());
-    m_done[1] += count;
+namespace {
+
+// What a file may still add: a packed copy larger than its content must
+// not carry the whole past the file's end.
+std::int64_t Credit(FileShare& share, std::int64_t count) {
+    const std::int64_t added =
+        std::clamp<std::int64_t>(count, 0, std::max<std::int64_t>(share.size - share.credited, 0));
+    share.credited += added;
+    return added;
 }
 
-void CViewBroser::AddScaledDone(std::uint32_t count) {
+}  // namespace
+
+void CViewBroser::AddDone(std::int64_t count) {
+    CriticalSectionLock hold(m_lock.Native());
+    m_done[1] += m_receiving ? Credit(*m_receiving, count) : count;
+}
+
+void CViewBroser::AddScaledDone(FileShare& share, std::uint32_t count) {
     CriticalSectionLock hold(m_lock.Native());
     // Double keeps the product exact enough that a whole round never rounds
     // up past the bytes it stands for.
-    m_done[1] += static_cast<std::int64_t>(static_cast<double>(count) * static_cast<double>(unpackScale));
+    m_done[1] +=
+        Credit(share, static_cast<std::int64_t>(static_cast<double>(count) * static_cast<double>(share.unpackScale)));
+}
+
+void CViewBroser::BeginFile(FileShare& share, std::int64_t size) {
+    CriticalSectionLock hold(m_lock.Native());
+    m_fileStart = m_fileEnd;
+    m_fileEnd += size;
+    share = FileShare{size};
+}
+
+void CViewBroser::SetReceivingFile(FileShare& share) {
+    CriticalSectionLock hold(m_lock.Native());
+    m_receiving = &share;
+}
+
+void CViewBroser::EndReceivingFile(const FileShare& share) {
+    CriticalSectionLock hold(m_lock.Native());
+    // A stopped worker ends its transfer while unwinding, perhaps after the
+    // next one began: only its own is ended.
+    if (m_receiving == &share)
+        m_receiving = nullptr;
+}
+
+bool CViewBroser::BeginFileUnpack(FileShare& share) {
+    CriticalSectionLock hold(m_lock.Native());
+    // An empty file produces nothing to scale.
+    share.unpackScale =
+        share.size > 0 ? static_cast<float>(share.size - share.credited) / static_cast<float>(share.size) : 0.0f;
+    return share.credited < share.size;
+}
+
+void CViewBroser::CompleteFile(FileShare& share) {
+    CriticalSectionLock hold(m_lock.Native());
+    m_done[1] += share.size - share.credited;
+    share.credited = share.size;
+}
+
+void CViewBroser::RollBackFile(FileShare& share) {
+    CriticalSectionLock hold(m_lock.Native());
+    m_done[0] = 0;
+    m_done[1] -= share.credited;
+    share.credited = 0;
 }
 
 void CViewBroser::ReloadWebPage() {

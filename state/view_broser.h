@@ -9,9 +9,17 @@
 #include <cstdint>
 #include <string>
 
-// Scale applied to unpacked byte counts while a file is decoded; set by the
-// download worker before each unpack and used by AddScaledDone on that thread.
-extern float unpackScale;
+// One file's part of done 1. Files are installed side by side, so each
+// keeps what its transfer and its unpacking added: never more than its
+// size, so that the whole never passes the total, and a failed file takes
+// back exactly its own part.
+struct FileShare {
+    std::int64_t size = 0;
+    std::int64_t credited = 0;
+    // Applied to the bytes its decoder produces: the part of the file its
+    // transfer has not accounted for, spread over the unpacked size.
+    float unpackScale = 1.0f;
+};
 
 // A consistent copy of the counters and texts, taken under the lock.
 struct ViewProgress {
@@ -34,9 +42,11 @@ public:
     // Counters are 64-bit: a game file or a whole update may pass 2 GiB.
     void SetTotal(int index, std::int64_t value);
     void SetDone(int index, std::int64_t value);
+    // done 1 += count; while a file is being received, what it adds is that
+    // file's (SetReceivingFile).
     void AddDone(std::int64_t count);
-    // done 1 += count * unpackScale, truncated toward zero.
-    void AddScaledDone(std::uint32_t count);
+    // done 1 += count * the file's unpackScale, truncated toward zero.
+    void AddScaledDone(FileShare& share, std::uint32_t count);
     // Navigates the web page window, if there is one yet, to the configured page.
     void ReloadWebPage();
     // Starts the client chain under the lock. The chain's threads live in a
@@ -48,6 +58,21 @@ public:
     // so it is kept under the lock like every other value.
     void SetErrorText(const std::wstring& text);
     std::wstring GetErrorText();
+
+    // A file begins: its range follows the last file's (fileStart, fileEnd)
+    // and share starts empty.
+    void BeginFile(FileShare& share, std::int64_t size);
+    // The file whose transfer AddDone counts for, until EndReceivingFile
+    // with the same share (one transfer runs at a time).
+    void SetReceivingFile(FileShare& share);
+    void EndReceivingFile(const FileShare& share);
+    // Before decoding: sets the file's unpackScale; false when its transfer
+    // already accounts for all of it (nothing to scale).
+    bool BeginFileUnpack(FileShare& share);
+    // A matching file counts whole; a failed check takes its part back and
+    // clears the transfer's counter.
+    void CompleteFile(FileShare& share);
+    void RollBackFile(FileShare& share);
 
     void SetFileRange(std::int64_t fileStart, std::int64_t fileEnd);
     std::int64_t GetFileStart();
@@ -79,6 +104,7 @@ private:
     std::int64_t m_done[2] = {0, 0};
     std::int64_t m_fileStart = 0;
     std::int64_t m_fileEnd = 0;
+    FileShare* m_receiving = nullptr;
     std::wstring m_errorText;
 };
 

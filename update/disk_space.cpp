@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <deque>
 #include <filesystem>
 #include <system_error>
 
@@ -82,11 +83,19 @@ std::wstring TargetFileOf(const FileEntry& entry) {
     return path;
 }
 
-DiskSpace MeasureDiskSpace(const CUpdateContext& context, std::uint64_t reusable) {
-    // One file at a time, from the back: while a file is unpacked its packed
-    // copy, the new copy beside the target and the old target are all on
-    // disk; after the move the old one and the packed copy are gone.
-    std::int64_t kept = 0;
+DiskSpace MeasureDiskSpace(const CUpdateContext& context, std::uint64_t reusable, int inFlight) {
+    // From the back: while a file is unpacked its packed copy, the new copy
+    // beside the target and the old target are all on disk; after the move
+    // the old one and the packed copy are gone. With files side by side, a
+    // file's copies are on disk with those of the next ones at once.
+    struct InHand {
+        std::int64_t copies;
+        std::int64_t kept;
+    };
+    const std::size_t window = static_cast<std::size_t>(std::max(inFlight, 1));
+    std::deque<InHand> inHand;
+    std::int64_t copiesInHand = 0;
+    std::int64_t keptBefore = 0;
     std::int64_t peak = 0;
     for (auto entry = context.pendingFiles.rbegin(); entry != context.pendingFiles.rend(); ++entry) {
         const auto unpacked = static_cast<std::int64_t>(InBlocks(ListedSize(*entry)));
@@ -94,8 +103,14 @@ DiskSpace MeasureDiskSpace(const CUpdateContext& context, std::uint64_t reusable
         const std::uint64_t held = ResumePart(PackedFileOf(context, *entry)).Held(entry->size);
         const std::uint64_t limit = InBlocks(PackedSizeLimit(*entry));
         const auto packed = static_cast<std::int64_t>(limit > held ? limit - held : 0);
-        peak = std::max(peak, kept + packed + unpacked);
-        kept += unpacked - static_cast<std::int64_t>(InstalledSize(*entry));
+        inHand.push_back({packed + unpacked, unpacked - static_cast<std::int64_t>(InstalledSize(*entry))});
+        copiesInHand += packed + unpacked;
+        if (inHand.size() > window) {
+            keptBefore += inHand.front().kept;
+            copiesInHand -= inHand.front().copies;
+            inHand.pop_front();
+        }
+        peak = std::max(peak, keptBefore + copiesInHand);
     }
     DiskSpace space;
     space.folder = g_settings.dataFolder;

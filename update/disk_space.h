@@ -31,7 +31,9 @@ struct DiskSpace {
 // Measures for pendingFiles, taken from the back; the bytes that a part
 // kept for a resume holds (resume_part.h) count as held. reusable: bytes of
 // our own files that the next step overwrites anyway, counted as free.
-DiskSpace MeasureDiskSpace(const CUpdateContext& context, std::uint64_t reusable = 0);
+// inFlight: how many files are installed side by side, each with its packed
+// and new copies on the disk at once.
+DiskSpace MeasureDiskSpace(const CUpdateContext& context, std::uint64_t reusable = 0, int inFlight = 1);
 
 // The player's text (the message table's, with the figures in MiB) and the
 // diagnostic line (in bytes) for a shortage.

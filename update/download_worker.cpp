@@ -15,6 +15,7 @@
 #include "state/view_broser.h"
 #include "update/cdn_bases.h"
 #include "update/disk_space.h"
+#include "update/install_batch.h"
 #include "update/manifest.h"
 #include "update/release_check.h"
 #include "update/resume_part.h"
@@ -23,6 +24,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -68,33 +70,53 @@ std::uint64_t FileSizeOf(const std::wstring& path) {
     return size > 0 ? static_cast<std::uint64_t>(size) : 0;
 }
 
+// Read by every worker, written by the one that finds the disk short.
+bool DiskShort(CUpdateContext& context) {
+    ContextLockHolder hold(context);
+    return context.diskShort;
+}
+
+// One file at a time goes through the one transfer buffer; what arrives
+// meanwhile is that file's progress.
+class TransferTurn {
+public:
+    TransferTurn(CAdmissionGate& gate, FileShare& share) : m_ticket(gate, 0), m_share(share) {
+        GetViewBroser()->SetReceivingFile(share);
+    }
+    ~TransferTurn() { End(); }
+    TransferTurn(const TransferTurn&) = delete;
+    TransferTurn& operator=(const TransferTurn&) = delete;
+
+    void End() {
+        if (m_ended)
+            return;
+        m_ended = true;
+        GetViewBroser()->EndReceivingFile(m_share);
+        m_ticket.End();
+    }
+
+private:
+    AdmissionTicket m_ticket;
+    FileShare& m_share;
+    bool m_ended = false;
+};
+
 // Unpacks the downloaded file into targetFile and returns the Md5Text of the
 // result, digested as it is written; empty when nothing usable was produced.
+// A decoder waits for its core and its memory.
 std::wstring UnpackAndDigest(const std::wstring& packSuffix, const std::wstring& packedFile,
-                             const std::wstring& targetFile, const FileEntry& entry) {
+                             const std::wstring& targetFile, const FileEntry& entry, FileShare& share,
+                             CAdmissionGate& decoders) {
+    const AdmissionTicket decoding(decoders, packSuffix == L".lz" ? LzmaDecoderMemory(packedFile) : 0);
     Md5Stream md5;
     const WrittenBlockObserver written = [&md5](const unsigned char* pbyData, std::size_t cbData) {
         md5.Update(pbyData, cbData);
     };
     if (packSuffix == L".lz") {
         CViewBroser* view = GetViewBroser();
-        bool withProgress = true;
-        {
-            platform::CriticalSectionLock hold(view->Lock());
-            const std::int64_t fileEnd = view->GetFileEnd();
-            const std::int64_t done = view->GetDone(1);
-            if (done > fileEnd) {
-                view->SetDone(1, fileEnd);
-                withProgress = false;
-            } else {
-                // An empty file produces nothing to scale.
-                unpackScale =
-                    entry.size > 0 ? static_cast<float>(fileEnd - done) / static_cast<float>(entry.size) : 0.0f;
-            }
-        }
         LzmaProgressCallback progress;
-        if (withProgress)
-            progress = [view](std::uint32_t count) { view->AddScaledDone(count); };
+        if (view->BeginFileUnpack(share))
+            progress = [view, &share](std::uint32_t count) { view->AddScaledDone(share, count); };
         if (LzmaDecodeFile(packedFile, targetFile, progress, ListedSize(entry), written) != 0)
             return std::wstring();
         return md5.FinalText();
@@ -141,7 +163,10 @@ bool OpenPacked(CHttpProduct& product, const ResumePart& part, std::optional<Par
 }
 
 // Downloads, unpacks and checks one entry, retrying; true when it matched.
-bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEntry& entry) {
+// mayMoveIn, when given, waits for the file's turn to move into place; false
+// leaves it out (true is returned, nothing moved).
+bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEntry& entry, FileShare& share,
+                   InstallGates& gates, const std::function<bool()>& mayMoveIn) {
     CViewBroser* view = GetViewBroser();
     const std::wstring cdnPath = cdn_path + entry.path + context.packSuffix;
     // Server data becomes local paths here: anything that could leave the
@@ -181,6 +206,7 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
         [&](const std::wstring& from, int pass) {
             attempt = pass;
             const std::wstring attemptText = entry.path + L": attempt " + std::to_wstring(attempt) + L": ";
+            TransferTurn turn(gates.transfer, share);
             std::optional<PartRecord> kept = part.Find(url, entry.size);
             if (!OpenPacked(product, part, kept, from, attemptText))
                 return false;
@@ -201,6 +227,7 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
                 part.Forget();
             if (!product.SaveTo(part.PartFile().c_str()))
                 return false;
+            turn.End();
 
             const std::uint64_t saved = product.GetSavedSize();
             std::wstring problem;
@@ -228,11 +255,17 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
                 else
                     DeleteFileW(packedFile.c_str());
                 const UnpackedFile unpacked(unpackedFile);
-                const std::wstring digest =
-                    released ? UnpackAndDigest(context.packSuffix, packedFile, unpackedFile, entry) : std::wstring();
+                const std::wstring digest = released ? UnpackAndDigest(context.packSuffix, packedFile, unpackedFile,
+                                                                       entry, share, gates.decoders)
+                                                     : std::wstring();
+                if (!digest.empty() && digest == entry.md5 && mayMoveIn && !mayMoveIn()) {
+                    DeleteFileW(packedFile.c_str());
+                    DiagNote(kTopic, attemptText + L"left as it was: a file before it failed");
+                    return true;
+                }
                 if (!digest.empty() && digest == entry.md5 &&
                     MoveFileExW(unpackedFile.c_str(), targetFile.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-                    view->SetDone(1, view->GetFileEnd());
+                    view->CompleteFile(share);
                     // The packed copy has no further use, and for a large
                     // file it holds gigabytes.
                     DeleteFileW(packedFile.c_str());
@@ -247,18 +280,20 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
             }
             DiagProblem(kTopic, attemptText + problem);
             view->SetStageText(kVerifyFailedText);
-            platform::CriticalSectionLock hold(view->Lock());
-            view->SetDone(0, 0);
-            view->SetDone(1, view->GetFileStart());
+            view->RollBackFile(share);
             return false;
         },
         [&] {
             // A disk that filled up fails every later attempt the same way. The
             // packed copy is rewritten by the next attempt, so its room counts
             // as free; when even that is short, it goes before the log line so
-            // that the line finds room.
+            // that the line finds room. Once a worker found the disk short,
+            // the others end too.
             // A part that is not continued is rewritten as well; the bytes of
             // one that is count as held (MeasureDiskSpace).
+            ContextLockHolder hold(context);
+            if (context.diskShort)
+                return true;
             const bool continued = part.Resumable() && part.Held(entry.size) != 0;
             const std::uint64_t rewritten =
                 FileSizeOf(packedFile) + (part.Resumable() && !continued ? FileSizeOf(part.PartFile()) : 0);
@@ -272,7 +307,7 @@ bool BringUpToDate(CHttpProduct& product, CUpdateContext& context, const FileEnt
             DiagProblem(kTopic, entry.path + L": " + DiskShortLine(space));
             return true;
         });
-    if (!current && !context.diskShort)
+    if (!current && !DiskShort(context))
         DiagProblem(kTopic, entry.path + L": given up after " + std::to_wstring(attempt) + L" attempts");
     return current;
 }
@@ -296,6 +331,22 @@ private:
     ILauncherWindow* m_window;
 };
 
+// Brings one entry up to date; false when it failed, with the stage text of
+// a failed file.
+bool InstallEntry(CHttpProduct& product, CUpdateContext& context, const FileEntry& entry, InstallGates& gates,
+                  const std::function<bool()>& mayMoveIn = {}) {
+    CViewBroser* view = GetViewBroser();
+    FileShare share;
+    view->BeginFile(share, entry.size);
+    if (BringUpToDate(product, context, entry, share, gates, mayMoveIn))
+        return true;
+    // A short disk is not a download to try again later: the driver shows
+    // its own text.
+    if (!DiskShort(context))
+        view->SetStageText(g_messages.entries[message::kDownloadFailedTryLater]);
+    return false;
+}
+
 }  // namespace
 
 DWORD WINAPI DownloadWorker(LPVOID lpParameter) {
@@ -313,20 +364,34 @@ DWORD WINAPI DownloadWorker(LPVOID lpParameter) {
     CUpdateContext& context = *GetUpdateContext();
     if (!context.pendingFiles.empty()) {
         const FileEntry entry = context.pendingFiles.back();
-        CViewBroser* view = GetViewBroser();
-        {
-            platform::CriticalSectionLock hold(view->Lock());
-            const std::int64_t fileEnd = view->GetFileEnd();
-            view->SetFileRange(fileEnd, fileEnd + entry.size);
-        }
-        if (!BringUpToDate(product, context, entry)) {
-            // A short disk is not a download to try again later: the driver
-            // shows its own text.
-            if (!context.diskShort)
-                view->SetStageText(g_messages.entries[message::kDownloadFailedTryLater]);
+        // Alone: nothing to wait for.
+        InstallGates gates(1);
+        if (!InstallEntry(product, context, entry, gates))
             exitCode = 0;
-        }
         context.pendingFiles.pop_back();
+    }
+    return exitCode;
+}
+
+DWORD WINAPI BatchWorker(LPVOID lpParameter) {
+    const std::unique_ptr<std::shared_ptr<CInstallBatch>> owned(
+        static_cast<std::shared_ptr<CInstallBatch>*>(lpParameter));
+    CInstallBatch& batch = **owned;
+    CController* controller = GetController();
+    CMemManger* memory = GetMemManger();
+    // One product for all the files this worker takes: its connection
+    // serves them all.
+    CHttpProduct product(memory->transferBufferSize, memory->transferBuffer.get());
+    controller->mainDialog = batch.Window();
+    PublishedProduct published(*controller, batch.Window(), product);
+
+    DWORD exitCode = 1;
+    while (const std::optional<CInstallBatch::Taken> taken = batch.Take()) {
+        const bool current = InstallEntry(product, batch.Context(), taken->entry, batch.Gates(),
+                                          [&] { return batch.AwaitTurn(taken->turn); });
+        if (!current)
+            exitCode = 0;
+        batch.Finish(*taken, current);
     }
     return exitCode;
 }

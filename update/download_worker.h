@@ -9,5 +9,11 @@
 // closing while offline. The entry leaves pendingFiles except in that last case.
 DWORD WINAPI DownloadWorker(LPVOID lpParameter);
 
+// A worker of a CInstallBatch: lpParameter is a std::shared_ptr<CInstallBatch>
+// allocated with new, which the worker takes over. It brings the batch's
+// files up to date one after the other until the batch gives it no more.
+// Exit code 1 when each of them matched, else 0.
+DWORD WINAPI BatchWorker(LPVOID lpParameter);
+
 // The stage text of a failed digest check, the same in every language.
 extern const wchar_t kVerifyFailedText[];

@@ -121,16 +121,22 @@ TEST_F(Mirrors, CorruptObjectsOnThePrimaryGiveWayToTheMirrors) {
     Install();
 
     // The first packed file failed its digest on the primary and came from
-    // the mirror in the same attempt; the others from the mirror alone.
-    EXPECT_EQ(CountIf(primary, ".lz"), 1u);
+    // the mirror in the same attempt; the others from the mirror alone,
+    // except those whose transfer began while the first was still being
+    // unpacked (files install side by side): each of them fails once on
+    // the primary too.
+    const std::size_t onPrimary = CountIf(primary, ".lz");
+    EXPECT_GE(onPrimary, 1u);
+    EXPECT_LE(onPrimary, 3u);
     EXPECT_EQ(CountIf(server, ".lz"), 3u);
     EXPECT_GE(CountIf(primary, "qm.md5"), 1u);
     EXPECT_TRUE(sleeps.empty());
     const std::vector<std::string> lines = diag.Take();
-    // One failed try, and every file up to date in its first attempt.
-    EXPECT_EQ(LinesWith(lines, "file (problem): "), 1u);
+    // One failed try for each of them, and every file up to date in its
+    // first attempt.
+    EXPECT_EQ(LinesWith(lines, "file (problem): "), onPrimary);
     EXPECT_EQ(LinesWith(lines, ": attempt 1: up to date"), 3u);
-    EXPECT_EQ(LinesWith(lines, "mirror: " + MirrorBase() + " answered for tree/"), 1u);
+    EXPECT_EQ(LinesWith(lines, "mirror: " + MirrorBase() + " answered for tree/"), onPrimary);
 }
 
 TEST_F(Mirrors, AManifestOfBrokenRecordsIsTakenFromTheNextHost) {
