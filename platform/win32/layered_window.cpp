@@ -1,5 +1,5 @@
 // UpdateLayeredWindow, keeping a copy of the picture it hands over.
-#include "platform/win32/layered_calls.h"
+#include "platform/routed_calls.h"
 #include "platform/win32/window_records.h"
 
 #include "platform/win32/real_calls.h"
