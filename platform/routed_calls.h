@@ -10,7 +10,7 @@
 // so that no SDK header is renamed whichever of the three comes first. The
 // wrappers are declared here too, so that the interface includes nothing of
 // platform/win32/ (which includes the interface): the wrappers' own files
-// undo the routes with platform/win32/real_calls.h.
+// undo the routes with platform/win32/kernel32/real_calls.h.
 #pragma once
 
 #ifdef _WIN32

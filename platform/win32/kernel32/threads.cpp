@@ -3,9 +3,9 @@
 // waits and sleeps of a thread also wait for its stop request.
 #include "platform/routed_calls.h"
 #include "platform/thread_stop.h"
-#include "platform/win32/stop_state.h"
+#include "platform/win32/kernel32/stop_state.h"
 
-#include "platform/win32/real_calls.h"
+#include "platform/win32/kernel32/real_calls.h"
 
 #include <exception>
 #include <memory>
