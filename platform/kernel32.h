@@ -4,19 +4,7 @@
 
 #include "platform/win_types.h"
 
-#ifdef _WIN32
-#include "platform/win32/thread_calls.h"
-
-// Threads stop cooperatively on Windows too (thread_stop.h): the calls that
-// start, stop, wait, sleep or take a visible step go through our wrappers.
-#define CreateThread platform::win32::CreateThread
-#define TerminateThread platform::win32::TerminateThread
-#define WaitForSingleObject platform::win32::WaitForSingleObject
-#define Sleep platform::win32::Sleep
-#define SetEvent platform::win32::SetEvent
-#define ResetEvent platform::win32::ResetEvent
-#define EnterCriticalSection platform::win32::EnterCriticalSection
-#else
+#ifndef _WIN32
 #include <mutex>
 
 // ---- errors
@@ -170,3 +158,7 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
                         int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar);
 #endif
+
+// Threads stop cooperatively on Windows too (thread_stop.h): the calls that
+// start, stop, wait, sleep or take a visible step go through our wrappers.
+#include "platform/routed_calls.h"

@@ -1,4 +1,4 @@
-// What the framework subset (platform/common/mfc) needs of the window system
+// What the framework subset (platform/framework/mfc) needs of the window system
 // beyond the user32 functions: attaching its objects to windows as they are
 // made, dialog windows from templates, and the display. The framework is
 // written once; each system's window side provides these (on Linux the

@@ -11,13 +11,6 @@
 #ifdef _WIN32
 #include <objbase.h>
 #include <wininet.h>
-
-#include "platform/win32/internet_calls.h"
-
-// Blocking calls free a thread asked to stop (thread_stop.h).
-#define HttpSendRequestW platform::win32::HttpSendRequestW
-#define InternetReadFile platform::win32::InternetReadFile
-#define InternetCloseHandle platform::win32::InternetCloseHandle
 #else
 using HINTERNET = void*;
 using INTERNET_PORT = WORD;
@@ -142,3 +135,6 @@ BOOL InternetGetConnectedState(LPDWORD lpdwFlags, DWORD dwReserved);
 
 HRESULT CoCreateGuid(GUID* pguid);
 #endif
+
+// Blocking calls free a thread asked to stop (thread_stop.h).
+#include "platform/routed_calls.h"

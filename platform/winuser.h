@@ -20,11 +20,6 @@
 // (SubclassWindow, ...) that collide with the framework's members.
 #define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
 #define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))
-
-#include "platform/win32/layered_calls.h"
-
-// A layered window's picture is kept for window_automation.h, as on Linux.
-#define UpdateLayeredWindow platform::win32::UpdateLayeredWindow
 #else
 #include "platform/gdi.h"
 #include "platform/kernel32.h"
@@ -467,3 +462,6 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 // A string resource of a module (LoadLibraryW); its length, 0 when missing.
 int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
 #endif
+
+// A layered window's picture is kept for window_automation.h, as on Linux.
+#include "platform/routed_calls.h"

@@ -1,6 +1,7 @@
 // Reads every #include of the source tree and reports each one that points
 // against the rules in layers.txt: a layer that reaches up, a folder beside
-// the ladder that reaches where it should not, test support in a program,
+// the ladder that reaches where it should not, one of the folders that stand
+// apart reaching into another, test support in a program,
 // a display, drawing or transfer library outside the platform, or a test of
 // the system being built for outside it.
 //
@@ -29,11 +30,17 @@ struct LibraryRule {
     std::vector<std::string> headers;  // prefixes
 };
 
+struct ApartRule {
+    std::vector<std::string> folders;  // each with the folders inside it
+    std::string reason;
+};
+
 struct Rules {
     std::vector<std::string> ladder;  // top to bottom
     std::map<std::string, std::vector<std::string>> beside;
     std::set<std::string> testsOnly;
     std::vector<LibraryRule> libraries;
+    std::vector<ApartRule> apart;
     std::vector<std::string> systemFolders;  // where "#if ... _WIN32" may stand
     std::vector<std::string> skipped;
     std::map<std::string, std::string> reasons;  // by folder
@@ -85,6 +92,8 @@ std::optional<Rules> ReadRules(const fs::path& file) {
             rules.systemFolders.assign(head.begin() + 1, head.end());
         else if (kind == "skip")
             rules.skipped.push_back(head[1]);
+        else if (kind == "apart")
+            rules.apart.push_back({{head.begin() + 1, head.end()}, reason.substr(reason.find_first_not_of(' '))});
         else if (kind == "library") {
             rules.libraries.push_back({{head.begin() + 1, head.end()}, Words(targets)});
         } else {
@@ -118,6 +127,8 @@ public:
         const std::string to = FolderOf(target, true);
         if (to.empty() || from.empty() || from == to)
             return std::nullopt;
+        if (const auto apart = Apart(file, target))
+            return apart;
         const bool testCode = file.find("test") != std::string::npos;
         if (m_rules.testsOnly.count(to) && !testCode && !IsBesideWith(from, "*"))
             return to + " is for tests only (" + m_rules.reasons.at(to) + ")";
@@ -169,6 +180,22 @@ public:
     }
 
 private:
+    // Folders that stand apart: what lies in one never includes what lies in
+    // another, whatever the ladder says of their places.
+    std::optional<std::string> Apart(const std::string& file, const std::string& target) const {
+        for (const ApartRule& rule : m_rules.apart) {
+            const auto side = [&](const std::string& path) {
+                return std::find_if(rule.folders.begin(), rule.folders.end(),
+                                    [&](const std::string& folder) { return Within(path, folder); });
+            };
+            const auto from = side(file);
+            const auto to = side(target);
+            if (from != rule.folders.end() && to != rule.folders.end() && from != to)
+                return *from + " may not include " + *to + " (" + rule.reason + ")";
+        }
+        return std::nullopt;
+    }
+
     // The longest named folder that holds the path. Test support obeys the
     // rules of the folder around it; only what includes it is restricted.
     std::string FolderOf(const std::string& path, bool withTestsOnly) const {

@@ -3,7 +3,7 @@
 // and running the window thread until something happened.
 #pragma once
 
-#include "platform/common/gdiplus_test_helpers.h"
+#include "platform/base/gdiplus_test_helpers.h"
 #include "platform/gdiplus_startup.h"
 #include "platform/png_file.h"
 #include "platform/window_automation.h"

@@ -2,7 +2,7 @@
 // deleted or made-up handle fails instead of reaching another object.
 #include "platform/gdi.h"
 
-#include "platform/common/handle_table.h"
+#include "platform/base/handle_table.h"
 #include "platform/kernel32.h"
 #include "platform/linux/gdi/gdi_objects.h"
 

@@ -3,7 +3,7 @@
 // files written with cairo.
 #pragma once
 
-#include "platform/common/gdiplus_test_helpers.h"
+#include "platform/base/gdiplus_test_helpers.h"
 #include "platform/gdi.h"
 #include "platform/gdiplus.h"
 #include "platform/linux/gdi/cairo_pointers.h"

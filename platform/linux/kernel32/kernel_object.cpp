@@ -1,7 +1,7 @@
 // Handle table, the kernel lock, waiting, and the thread's last error.
 #include "platform/linux/kernel32/kernel_object.h"
 
-#include "platform/common/handle_table.h"
+#include "platform/base/handle_table.h"
 #include "platform/linux/kernel32/thread_object.h"
 #include "platform/thread_stop.h"
 

@@ -1,6 +1,6 @@
 #include "platform/linux/wininet/wininet_handles.h"
 
-#include "platform/common/handle_table.h"
+#include "platform/base/handle_table.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "platform/win32/window_records.h"
+#include "platform/win32/user32/window_records.h"
 
 #include "platform/window_system.h"
 

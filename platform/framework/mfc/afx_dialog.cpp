@@ -1,8 +1,8 @@
 // CDialog: dialogs made from templates, modal loops, data exchange.
 #include "platform/afxwin.h"
 
-#include "platform/common/mfc/framework_loop.h"
 #include "platform/dialog_template.h"
+#include "platform/framework/mfc/framework_loop.h"
 #include "platform/window_system.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // (SendInput), keys posted to the window.
 #include "platform/window_automation.h"
 
-#include "platform/win32/window_records.h"
+#include "platform/win32/user32/window_records.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "platform/afxwin.h"
 
-#include "platform/common/mfc/framework_loop.h"
+#include "platform/framework/mfc/framework_loop.h"
 #include "platform/thread_stop.h"
 #include "platform/window_system.h"
 

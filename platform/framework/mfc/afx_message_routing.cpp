@@ -2,7 +2,7 @@
 // handlers' dispatch and defaults, and the framework's message loop.
 #include "platform/afxwin.h"
 
-#include "platform/common/mfc/framework_loop.h"
+#include "platform/framework/mfc/framework_loop.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "platform/win32/stop_state.h"
+#include "platform/win32/kernel32/stop_state.h"
 
-#include "platform/win32/real_calls.h"
+#include "platform/win32/kernel32/real_calls.h"
 
 namespace platform::win32 {
 

@@ -1,4 +1,4 @@
-#include "platform/common/handle_table.h"
+#include "platform/base/handle_table.h"
 
 #include <gtest/gtest.h>
 

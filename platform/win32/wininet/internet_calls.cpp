@@ -1,10 +1,10 @@
 // The blocking WinINet calls as stop points: a stopped thread unwinds before
 // them, and a stop request closes the request such a call is blocked on.
-#include "platform/win32/internet_calls.h"
+#include "platform/routed_calls.h"
 #include "platform/thread_stop.h"
-#include "platform/win32/stop_state.h"
+#include "platform/win32/kernel32/stop_state.h"
 
-#include "platform/win32/real_calls.h"
+#include "platform/win32/kernel32/real_calls.h"
 
 namespace platform::win32 {
 

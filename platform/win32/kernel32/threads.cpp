@@ -1,11 +1,11 @@
 // Real threads with the cooperative stop: CreateThread runs the routine
 // through a frame that catches the unwinding, TerminateThread asks, and the
 // waits and sleeps of a thread also wait for its stop request.
+#include "platform/routed_calls.h"
 #include "platform/thread_stop.h"
-#include "platform/win32/stop_state.h"
-#include "platform/win32/thread_calls.h"
+#include "platform/win32/kernel32/stop_state.h"
 
-#include "platform/win32/real_calls.h"
+#include "platform/win32/kernel32/real_calls.h"
 
 #include <exception>
 #include <memory>

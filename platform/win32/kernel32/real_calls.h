@@ -1,5 +1,6 @@
 // Internal to the Windows side: included last by the files that implement
-// the routed calls, so that the plain names there are Windows' own again.
+// the routed calls (platform/routed_calls.h), so that the plain names there
+// are Windows' own again.
 #pragma once
 
 #undef CreateThread

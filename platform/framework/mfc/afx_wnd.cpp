@@ -2,7 +2,7 @@
 // window functions they offer.
 #include "platform/afxwin.h"
 
-#include "platform/common/mfc/framework_loop.h"
+#include "platform/framework/mfc/framework_loop.h"
 #include "platform/window_system.h"
 
 #include <memory>
