@@ -3,7 +3,7 @@
 // waits and sleeps of a thread also wait for its stop request.
 #include "platform/routed_calls.h"
 #include "platform/thread_stop.h"
-#include "platform/win32/kernel32/stop_state.h"
+#include "platform/win32/kernel32/stop_wake.h"
 
 #include "platform/win32/kernel32/real_calls.h"
 
@@ -15,7 +15,7 @@ namespace platform::win32 {
 
 namespace {
 
-thread_local StopState* t_state = nullptr;
+thread_local StopWake* t_state = nullptr;
 
 // A thread started by CreateThread and not yet ended, with a handle of its
 // own so that the end of the process can wait for it.
@@ -27,7 +27,7 @@ struct ThreadRecord {
     }
     const DWORD id;
     HANDLE handle = nullptr;
-    StopState state;
+    StopWake state;
 };
 
 struct ThreadRegistry {
@@ -55,7 +55,7 @@ void Unregister(const ThreadRecord* record) {
 
 DWORD WINAPI RunThread(LPVOID parameter) {
     std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
-    StopState& state = start->record->state;
+    StopWake& state = start->record->state;
     t_state = &state;
     DWORD code = 0;
     try {
@@ -103,7 +103,7 @@ bool StepCancelled() {
 
 }  // namespace
 
-StopState* CurrentStopState() {
+StopWake* CurrentStopWake() {
     return t_state;
 }
 
@@ -159,7 +159,7 @@ BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode) {
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     if (StepCancelled())
         return WAIT_FAILED;
-    StopState* self = t_state;
+    StopWake* self = t_state;
     if (!self)
         return ::WaitForSingleObject(hHandle, dwMilliseconds);
     // The stop first: when both are signalled the object stays unconsumed.
@@ -185,7 +185,7 @@ void Sleep(DWORD dwMilliseconds) {
         hook = g_sleepHook;
     }
     const DWORD milliseconds = hook ? hook(dwMilliseconds) : dwMilliseconds;
-    if (StopState* self = t_state) {
+    if (StopWake* self = t_state) {
         ::WaitForSingleObject(self->WakeEvent(), milliseconds);
         platform::StopPoint();
     } else {
@@ -211,7 +211,7 @@ void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
 namespace platform {
 
 bool StopRequested() {
-    const win32::StopState* self = win32::t_state;
+    const win32::StopWake* self = win32::t_state;
     return self && self->Requested();
 }
 
@@ -228,7 +228,7 @@ void SetSleepHook(SleepHook hook) {
 
 void EndRemainingThreads() {
     win32::ThreadRegistry& registry = win32::Registry();
-    const win32::StopState* self = win32::t_state;
+    const win32::StopWake* self = win32::t_state;
     for (;;) {
         std::vector<std::shared_ptr<win32::ThreadRecord>> taken;
         {
@@ -249,17 +249,17 @@ void EndRemainingThreads() {
 }
 
 StopCloser::StopCloser(void* request, std::function<void()> close) {
-    if (win32::StopState* self = win32::t_state)
+    if (win32::StopWake* self = win32::t_state)
         self->SetCloser(static_cast<HINTERNET>(request), std::move(close));
 }
 
 StopCloser::~StopCloser() {
-    if (win32::StopState* self = win32::t_state)
+    if (win32::StopWake* self = win32::t_state)
         self->SetCloser(nullptr, nullptr);
 }
 
 VisibleStep::VisibleStep() {
-    win32::StopState* self = win32::t_state;
+    win32::StopWake* self = win32::t_state;
     if (!self)
         return;
     m_lock = std::unique_lock<std::mutex>(self->stepLock);

@@ -11,12 +11,12 @@
 
 namespace platform::win32 {
 
-class StopState {
+class StopWake {
 public:
-    StopState();
-    ~StopState();
-    StopState(const StopState&) = delete;
-    StopState& operator=(const StopState&) = delete;
+    StopWake();
+    ~StopWake();
+    StopWake(const StopWake&) = delete;
+    StopWake& operator=(const StopWake&) = delete;
 
     bool Requested() const { return m_stop.load(std::memory_order_acquire); }
     // The first request's code stands. Wakes the thread from a wait or sleep
@@ -56,6 +56,6 @@ private:
 
 // The calling thread's state; null for threads not started by CreateThread
 // (the main thread, test threads), which are never stopped.
-StopState* CurrentStopState();
+StopWake* CurrentStopWake();
 
 }  // namespace platform::win32

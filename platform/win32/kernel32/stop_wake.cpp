@@ -1,17 +1,17 @@
-#include "platform/win32/kernel32/stop_state.h"
+#include "platform/win32/kernel32/stop_wake.h"
 
 #include "platform/win32/kernel32/real_calls.h"
 
 namespace platform::win32 {
 
-StopState::StopState() : m_wake(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+StopWake::StopWake() : m_wake(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
-StopState::~StopState() {
+StopWake::~StopWake() {
     if (m_wake)
         CloseHandle(m_wake);
 }
 
-void StopState::Request(DWORD exitCode) {
+void StopWake::Request(DWORD exitCode) {
     std::lock_guard<std::mutex> closerHold(m_closerMutex);
     HINTERNET blocked = nullptr;
     bool byCloser = false;
@@ -35,18 +35,18 @@ void StopState::Request(DWORD exitCode) {
         InternetCloseHandle(blocked);
 }
 
-void StopState::SetCloser(HINTERNET hRequest, std::function<void()> close) {
+void StopWake::SetCloser(HINTERNET hRequest, std::function<void()> close) {
     std::lock_guard<std::mutex> closerHold(m_closerMutex);
     m_closerRequest = hRequest;
     m_closer = std::move(close);
 }
 
-DWORD StopState::Code() {
+DWORD StopWake::Code() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_code;
 }
 
-bool StopState::BlockOn(HINTERNET hRequest) {
+bool StopWake::BlockOn(HINTERNET hRequest) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_stop.load(std::memory_order_relaxed))
         return false;
@@ -54,12 +54,12 @@ bool StopState::BlockOn(HINTERNET hRequest) {
     return true;
 }
 
-void StopState::Unblock() {
+void StopWake::Unblock() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_blocked = nullptr;
 }
 
-bool StopState::TakeClosedByStop(HINTERNET hRequest) {
+bool StopWake::TakeClosedByStop(HINTERNET hRequest) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!hRequest || m_closed != hRequest)
         return false;
