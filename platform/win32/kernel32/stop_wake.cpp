@@ -17,22 +17,21 @@ void StopWake::Request(DWORD exitCode) {
     bool byCloser = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_stop.load(std::memory_order_relaxed))
+        if (!Mark(exitCode))
             return;
-        m_code = exitCode;
-        m_stop.store(true, std::memory_order_release);
         std::swap(blocked, m_blocked);
         byCloser = blocked && blocked == m_closerRequest;
         // The owner skips its own close only of what the stop closed itself.
         m_closed = byCloser ? nullptr : blocked;
     }
-    SetEvent(m_wake);
+    // The real calls, not this namespace's wrappers of the same names.
+    ::SetEvent(m_wake);
     // Outside m_mutex: the close may wait for the blocked call to return, and
     // the returning thread takes m_mutex to unblock.
     if (byCloser)
         m_closer();
     else if (blocked)
-        InternetCloseHandle(blocked);
+        ::InternetCloseHandle(blocked);
 }
 
 void StopWake::SetCloser(HINTERNET hRequest, std::function<void()> close) {
@@ -41,14 +40,9 @@ void StopWake::SetCloser(HINTERNET hRequest, std::function<void()> close) {
     m_closer = std::move(close);
 }
 
-DWORD StopWake::Code() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_code;
-}
-
 bool StopWake::BlockOn(HINTERNET hRequest) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_stop.load(std::memory_order_relaxed))
+    if (Requested())
         return false;
     m_blocked = hRequest;
     return true;
