@@ -122,120 +122,133 @@ TEST_F(ThreadStop, StoppedThreadTakesNoFurtherStep) {
     CloseHandle(event);
 }
 
-// A read blocked on a server that sends nothing more is freed by closing
-// its request from the stopping side; the owner's own close of that request
-// afterwards does not close a handle twice.
-TEST_F(ThreadStop, ReadBlockedOnTheNetworkIsFreedByTheStop) {
-    auto server = std::make_unique<testsupport::LoopbackServer>();
-    server->SetBody("/slow", std::string(1 << 20, 'x'));
-    server->SetFault("/slow", testsupport::Fault{.slowBodyDelayMs = 60000});
-    const std::wstring host = L"127.0.0.1";
-    const auto port = static_cast<INTERNET_PORT>(server->Port());
-    std::atomic<bool> reading{false}, unwound{false};
-    std::atomic<BOOL> closed{FALSE};
-    HANDLE thread = Start([&]() -> DWORD {
-        HINTERNET session = InternetOpenW(L"test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-        HINTERNET connection =
-            InternetConnectW(session, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-        HINTERNET request =
-            HttpOpenRequestA(connection, "GET", "/slow", "HTTP/1.1", nullptr, nullptr, INTERNET_FLAG_RELOAD, 0);
-        // Closed as the response does, in reverse order, also on the stop.
-        struct Handles {
-            HINTERNET request, connection, session;
-            std::atomic<bool>& unwound;
-            std::atomic<BOOL>& closed;
-            ~Handles() {
-                closed = InternetCloseHandle(request);
-                InternetCloseHandle(connection);
-                InternetCloseHandle(session);
-                unwound = true;
-            }
-        } handles{request, connection, session, unwound, closed};
-        if (!request || !HttpSendRequestW(request, nullptr, 0, nullptr, 0))
-            return 2;
+// A server that sends the headers and then nothing more for a minute, and a
+// thread reading from it until the stop frees its blocked read.
+class ThreadStopOnTheNetwork : public ThreadStop {
+protected:
+    struct Handles {
+        HINTERNET session, connection, request;
+    };
+
+    void SetUp() override {
+        m_server = std::make_unique<testsupport::LoopbackServer>();
+        m_server->SetBody("/slow", std::string(1 << 20, 'x'));
+        m_server->SetFault("/slow", testsupport::Fault{.slowBodyDelayMs = 60000});
+    }
+
+    Handles Open() const {
+        Handles handles{};
+        handles.session = InternetOpenW(L"test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+        handles.connection =
+            InternetConnectW(handles.session, L"127.0.0.1", static_cast<INTERNET_PORT>(m_server->Port()), nullptr,
+                             nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+        handles.request =
+            HttpOpenRequestA(handles.connection, "GET", "/slow", "HTTP/1.1", nullptr, nullptr, INTERNET_FLAG_RELOAD, 0);
+        return handles;
+    }
+
+    // Reads the body to its end; the stop unwinds from the blocked read.
+    void ReadAll(HINTERNET request) {
         char buffer[1 << 16];
         DWORD cbRead = 0;
-        reading = true;
+        m_reading = true;
         while (InternetReadFile(request, buffer, sizeof buffer, &cbRead) && cbRead > 0) {
         }
+    }
+
+    // Stops the thread once it is blocked in the read and waits for it: how
+    // long it took from the stop request.
+    Clock::duration StopWhileReading(HANDLE thread) {
+        EXPECT_TRUE(Eventually([&] { return m_reading.load(); }, 10s));
+        std::this_thread::sleep_for(200ms);  // into the blocked read
+        const auto start = Clock::now();
+        EXPECT_TRUE(TerminateThread(thread, 5));
+        if (testsupport::UnderWine()) {
+            // Wine's InternetCloseHandle leaves an InternetReadFile blocked in
+            // another thread waiting for the server: only the server's end
+            // frees it there. The rest holds under Wine too.
+            m_server.reset();
+        }
+        EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+        const auto took = Clock::now() - start;
+        EXPECT_EQ(ExitCode(thread), 5u);
+        return took;
+    }
+
+private:
+    std::unique_ptr<testsupport::LoopbackServer> m_server;
+    std::atomic<bool> m_reading{false};
+};
+
+// The blocked read is freed by closing its request from the stopping side;
+// the owner's own close of that request afterwards does not close a handle
+// twice.
+TEST_F(ThreadStopOnTheNetwork, ReadBlockedOnTheNetworkIsFreedByTheStop) {
+    std::atomic<bool> unwound{false};
+    std::atomic<BOOL> closed{FALSE};
+    HANDLE thread = Start([&]() -> DWORD {
+        // Closed as the response does, in reverse order, also on the stop.
+        struct Closer {
+            Handles handles;
+            std::atomic<bool>& unwound;
+            std::atomic<BOOL>& closed;
+            ~Closer() {
+                closed = InternetCloseHandle(handles.request);
+                InternetCloseHandle(handles.connection);
+                InternetCloseHandle(handles.session);
+                unwound = true;
+            }
+        } closer{Open(), unwound, closed};
+        const HINTERNET request = closer.handles.request;
+        if (!request || !HttpSendRequestW(request, nullptr, 0, nullptr, 0))
+            return 2;
+        ReadAll(request);
         return 1;
     });
     ASSERT_TRUE(thread);
-    ASSERT_TRUE(Eventually([&] { return reading.load(); }, 10s));
-    std::this_thread::sleep_for(200ms);  // into the blocked read
-    const auto start = Clock::now();
-    EXPECT_TRUE(TerminateThread(thread, 5));
-    const bool wine = testsupport::UnderWine();
-    if (wine) {
-        // Wine's InternetCloseHandle leaves an InternetReadFile blocked in
-        // another thread waiting for the server: only the server's end
-        // frees it there. The rest holds under Wine too.
-        server.reset();
-    }
-    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    const auto took = StopWhileReading(thread);
     // Braced: the assertion is an if-else of its own.
-    if (!wine) {
-        EXPECT_LT(Clock::now() - start, 5s);
+    if (!testsupport::UnderWine()) {
+        EXPECT_LT(took, 5s);
     }
     EXPECT_TRUE(unwound);
     EXPECT_TRUE(closed);
-    EXPECT_EQ(ExitCode(thread), 5u);
     CloseHandle(thread);
 }
 
 // A request with a closer of its own (a canceller that other threads close
 // it through) is closed by the stop through that closer, once, and never by
 // the stop itself: the closer finds it still open.
-TEST_F(ThreadStop, AStopClosesABlockedRequestThroughItsCloserOnly) {
-    auto server = std::make_unique<testsupport::LoopbackServer>();
-    server->SetBody("/slow", std::string(1 << 20, 'x'));
-    server->SetFault("/slow", testsupport::Fault{.slowBodyDelayMs = 60000});
-    const std::wstring host = L"127.0.0.1";
-    const auto port = static_cast<INTERNET_PORT>(server->Port());
-    std::atomic<bool> reading{false};
+TEST_F(ThreadStopOnTheNetwork, AStopClosesABlockedRequestThroughItsCloserOnly) {
     std::atomic<int> closerCalls{0};
     std::atomic<BOOL> closedByCloser{FALSE};
     HANDLE thread = Start([&]() -> DWORD {
-        HINTERNET session = InternetOpenW(L"test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-        HINTERNET connection =
-            InternetConnectW(session, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-        HINTERNET request =
-            HttpOpenRequestA(connection, "GET", "/slow", "HTTP/1.1", nullptr, nullptr, INTERNET_FLAG_RELOAD, 0);
-        struct Handles {
-            HINTERNET request, connection, session;
+        struct Closer {
+            Handles handles;
             std::atomic<int>& closerCalls;
-            ~Handles() {
+            ~Closer() {
                 // As a canceller's owner does: the request is closed here
                 // only when the closer has not closed it.
                 if (closerCalls == 0)
-                    InternetCloseHandle(request);
-                InternetCloseHandle(connection);
-                InternetCloseHandle(session);
+                    InternetCloseHandle(handles.request);
+                InternetCloseHandle(handles.connection);
+                InternetCloseHandle(handles.session);
             }
-        } handles{request, connection, session, closerCalls};
+        } owner{Open(), closerCalls};
+        const HINTERNET request = owner.handles.request;
         if (!request || !HttpSendRequestW(request, nullptr, 0, nullptr, 0))
             return 2;
         platform::StopCloser closer(request, [&, request] {
             ++closerCalls;
             closedByCloser = InternetCloseHandle(request);
         });
-        char buffer[1 << 16];
-        DWORD cbRead = 0;
-        reading = true;
-        while (InternetReadFile(request, buffer, sizeof buffer, &cbRead) && cbRead > 0) {
-        }
+        ReadAll(request);
         return 1;
     });
     ASSERT_TRUE(thread);
-    ASSERT_TRUE(Eventually([&] { return reading.load(); }, 10s));
-    std::this_thread::sleep_for(200ms);  // into the blocked read
-    EXPECT_TRUE(TerminateThread(thread, 5));
-    if (testsupport::UnderWine())
-        server.reset();  // Wine frees the blocked read only at the server's end
-    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    StopWhileReading(thread);
     EXPECT_EQ(closerCalls, 1);
     EXPECT_TRUE(closedByCloser) << "the stop closed the request before its closer did";
-    EXPECT_EQ(ExitCode(thread), 5u);
     CloseHandle(thread);
 }
 
