@@ -1,5 +1,5 @@
 // Events, threads, the cooperative stop, Sleep and critical sections.
-#include "platform/base/thread_test_helpers.h"
+#include "platform/conformance/thread_test_helpers.h"
 #include "platform/linux/kernel32/kernel_object.h"
 #include "platform/thread_stop.h"
 

@@ -1,6 +1,6 @@
 // Mouse input as a user gives it: which window gets it, button clicks,
 // capture, hover and leave tracking, cursors and the system's window move.
-#include "platform/linux/user32/window_test_helpers.h"
+#include "platform/conformance/window_test_helpers.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 // Posting and sending across threads, and what a stopped thread may no
 // longer do to windows.
-#include "platform/linux/user32/window_test_helpers.h"
+#include "platform/conformance/window_test_helpers.h"
 
 #include <algorithm>
 #include <atomic>

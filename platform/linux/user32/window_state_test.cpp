@@ -1,6 +1,6 @@
 // Visibility, enabled state, placement, z-order, timers, destruction and
 // the window's data.
-#include "platform/linux/user32/window_test_helpers.h"
+#include "platform/conformance/window_test_helpers.h"
 
 #include <algorithm>
 #include <atomic>

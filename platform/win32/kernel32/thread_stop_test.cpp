@@ -2,7 +2,7 @@
 // network reads unwind at once, a stopped thread takes no further step, and
 // the end of the process ends every thread.
 #include "platform/thread_stop.h"
-#include "platform/base/thread_test_helpers.h"
+#include "platform/conformance/thread_test_helpers.h"
 #include "platform/wininet.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/wine.h"
