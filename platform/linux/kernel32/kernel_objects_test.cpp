@@ -1,4 +1,5 @@
-// Events, threads, the cooperative stop, Sleep and critical sections.
+// Events, threads, the cooperative stop, Sleep and critical sections, as
+// Windows has them: run against the stand-in and against the real system.
 #include "platform/conformance/thread_test_helpers.h"
 #include "platform/thread_stop.h"
 
@@ -199,13 +200,23 @@ TEST_F(KernelObjects, InvalidHandles) {
 }
 
 TEST_F(KernelObjects, LastErrorIsPerThread) {
-    SetLastError(42);
-    std::thread other([] {
+    std::atomic<bool> go{false}, set{false};
+    std::thread other([&] {
+        while (!go) {
+            std::this_thread::yield();
+        }
         EXPECT_EQ(GetLastError(), 0u);
         SetLastError(7);
+        set = true;
     });
-    other.join();
+    // Nothing but atomics between setting and reading it: on Windows the C
+    // runtime's thread calls (start, yield, join) may set it themselves.
+    SetLastError(42);
+    go = true;
+    while (!set) {
+    }
     EXPECT_EQ(GetLastError(), 42u);
+    other.join();
 }
 
 TEST_F(KernelObjects, AutoResetUnderLoadNeitherLosesNorDuplicatesSignals) {
@@ -233,19 +244,22 @@ TEST_F(KernelObjects, AutoResetUnderLoadNeitherLosesNorDuplicatesSignals) {
 
 // ---- threads
 
+struct Shared {
+    HANDLE go;
+    DWORD seenId = 0;
+};
+
+DWORD WINAPI RecordIdAndWait(LPVOID parameter) {
+    auto* s = static_cast<Shared*>(parameter);
+    s->seenId = GetCurrentThreadId();
+    WaitForSingleObject(s->go, INFINITE);
+    return 1234;
+}
+
 TEST_F(KernelObjects, ThreadRunsWithParameterAndReportsExitCode) {
-    struct Shared {
-        HANDLE go;
-        DWORD seenId = 0;
-    } shared{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    auto routine = [](LPVOID parameter) -> DWORD {
-        auto* s = static_cast<Shared*>(parameter);
-        s->seenId = GetCurrentThreadId();
-        WaitForSingleObject(s->go, INFINITE);
-        return 1234;
-    };
+    Shared shared{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     DWORD id = 0;
-    HANDLE thread = CreateThread(nullptr, 0, routine, &shared, 0, &id);
+    HANDLE thread = CreateThread(nullptr, 0, RecordIdAndWait, &shared, 0, &id);
     ASSERT_NE(thread, nullptr);
     EXPECT_NE(id, 0u);
     EXPECT_NE(id, GetCurrentThreadId());
