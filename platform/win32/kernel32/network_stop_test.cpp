@@ -1,8 +1,8 @@
-// The cooperative stop over real Windows threads: stopped waits, sleeps and
-// network reads unwind at once, a stopped thread takes no further step, and
-// the end of the process ends every thread.
-#include "platform/thread_stop.h"
+// The cooperative stop of a thread blocked in a WinINet call on Windows: a
+// stop frees it by closing its request, through the request's own closer when
+// it has one. (The stand-in frees such a call by ending its wait instead.)
 #include "platform/conformance/thread_test_helpers.h"
+#include "platform/thread_stop.h"
 #include "platform/wininet.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/wine.h"
@@ -11,7 +11,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -25,106 +24,9 @@ using threadtest::Eventually;
 using threadtest::ExitCode;
 using threadtest::Start;
 
-DWORD WINAPI DoNothing(LPVOID) {
-    return 0;
-}
-
-// Sets the flag when destroyed, also by the stop's unwinding.
-struct Unwound {
-    std::atomic<bool>& flag;
-    ~Unwound() { flag = true; }
-};
-
-class ThreadStop : public ::testing::Test {
-protected:
-    void TearDown() override { platform::EndRemainingThreads(); }
-};
-
-TEST_F(ThreadStop, WaitsAndSleepsUnwindAtOnceWithoutConsumingTheObject) {
-    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    std::atomic<bool> waiting{false}, unwound{false}, after{false};
-    HANDLE waiter = Start([&]() -> DWORD {
-        Unwound guard{unwound};
-        waiting = true;
-        WaitForSingleObject(event, INFINITE);
-        after = true;
-        return 1;
-    });
-    std::atomic<bool> sleeping{false}, sleepUnwound{false};
-    HANDLE sleeper = Start([&]() -> DWORD {
-        Unwound guard{sleepUnwound};
-        sleeping = true;
-        Sleep(600000);
-        return 1;
-    });
-    ASSERT_TRUE(waiter && sleeper);
-    ASSERT_TRUE(Eventually([&] { return waiting && sleeping; }));
-    std::this_thread::sleep_for(50ms);  // into the wait and the sleep
-
-    const auto start = Clock::now();
-    EXPECT_TRUE(TerminateThread(waiter, 7));
-    EXPECT_TRUE(TerminateThread(sleeper, 8));
-    ASSERT_EQ(WaitForSingleObject(waiter, 5000), WAIT_OBJECT_0);
-    ASSERT_EQ(WaitForSingleObject(sleeper, 5000), WAIT_OBJECT_0);
-    EXPECT_LT(Clock::now() - start, 2s);
-    EXPECT_TRUE(unwound && sleepUnwound);
-    EXPECT_FALSE(after);
-    EXPECT_EQ(ExitCode(waiter), 7u);
-    EXPECT_EQ(ExitCode(sleeper), 8u);
-    // The stopped wait took nothing: the next signal is still there to take.
-    EXPECT_TRUE(SetEvent(event));
-    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
-    CloseHandle(waiter);
-    CloseHandle(sleeper);
-    CloseHandle(event);
-}
-
-TEST_F(ThreadStop, StoppedThreadTakesNoFurtherStep) {
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<bool> started{false}, signalled{true}, threadStarted{true};
-    std::atomic<DWORD> error{0};
-    // A destructor run by the unwinding tries to signal and to start a
-    // thread: a stopped thread's steps are skipped, not thrown.
-    struct LateSteps {
-        HANDLE event;
-        std::atomic<bool>& signalled;
-        std::atomic<bool>& threadStarted;
-        std::atomic<DWORD>& error;
-        ~LateSteps() {
-            signalled = SetEvent(event) != FALSE;
-            error = GetLastError();
-            HANDLE other = CreateThread(nullptr, 0, DoNothing, nullptr, 0, nullptr);
-            threadStarted = other != nullptr;
-            if (other)
-                CloseHandle(other);
-        }
-    };
-    HANDLE thread = Start([&]() -> DWORD {
-        LateSteps late{event, signalled, threadStarted, error};
-        started = true;
-        WaitForSingleObject(go, INFINITE);
-        return 1;
-    });
-    ASSERT_TRUE(thread);
-    ASSERT_TRUE(Eventually([&] { return started.load(); }));
-    EXPECT_TRUE(TerminateThread(thread, 3));
-    ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
-    EXPECT_FALSE(signalled);
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_CANCELLED));
-    EXPECT_FALSE(threadStarted);
-    EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    // A stop of a thread that ended already changes nothing.
-    EXPECT_TRUE(TerminateThread(thread, 9));
-    EXPECT_EQ(ExitCode(thread), 3u);
-    CloseHandle(thread);
-    CloseHandle(go);
-    CloseHandle(event);
-}
-
 // A server that sends the headers and then nothing more for a minute, and a
 // thread reading from it until the stop frees its blocked read.
-class ThreadStopOnTheNetwork : public ThreadStop {
+class NetworkStop : public threadtest::ThreadTest {
 protected:
     struct Handles {
         HINTERNET session, connection, request;
@@ -183,7 +85,7 @@ private:
 // The blocked read is freed by closing its request from the stopping side;
 // the owner's own close of that request afterwards does not close a handle
 // twice.
-TEST_F(ThreadStopOnTheNetwork, ReadBlockedOnTheNetworkIsFreedByTheStop) {
+TEST_F(NetworkStop, ReadBlockedOnTheNetworkIsFreedByTheStop) {
     std::atomic<bool> unwound{false};
     std::atomic<BOOL> closed{FALSE};
     HANDLE thread = Start([&]() -> DWORD {
@@ -219,7 +121,7 @@ TEST_F(ThreadStopOnTheNetwork, ReadBlockedOnTheNetworkIsFreedByTheStop) {
 // A request with a closer of its own (a canceller that other threads close
 // it through) is closed by the stop through that closer, once, and never by
 // the stop itself: the closer finds it still open.
-TEST_F(ThreadStopOnTheNetwork, AStopClosesABlockedRequestThroughItsCloserOnly) {
+TEST_F(NetworkStop, AStopClosesABlockedRequestThroughItsCloserOnly) {
     std::atomic<int> closerCalls{0};
     std::atomic<BOOL> closedByCloser{FALSE};
     HANDLE thread = Start([&]() -> DWORD {
@@ -250,35 +152,6 @@ TEST_F(ThreadStopOnTheNetwork, AStopClosesABlockedRequestThroughItsCloserOnly) {
     EXPECT_EQ(closerCalls, 1);
     EXPECT_TRUE(closedByCloser) << "the stop closed the request before its closer did";
     CloseHandle(thread);
-}
-
-TEST_F(ThreadStop, EndRemainingThreadsEndsEveryThreadWithCodeZero) {
-    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<int> unwound{0};
-    std::atomic<bool> startedInner{false};
-    HANDLE outer = Start([&]() -> DWORD {
-        // A thread another one started is ended too.
-        HANDLE inner = Start([&]() -> DWORD {
-            startedInner = true;
-            WaitForSingleObject(never, INFINITE);
-            return 1;
-        });
-        CloseHandle(inner);
-        struct Count {
-            std::atomic<int>& unwound;
-            ~Count() { ++unwound; }
-        } count{unwound};
-        Sleep(INFINITE);
-        return 1;
-    });
-    ASSERT_TRUE(outer);
-    ASSERT_TRUE(Eventually([&] { return startedInner.load(); }));
-    platform::EndRemainingThreads();
-    EXPECT_EQ(WaitForSingleObject(outer, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(ExitCode(outer), 0u);
-    EXPECT_EQ(unwound, 1);
-    CloseHandle(outer);
-    CloseHandle(never);
 }
 
 }  // namespace
