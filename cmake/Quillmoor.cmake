@@ -28,7 +28,7 @@ if(BUILD_TESTING)
   add_custom_target(plain_tests)
 endif()
 # The Windows test programs that inject mouse input.
-set(QM_WINDOWS_MOUSE_TESTS platform_mfc_tests ui_kit_tests ui_tests)
+set(QM_WINDOWS_MOUSE_TESTS platform_mfc_tests platform_user32_tests ui_kit_tests ui_tests)
 
 # qm_add_tests(TARGET [LABELS label...] [TIMEOUT seconds] [ONE_PROCESS])
 # ONE_PROCESS registers the program as a single test run in one process,

@@ -1,6 +1,6 @@
 #include "update/admission_gate.h"
 
-#include "platform/base/thread_test_helpers.h"
+#include "platform/conformance/thread_test_helpers.h"
 #include "platform/thread_stop.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // CWnd and CDialog: modal loops and how they end, keys, data exchange and
 // the objects' attachment to their windows.
 #include "platform/afxwin.h"
+#include "platform/conformance/window_test_helpers.h"
 #include "platform/dialog_template.h"
-#include "platform/linux/user32/window_test_helpers.h"
 
 #include <atomic>
 #include <string>

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <exception>
 
 namespace platform {
 
@@ -57,16 +56,10 @@ std::shared_ptr<KernelObject> LookupHandleObject(HANDLE handle) {
     return Handles().Lookup(handle).value_or(nullptr);
 }
 
-void UnwindStoppedThread() {
-    if (std::uncaught_exceptions() == 0) {
-        throw ThreadStopRequested{};
-    }
-}
-
 void BlockLocked(std::unique_lock<std::mutex>& lock, KernelWaiter& waiter, DWORD milliseconds) {
     ThreadObject* self = CurrentThreadObject();
     if (self) {
-        if (self->StopFlag()) {
+        if (self->Requested()) {
             CancelWaitLocked(waiter);
             return;
         }
@@ -96,9 +89,9 @@ DWORD WaitOnObject(const std::shared_ptr<KernelObject>& object, DWORD millisecon
     std::unique_lock<std::mutex> lock(KernelLock());
     // The stop flag is written under this lock, so a stop that comes after
     // this check finds the thread queued and cancels it.
-    if (self && self->StopFlag()) {
+    if (self && self->Requested()) {
         lock.unlock();
-        UnwindStoppedThread();
+        StopPoint();
         SetLastError(ERROR_CANCELLED);
         return WAIT_FAILED;
     }
@@ -116,9 +109,9 @@ DWORD WaitOnObject(const std::shared_ptr<KernelObject>& object, DWORD millisecon
     // A stop request removes the waiter from the queue under the lock, so an
     // object handed over here was handed over before the stop, like a signal
     // a Windows thread consumed just before it was terminated.
-    if (self && self->StopFlag()) {
+    if (self && self->Requested()) {
         lock.unlock();
-        UnwindStoppedThread();
+        StopPoint();
         SetLastError(ERROR_CANCELLED);
         return WAIT_FAILED;
     }

@@ -1,7 +1,8 @@
-// Internal to the stand-in: the kernel object of a CreateThread thread, its
-// stop state, and how a blocked thread is found and woken by a stop request.
+// Internal to the stand-in: the kernel object of a CreateThread thread, and
+// how a blocked thread is found and woken by a stop request.
 #pragma once
 
+#include "platform/base/stop_state.h"
 #include "platform/linux/kernel32/kernel_object.h"
 
 #include <atomic>
@@ -24,15 +25,14 @@ struct KernelWaiter {
 // cancelled and wakes it.
 void CancelWaitLocked(KernelWaiter& waiter);
 
-class ThreadObject : public KernelObject {
+// Its stop state is the object itself: a stop request marks it under
+// KernelLock(), which every wait checks it under.
+class ThreadObject : public KernelObject, public StopState {
 public:
     explicit ThreadObject(DWORD id) : m_id(id) {}
 
     bool IsWaitable() const override { return true; }
     DWORD Id() const { return m_id; }
-
-    // Lock-free read for StopPoint; written only under KernelLock().
-    bool StopFlag() const { return m_stop.load(std::memory_order_acquire); }
 
     // KernelLock() held. Asks the thread to stop with the given exit code and
     // wakes it if it is blocked. The first request's code stands; a thread
@@ -52,18 +52,12 @@ public:
     // KernelLock() held: the wait or sleep the thread is blocked in, if any.
     KernelWaiter* m_blocked = nullptr;
 
-    // Held by the thread during a step that writes memory others may reuse
-    // once it is stopped; a stop request waits for the step to end.
-    std::mutex m_stepLock;
-
 protected:
     bool TryAcquireLocked() override { return m_finished; }
 
 private:
     const DWORD m_id;
-    std::atomic<bool> m_stop{false};
     std::atomic<bool> m_finishedFlag{false};
-    DWORD m_stopCode = 0;             // guarded by KernelLock()
     bool m_finished = false;          // guarded by KernelLock()
     DWORD m_exitCode = STILL_ACTIVE;  // guarded by KernelLock()
 };
@@ -76,10 +70,5 @@ ThreadObject* CurrentThreadObject();
 // until it is satisfied or cancelled, or `milliseconds` have passed
 // (INFINITE: no limit). A stop request for the calling thread cancels it.
 void BlockLocked(std::unique_lock<std::mutex>& lock, KernelWaiter& waiter, DWORD milliseconds);
-
-// What a stopped thread does where it cannot go on: throws
-// ThreadStopRequested, except inside a destructor run by unwinding, where a
-// throw would end the process; there it returns and the caller skips its step.
-void UnwindStoppedThread();
 
 }  // namespace platform

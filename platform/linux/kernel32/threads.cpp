@@ -1,4 +1,5 @@
-// CreateThread over std::thread, the cooperative stop, Sleep.
+// CreateThread over std::thread, TerminateThread, Sleep: the stand-in's seam
+// of the cooperative stop, whose core is platform/base/stop_state.h.
 #include "platform/linux/kernel32/thread_object.h"
 #include "platform/thread_stop.h"
 
@@ -12,7 +13,6 @@ namespace platform {
 
 namespace {
 
-thread_local ThreadObject* t_self = nullptr;
 thread_local DWORD t_threadId = 0;
 
 DWORD NewThreadId() {
@@ -69,34 +69,22 @@ void JoinTaken(ThreadRegistry& registry, std::vector<ThreadRegistry::Entry>& tak
     registry.joined.notify_all();
 }
 
-std::mutex g_sleepHookMutex;
-SleepHook g_sleepHook;  // guarded by g_sleepHookMutex
-
 void RunThread(std::shared_ptr<ThreadObject> object, LPTHREAD_START_ROUTINE start, LPVOID parameter) {
-    t_self = object.get();
     t_threadId = object->Id();
-    DWORD code = 0;
-    try {
-        code = start(parameter);
-    } catch (const ThreadStopRequested&) {
-        // The exit code is the one the stop request gave.
-    }
-    object->Finish(code);
-    t_self = nullptr;
+    object->Finish(RunStoppable(*object, start, parameter));
 }
 
 }  // namespace
 
 ThreadObject* CurrentThreadObject() {
-    return t_self;
+    // On this system every stop state is a thread object's.
+    return static_cast<ThreadObject*>(CurrentStopState());
 }
 
 void ThreadObject::RequestStopLocked(DWORD exitCode) {
-    if (m_finished || m_stop.load(std::memory_order_relaxed)) {
+    if (m_finished || !Mark(exitCode)) {
         return;
     }
-    m_stopCode = exitCode;
-    m_stop.store(true, std::memory_order_release);
     if (m_blocked) {
         CancelWaitLocked(*m_blocked);
     }
@@ -104,31 +92,16 @@ void ThreadObject::RequestStopLocked(DWORD exitCode) {
 
 void ThreadObject::Finish(DWORD returnedCode) {
     std::lock_guard<std::mutex> lock(KernelLock());
-    m_exitCode = m_stop.load(std::memory_order_relaxed) ? m_stopCode : returnedCode;
+    // A stop requested after the routine returned still gives its code.
+    m_exitCode = Requested() ? Code() : returnedCode;
     m_finished = true;
     m_finishedFlag.store(true, std::memory_order_release);
     WakeWaitersLocked();
 }
 
-bool StopRequested() {
-    ThreadObject* self = t_self;
-    return self && self->StopFlag();
-}
-
-void StopPoint() {
-    if (StopRequested()) {
-        UnwindStoppedThread();
-    }
-}
-
-void SetSleepHook(SleepHook hook) {
-    std::lock_guard<std::mutex> lock(g_sleepHookMutex);
-    g_sleepHook = std::move(hook);
-}
-
 void EndRemainingThreads() {
     ThreadRegistry& registry = Registry();
-    ThreadObject* self = t_self;
+    ThreadObject* self = CurrentThreadObject();
     for (;;) {
         std::vector<ThreadRegistry::Entry> taken;
         {
@@ -166,9 +139,7 @@ void EndRemainingThreads() {
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter, DWORD,
                     LPDWORD lpThreadId) {
     // Starting a thread is a step a stopped thread must not take.
-    platform::StopPoint();
-    if (platform::StopRequested()) {
-        SetLastError(ERROR_CANCELLED);
+    if (platform::SkipStoppedStep(ERROR_CANCELLED)) {
         return nullptr;
     }
     if (!lpStartAddress) {
@@ -224,9 +195,7 @@ BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode) {
         std::lock_guard<std::mutex> lock(platform::KernelLock());
         thread->RequestStopLocked(dwExitCode);
     }
-    // A step the thread had already begun ends before the request returns,
-    // so nothing it writes can reach memory its successor uses.
-    std::lock_guard<std::mutex> step(thread->m_stepLock);
+    thread->WaitForStep();
     return TRUE;
 }
 
@@ -242,12 +211,7 @@ void Sleep(DWORD dwMilliseconds) {
     if (platform::StopRequested()) {
         return;  // unwinding already: a stopped thread does not sleep
     }
-    platform::SleepHook hook;
-    {
-        std::lock_guard<std::mutex> lock(platform::g_sleepHookMutex);
-        hook = platform::g_sleepHook;
-    }
-    DWORD milliseconds = hook ? hook(dwMilliseconds) : dwMilliseconds;
+    DWORD milliseconds = platform::HookedSleep(dwMilliseconds);
     if (milliseconds == 0) {
         std::this_thread::yield();
         platform::StopPoint();
@@ -279,15 +243,5 @@ namespace platform {
 StopCloser::StopCloser(void*, std::function<void()>) {}
 
 StopCloser::~StopCloser() = default;
-
-VisibleStep::VisibleStep() {
-    ThreadObject* self = CurrentThreadObject();
-    if (!self)
-        return;
-    m_lock = std::unique_lock<std::mutex>(self->m_stepLock);
-    m_allowed = !self->StopFlag();
-}
-
-VisibleStep::~VisibleStep() = default;
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // WinINet over libcurl: synchronous sessions, connections and requests.
 #include "platform/wininet.h"
 
+#include "platform/base/stop_state.h"
 #include "platform/kernel32.h"
 #include "platform/linux/wininet/wininet_handles.h"
 #include "platform/linux/wininet/wininet_settings.h"
@@ -127,12 +128,7 @@ BOOL WriteText(const std::string& text, LPVOID lpBuffer, LPDWORD lpdwBufferLengt
 // Network calls are stop points: a stopped thread unwinds, or (inside a
 // destructor, where it cannot) the call fails without touching the network.
 bool StoppedBeforeNetwork() {
-    platform::StopPoint();
-    if (platform::StopRequested()) {
-        SetLastError(ERROR_INTERNET_OPERATION_CANCELLED);
-        return true;
-    }
-    return false;
+    return platform::SkipStoppedStep(ERROR_INTERNET_OPERATION_CANCELLED);
 }
 
 }  // namespace

@@ -1,21 +1,19 @@
-// Real threads with the cooperative stop: CreateThread runs the routine
-// through a frame that catches the unwinding, TerminateThread asks, and the
-// waits and sleeps of a thread also wait for its stop request.
+// Real threads with the cooperative stop, whose core is
+// platform/base/stop_state.h: CreateThread runs the routine in the core's
+// frame, TerminateThread asks, and the waits and sleeps of a thread also wait
+// for its stop request.
 #include "platform/routed_calls.h"
 #include "platform/thread_stop.h"
-#include "platform/win32/kernel32/stop_state.h"
+#include "platform/win32/kernel32/stop_wake.h"
 
 #include "platform/win32/kernel32/real_calls.h"
 
-#include <exception>
 #include <memory>
 #include <vector>
 
 namespace platform::win32 {
 
 namespace {
-
-thread_local StopState* t_state = nullptr;
 
 // A thread started by CreateThread and not yet ended, with a handle of its
 // own so that the end of the process can wait for it.
@@ -27,7 +25,7 @@ struct ThreadRecord {
     }
     const DWORD id;
     HANDLE handle = nullptr;
-    StopState state;
+    StopWake state;
 };
 
 struct ThreadRegistry {
@@ -55,17 +53,7 @@ void Unregister(const ThreadRecord* record) {
 
 DWORD WINAPI RunThread(LPVOID parameter) {
     std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
-    StopState& state = start->record->state;
-    t_state = &state;
-    DWORD code = 0;
-    try {
-        code = start->routine(start->parameter);
-    } catch (const ThreadStopRequested&) {
-        // The exit code is the one the stop request gave.
-    }
-    if (state.Requested())
-        code = state.Code();
-    t_state = nullptr;
+    const DWORD code = RunStoppable(start->record->state, start->routine, start->parameter);
     // Before the thread ends: its id may be handed out again afterwards.
     Unregister(start->record.get());
     return code;
@@ -87,24 +75,17 @@ std::shared_ptr<ThreadRecord> FindRunning(HANDLE hThread) {
     return nullptr;
 }
 
-std::mutex g_sleepHookMutex;
-SleepHook g_sleepHook;  // guarded by g_sleepHookMutex
-
 // A stop point that cannot unwind (inside a destructor run by unwinding)
 // skips its step instead.
 bool StepCancelled() {
-    platform::StopPoint();
-    if (platform::StopRequested()) {
-        SetLastError(ERROR_CANCELLED);
-        return true;
-    }
-    return false;
+    return SkipStoppedStep(ERROR_CANCELLED);
 }
 
 }  // namespace
 
-StopState* CurrentStopState() {
-    return t_state;
+StopWake* CurrentStopWake() {
+    // On this system every stop state is a StopWake.
+    return static_cast<StopWake*>(CurrentStopState());
 }
 
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize, LPTHREAD_START_ROUTINE lpStartAddress,
@@ -150,8 +131,7 @@ BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode) {
     std::shared_ptr<ThreadRecord> record = FindRunning(hThread);
     if (record) {
         record->state.Request(dwExitCode);
-        // A step the thread had already begun ends before the request returns.
-        std::lock_guard<std::mutex> step(record->state.stepLock);
+        record->state.WaitForStep();
     }
     return TRUE;
 }
@@ -159,7 +139,7 @@ BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode) {
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     if (StepCancelled())
         return WAIT_FAILED;
-    StopState* self = t_state;
+    StopWake* self = CurrentStopWake();
     if (!self)
         return ::WaitForSingleObject(hHandle, dwMilliseconds);
     // The stop first: when both are signalled the object stays unconsumed.
@@ -179,13 +159,8 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
 void Sleep(DWORD dwMilliseconds) {
     if (StepCancelled())
         return;  // unwinding already: a stopped thread does not sleep
-    SleepHook hook;
-    {
-        std::lock_guard<std::mutex> lock(g_sleepHookMutex);
-        hook = g_sleepHook;
-    }
-    const DWORD milliseconds = hook ? hook(dwMilliseconds) : dwMilliseconds;
-    if (StopState* self = t_state) {
+    const DWORD milliseconds = HookedSleep(dwMilliseconds);
+    if (StopWake* self = CurrentStopWake()) {
         ::WaitForSingleObject(self->WakeEvent(), milliseconds);
         platform::StopPoint();
     } else {
@@ -210,25 +185,9 @@ void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
 
 namespace platform {
 
-bool StopRequested() {
-    const win32::StopState* self = win32::t_state;
-    return self && self->Requested();
-}
-
-void StopPoint() {
-    // Inside a destructor run by unwinding a throw would end the process.
-    if (StopRequested() && std::uncaught_exceptions() == 0)
-        throw ThreadStopRequested{};
-}
-
-void SetSleepHook(SleepHook hook) {
-    std::lock_guard<std::mutex> lock(win32::g_sleepHookMutex);
-    win32::g_sleepHook = std::move(hook);
-}
-
 void EndRemainingThreads() {
     win32::ThreadRegistry& registry = win32::Registry();
-    const win32::StopState* self = win32::t_state;
+    const StopState* self = CurrentStopState();
     for (;;) {
         std::vector<std::shared_ptr<win32::ThreadRecord>> taken;
         {
@@ -249,23 +208,13 @@ void EndRemainingThreads() {
 }
 
 StopCloser::StopCloser(void* request, std::function<void()> close) {
-    if (win32::StopState* self = win32::t_state)
+    if (win32::StopWake* self = win32::CurrentStopWake())
         self->SetCloser(static_cast<HINTERNET>(request), std::move(close));
 }
 
 StopCloser::~StopCloser() {
-    if (win32::StopState* self = win32::t_state)
+    if (win32::StopWake* self = win32::CurrentStopWake())
         self->SetCloser(nullptr, nullptr);
 }
-
-VisibleStep::VisibleStep() {
-    win32::StopState* self = win32::t_state;
-    if (!self)
-        return;
-    m_lock = std::unique_lock<std::mutex>(self->stepLock);
-    m_allowed = !self->Requested();
-}
-
-VisibleStep::~VisibleStep() = default;
 
 }  // namespace platform

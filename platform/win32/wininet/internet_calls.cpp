@@ -2,7 +2,7 @@
 // them, and a stop request closes the request such a call is blocked on.
 #include "platform/routed_calls.h"
 #include "platform/thread_stop.h"
-#include "platform/win32/kernel32/stop_state.h"
+#include "platform/win32/kernel32/stop_wake.h"
 
 #include "platform/win32/kernel32/real_calls.h"
 
@@ -13,7 +13,7 @@ namespace {
 template <class Call>
 BOOL BlockingCall(HINTERNET hRequest, Call call) {
     platform::StopPoint();
-    StopState* self = CurrentStopState();
+    StopWake* self = CurrentStopWake();
     if (!self)
         return call();
     if (!self->BlockOn(hRequest)) {
@@ -45,7 +45,7 @@ BOOL InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfBytesToR
 }
 
 BOOL InternetCloseHandle(HINTERNET hInternet) {
-    StopState* self = CurrentStopState();
+    StopWake* self = CurrentStopWake();
     if (self && self->TakeClosedByStop(hInternet))
         return TRUE;
     return ::InternetCloseHandle(hInternet);

@@ -3,8 +3,8 @@
 // is read back with XGetImage.
 #include "platform/linux/display/gtk/gtk_backend.h"
 
+#include "platform/conformance/window_test_helpers.h"
 #include "platform/linux/display/headless_backend.h"
-#include "platform/linux/user32/window_test_helpers.h"
 #include "tests/support/x_display.h"
 
 #include <X11/Xlib.h>

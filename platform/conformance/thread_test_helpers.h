@@ -1,8 +1,10 @@
 // Test helpers for the platform's threads, on every system: a CreateThread
-// thread running a function, polling, and exit codes.
+// thread running a function, polling, exit codes, and a fixture that ends
+// the threads a test leaves.
 #pragma once
 
 #include "platform/kernel32.h"
+#include "platform/thread_stop.h"
 
 #include <gtest/gtest.h>
 
@@ -44,5 +46,18 @@ inline DWORD ExitCode(HANDLE thread) {
     EXPECT_TRUE(GetExitCodeThread(thread, &code));
     return code;
 }
+
+inline long long MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Ends every thread a test started, and gives back real sleeps.
+class ThreadTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        platform::SetSleepHook(nullptr);
+        platform::EndRemainingThreads();
+    }
+};
 
 }  // namespace threadtest

@@ -1,65 +1,59 @@
-#include "platform/win32/kernel32/stop_state.h"
+#include "platform/win32/kernel32/stop_wake.h"
 
 #include "platform/win32/kernel32/real_calls.h"
 
 namespace platform::win32 {
 
-StopState::StopState() : m_wake(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+StopWake::StopWake() : m_wake(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
-StopState::~StopState() {
+StopWake::~StopWake() {
     if (m_wake)
         CloseHandle(m_wake);
 }
 
-void StopState::Request(DWORD exitCode) {
+void StopWake::Request(DWORD exitCode) {
     std::lock_guard<std::mutex> closerHold(m_closerMutex);
     HINTERNET blocked = nullptr;
     bool byCloser = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_stop.load(std::memory_order_relaxed))
+        if (!Mark(exitCode))
             return;
-        m_code = exitCode;
-        m_stop.store(true, std::memory_order_release);
         std::swap(blocked, m_blocked);
         byCloser = blocked && blocked == m_closerRequest;
         // The owner skips its own close only of what the stop closed itself.
         m_closed = byCloser ? nullptr : blocked;
     }
-    SetEvent(m_wake);
+    // The real calls, not this namespace's wrappers of the same names.
+    ::SetEvent(m_wake);
     // Outside m_mutex: the close may wait for the blocked call to return, and
     // the returning thread takes m_mutex to unblock.
     if (byCloser)
         m_closer();
     else if (blocked)
-        InternetCloseHandle(blocked);
+        ::InternetCloseHandle(blocked);
 }
 
-void StopState::SetCloser(HINTERNET hRequest, std::function<void()> close) {
+void StopWake::SetCloser(HINTERNET hRequest, std::function<void()> close) {
     std::lock_guard<std::mutex> closerHold(m_closerMutex);
     m_closerRequest = hRequest;
     m_closer = std::move(close);
 }
 
-DWORD StopState::Code() {
+bool StopWake::BlockOn(HINTERNET hRequest) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_code;
-}
-
-bool StopState::BlockOn(HINTERNET hRequest) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_stop.load(std::memory_order_relaxed))
+    if (Requested())
         return false;
     m_blocked = hRequest;
     return true;
 }
 
-void StopState::Unblock() {
+void StopWake::Unblock() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_blocked = nullptr;
 }
 
-bool StopState::TakeClosedByStop(HINTERNET hRequest) {
+bool StopWake::TakeClosedByStop(HINTERNET hRequest) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!hRequest || m_closed != hRequest)
         return false;

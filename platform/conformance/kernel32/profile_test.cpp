@@ -91,10 +91,4 @@ TEST_F(ProfileTest, TruncatesToTheBuffer) {
     EXPECT_EQ(untouched, L'#');
 }
 
-TEST_F(ProfileTest, ListingFormsReturnNothing) {
-    WriteBytes("Platform.ini", "[Config]\nWeb=x\n");
-    EXPECT_EQ(Read(nullptr, L"Web", L"d"), (std::pair<std::wstring, DWORD>(L"", 0)));
-    EXPECT_EQ(Read(L"Config", nullptr, L"d"), (std::pair<std::wstring, DWORD>(L"", 0)));
-}
-
 }  // namespace
