@@ -19,22 +19,30 @@ using threadtest::Eventually;
 using threadtest::MillisecondsSince;
 using threadtest::Start;
 
-class Events : public threadtest::ThreadTest {};
+class Events : public threadtest::ThreadTest {
+protected:
+    // Three threads that each wait on event once, counted as they start
+    // waiting and as they are released.
+    static std::vector<HANDLE> StartWaiters(HANDLE event, std::atomic<int>& waiting, std::atomic<int>& released) {
+        std::vector<HANDLE> threads;
+        for (int i = 0; i < 3; ++i) {
+            threads.push_back(Start([&waiting, &released, event] {
+                ++waiting;
+                EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
+                ++released;
+                return DWORD{0};
+            }));
+        }
+        return threads;
+    }
+};
 
 TEST_F(Events, AutoResetReleasesExactlyOneWaiterPerSignal) {
     HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     ASSERT_NE(event, nullptr);
     std::atomic<int> released{0};
     std::atomic<int> waiting{0};
-    std::vector<HANDLE> threads;
-    for (int i = 0; i < 3; ++i) {
-        threads.push_back(Start([&] {
-            ++waiting;
-            EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
-            ++released;
-            return DWORD{0};
-        }));
-    }
+    const std::vector<HANDLE> threads = StartWaiters(event, waiting, released);
     ASSERT_TRUE(Eventually([&] { return waiting == 3; }));
     std::this_thread::sleep_for(50ms);  // let all three block
 
@@ -104,15 +112,7 @@ TEST_F(Events, ManualResetReleasesAllWaitersAndStaysSignalled) {
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::atomic<int> waiting{0};
     std::atomic<int> released{0};
-    std::vector<HANDLE> threads;
-    for (int i = 0; i < 3; ++i) {
-        threads.push_back(Start([&] {
-            ++waiting;
-            EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
-            ++released;
-            return DWORD{0};
-        }));
-    }
+    const std::vector<HANDLE> threads = StartWaiters(event, waiting, released);
     ASSERT_TRUE(Eventually([&] { return waiting == 3; }));
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(released, 0);
