@@ -18,11 +18,16 @@
 //
 // Then one file of big-MiB installed alone: how far memory rose.
 //
-//     <build>/bench/parallel_install_bench [size-MiB] [files] [work-folder] [big-MiB]
+// Last, many small files served by "quillmoor-cdn serve" (connections kept
+// alive, as a real CDN keeps them): what each file costs the launcher beside
+// what one curl costs that fetches every packed object over one connection.
 //
-// size-MiB: the client's size, default 512; files: default 16; work-folder:
-// default $TMPDIR or /tmp, it needs about 4 times the larger size free;
-// big-MiB: default 1024, 0 leaves the big file out.
+//     <build>/bench/parallel_install_bench [size-MiB] [files] [work-folder] [big-MiB] [small-files]
+//
+// size-MiB: the client's size, default 512, 0 leaves the comparison out;
+// files: default 16; work-folder: default $TMPDIR or /tmp, it needs about 4
+// times the larger size free; big-MiB: default 1024, 0 leaves the big file
+// out; small-files: files of 4 KiB, default 2000, 0 leaves them out.
 #include "app/update_threads.h"
 #include "bench/proc_status.h"
 #include "codec/md5_functions.h"
@@ -35,6 +40,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_files.h"
 #include "tools/cdn/publish/publisher.h"
+#include "tools/cdn/serve/cdn_server.h"
 #include "update/download_worker.h"
 #include "update/file_list.h"
 #include "update/update_context.h"
@@ -228,6 +234,58 @@ void Print(const char* what, const Measured& measured, double reference) {
     std::fflush(stdout);
 }
 
+// Many small files from a server that keeps connections alive: the
+// launcher's cost per file beside what one curl, one connection for all,
+// needs to fetch the packed objects. False when an install went wrong.
+bool SmallFiles(const fs::path& work, int count) {
+    WriteBytes(work / "launcher" / "Launcher.exe", "launcher program");
+    WriteBytes(work / "launcher" / "pv.ini", "[Config]\nLanguage=chs\n");
+    const fs::path client = work / "client";
+    for (int i = 0; i < count; ++i)
+        WriteBytes(client / ("data" + std::to_string(i % 16) + "/small" + std::to_string(i) + ".txt"), Text(4096));
+    PublishOptions options;
+    options.launcherDir = work / "launcher";
+    options.clientDir = client;
+    options.platformCode = "pv";
+    options.outDir = work / "cdn";
+    std::ostringstream log;
+    Publish(options, log, false);
+    ServeOptions serve;
+    serve.root = options.outDir;
+    CdnServer server(serve, [](const std::string&) {});
+    const std::string base = "http://127.0.0.1:" + std::to_string(server.Start());
+
+    // One curl, one connection: the config file names every object.
+    std::ofstream config(work / "curl.txt");
+    for (const auto& entry : fs::recursive_directory_iterator(options.outDir / "tree"))
+        if (entry.path().extension() == ".lz")
+            config << "url = \"" << base << "/cdn/" << fs::relative(entry.path(), options.outDir).generic_string()
+                   << "\"\noutput = /dev/null\n";
+    config.close();
+    const Measured fetching = Shell("curl -s --config '" + (work / "curl.txt").string() + "'");
+    const Measured ours = InChild([&] { return LauncherInstall(base, work / "data", true); });
+    const std::string compared = Compare(client, work / "data" / "C1");
+    const Measured verify = InChild([&] { return Verify(base, work / "data"); });
+    const Measured md5sum =
+        Shell("find '" + (work / "data" / "C1").string() + "' -type f -print0 | xargs -0 md5sum >/dev/null");
+
+    std::printf("%d small files (4 KiB of text each), served with connections kept alive:\n", count);
+    Print("curl, every object, one connection", fetching, 0);
+    Print("launcher, side by side", ours, 0);
+    std::printf("  per file: launcher %.3f ms, curl fetching alone %.3f ms\n", ours.seconds * 1000 / count,
+                fetching.seconds * 1000 / count);
+    Print("verify only (second check)", verify, 0);
+    Print("md5sum over the same files", md5sum, 0);
+    server.Stop();
+    bool right = true;
+    for (const std::string* result : {&compared, &ours.report, &verify.report, &fetching.report})
+        if (*result != "ok") {
+            std::printf("  WRONG: %s\n", result->c_str());
+            right = false;
+        }
+    return right;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -236,7 +294,8 @@ int main(int argc, char** argv) {
     const char* tmp = std::getenv("TMPDIR");
     const fs::path root = argc > 3 ? fs::path(argv[3]) : fs::path(tmp ? tmp : "/tmp");
     const std::uint64_t bigMiB = argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 1024;
-    if (!LoadMd5Functions() || files < 1) {
+    const int smallFiles = argc > 5 ? std::atoi(argv[5]) : 2000;
+    if (!LoadMd5Functions() || files < 1 || smallFiles < 0) {
         std::fprintf(stderr, "no MD5 functions, or no files\n");
         return 1;
     }
@@ -245,6 +304,8 @@ int main(int argc, char** argv) {
     std::printf("%llu MiB in %d files, %u cores; ratio: the script one by one / the step\n",
                 static_cast<unsigned long long>(sizeMiB), files, std::thread::hardware_concurrency());
     for (const bool binary : {true, false}) {
+        if (sizeMiB == 0)
+            break;
         const fs::path work = folder.Path() / (binary ? "binary" : "text");
         const fs::path client = work / "client";
         WriteBytes(work / "launcher" / "Launcher.exe", "launcher program");
@@ -338,5 +399,7 @@ int main(int argc, char** argv) {
             wrong = true;
         }
     }
+    if (smallFiles != 0 && !SmallFiles(folder.Path() / "small", smallFiles))
+        wrong = true;
     return wrong ? 1 : 0;
 }

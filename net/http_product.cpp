@@ -58,8 +58,9 @@ CHttpProduct::CHttpProduct(DWORD cbBuffer, BYTE* pBuffer) {
 }
 
 CHttpProduct::~CHttpProduct() {
-    m_pClient.reset();
+    // The response's request belongs to the client's connection.
     m_pResponse.reset();
+    m_pClient.reset();
 }
 
 void CHttpProduct::ResumeFrom(std::uint64_t nOffset, std::wstring strValidator) {

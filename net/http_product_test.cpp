@@ -535,6 +535,52 @@ TEST_F(HttpProductTest, BrokenConnectionKeepsTheBytesReceived) {
     EXPECT_EQ(GetViewBroser()->GetProgress().detailText, kFinishedText);
 }
 
+// One product's requests to a server that keeps connections alive go out on
+// one connection, the whole-body reads and the saves alike; an answer left
+// half-read or a connection the server cut costs the next request nothing
+// but a new connection.
+TEST_F(HttpProductTest, RequestsToOneServerShareItsKeptConnection) {
+    testsupport::LoopbackServer server(testsupport::LoopbackServer::Connections::KeptAlive);
+    const auto url = [&](const std::string& target) { return platform::FromUtf8(server.BaseUrl() + target); };
+    server.SetBody("/a", Body(30000));
+    server.SetBody("/b", Body(70000));
+    server.SetBody("/big", Body(3 << 20));
+    server.SetBody("/cut", Body(300000));
+    server.SetFault("/cut", Fault{.closeAfterBytes = 100000});
+    CHttpProduct product(kTransferBufferSize, m_buffer.data());
+
+    for (const char* target : {"/a", "/b", "/a"}) {
+        ASSERT_EQ(product.Open(url(target).c_str(), L"", 0, 0), 1) << target;
+        product.SaveTo(PathOf("saved.bin").c_str());
+        EXPECT_TRUE(ReadBytes(m_folder.Path() / "saved.bin") == Body(target == std::string("/b") ? 70000 : 30000));
+    }
+    std::vector<BYTE> whole(30000);
+    DWORD cbRead = 0;
+    ASSERT_EQ(product.Open(url("/a").c_str(), L"", 0, 0), 1);
+    ASSERT_TRUE(product.ReadAll(whole.data(), static_cast<DWORD>(whole.size()), &cbRead));
+    EXPECT_EQ(std::string(whole.begin(), whole.begin() + cbRead), Body(30000));
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 4u);
+    for (const auto& request : requests)
+        EXPECT_EQ(request.clientPort, requests[0].clientPort) << request.target;
+
+    // Opened and left: the next answer is still its own, whole.
+    ASSERT_EQ(product.Open(url("/big").c_str(), L"", 0, 0), 1);
+    ASSERT_EQ(product.Open(url("/b").c_str(), L"", 0, 0), 1);
+    product.SaveTo(PathOf("after-left.bin").c_str());
+    EXPECT_TRUE(ReadBytes(m_folder.Path() / "after-left.bin") == Body(70000));
+    // Cut by the server: the next request goes out on a new connection.
+    ASSERT_EQ(product.Open(url("/cut").c_str(), L"", 0, 0), 1);
+    product.SaveTo(PathOf("cut.bin").c_str());
+    EXPECT_LE(fs::file_size(m_folder.Path() / "cut.bin"), 100000u);
+    ASSERT_EQ(product.Open(url("/a").c_str(), L"", 0, 0), 1);
+    product.SaveTo(PathOf("after-cut.bin").c_str());
+    EXPECT_TRUE(ReadBytes(m_folder.Path() / "after-cut.bin") == Body(30000));
+    requests = server.Requests();
+    ASSERT_EQ(requests.size(), 8u);
+    EXPECT_NE(requests[7].clientPort, requests[6].clientPort);
+}
+
 // Waits until the transfer has received something.
 void WaitForFirstRead() {
     while (GetViewBroser()->GetDone(0) == 0)

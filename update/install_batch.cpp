@@ -51,10 +51,9 @@ std::optional<CInstallBatch::Taken> CInstallBatch::Take() {
             ContextLockHolder hold(m_context);
             // As the one-at-a-time loop: a launcher that is closing starts
             // nothing offline, and after the first file the batch ends when
-            // it closes or goes offline.
+            // it closes or is offline.
             const bool closing = GetController()->closing != 0;
-            if (!m_ended && (m_failed || (m_turns != 0 ? closing || !InternetGetConnectedState(nullptr, 0)
-                                                       : closing && !InternetGetConnectedState(nullptr, 0))))
+            if (!m_ended && (m_failed || (m_turns != 0 ? closing || !Online() : closing && !Online())))
                 m_ended = true;
             const FileEntry* next = m_ended ? nullptr : NextEntry();
             if (!next)
@@ -114,6 +113,15 @@ void CInstallBatch::Finish(const Taken& taken, bool current) {
         change = std::exchange(m_change, std::make_shared<Change>());
     }
     SetEvent(change->hEvent);
+}
+
+bool CInstallBatch::Online() {
+    // Asked once per batch: the question lists the system's interfaces, which
+    // costs a small file's install as much as its transfer. A connection lost
+    // later fails the transfers under way, which ends the batch.
+    if (!m_online)
+        m_online = InternetGetConnectedState(nullptr, 0) != FALSE;
+    return *m_online;
 }
 
 bool CInstallBatch::Succeeded() {

@@ -65,6 +65,9 @@ private:
     const FileEntry* NextEntry() const;
     // Under the context lock: the turn's entry leaves pendingFiles.
     void Settle(const std::wstring& path);
+    // Under the context lock: whether the system is online, as it was the
+    // first time the batch asked.
+    bool Online();
 
     CUpdateContext& m_context;
     ILauncherWindow* m_window;
@@ -87,6 +90,7 @@ private:
     // Failed files whose turn has not come yet, by turn.
     std::map<std::uint64_t, std::wstring> m_failedAhead;
     bool m_ended = false;
+    std::optional<bool> m_online;
     // A file failed; once its turn came, nothing after it moves in.
     bool m_failed = false;
     bool m_failureSettled = false;

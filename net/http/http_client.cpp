@@ -101,15 +101,17 @@ std::unique_ptr<typename CHttpClientT<HttpTool, HttpEncoder>::CHttpResponse> CHt
     if (m_objPostContext.objStat.IsActive())
         _ReleasePostResponse();
 
-    InternetHandle hSession(::InternetOpenW(m_szUserAgent ? m_szUserAgent : kDefaultUserAgent, m_dwAccessType,
-                                            m_szProxyName, m_szProxyBypass, m_dwSessionFlags));
-    if (!hSession)
-        HttpTool::ThrowException(402, ::GetLastError());
+    if (!m_hSession) {
+        m_hSession = InternetHandle(::InternetOpenW(m_szUserAgent ? m_szUserAgent : kDefaultUserAgent, m_dwAccessType,
+                                                    m_szProxyName, m_szProxyBypass, m_dwSessionFlags));
+        if (!m_hSession)
+            HttpTool::ThrowException(402, ::GetLastError());
+    }
 
-    // Every handle and the built URL are owned here, so any way out of this
+    // The request and the built URL are owned here, so any way out of this
     // block closes what was opened.
     try {
-        InternetHandle hConnection = OpenConnection(hSession.Get(), szUrl);
+        const HINTERNET hConnection = ServerConnection(szUrl);
 
         std::basic_string<CharType> strGetUrl;
         const CharType* szRequestUrl = szUrl;
@@ -118,14 +120,13 @@ std::unique_ptr<typename CHttpClientT<HttpTool, HttpEncoder>::CHttpResponse> CHt
             szRequestUrl = MakeGetUrl(strGetUrl.data(), szUrl);
         }
 
-        InternetHandle hRequest = OpenRequest(szRequestUrl, hConnection.Get(), dwFlags);
+        InternetHandle hRequest = OpenRequest(szRequestUrl, hConnection, dwFlags);
         CancelAttachment attachment(pCancel, hRequest);
         AddRequestHeader(hRequest.Get());
         HttpTool::SendRequest(hRequest.Get(), m_nAnsiCodePage);
 
         try {
-            auto pResponse = std::make_unique<CHttpResponse>(std::move(hSession), std::move(hConnection),
-                                                             std::move(hRequest), pCancel);
+            auto pResponse = std::make_unique<CHttpResponse>(std::move(hRequest), pCancel);
             attachment.HandOver();
             return pResponse;
         } catch (const std::bad_alloc&) {
@@ -138,6 +139,20 @@ std::unique_ptr<typename CHttpClientT<HttpTool, HttpEncoder>::CHttpResponse> CHt
     } catch (const std::exception&) {
         HttpTool::ThrowException(100);
     }
+}
+
+template <typename HttpTool, typename HttpEncoder>
+HINTERNET CHttpClientT<HttpTool, HttpEncoder>::ServerConnection(const CharType* szUrl) {
+    UrlAnalysis objAnal;
+    CHttpUrlAnalyzerT<HttpTool>::Analyze(szUrl, m_nAnsiCodePage, objAnal);
+    const INTERNET_PORT nPort = ServerPort(szUrl, objAnal);
+    const std::basic_string<CharType> strHost(szUrl + objAnal.nHostIdx, objAnal.nHostLen);
+    for (const KeptConnection& kept : m_keptConnections)
+        if (kept.nPort == nPort && HttpTool::StringICompare(kept.strHost.c_str(), strHost.c_str()) == 0)
+            return kept.hConnection.Get();
+    KeptConnection kept{strHost, nPort, OpenConnection(m_hSession.Get(), szUrl)};
+    m_keptConnections.push_back(std::move(kept));
+    return m_keptConnections.back().hConnection.Get();
 }
 
 template <typename HttpTool, typename HttpEncoder>

@@ -1,6 +1,8 @@
-// The HTTP client: settings, request headers and parameters; every Get runs
-// in a WinINet session, connection and request of its own, which the
-// returned response owns.
+// The HTTP client: settings, request headers and parameters. Every Get runs
+// in a WinINet request of its own, which the returned response owns, on the
+// client's session and its connection to that server, both kept while the
+// client lives: WinINet then sends the next request to the same server on
+// the connection the last one left open, instead of a new one each time.
 #pragma once
 
 #include "net/http/http_client_map.h"
@@ -14,6 +16,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Drelk {
 
@@ -42,8 +45,10 @@ public:
     void AddParam(const CharType* szName, const CharType* szValue, DWORD dwFlags = 0);
 
     // GETs the URL; raises httpclientexceptionW on any failure, having
-    // closed whatever it had opened. pCancel, when given, gets the request
+    // closed the request it had opened. pCancel, when given, gets the request
     // before it is sent and stays with the response; it must outlive both.
+    // The client must outlive the response: the response's request belongs
+    // to the client's connection.
     std::unique_ptr<CHttpResponse> Get(const CharType* szUrl, DWORD dwFlags, CRequestCancel* pCancel = nullptr);
 
     // The steps of Get; the handles they open are returned to the caller's
@@ -88,6 +93,16 @@ private:
     };
 
     void MakeBoundary();
+    // The kept connection to the URL's server, opened (with the proxy
+    // account applied) the first time that server is asked.
+    HINTERNET ServerConnection(const CharType* szUrl);
+
+    // A connection kept for one server (host and port).
+    struct KeptConnection {
+        std::basic_string<CharType> strHost;
+        INTERNET_PORT nPort = 0;
+        InternetHandle hConnection;
+    };
 
     std::unique_ptr<CharType[]> m_szBoundary;
     std::unique_ptr<char[]> m_szBoundaryA;
@@ -104,6 +119,10 @@ private:
     const CharType* m_szProxyUserName = nullptr;
     const CharType* m_szProxyPassword = nullptr;
     PostContext m_objPostContext;
+    // Declared in this order so that the connections close before the
+    // session they belong to.
+    InternetHandle m_hSession;
+    std::vector<KeptConnection> m_keptConnections;
 };
 
 using CHttpClient = CHttpClientT<CHttpToolW, CHttpEncoderW>;

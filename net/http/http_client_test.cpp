@@ -145,7 +145,7 @@ TEST(HttpClient, NoPostIsEverActive) {
 }
 
 TEST(HttpClient, ResponseWithoutRequestHandleRefusesEveryQuery) {
-    CHttpResponse response{InternetHandle(), InternetHandle(), InternetHandle()};
+    CHttpResponse response{InternetHandle()};
     DWORD cbLength = 7;
     BYTE buffer[4];
     EXPECT_EQ(MessageOf([&] { response.GetStatus(); }), L"CHttpResponseT::GetStatus: m_hRequest can not be NULL.");

@@ -6,12 +6,8 @@
 namespace Drelk {
 
 template <typename HttpTool>
-CHttpResponseT<HttpTool>::CHttpResponseT(InternetHandle hSession, InternetHandle hConnection, InternetHandle hRequest,
-                                         CRequestCancel* pCancel)
-    : m_hSession(std::move(hSession)),
-      m_hConnection(std::move(hConnection)),
-      m_hRequest(std::move(hRequest)),
-      m_pCancel(pCancel) {}
+CHttpResponseT<HttpTool>::CHttpResponseT(InternetHandle hRequest, CRequestCancel* pCancel)
+    : m_hRequest(std::move(hRequest)), m_pCancel(pCancel) {}
 
 template <typename HttpTool>
 CHttpResponseT<HttpTool>::~CHttpResponseT() {

@@ -1,5 +1,6 @@
-// The answer to one request: owns its session, connection and request
-// handles and reads status, Content-Length and body from them.
+// The answer to one request: owns its request handle (the session and the
+// connection are the client's) and reads status, Content-Length and body
+// from it.
 #pragma once
 
 #include "net/http/internet_handle.h"
@@ -14,8 +15,7 @@ class CHttpResponseT {
 public:
     // pCancel, when given, may close the request from another thread; it
     // must outlive the response.
-    CHttpResponseT(InternetHandle hSession, InternetHandle hConnection, InternetHandle hRequest,
-                   CRequestCancel* pCancel = nullptr);
+    explicit CHttpResponseT(InternetHandle hRequest, CRequestCancel* pCancel = nullptr);
     ~CHttpResponseT();
     CHttpResponseT(const CHttpResponseT&) = delete;
     CHttpResponseT& operator=(const CHttpResponseT&) = delete;
@@ -33,10 +33,6 @@ public:
     DWORD ReadContent(BYTE* pbyBuff, DWORD cbBuff);
 
 private:
-    // Declared in this order so that destruction closes the request, then
-    // the connection, then the session.
-    InternetHandle m_hSession;
-    InternetHandle m_hConnection;
     InternetHandle m_hRequest;
     CRequestCancel* m_pCancel;
     DWORD m_dwStatus = 0;

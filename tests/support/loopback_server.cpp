@@ -340,12 +340,16 @@ std::string RecordedRequest::Header(const std::string& name) const {
 
 class LoopbackServer::Impl {
 public:
-    Impl() : m_stop(std::make_shared<StopSignal>()) {
+    explicit Impl(Connections connections) : m_stop(std::make_shared<StopSignal>()) {
         // The server owns the queue it is given.
         m_server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
-        // One answer per connection: an idle kept-alive connection would hold
-        // a worker, and stopping would wait for it to time out.
-        m_server.set_keep_alive_max_count(1);
+        // One answer per connection unless asked: an idle kept-alive
+        // connection holds a worker, and stopping waits for it to time out.
+        if (connections == Connections::OneAnswer) {
+            m_server.set_keep_alive_max_count(1);
+        } else {
+            m_server.set_keep_alive_timeout(1);
+        }
         // Every method is recorded; GET also answers HEAD.
         httplib::Server::Handler handler = [this](const httplib::Request& req, httplib::Response& res) {
             Answer(req, res);
@@ -412,7 +416,7 @@ public:
 
 private:
     void Record(const httplib::Request& req) {
-        RecordedRequest recorded{req.method, req.target, req.version, {}};
+        RecordedRequest recorded{req.method, req.target, req.version, {}, req.remote_port};
         for (const auto& header : req.headers) {
             if (!IsParserAddedHeader(header.first)) {
                 recorded.headers.emplace_back(header.first, header.second);
@@ -593,7 +597,7 @@ private:
     std::vector<RecordedRequest> m_requests;       // guarded by m_mutex
 };
 
-LoopbackServer::LoopbackServer() : m_impl(std::make_unique<Impl>()) {}
+LoopbackServer::LoopbackServer(Connections connections) : m_impl(std::make_unique<Impl>(connections)) {}
 LoopbackServer::~LoopbackServer() = default;
 
 int LoopbackServer::Port() const {

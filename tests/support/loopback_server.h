@@ -24,6 +24,7 @@ struct RecordedRequest {
     // grouped by name (case-insensitive order of names), keeping arrival
     // order and spelling within a name; lines with an empty value are lost.
     std::vector<std::pair<std::string, std::string>> headers;
+    int clientPort = 0;  // the client's end of the connection it came on
 
     // Names compare without regard to case.
     std::size_t HeaderCount(const std::string& name) const;
@@ -51,9 +52,15 @@ struct Fault {
 
 class LoopbackServer {
 public:
+    enum class Connections {
+        OneAnswer,  // every connection is closed after one answer
+        KeptAlive,  // connections stay open for more, as a CDN keeps them
+    };
+
     // Listens on 127.0.0.1 at a port chosen by the system, serving in a
-    // background thread. Every connection is closed after one answer.
-    LoopbackServer();
+    // background thread. Kept-alive connections idle for a second are
+    // closed, so that stopping never waits longer for them.
+    explicit LoopbackServer(Connections connections = Connections::OneAnswer);
     // Stops serving (slow bodies are abandoned) and joins.
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;

@@ -1,10 +1,11 @@
 // Plays the web page's part for a launcher without a display. A hidden
-// window on the launcher's window thread ticks every 100 ms, also inside the
-// dialogs' modal loops: it reports the progress, and once the main window
-// shows (the launcher check is over and no progress dialog is open) it sends
-// the page's calls to the main dialog, as the page's external object does
-// from a script on that thread. It ends the run when a progress dialog shows
-// an error or the time limit passes.
+// window on the launcher's window thread ticks, also inside the dialogs'
+// modal loops: it reports the progress, and once the main window shows (the
+// launcher check is over and no progress dialog is open) it sends the page's
+// calls to the main dialog, as the page's external object does from a script
+// on that thread. It ticks every 5 ms until then, so that the calls follow
+// the window at once, and every 100 ms after. It ends the run when a
+// progress dialog shows an error or the time limit passes.
 #pragma once
 
 #include "platform/afxwin.h"

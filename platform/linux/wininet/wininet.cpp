@@ -251,8 +251,8 @@ BOOL HttpSendRequestW(HINTERNET hRequest, LPCWSTR lpszHeaders, DWORD dwHeadersLe
         }
         // Sending again starts a new exchange.
         request->transfer.reset();
-        request->transfer =
-            std::make_unique<platform::CurlTransfer>(platform::BuildTransferSettings(*request), request->ClosedFlag());
+        request->transfer = std::make_unique<platform::CurlTransfer>(
+            platform::BuildTransferSettings(*request), request->ClosedFlag(), &request->connection->multis);
         DWORD error = request->transfer->ReceiveHeaders();
         return error ? Fail(error) : TRUE;
     });

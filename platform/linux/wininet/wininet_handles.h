@@ -67,6 +67,8 @@ struct InternetConnection : InternetHandle {
     const std::shared_ptr<InternetSession> session;
     std::string host;  // UTF-8, as given
     INTERNET_PORT port = INTERNET_INVALID_PORT_NUMBER;
+    // What the requests of this connection handle leave open for the next.
+    CurlMultiPool multis;
 };
 
 struct InternetRequest : InternetHandle {

@@ -19,6 +19,9 @@ constexpr long kConnectTimeoutMs = 60000;
 constexpr long kStallSeconds = 30;
 constexpr long kMaxRedirects = 20;
 constexpr long kReceiveBufferBytes = 128 * 1024;
+// Idle multi handles a connection handle keeps: as many as requests of it
+// ran at once, within reason.
+constexpr std::size_t kIdleMultiHandles = 8;
 
 void EnsureCurlInitialized() {
     // Once per process and never undone: transfers may still end while
@@ -119,8 +122,27 @@ std::string_view TrimLine(std::string_view text) {
 
 }  // namespace
 
-CurlTransfer::CurlTransfer(const TransferSettings& settings, const std::atomic<bool>& cancelled)
-    : m_cancelled(cancelled), m_followRedirects(settings.followRedirects) {
+std::unique_ptr<CURLM, CurlMultiDeleter> CurlMultiPool::Take() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_idle.empty()) {
+            std::unique_ptr<CURLM, CurlMultiDeleter> multi = std::move(m_idle.back());
+            m_idle.pop_back();
+            return multi;
+        }
+    }
+    return std::unique_ptr<CURLM, CurlMultiDeleter>(curl_multi_init());
+}
+
+void CurlMultiPool::Give(std::unique_ptr<CURLM, CurlMultiDeleter> multi) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_idle.size() < kIdleMultiHandles) {
+        m_idle.push_back(std::move(multi));
+    }
+}
+
+CurlTransfer::CurlTransfer(const TransferSettings& settings, const std::atomic<bool>& cancelled, CurlMultiPool* pool)
+    : m_cancelled(cancelled), m_pool(pool), m_followRedirects(settings.followRedirects) {
     EnsureCurlInitialized();
     for (const auto& line : settings.headerLines) {
         curl_slist* list = curl_slist_append(m_headerList.get(), line.c_str());
@@ -130,7 +152,7 @@ CurlTransfer::CurlTransfer(const TransferSettings& settings, const std::atomic<b
         m_headerList.release();
         m_headerList.reset(list);
     }
-    m_multi.reset(curl_multi_init());
+    m_multi = m_pool ? m_pool->Take() : std::unique_ptr<CURLM, CurlMultiDeleter>(curl_multi_init());
     m_easy.reset(curl_easy_init());
     if (!m_multi || !m_easy) {
         throw std::bad_alloc();
@@ -199,6 +221,11 @@ CurlTransfer::CurlTransfer(const TransferSettings& settings, const std::atomic<b
 CurlTransfer::~CurlTransfer() {
     if (m_started) {
         curl_multi_remove_handle(m_multi.get(), m_easy.get());
+    }
+    // Only a whole exchange leaves its connection fit for the next request:
+    // curl closes one whose transfer was cut off or failed half-way.
+    if (m_pool && m_started && m_finished && !m_error) {
+        m_pool->Give(std::move(m_multi));
     }
 }
 

@@ -10,6 +10,7 @@
 #include <curl/curl.h>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,10 +48,29 @@ struct CurlListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
+// The idle curl multi handles of one connection handle. Each keeps the
+// connections its last exchange left open (curl's connection cache lives in
+// the multi handle), so that the next request of the connection handle goes
+// out on one of them instead of a new one, as WinINet keeps connections
+// alive. Each transfer has a multi handle to itself while it runs.
+class CurlMultiPool {
+public:
+    // An idle multi handle, or a new one; null when none can be made.
+    std::unique_ptr<CURLM, CurlMultiDeleter> Take();
+    // Keeps the multi handle of a transfer that ended cleanly for the next.
+    void Give(std::unique_ptr<CURLM, CurlMultiDeleter> multi);
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<CURLM, CurlMultiDeleter>> m_idle;  // guarded by m_mutex
+};
+
 class CurlTransfer {
 public:
-    // Nothing goes out yet. `cancelled` must outlive the transfer.
-    CurlTransfer(const TransferSettings& settings, const std::atomic<bool>& cancelled);
+    // Nothing goes out yet. `cancelled` must outlive the transfer, and
+    // `pool`, when given, too: the transfer runs on a multi handle from it
+    // and gives the handle back when its exchange ended cleanly.
+    CurlTransfer(const TransferSettings& settings, const std::atomic<bool>& cancelled, CurlMultiPool* pool = nullptr);
     ~CurlTransfer();
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
@@ -81,6 +101,7 @@ private:
     void CollectResult();
 
     const std::atomic<bool>& m_cancelled;
+    CurlMultiPool* const m_pool;
     std::unique_ptr<curl_slist, CurlListDeleter> m_headerList;
     std::unique_ptr<CURLM, CurlMultiDeleter> m_multi;
     std::unique_ptr<CURL, CurlEasyDeleter> m_easy;
