@@ -21,6 +21,9 @@ namespace window_test {
 // Long enough never to be reached by a passing test.
 constexpr DWORD kPatience = 10000;
 
+// What the tests' worker threads post and send to a window.
+constexpr UINT kWorkerMessage = WM_USER + 7;
+
 struct Received {
     UINT message;
     WPARAM wParam;

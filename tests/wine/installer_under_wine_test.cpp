@@ -23,10 +23,8 @@ using testsupport::ReadBytes;
 
 const std::string kUninstallKey = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmoor";
 const fs::path kShortcut = std::string(QM_PRODUCT_NAME) + ".lnk";
-// Bounds that only end a test whose programs hang.
-constexpr auto kRelaunchPatience = std::chrono::seconds(90);
+// A bound that only ends a test whose programs hang.
 constexpr auto kUninstallPatience = std::chrono::seconds(60);
-constexpr auto kPoll = std::chrono::milliseconds(50);
 
 class InstallerUnderWine : public WineMachine {
 protected:

@@ -27,8 +27,6 @@ using testsupport::Rgba;
 // Wine's start, the launcher check and the browser control's start take a
 // few seconds; the bounds only end a test whose programs hang.
 constexpr auto kWindowPatience = std::chrono::seconds(60);
-constexpr auto kRelaunchPatience = std::chrono::seconds(90);
-constexpr auto kPoll = std::chrono::milliseconds(40);
 // As the screen checks allow for a compositor's rounding.
 constexpr int kTolerance = 6;
 // INET_E_DOWNLOAD_FAILURE (0x800C0008), as Wine's control reports a refused

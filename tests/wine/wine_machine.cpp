@@ -12,7 +12,6 @@ namespace {
 const fs::path kWindowsBuild = QM_WINDOWS_BUILD;
 const fs::path kDemoFolder = QM_DEMO_FOLDER;
 constexpr char kPlatform[] = "demo";
-constexpr auto kPoll = std::chrono::milliseconds(20);
 // Bounds that only end a test whose programs hang.
 constexpr auto kServerStartLimit = std::chrono::seconds(20);
 constexpr auto kPublishLimit = std::chrono::minutes(2);

@@ -28,6 +28,11 @@ namespace winetest {
 
 namespace fs = std::filesystem;
 
+// A bound that only ends a test whose programs hang, and how often the tests
+// look again meanwhile.
+constexpr auto kRelaunchPatience = std::chrono::seconds(90);
+constexpr auto kPoll = std::chrono::milliseconds(40);
+
 // The Windows build's programs (QM_WINDOWS_BUILD).
 struct WindowsPrograms {
     fs::path headless;

@@ -25,6 +25,9 @@ namespace kit_test {
 // Long enough never to be reached by a passing test.
 constexpr DWORD kPatience = 10000;
 
+// A plain background colour the kit tests draw on and look for.
+constexpr std::uint32_t kGrey = 0xFF404040;
+
 using platform::testing::GdiplusSession;
 
 // A rectangle of a picture in a colour; colours are ARGB, not premultiplied.

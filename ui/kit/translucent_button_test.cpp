@@ -18,7 +18,7 @@ using kit_test::KitDialog;
 using kit_test::PixelAt;
 using kit_test::PumpUntil;
 
-constexpr std::uint32_t kGrey = 0xFF404040;
+using kit_test::kGrey;
 constexpr std::uint32_t kNormal = 0xFF102030;
 constexpr std::uint32_t kDisabled = 0xFF808080;
 constexpr std::uint32_t kHover = 0xFFFFFF00;

@@ -24,7 +24,7 @@ using kit_test::PixelAt;
 using kit_test::PumpUntil;
 using kit_test::WindowRect;
 
-constexpr std::uint32_t kGrey = 0xFF404040;
+using kit_test::kGrey;
 constexpr std::uint32_t kHalfRed = 0x80FF0000;
 constexpr int kWidth = 200;
 constexpr int kHeight = 100;

@@ -12,7 +12,7 @@ namespace {
 using kit_test::KitDialog;
 using kit_test::PixelAt;
 
-constexpr std::uint32_t kGrey = 0xFF404040;
+using kit_test::kGrey;
 constexpr std::uint32_t kBlue = 0xFF0000FF;
 constexpr std::uint32_t kGreen = 0xFF00FF00;
 constexpr std::uint32_t kRed = 0xFFFF0000;

@@ -7,12 +7,11 @@
 
 namespace {
 
+using window_test::kWorkerMessage;
 using window_test::PumpUntil;
 using window_test::StartThread;
 using window_test::TestWindow;
 using window_test::WindowTest;
-
-constexpr UINT kWorkerMessage = WM_USER + 7;
 
 using StoppedThreadWindows = WindowTest;
 
