@@ -67,6 +67,22 @@ using testsupport::WriteBytes;
 
 namespace {
 
+// Publishes work/launcher and clientDir into work/cdn and serves it, with
+// the client's version answer, as the launcher finds it.
+PublishOptions PublishAndServe(testsupport::LoopbackServer& server, const fs::path& work, const fs::path& clientDir) {
+    PublishOptions options;
+    options.launcherDir = work / "launcher";
+    options.clientDir = clientDir;
+    options.platformCode = "pv";
+    options.outDir = work / "cdn";
+    options.baseUrl = server.BaseUrl() + "/cdn/";
+    std::ostringstream log;
+    Publish(options, log, false);
+    server.ServeFolder("/cdn/", options.outDir.string());
+    server.SetBody("/web/pcversion", ReadBytes(options.outDir / "answers" / "client.txt"));
+    return options;
+}
+
 std::uint64_t g_state = 0x9E3779B97F4A7C15ull;
 std::uint64_t Next() {
     g_state ^= g_state << 13;
@@ -315,16 +331,7 @@ int main(int argc, char** argv) {
             WriteBytes(client / ("data/part" + std::to_string(i) + ".pak"), binary ? Binary(fileSize) : Text(fileSize));
 
         testsupport::LoopbackServer server;
-        PublishOptions options;
-        options.launcherDir = work / "launcher";
-        options.clientDir = client;
-        options.platformCode = "pv";
-        options.outDir = work / "cdn";
-        options.baseUrl = server.BaseUrl() + "/cdn/";
-        std::ostringstream log;
-        Publish(options, log, false);
-        server.ServeFolder("/cdn/", options.outDir.string());
-        server.SetBody("/web/pcversion", ReadBytes(options.outDir / "answers" / "client.txt"));
+        const PublishOptions options = PublishAndServe(server, work, client);
 
         // The script's URLs: the packed objects the index serves, by name.
         std::ofstream urls(work / "urls.txt");
@@ -380,16 +387,7 @@ int main(int argc, char** argv) {
         WriteBytes(work / "launcher" / "pv.ini", "[Config]\nLanguage=chs\n");
         WriteBytes(work / "client" / "data" / "huge.pak", Text(static_cast<std::size_t>(bigMiB << 20)));
         testsupport::LoopbackServer server;
-        PublishOptions options;
-        options.launcherDir = work / "launcher";
-        options.clientDir = work / "client";
-        options.platformCode = "pv";
-        options.outDir = work / "cdn";
-        options.baseUrl = server.BaseUrl() + "/cdn/";
-        std::ostringstream log;
-        Publish(options, log, false);
-        server.ServeFolder("/cdn/", options.outDir.string());
-        server.SetBody("/web/pcversion", ReadBytes(options.outDir / "answers" / "client.txt"));
+        PublishAndServe(server, work, work / "client");
         const Measured big = InChild([&] { return LauncherInstall(server.BaseUrl(), work / "data", true); });
         std::printf("one file of %llu MiB (text):\n", static_cast<unsigned long long>(bigMiB));
         Print("launcher, side by side", big, 0);
